@@ -1,0 +1,18 @@
+# Collects the sources of a folder, keeping the platform-specific halves
+# (name_posix.cpp / name_win32.cpp) to the system they belong to.
+function(tesmar_collect_sources out_var)
+  set(result)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp")
+    foreach(f IN LISTS found)
+      if(WIN32 AND f MATCHES "_posix\\.cpp$")
+        continue()
+      endif()
+      if(NOT WIN32 AND f MATCHES "_win32\\.cpp$")
+        continue()
+      endif()
+      list(APPEND result "${f}")
+    endforeach()
+  endforeach()
+  set(${out_var} ${result} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,5 @@
+#include "platform/Error.h"
+
+#include <system_error>
+
+std::string SystemErrorText(int code) { return std::system_category().message(code); }

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+// The file system as the system sees it: Windows rules on every platform.
+//
+// Names given by a project resolve the way Windows finds them: the exact name
+// if it exists, otherwise, per path component, the one entry of its directory
+// that matches without regard to case. A name ending in '.' stands for the
+// name without that dot.
+namespace platform {
+
+#ifdef _WIN32
+inline constexpr char PathDelim = '\\';
+#else
+inline constexpr char PathDelim = '/';
+#endif
+
+bool IsPathDelim(char c);
+
+// The existing file system entry that a name refers to, or the name with the
+// trailing-dot rule applied when nothing matches. Relative names stay relative.
+std::string ResolvePath(const std::string& path);
+// Drops the final '.' of the last component ("Summary.log." -> "Summary.log").
+std::string ApplyTrailingDotRule(const std::string& path);
+
+bool FileExists(const std::string& path);       // a file, not a directory
+bool DirectoryExists(const std::string& path);  // a directory
+bool PathExists(const std::string& path);       // either
+
+// Read-only attribute: on POSIX a file without its owner's write bit.
+bool IsReadOnly(const std::string& path);
+// Clears every attribute we model (the read-only flag). Throws TOSError.
+void ClearAttributes(const std::string& path);
+void SetReadOnly(const std::string& path, bool readOnly);
+
+// Last-write time as seconds since the epoch (UTC). Throws TOSError.
+std::time_t LastWriteTime(const std::string& path);
+// Length in bytes. Throws TOSError when the file cannot be opened.
+std::uint64_t FileSize(const std::string& path);
+
+// Renames a file, replacing nothing: the target must not exist. Throws TOSError.
+void RenameFile(const std::string& from, const std::string& to);
+// Deletes a file; false when it could not be deleted or did not exist.
+bool DeleteFile(const std::string& path);
+// Creates a directory and all missing parents. Throws TOSError ("Unable to
+// create directory" for an empty name, as Windows says).
+void ForceDirectories(const std::string& path);
+
+std::string GetCurrentDir();
+// Throws TOSError.
+void SetCurrentDir(const std::string& path);
+
+// The running program's file and directory (no trailing separator).
+std::string ProgramFile();
+std::string ProgramDir();
+// Where the program's writable settings go when its own directory cannot be
+// written (an installed program): $XDG_CONFIG_HOME/tesmar, else ~/.config/tesmar.
+std::string UserConfigDir();
+// Installed data directory (master copies of the default files), or "".
+std::string InstalledDataDir();
+bool IsDirectoryWritable(const std::string& dir);
+
+// The short (8.3) form of a path; the path itself where there is none.
+std::string ShortPathName(const std::string& path);
+// A full, absolute name; a network drive in its universal (UNC) form where the
+// platform has one.
+std::string ExpandFileName(const std::string& path);
+std::string ExpandUNCFileName(const std::string& path);
+
+// Name parts, with either separator accepted on Windows and '/' on POSIX.
+std::string ExtractFileName(const std::string& path);  // "C:\a\b.txt" -> "b.txt"
+std::string ExtractFilePath(const std::string& path);  // with trailing separator
+std::string ExtractFileDir(const std::string& path);   // without it (keeps a root)
+std::string ExtractFileExt(const std::string& path);   // ".txt", "" when none
+// Replaces (or appends) the extension of the last component; ext carries its dot.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+std::string IncludeTrailingPathDelimiter(const std::string& path);
+
+}  // namespace platform
