@@ -5,6 +5,11 @@
 #include <string>
 #include <string_view>
 
+#ifdef DeleteFile
+// <windows.h> defines DeleteFile as a macro; our function keeps its name.
+#undef DeleteFile
+#endif
+
 // The file system as the system sees it: Windows rules on every platform.
 //
 // Names given by a project resolve the way Windows finds them: the exact name

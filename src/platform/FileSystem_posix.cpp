@@ -1,0 +1,240 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace platform {
+
+namespace {
+
+bool SameTextAscii(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (y == 0) return false;
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return b[i] == 0;
+}
+
+// The entry of dir whose name equals name without regard to (ASCII) case.
+// Should a case-sensitive file system hold several such entries, the one
+// first in byte order wins, so the choice never depends on directory order.
+bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return false;
+  bool any = false;
+  while (const dirent* e = readdir(d)) {
+    if (!SameTextAscii(name, e->d_name)) continue;
+    if (!any || found > e->d_name) found = e->d_name;
+    any = true;
+  }
+  closedir(d);
+  return any;
+}
+
+bool Stat(const std::string& path, struct stat& st) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// A component with the dots at its end dropped, unless it is made of dots only.
+std::string DropTrailingDots(const std::string& name) {
+  std::size_t end = name.size();
+  while (end > 0 && name[end - 1] == '.') --end;
+  return end == 0 ? name : name.substr(0, end);
+}
+
+[[noreturn]] void ThrowOS(const std::string& what, int code) {
+  throw TOSError(what + ": " + SystemErrorText(code), code);
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::string result;
+  std::size_t i = 0;
+  while (i < path.size() && path[i] == '/') result += path[i++];
+  bool resolving = true;  // every component so far exists
+  while (i < path.size()) {
+    std::size_t end = path.find('/', i);
+    if (end == std::string::npos) end = path.size();
+    std::string name = DropTrailingDots(path.substr(i, end - i));
+    if (resolving) {
+      struct stat st;
+      std::string found;
+      if (::lstat((result + name).c_str(), &st) == 0) {
+        result += name;
+      } else if (FindEntryIgnoringCase(result, name, found)) {
+        result += found;
+      } else {
+        result += name;
+        resolving = false;
+      }
+    } else {
+      result += name;
+    }
+    // Keep the separators as written (a doubled one or a trailing one too).
+    while (end < path.size() && path[end] == '/') result += path[end++];
+    i = end;
+  }
+  return result;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return Stat(ResolvePath(path), st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return Stat(ResolvePath(path), st) && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return Stat(ResolvePath(path), st);
+}
+
+bool IsReadOnly(const std::string& path) {
+  struct stat st;
+  return Stat(ResolvePath(path), st) && (st.st_mode & S_IWUSR) == 0;
+}
+
+void ClearAttributes(const std::string& path) {
+  SetReadOnly(path, false);
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+  std::string real = ResolvePath(path);
+  struct stat st;
+  if (!Stat(real, st)) ThrowOS("Cannot set attributes of " + path, errno);
+  mode_t mode = st.st_mode & 07777;
+  // Read-only takes every write bit away, as nobody may write such a file.
+  mode = readOnly ? (mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+  if (::chmod(real.c_str(), mode) != 0) ThrowOS("Cannot set attributes of " + path, errno);
+}
+
+std::time_t LastWriteTime(const std::string& path) {
+  struct stat st;
+  if (!Stat(ResolvePath(path), st)) ThrowOS("Cannot read the time of " + path, errno);
+  return st.st_mtime;
+}
+
+std::uint64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (!Stat(ResolvePath(path), st)) ThrowOS("Cannot open file \"" + path + "\"", errno);
+  if (S_ISDIR(st.st_mode)) ThrowOS("Cannot open file \"" + path + "\"", EISDIR);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+  std::string source = ResolvePath(from);
+  std::string target = ResolvePath(to);
+  struct stat src, dst;
+  if (!Stat(source, src)) ThrowOS("Cannot rename " + from + " to " + to, errno);
+  if (::lstat(target.c_str(), &dst) == 0) {
+    // Only a change of letter case may "replace" the file itself.
+    if (src.st_dev != dst.st_dev || src.st_ino != dst.st_ino) ThrowOS("Cannot rename " + from + " to " + to, EEXIST);
+    target = ApplyTrailingDotRule(to);
+  }
+  if (::rename(source.c_str(), target.c_str()) != 0) ThrowOS("Cannot rename " + from + " to " + to, errno);
+}
+
+bool DeleteFile(const std::string& path) {
+  std::string real = ResolvePath(path);
+  struct stat st;
+  if (!Stat(real, st) || S_ISDIR(st.st_mode)) return false;
+  // Windows refuses to delete a read-only file.
+  if ((st.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    return false;
+  }
+  return ::unlink(real.c_str()) == 0;
+}
+
+void ForceDirectories(const std::string& path) {
+  if (path.empty()) throw TOSError("Unable to create directory", ENOENT);
+  std::string real = ResolvePath(path);
+  std::error_code ec;
+  std::filesystem::create_directories(real, ec);
+  if (ec) ThrowOS("Unable to create directory " + path, ec.value());
+  struct stat st;
+  if (!Stat(real, st) || !S_ISDIR(st.st_mode)) ThrowOS("Unable to create directory " + path, ENOTDIR);
+}
+
+std::string GetCurrentDir() {
+  std::error_code ec;
+  auto p = std::filesystem::current_path(ec);
+  return ec ? std::string() : p.string();
+}
+
+void SetCurrentDir(const std::string& path) {
+  std::string real = ResolvePath(path);
+  if (real.empty() || ::chdir(real.c_str()) != 0)
+    ThrowOS("Cannot change directory to " + path, real.empty() ? ENOENT : errno);
+}
+
+std::string ProgramFile() {
+  std::error_code ec;
+  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+}
+
+std::string ProgramDir() {
+  return ExtractFileDir(ProgramFile());
+}
+
+std::string UserConfigDir() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg == '/') return std::string(xdg) + "/tesmar";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.config/tesmar";
+}
+
+std::string InstalledDataDir() {
+  std::string dir = ProgramDir();
+  if (dir.empty()) return std::string();
+  // An installed program lives in <prefix>/bin with its data in <prefix>/share.
+  std::string data = ExtractFileDir(dir) + "/share/tesmar";
+  struct stat st;
+  return Stat(data, st) && S_ISDIR(st.st_mode) ? data : std::string();
+}
+
+bool IsDirectoryWritable(const std::string& dir) {
+  std::string real = ResolvePath(dir);
+  struct stat st;
+  return Stat(real, st) && S_ISDIR(st.st_mode) && ::access(real.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string ShortPathName(const std::string& path) {
+  return path;
+}
+
+std::string ExpandFileName(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  auto p = std::filesystem::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
+}
+
+std::string ExpandUNCFileName(const std::string& path) {
+  return ExpandFileName(path);
+}
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <winnetwk.h>
+// <windows.h> maps DeleteFile to DeleteFileA; ours is a function of its own.
+#undef DeleteFile
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+#ifdef _MSC_VER
+#pragma comment(lib, "mpr")
+#endif
+
+// Windows itself finds names without regard to case and drops a trailing dot,
+// so most of this is a thin layer over the ANSI file functions.
+namespace platform {
+
+namespace {
+
+[[noreturn]] void ThrowOS(const std::string& what, DWORD code) {
+  throw TOSError(what + ": " + SystemErrorText(static_cast<int>(code)), static_cast<int>(code));
+}
+
+DWORD Attributes(const std::string& path) {
+  if (path.empty()) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesA(path.c_str());
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& path) {
+  return ApplyTrailingDotRule(path);
+}
+
+bool FileExists(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool PathExists(const std::string& path) {
+  return Attributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsReadOnly(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void ClearAttributes(const std::string& path) {
+  if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL))
+    ThrowOS("Cannot set attributes of " + path, GetLastError());
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+  DWORD a = Attributes(path);
+  if (a == INVALID_FILE_ATTRIBUTES) ThrowOS("Cannot set attributes of " + path, GetLastError());
+  a = readOnly ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileAttributesA(path.c_str(), a)) ThrowOS("Cannot set attributes of " + path, GetLastError());
+}
+
+std::time_t LastWriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    ThrowOS("Cannot read the time of " + path, GetLastError());
+  ULARGE_INTEGER t;
+  t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+  t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+  // FILETIME counts 100 ns steps since 1601-01-01.
+  return static_cast<std::time_t>(t.QuadPart / 10000000ULL - 11644473600ULL);
+}
+
+std::uint64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    ThrowOS("Cannot open file \"" + path + "\"", GetLastError());
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    ThrowOS("Cannot open file \"" + path + "\"", ERROR_ACCESS_DENIED);
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+  if (!MoveFileA(from.c_str(), to.c_str())) ThrowOS("Cannot rename " + from + " to " + to, GetLastError());
+}
+
+bool DeleteFile(const std::string& path) {
+  return ::DeleteFileA(path.c_str()) != 0;
+}
+
+void ForceDirectories(const std::string& path) {
+  if (path.empty()) throw TOSError("Unable to create directory", ERROR_PATH_NOT_FOUND);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path), ec);
+  if (ec) ThrowOS("Unable to create directory " + path, static_cast<DWORD>(ec.value()));
+  if (!DirectoryExists(path)) ThrowOS("Unable to create directory " + path, ERROR_DIRECTORY);
+}
+
+std::string GetCurrentDir() {
+  char buffer[MAX_PATH + 1];
+  DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+  if (n == 0 || n > sizeof buffer) return std::string();
+  return std::string(buffer, n);
+}
+
+void SetCurrentDir(const std::string& path) {
+  if (!SetCurrentDirectoryA(path.c_str())) ThrowOS("Cannot change directory to " + path, GetLastError());
+}
+
+std::string ProgramFile() {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    if (buffer.size() > 32768) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ProgramDir() {
+  return ExtractFileDir(ProgramFile());
+}
+
+std::string UserConfigDir() {
+  const char* appData = std::getenv("APPDATA");
+  if (appData && *appData) return std::string(appData) + "\\tesmar";
+  return ProgramDir();
+}
+
+std::string InstalledDataDir() {
+  return std::string();
+}
+
+bool IsDirectoryWritable(const std::string& dir) {
+  if (!DirectoryExists(dir)) return false;
+  char name[MAX_PATH + 1];
+  if (!GetTempFileNameA(dir.c_str(), "tsm", 0, name)) return false;
+  ::DeleteFileA(name);
+  return true;
+}
+
+std::string ShortPathName(const std::string& path) {
+  DWORD n = GetShortPathNameA(path.c_str(), nullptr, 0);
+  if (n == 0) return path;
+  std::string result(n, '\0');
+  n = GetShortPathNameA(path.c_str(), result.data(), n);
+  if (n == 0 || n >= result.size()) return path;
+  result.resize(n);
+  return result;
+}
+
+std::string ExpandFileName(const std::string& path) {
+  if (path.empty()) return path;
+  DWORD n = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::string result(n, '\0');
+  n = GetFullPathNameA(path.c_str(), n, result.data(), nullptr);
+  if (n == 0 || n >= result.size()) return path;
+  result.resize(n);
+  return result;
+}
+
+std::string ExpandUNCFileName(const std::string& path) {
+  std::string full = ExpandFileName(path);
+  // Only a mapped network drive has a universal name; anything else keeps its
+  // full name.
+  std::vector<char> buffer(1024);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  if (WNetGetUniversalNameA(full.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size) != NO_ERROR) return full;
+  const auto* info = reinterpret_cast<const UNIVERSAL_NAME_INFOA*>(buffer.data());
+  return info->lpUniversalName ? std::string(info->lpUniversalName) : full;
+}
+
+}  // namespace platform

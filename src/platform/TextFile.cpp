@@ -1,0 +1,143 @@
+#include "platform/TextFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void ThrowOS(const std::string& what, int code) {
+  throw TOSError(what + ". " + SystemErrorText(code), code);
+}
+
+struct TFileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
+
+// A name beside target that nothing uses yet, for writing the new content.
+std::string SiblingTempName(const std::string& target) {
+  std::random_device rd;
+  for (;;) {
+    std::string name = target + ".~" + std::to_string(rd() % 1000000) + ".tmp";
+    if (!PathExists(name)) return name;
+  }
+}
+
+}  // namespace
+
+TStringList SplitLines(std::string_view text) {
+  TStringList lines;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.emplace_back(text.substr(start, i - start));
+      ++i;
+      if (c == '\r' && i < text.size() && text[i] == '\n') ++i;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string JoinLines(const TStringList& lines) {
+  std::size_t size = 0;
+  for (const auto& l : lines) size += l.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const auto& l : lines) {
+    text += l;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string NormalizeLineEnds(std::string_view text) {
+  return JoinLines(SplitLines(text));
+}
+
+std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
+  const std::string what = "Cannot open file \"" + fileName + "\"";
+  std::string real = ResolvePath(fileName);
+  if (DirectoryExists(real)) ThrowOS(what, EISDIR);
+  errno = 0;
+  TFilePtr f(real.empty() ? nullptr : std::fopen(real.c_str(), "rb"));
+  if (!f) ThrowOS(what, errno ? errno : ENOENT);
+  std::string bytes;
+  char buffer[65536];
+  // The size is checked while reading, so a file that grows (or a device
+  // without a size) is refused just the same.
+  for (;;) {
+    std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
+    if (n > 0) {
+      if (bytes.size() + n > maxSize)
+        throw TError("The file \"" + fileName + "\" is too large to be read (more than " + std::to_string(maxSize) +
+                     " bytes).");
+      bytes.append(buffer, n);
+    }
+    if (n < sizeof buffer) {
+      if (std::ferror(f.get())) ThrowOS("Cannot read file \"" + fileName + "\"", errno ? errno : EIO);
+      break;
+    }
+  }
+  return bytes;
+}
+
+TStringList ReadTextLines(const std::string& fileName) {
+  return SplitLines(ReadFileBytes(fileName));
+}
+
+void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
+  const std::string what = "Cannot create file \"" + fileName + "\"";
+  std::string target = ResolvePath(fileName);
+  if (target.empty()) ThrowOS(what, ENOENT);
+  if (DirectoryExists(target)) ThrowOS(what, EISDIR);
+  if (FileExists(target) && IsReadOnly(target)) ThrowOS(what, EACCES);
+
+  std::string temp = SiblingTempName(target);
+  errno = 0;
+  TFilePtr f(std::fopen(temp.c_str(), "wb"));
+  if (!f) ThrowOS(what, errno ? errno : EACCES);
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+  int code = errno;
+  ok = std::fflush(f.get()) == 0 && ok;
+  if (!ok && !code) code = errno;
+  ok = std::fclose(f.release()) == 0 && ok;
+  if (!ok) {
+    if (!code) code = errno ? errno : EIO;
+    std::remove(temp.c_str());
+    ThrowOS(what, code);
+  }
+
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // The new file keeps the permissions of the one it replaces.
+  auto status = fs::status(target, ec);
+  if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
+  ec.clear();
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::remove(temp.c_str());
+    ThrowOS(what, ec.value());
+  }
+}
+
+void WriteTextLines(const std::string& fileName, const TStringList& lines) {
+  WriteFileBytes(fileName, JoinLines(lines));
+}
+
+}  // namespace platform

@@ -1,0 +1,137 @@
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+
+#include "platform/Error.h"
+#include "support/TestDir.h"
+
+using namespace platform;
+
+class FileSystemTest : public TTestDir {};
+
+TEST_F(FileSystemTest, ResolvesEachComponentWithoutRegardToCase) {
+  WriteBytes("Dir/Sub/App.RES", "x");
+  EXPECT_EQ(ResolvePath("dir/sub/app.res"), "Dir/Sub/App.RES");
+  EXPECT_EQ(ResolvePath(Path("DIR/SUB/APP.res")), Path("Dir/Sub/App.RES"));
+  EXPECT_TRUE(FileExists("dir/SUB/app.res"));
+  EXPECT_TRUE(DirectoryExists("DIR/sub"));
+  EXPECT_FALSE(FileExists("dir/sub"));
+  EXPECT_FALSE(DirectoryExists("dir/sub/app.res"));
+  // The found prefix keeps its real case; what does not exist stays as given.
+  EXPECT_EQ(ResolvePath("dir/NEW/File.txt"), "Dir/NEW/File.txt");
+  EXPECT_EQ(ResolvePath("dir//sub/"), "Dir//Sub/");
+  EXPECT_EQ(ResolvePath("dir/../dir/sub"), "Dir/../Dir/Sub");
+}
+
+TEST_F(FileSystemTest, ExactNameWinsAndSeveralMatchesPickTheFirstInByteOrder) {
+  WriteBytes("a.txt", "lower");
+  WriteBytes("A.txt", "upper");
+  EXPECT_EQ(ResolvePath("a.txt"), "a.txt");
+  EXPECT_EQ(ResolvePath("A.txt"), "A.txt");
+  EXPECT_EQ(ResolvePath("a.TXT"), "A.txt");
+}
+
+TEST_F(FileSystemTest, TrailingDotIsDropped) {
+  EXPECT_EQ(ApplyTrailingDotRule("Summary.log."), "Summary.log");
+  EXPECT_EQ(ApplyTrailingDotRule("dir.x/name.."), "dir.x/name");
+  EXPECT_EQ(ApplyTrailingDotRule("dir/.."), "dir/..");
+  EXPECT_EQ(ApplyTrailingDotRule("."), ".");
+  WriteBytes("Summary.log", "s");
+  EXPECT_TRUE(FileExists("summary.LOG."));
+  EXPECT_EQ(ResolvePath("Summary.log."), "Summary.log");
+  EXPECT_EQ(ResolvePath("Missing."), "Missing");
+}
+
+TEST_F(FileSystemTest, ReadOnlyAttribute) {
+  WriteBytes("f.ini", "x");
+  EXPECT_FALSE(IsReadOnly("F.INI"));
+  SetReadOnly("F.ini", true);
+  EXPECT_TRUE(IsReadOnly("f.ini"));
+  struct stat st;
+  ASSERT_EQ(::stat(Path("f.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & S_IWUSR, 0u);
+  // Windows does not delete a read-only file.
+  EXPECT_FALSE(DeleteFile("f.ini"));
+  EXPECT_TRUE(Exists("f.ini"));
+  ClearAttributes("f.INI");
+  EXPECT_FALSE(IsReadOnly("f.ini"));
+  EXPECT_FALSE(IsReadOnly("missing"));
+  EXPECT_THROW(SetReadOnly("missing", true), TOSError);
+}
+
+TEST_F(FileSystemTest, SizeAndTime) {
+  WriteBytes("Data.bin", std::string(300, 'x'));
+  EXPECT_EQ(FileSize("data.BIN"), 300u);
+  EXPECT_NEAR(static_cast<double>(LastWriteTime("DATA.bin")), static_cast<double>(std::time(nullptr)), 60);
+  EXPECT_THROW(FileSize("nothing"), TOSError);
+  EXPECT_THROW(LastWriteTime("nothing"), TOSError);
+}
+
+TEST_F(FileSystemTest, RenameAndDeleteResolveNames) {
+  WriteBytes("Dir/Files.ini", "content");
+  RenameFile("dir/files.INI", "DIR/Files.~ni");
+  EXPECT_FALSE(Exists("Dir/Files.ini"));
+  EXPECT_EQ(ReadBytes("Dir/Files.~ni"), "content");
+  // The target must not exist, whatever its case.
+  WriteBytes("Dir/other", "o");
+  EXPECT_THROW(RenameFile("dir/files.~ni", "dir/OTHER"), TOSError);
+  EXPECT_EQ(ReadBytes("Dir/other"), "o");
+  EXPECT_THROW(RenameFile("dir/none", "dir/x"), TOSError);
+  // A change of letter case alone is allowed.
+  RenameFile("dir/other", "Dir/OTHER");
+  EXPECT_EQ(ReadBytes("Dir/OTHER"), "o");
+  EXPECT_TRUE(DeleteFile("dir/files.~NI"));
+  EXPECT_FALSE(Exists("Dir/Files.~ni"));
+  EXPECT_FALSE(DeleteFile("dir/files.~ni"));
+  EXPECT_FALSE(DeleteFile("Dir"));
+}
+
+TEST_F(FileSystemTest, ForceDirectories) {
+  WriteBytes("Proj/x", "");
+  ForceDirectories("proj/a/b/");
+  EXPECT_TRUE(Exists("Proj/a/b"));
+  EXPECT_FALSE(Exists("proj"));
+  ForceDirectories("proj/a/b");  // already there
+  try {
+    ForceDirectories("");
+    FAIL() << "no exception";
+  } catch (const TOSError& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+  EXPECT_THROW(ForceDirectories("Proj/x/y"), TOSError);  // a file in the way
+}
+
+TEST_F(FileSystemTest, CurrentDirectory) {
+  WriteBytes("Proj/x", "");
+  SetCurrentDir("PROJ");
+  EXPECT_EQ(GetCurrentDir(), Path("Proj"));
+  EXPECT_THROW(SetCurrentDir("nowhere"), TOSError);
+  EXPECT_THROW(SetCurrentDir(""), TOSError);
+  EXPECT_EQ(GetCurrentDir(), Path("Proj"));
+}
+
+TEST_F(FileSystemTest, ProgramAndPathForms) {
+  EXPECT_EQ(ExtractFileName(ProgramFile()), "tests_platform");
+  EXPECT_EQ(ProgramDir(), ExtractFileDir(ProgramFile()));
+  EXPECT_EQ(ShortPathName("/a b/c.txt"), "/a b/c.txt");
+  EXPECT_EQ(ExpandFileName("a/../b.txt"), Path("b.txt"));
+  EXPECT_TRUE(IsDirectoryWritable("."));
+  EXPECT_FALSE(IsDirectoryWritable("missing"));
+}
+
+TEST(FileNames, DelphiStyleParts) {
+  EXPECT_EQ(ExtractFileExt("/src/App.dpr"), ".dpr");
+  EXPECT_EQ(ExtractFileExt("/src.d/App"), "");
+  EXPECT_EQ(ExtractFileExt("/src/App."), ".");
+  EXPECT_EQ(ExtractFileExt("a.tar.gz"), ".gz");
+  EXPECT_EQ(ChangeFileExt("/src/App.dpr", ".cfg"), "/src/App.cfg");
+  EXPECT_EQ(ChangeFileExt("/src/App.dpr", "."), "/src/App.");
+  EXPECT_EQ(ChangeFileExt("/src.d/App", ".RES"), "/src.d/App.RES");
+  EXPECT_EQ(ExtractFilePath("/src/App.dpr"), "/src/");
+  EXPECT_EQ(ExtractFilePath("App.dpr"), "");
+  EXPECT_EQ(ExtractFileName("/src/App.dpr"), "App.dpr");
+  EXPECT_EQ(ExtractFileDir("/src/App.dpr"), "/src");
+  EXPECT_EQ(ExtractFileDir("/App.dpr"), "/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/src"), "/src/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/src/"), "/src/");
+}
