@@ -13,7 +13,31 @@ namespace platform {
 
 // Splits a command line as CommandLineToArgvW does (quotes, backslashes before
 // quotes, "" inside quotes). Never throws.
+//
+// Blanks (space, tab) separate arguments; leading blanks are skipped, so a
+// blank line gives no arguments at all. The first argument, the program name,
+// knows no escapes: it runs to the next blank, or from an opening quote to the
+// next quote (what follows that quote starts the second argument). In every
+// later argument:
+//   - "..." quotes a run in which blanks are kept;
+//   - 2n backslashes and a quote give n backslashes, and the quote toggles;
+//   - 2n+1 backslashes and a quote give n backslashes and a literal quote;
+//   - backslashes not followed by a quote are literal;
+//   - "" inside a quoted run gives a literal quote and the run goes on (the
+//     rule of the C runtime since 2008: "a""b c" is one argument a"b c);
+//   - an empty quoted run ("") is an empty argument.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+// The inverse of SplitCommandLine for one argument after the first: the text
+// unchanged when it holds no blank or quote and is not empty, else a quoted
+// run with the backslashes before quotes and at the end doubled.
+std::string QuoteArgument(std::string_view arg);
+// The program name as it must stand first: quoted when empty or when it holds
+// a blank. A name holding a quote and a blank cannot be written (Windows file
+// names hold no quotes).
+std::string QuoteProgramName(std::string_view name);
+// Arguments joined into one command line that SplitCommandLine gives back.
+std::string JoinCommandLine(const std::vector<std::string>& args);
 
 enum class TRunStage {
   rsRan,               // the child was started and has ended
@@ -32,17 +56,40 @@ struct TRunResult {
 // reading, created when missing), standard output and standard error both into
 // outputFile (created anew, emptied when it exists), in the current directory
 // with the parent's environment, and waits for the child without a time limit.
-TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile,
-                         const std::string& outputFile);
+// Names and command lines have no length limit of their own.
+//
+// A failure also sets LastOSErrorCode(). An empty command line and a program
+// that cannot be found fail to start with code 2 (ENOENT). On POSIX a Windows
+// program goes through `wine` found on PATH; without `wine` the start fails
+// with code 8 (ENOEXEC, "Exec format error"). The child inherits the parent's
+// priority there: raising it needs privileges that a build manager lacks. A
+// child that could not be waited for (SIGCHLD ignored) counts as run with exit
+// code -1.
+TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile);
 
-// The system's last error code (errno / GetLastError) as it stands now.
+// The last error code (errno / GetLastError values) that a failed platform
+// call of this thread left behind; 0 when none has failed. Kept per thread
+// because errno itself is overwritten by the next library call.
 int LastOSErrorCode();
 // Remembers an error code so that the next LastOSErrorCode() reports it, the
 // way a failed Win32 call leaves GetLastError behind.
 void SetLastOSErrorCode(int code);
 
-// Finds the program that a command line's first word names, by the rules
-// above; "" when there is none.
+// Finds the program that a command line's first word names; "" when there is
+// none. A name with a directory part is taken as it is (any existing file);
+// a bare name is looked for in the current directory, then in each directory
+// of PATH. In each place
+// the name itself is tried, then, when it has no extension, the name with
+// ".exe". Names resolve without regard to letter case, as every file name of
+// the system does. On POSIX only files with an execute permission, or Windows
+// programs, count (as a shell's search skips other files). A name found in
+// the current directory comes back absolute.
 std::string FindProgram(const std::string& name);
+// The same search on PATH alone (no current directory, bare names only).
+std::string SearchPathFor(const std::string& name);
+
+// Whether a file is a Windows program: it starts with "MZ". Always false on
+// Windows, where the system starts such files itself.
+bool IsWindowsProgram(const std::string& path);
 
 }  // namespace platform

@@ -1,0 +1,145 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+// A descriptor closed on scope exit. Descriptors are opened close-on-exec and
+// kept above the standard three, so that the child receives them only as its
+// standard handles and no other child receives them at all.
+class TFd {
+ public:
+  explicit TFd(int fd) : Fd(fd) {}
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  ~TFd() {
+    if (Fd >= 0) close(Fd);
+  }
+  int Get() const { return Fd; }
+  void Reset(int fd) {
+    if (Fd >= 0) close(Fd);
+    Fd = fd;
+  }
+
+ private:
+  int Fd;
+};
+
+int OpenForChild(const std::string& name, int flags) {
+  int fd;
+  do {
+    fd = open(name.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  // Our own standard handles were closed: move off their numbers, or the
+  // child's dup2 onto the same number would keep the close-on-exec flag.
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int saved = errno;
+  close(fd);
+  errno = saved;
+  return moved;
+}
+
+class TSpawnSetup {
+ public:
+  TSpawnSetup() {
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawnattr_init(&Attr);
+  }
+  TSpawnSetup(const TSpawnSetup&) = delete;
+  TSpawnSetup& operator=(const TSpawnSetup&) = delete;
+  ~TSpawnSetup() {
+    posix_spawnattr_destroy(&Attr);
+    posix_spawn_file_actions_destroy(&Actions);
+  }
+  posix_spawn_file_actions_t Actions;
+  posix_spawnattr_t Attr;
+};
+
+TRunResult Failed(TRunStage stage, int code) {
+  SetLastOSErrorCode(code);
+  TRunResult result;
+  result.Stage = stage;
+  result.ErrorCode = code;
+  return result;
+}
+
+}  // namespace
+
+TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile) {
+  // The input is opened for writing too, as on Windows, but a file that we may
+  // only read (a read-only settings file) still serves as the child's input.
+  const std::string inputName = ResolvePath(inputFile);
+  TFd input(OpenForChild(inputName, O_RDWR | O_CREAT));
+  if (input.Get() < 0 && (errno == EACCES || errno == EROFS)) input.Reset(OpenForChild(inputName, O_RDONLY));
+  if (input.Get() < 0) return Failed(TRunStage::rsInputOpenFailed, errno);
+  TFd output(OpenForChild(ResolvePath(outputFile), O_RDWR | O_CREAT | O_TRUNC));
+  if (output.Get() < 0) return Failed(TRunStage::rsOutputOpenFailed, errno);
+
+  // The program is resolved here rather than left to the spawn, which on some
+  // C libraries reports a failed exec only through the child's exit status.
+  std::vector<std::string> args = SplitCommandLine(commandLine);
+  if (args.empty()) return Failed(TRunStage::rsStartFailed, ENOENT);
+  std::string program = FindProgram(args[0]);
+  if (program.empty()) return Failed(TRunStage::rsStartFailed, ENOENT);
+  if (IsWindowsProgram(program)) {
+    std::string wine = SearchPathFor("wine");
+    if (wine.empty()) return Failed(TRunStage::rsStartFailed, ENOEXEC);
+    args[0] = program;
+    args.insert(args.begin(), wine);
+    program = wine;
+  }
+
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  TSpawnSetup setup;
+  posix_spawn_file_actions_adddup2(&setup.Actions, input.Get(), STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.Actions, output.Get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.Actions, output.Get(), STDERR_FILENO);
+  // The child starts with no blocked signals and with the default action for
+  // SIGPIPE, whatever the parent set for itself.
+  sigset_t none;
+  sigemptyset(&none);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(&setup.Attr, &none);
+  posix_spawnattr_setsigdefault(&setup.Attr, &defaults);
+  posix_spawnattr_setflags(&setup.Attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = 0;
+  const int spawnError = posix_spawn(&pid, program.c_str(), &setup.Actions, &setup.Attr, argv.data(), environ);
+  if (spawnError != 0) return Failed(TRunStage::rsStartFailed, spawnError);
+
+  TRunResult result;
+  result.Stage = TRunStage::rsRan;
+  int status = 0;
+  pid_t waited;
+  do {
+    waited = waitpid(pid, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  if (waited < 0)
+    result.ExitCode = -1;
+  else if (WIFEXITED(status))
+    result.ExitCode = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.ExitCode = 128 + WTERMSIG(status);
+  return result;
+}
+
+}  // namespace platform
