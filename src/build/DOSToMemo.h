@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// The redirected console runner: the one way the system starts another
+// program (the Delphi tools, the pre- and post-processing lines, the
+// compiler's option listing). The caller reads the output file afterwards.
+
+// Called with true just before a command starts and with false when the run
+// is over, started or not; the GUI shows its busy cursor in between. Only a
+// call that reaches the start is bracketed (a failure to write tmpInput.txt
+// is not). Exceptions from the hook are not caught.
+using TRunHook = std::function<void(bool starting)>;
+// Installs the hook (an empty one for none) and gives back the one it
+// replaces, so that a front end or a test can put the old one back.
+TRunHook SetRunHook(TRunHook hook);
+
+// Runs one console command hidden, standard input from inputFile and standard
+// output and standard error together into outputFile (created anew), in the
+// current directory, and waits until the child has ended.
+//
+// When inputFile does not exist, "tmpInput.txt" is written in the current
+// directory holding the line "fake input file" and used instead; a failure to
+// write it is thrown (TOSError). Returns true when the child was started (its
+// exit code is not looked at); errorMessage is then left exactly as it was.
+// Returns false when it could not be started, errorMessage then holding the
+// reason, and LastOSErrorCode() the system's code. Command lines and file
+// names have no length limit.
+bool RunDosRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
+                      std::string& errorMessage);

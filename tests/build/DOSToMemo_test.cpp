@@ -1,0 +1,95 @@
+#include "build/DOSToMemo.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/Process.h"
+#include "support/TestDir.h"
+
+namespace {
+
+class TDOSToMemoTest : public TTestDir {
+ protected:
+  void SetUp() override {
+    TTestDir::SetUp();
+    SetRunHook([this](bool starting) { HookCalls.push_back(starting); });
+  }
+  void TearDown() override {
+    SetRunHook(nullptr);
+    TTestDir::TearDown();
+  }
+  std::vector<bool> HookCalls;
+};
+
+const std::string OpenFailureHead =
+    "DOS redirected  failed: DOS redirected \n\nWinApi function CreateFile returned aninvalid handle value\n";
+
+}  // namespace
+
+TEST_F(TDOSToMemoTest, MissingInputIsReplacedByTheFakeInputFile) {
+  WriteBytes("tmpInput.txt", "old content that goes\r\n");
+  std::string message = "caller's text";
+  ASSERT_TRUE(RunDosRedirected("cat", "nothing-here.dat", "out.txt", message));
+  EXPECT_EQ(message, "caller's text");
+  EXPECT_EQ(ReadBytes("tmpInput.txt"), "fake input file\r\n");
+  EXPECT_EQ(ReadBytes("out.txt"), "fake input file\r\n");
+  EXPECT_FALSE(Exists("nothing-here.dat"));
+  EXPECT_EQ(HookCalls, (std::vector<bool>{true, false}));
+}
+
+TEST_F(TDOSToMemoTest, ExistingInputIsUsedAndOutputEmptied) {
+  WriteBytes("started.dat", "");
+  WriteBytes("TmpResults.dat", "left from the last run\r\n");
+  std::string message;
+  ASSERT_TRUE(RunDosRedirected("cat", "started.dat", "TmpResults.dat", message));
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(ReadBytes("TmpResults.dat"), "");
+  EXPECT_FALSE(Exists("tmpInput.txt"));
+
+  // The exit code is not looked at.
+  message = "kept";
+  EXPECT_TRUE(RunDosRedirected(R"(/bin/sh -c "echo failing >&2; exit 3")", "started.dat", "TmpResults.dat", message));
+  EXPECT_EQ(message, "kept");
+  EXPECT_EQ(ReadBytes("TmpResults.dat"), "failing\n");
+}
+
+TEST_F(TDOSToMemoTest, ProgramsThatCannotStartGiveTheWinApiCode) {
+  for (const std::string line : {"", "   ", "NoSuchTool.exe -v x.rc"}) {
+    platform::SetLastOSErrorCode(0);
+    std::string message = "before";
+    EXPECT_FALSE(RunDosRedirected(line, "in.txt", "out.txt", message)) << line;
+    EXPECT_EQ(message, "DOS redirected  failed: WINAPI Error Code = 2") << line;
+    EXPECT_EQ(platform::LastOSErrorCode(), 2) << line;
+  }
+  EXPECT_EQ(HookCalls, (std::vector<bool>{true, false, true, false, true, false}));
+}
+
+TEST_F(TDOSToMemoTest, OutputThatCannotBeCreatedIsTold) {
+  WriteBytes("in.txt", "x\r\n");
+  std::string message = "previous";
+  EXPECT_FALSE(RunDosRedirected("cat", "in.txt", "no/such/dir/out.txt", message));
+  EXPECT_EQ(message, OpenFailureHead + "for the output file * no/such/dir/out.txt *\n\nprevious");
+  EXPECT_EQ(HookCalls, (std::vector<bool>{true, false}));
+}
+
+TEST_F(TDOSToMemoTest, InputThatCannotBeOpenedIsTold) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser opens any file";
+  WriteBytes("in.txt", "secret\r\n");
+  std::filesystem::permissions(Path("in.txt"), std::filesystem::perms::none);
+  std::string message;
+  EXPECT_FALSE(RunDosRedirected("cat", "in.txt", "out.txt", message));
+  EXPECT_EQ(message, OpenFailureHead + "for the input file * in.txt *\n\n");
+}
+
+TEST_F(TDOSToMemoTest, FakeInputThatCannotBeWrittenIsThrownBeforeTheRun) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser writes anywhere";
+  std::filesystem::permissions(Root, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::string message;
+  EXPECT_THROW(RunDosRedirected("cat", "missing.txt", Path("out.txt"), message), TError);
+  EXPECT_TRUE(HookCalls.empty());
+}
