@@ -1,0 +1,174 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "support/TestDir.h"
+
+using namespace platform;
+using TPairs = std::vector<std::pair<std::string, std::string>>;
+using TNames = std::vector<std::string>;
+
+namespace {
+std::unique_ptr<TProfileFile> Parse(const std::string& text) {
+  return TProfileFile::FromText("x.ini", text);
+}
+}  // namespace
+
+TEST(ProfileRead, NamesIgnoreCaseAndFirstKeyWins) {
+  auto p = Parse("[Options]\r\nHaltOnError=1\r\nhaltonerror=0\r\n[other]\r\nHaltOnError=7\r\n");
+  EXPECT_EQ(p->ReadString("OPTIONS", "haltONerror", "d"), "1");
+  EXPECT_EQ(p->ReadInteger("other", "HALTONERROR", 0), 7);
+  EXPECT_EQ(p->ReadString("options", "missing", "d"), "d");
+  EXPECT_EQ(p->ReadString("nosection", "HaltOnError", "d"), "d");
+  EXPECT_TRUE(p->SectionExists("OTHER"));
+  EXPECT_FALSE(p->SectionExists("oth"));
+  EXPECT_TRUE(p->ValueExists("options", "HALTONERROR"));
+  EXPECT_EQ(p->ReadSection("options"), TNames{"HaltOnError"});
+  EXPECT_EQ(p->ReadSectionValues("Options"), (TPairs{{"HaltOnError", "1"}}));
+  EXPECT_EQ(p->ReadSections(), (TNames{"Options", "other"}));
+}
+
+TEST(ProfileRead, TrimmingQuotesAndOddLines) {
+  auto p = Parse(
+      "orphan=1\n"
+      "[ S ] trailing text\r"
+      "  Key  =  some value  \n"
+      "q1=\"quoted  \"\n"
+      "q2='single'\n"
+      "q3=\"mixed'\n"
+      "q4=\"\n"
+      "; c=1\n"
+      "  ;d=1\n"
+      "no equals sign\n"
+      "=empty name\n"
+      "[broken\n"
+      "e=a=b\n");
+  EXPECT_EQ(p->ReadString("s", "key", ""), "some value");
+  EXPECT_EQ(p->ReadString("s", " key ", ""), "some value");
+  EXPECT_EQ(p->ReadString("s", "q1", ""), "quoted  ");
+  EXPECT_EQ(p->ReadString("s", "q2", ""), "single");
+  EXPECT_EQ(p->ReadString("s", "q3", ""), "\"mixed'");
+  EXPECT_EQ(p->ReadString("s", "q4", ""), "\"");
+  EXPECT_EQ(p->ReadString("s", "e", ""), "a=b");
+  EXPECT_FALSE(p->ValueExists("s", "c"));
+  EXPECT_FALSE(p->ValueExists("s", ";d"));
+  EXPECT_FALSE(p->ValueExists("s", "no equals sign"));
+  EXPECT_FALSE(p->ValueExists("", "orphan"));
+  EXPECT_EQ(p->ReadSection("S"), (TNames{"Key", "q1", "q2", "q3", "q4", "e"}));
+  EXPECT_EQ(p->ReadSections(), TNames{"S"});
+}
+
+TEST(ProfileRead, IntegersAndBooleans) {
+  auto p = Parse("[n]\na=42\nb=-7\nc= 12 \nd=1x\ne=$1F\nf=0x10\ng=99999999999\nh=\ni=\"3\"\nj=-2147483648\n");
+  EXPECT_EQ(p->ReadInteger("n", "a", 0), 42);
+  EXPECT_EQ(p->ReadInteger("n", "b", 0), -7);
+  EXPECT_EQ(p->ReadInteger("n", "c", 0), 12);
+  EXPECT_EQ(p->ReadInteger("n", "d", 5), 5);
+  EXPECT_EQ(p->ReadInteger("n", "e", 0), 31);
+  EXPECT_EQ(p->ReadInteger("n", "f", 0), 16);
+  EXPECT_EQ(p->ReadInteger("n", "g", 5), 5);
+  EXPECT_EQ(p->ReadInteger("n", "h", 5), 5);
+  EXPECT_EQ(p->ReadInteger("n", "i", 0), 3);
+  EXPECT_EQ(p->ReadInteger("n", "j", 0), -2147483647 - 1);
+  EXPECT_TRUE(p->ReadBool("n", "a", false));
+  EXPECT_FALSE(p->ReadBool("n", "h", false));
+  EXPECT_TRUE(p->ReadBool("n", "missing", true));
+}
+
+class ProfileFileTest : public TTestDir {};
+
+TEST_F(ProfileFileTest, WriteInPlaceKeepsEveryOtherLine) {
+  WriteBytes("Files.ini",
+             "; head\r\n[options]\r\n  HaltOnError = 0 \r\n\r\n; note\r\nDCCPath=x\r\nhaltonerror=5\r\n\r\n"
+             "[FileList]\n/out/App.EXE=/src/App.dpr\r\n");
+  TProfileFile p("files.INI");
+  EXPECT_FALSE(p.Modified());
+  p.WriteBool("OPTIONS", "haltonerror", true);
+  p.WriteString("options", "DCCPath", "x");  // unchanged value
+  EXPECT_TRUE(p.Modified());
+  p.UpdateFile();
+  EXPECT_FALSE(p.Modified());
+  EXPECT_EQ(ReadBytes("Files.ini"), CrLf({"; head", "[options]", "HaltOnError=1", "", "; note", "DCCPath=x",
+                                          "haltonerror=5", "", "[FileList]", "/out/App.EXE=/src/App.dpr"}));
+  EXPECT_EQ(TProfileFile("Files.ini").ReadInteger("options", "HaltOnError", 0), 1);
+}
+
+TEST_F(ProfileFileTest, NewKeysAndSectionsGoToTheEnd) {
+  auto p = Parse("[a]\nx=1\n; end of a\n\n; heads b\n[b]\ny=2\n[A]\nz=3\n\n");
+  p->WriteString("b", "new", "v");
+  p->WriteString("a", "w", "4");  // the last occurrence of [a]
+  p->WriteString("c", "k", "line\r\nbreak");
+  p->WriteString("a", "", "ignored");
+  p->WriteString("a", "k=x", "ignored");
+  p->WriteString("a]", "k", "ignored");
+  EXPECT_EQ(p->ReadSection("a"), (TNames{"x", "z", "w"}));
+  auto t = TProfileFile::FromText("t", "");
+  t->WriteInteger("s", "k", -3);
+  t->WriteString("s", "k2", "");
+  EXPECT_EQ(t->ReadSectionValues("S"), (TPairs{{"k", "-3"}, {"k2", ""}}));
+
+  WriteBytes("p.ini", "[a]\nx=1\n; end of a\n\n; heads b\n[b]\ny=2\n[A]\nz=3\n\n");
+  TProfileFile f("p.ini");
+  f.WriteString("b", "new", "v");
+  f.WriteString("a", "w", "4");
+  f.WriteString("c", "k", "line\r\nbreak");
+  f.UpdateFile();
+  EXPECT_EQ(ReadBytes("p.ini"), CrLf({"[a]", "x=1", "; end of a", "", "; heads b", "[b]", "y=2", "new=v", "[A]", "z=3",
+                                      "w=4", "", "[c]", "k=line"}));
+}
+
+TEST_F(ProfileFileTest, DeleteKeyAndEraseSection) {
+  WriteBytes("e.ini", "top\n[a]\nk=1\nK=2\nj=3\n[b]\nk=4\n[A]\n;c\nm=5\n");
+  TProfileFile p("e.ini");
+  p.DeleteKey("A", "k");
+  EXPECT_FALSE(p.ValueExists("a", "k"));
+  EXPECT_EQ(p.ReadString("b", "k", ""), "4");
+  p.EraseSection("a");
+  EXPECT_FALSE(p.SectionExists("a"));
+  p.EraseSection("missing");
+  p.UpdateFile();
+  EXPECT_EQ(ReadBytes("e.ini"), CrLf({"top", "[b]", "k=4"}));
+}
+
+TEST_F(ProfileFileTest, MissingFileIsEmptyAndCreatedOnUpdate) {
+  TProfileFile p("Dir.ini");
+  EXPECT_TRUE(p.ReadSections().empty());
+  p.UpdateFile();  // nothing changed, nothing written
+  EXPECT_FALSE(Exists("Dir.ini"));
+  p.WriteString("s", "k", "v");
+  p.UpdateFile();
+  EXPECT_EQ(ReadBytes("Dir.ini"), CrLf({"[s]", "k=v"}));
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileIsNotWritten) {
+  WriteBytes("ro.ini", "[s]\nk=1\n");
+  SetReadOnly("ro.ini", true);
+  TProfileFile p("ro.ini");
+  p.WriteString("s", "k", "2");
+  try {
+    p.UpdateFile();
+    FAIL() << "no exception";
+  } catch (const TError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to ro.ini: " + SystemErrorText(EACCES));
+  }
+  EXPECT_EQ(ReadBytes("ro.ini"), "[s]\nk=1\n");
+  EXPECT_TRUE(p.Modified());
+}
+
+TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
+  WriteBytes("bin.ini", garbage);
+  try {
+    TProfileFile p("bin.ini");
+    FAIL() << "no exception";
+  } catch (const TError& e) {
+    EXPECT_STREQ(e.what(), "The file \"bin.ini\" is not a text file: it holds binary data.");
+  }
+  WriteBytes("big.ini", "[s]\nk=" + std::string(5000, 'v') + "\n");
+  EXPECT_THROW(TProfileFile("big.ini", 4096), TError);
+  EXPECT_EQ(TProfileFile("big.ini", 8192).ReadString("s", "k", "").size(), 5000u);
+  // Garbage given as text parses to whatever lines it holds, without failing.
+  auto p = TProfileFile::FromText("g", garbage);
+  for (const auto& s : p->ReadSections()) p->ReadSectionValues(s);
+}
