@@ -1,6 +1,15 @@
-#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
 
-int main() {
-  std::fputs("not built yet\n", stderr);
-  return 1;
+#include "brcc32/Brcc.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return tesmar_brcc::RunBrcc(args, std::cout);
+  } catch (const std::exception& e) {
+    std::cout << "Error: " << e.what() << std::endl;
+    return 1;
+  }
 }
