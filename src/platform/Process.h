@@ -11,8 +11,8 @@
 // `wine` where the system cannot run it and `wine` is on the PATH.
 namespace platform {
 
-// Splits a command line as CommandLineToArgvW does (quotes, backslashes before
-// quotes, "" inside quotes). Never throws.
+// Splits a command line as Windows programs do (CommandLineToArgvW and the C
+// runtime: quotes, backslashes before quotes, "" inside quotes). Never throws.
 //
 // Blanks (space, tab) separate arguments; leading blanks are skipped, so a
 // blank line gives no arguments at all. The first argument, the program name,
@@ -53,7 +53,8 @@ struct TRunResult {
 };
 
 // Runs a command line hidden, standard input from inputFile (opened for
-// reading, created when missing), standard output and standard error both into
+// reading and writing, or for reading alone where it may only be read;
+// created when missing), standard output and standard error both into
 // outputFile (created anew, emptied when it exists), in the current directory
 // with the parent's environment, and waits for the child without a time limit.
 // Names and command lines have no length limit of their own.
