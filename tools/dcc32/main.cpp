@@ -1,6 +1,10 @@
-#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
 
-int main() {
-  std::fputs("not built yet\n", stderr);
-  return 1;
+#include "dcc32/DccCompiler.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return tesmar_tools::RunDcc(args, std::cout);
 }
