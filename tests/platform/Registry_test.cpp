@@ -1,0 +1,258 @@
+#include "platform/Registry.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "support/TestDir.h"
+
+using namespace platform;
+
+namespace {
+
+const TRegValue& Value(const TWineRegistry& reg, const std::string& key, const std::string& lowerName) {
+  static const TRegValue missing{TRegValueType::Other, "<missing>", 0, {}};
+  const auto* values = reg.FindKey(key);
+  if (!values) return missing;
+  auto it = values->find(lowerName);
+  return it == values->end() ? missing : it->second;
+}
+
+const char* const Sample =
+    "WINE REGISTRY Version 2\r\n"
+    ";; All keys relative to \\\\Machine\r\n"
+    "\r\n"
+    "#arch=win32\r\n"
+    "\r\n"
+    "[Software\\\\Borland\\\\Delphi\\\\5.0] 1700000000\r\n"
+    "#time=1d9c0a2b3c4d5e6\r\n"
+    "\"RootDir\"=\"C:\\\\Program Files\\\\Borland\\\\Delphi5\"\r\n"
+    "@=\"the default\"\r\n"
+    "\"Flags\"=dword:0000001f\r\n"
+    "\"Data\"=hex:01,02,0a,\\\r\n"
+    "  ff,00\r\n"
+    "\"Expand\"=str(2):\"%SystemRoot%\\\\x\"\r\n"
+    "\"Multi\"=str(7):\"one\\0two\\0\"\r\n"
+    "\"HexExpand\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+    "\"HexDword\"=hex(4):1f,00,00,80\r\n"
+    "\"HexNone\"=hex(0):\r\n"
+    "\r\n"
+    "[Software\\\\Borland\\\\Delphi\\\\5.0\\\\Library] 1700000001\r\n"
+    "\"Search Path\"=\"$(DELPHI)\\\\Lib;$(DELPHI)\\\\Bin\"\r\n";
+
+}  // namespace
+
+TEST(WineRegistry, ReadsKeysAndTypedValues) {
+  TWineRegistry reg = TWineRegistry::Parse(Sample);
+  EXPECT_TRUE(reg.HeaderOK());
+  EXPECT_EQ(reg.Arch(), "win32");
+  EXPECT_EQ(reg.KeyCount(), 2u);
+  const std::string key = "Software\\Borland\\Delphi\\5.0";
+  ASSERT_NE(reg.FindKey(key), nullptr);
+  EXPECT_EQ(reg.FindKey("\\SOFTWARE\\borland\\DELPHI\\5.0"), reg.FindKey(key));
+  EXPECT_EQ(reg.FindKey("Software\\Borland\\Delphi"), nullptr);
+
+  EXPECT_EQ(Value(reg, key, "rootdir").Text, "C:\\Program Files\\Borland\\Delphi5");
+  EXPECT_EQ(Value(reg, key, "rootdir").Type, TRegValueType::String);
+  EXPECT_EQ(Value(reg, key, "").Text, "the default");
+  EXPECT_EQ(Value(reg, key, "flags").Type, TRegValueType::DWord);
+  EXPECT_EQ(Value(reg, key, "flags").Number, 31u);
+  EXPECT_EQ(Value(reg, key, "data").Type, TRegValueType::Binary);
+  EXPECT_EQ(Value(reg, key, "data").Bytes, (std::vector<std::uint8_t>{1, 2, 10, 255, 0}));
+  EXPECT_EQ(Value(reg, key, "expand").Type, TRegValueType::ExpandString);
+  EXPECT_EQ(Value(reg, key, "expand").Text, "%SystemRoot%\\x");
+  EXPECT_EQ(Value(reg, key, "multi").Type, TRegValueType::MultiString);
+  EXPECT_EQ(Value(reg, key, "multi").Text, std::string("one\0two\0", 8));
+  EXPECT_EQ(Value(reg, key, "hexexpand").Type, TRegValueType::ExpandString);
+  EXPECT_EQ(Value(reg, key, "hexexpand").Text, std::string("%A%\0", 4));
+  EXPECT_EQ(Value(reg, key, "hexdword").Type, TRegValueType::DWord);
+  EXPECT_EQ(Value(reg, key, "hexdword").Number, 0x8000001Fu);
+  EXPECT_EQ(Value(reg, key, "hexnone").Type, TRegValueType::Other);
+  EXPECT_TRUE(Value(reg, key, "hexnone").Bytes.empty());
+  EXPECT_EQ(Value(reg, key + "\\Library", "search path").Text, "$(DELPHI)\\Lib;$(DELPHI)\\Bin");
+}
+
+TEST(WineRegistry, DecodesEscapes) {
+  TWineRegistry reg = TWineRegistry::Parse(
+      "WINE REGISTRY Version 2\n"
+      "[A\\\\B\\]C]\n"
+      "\"quote\"=\"x\\\\y\\\"z\"\n"
+      "\"accent\"=\"caf\\x00e9\"\n"
+      "\"short hex\"=\"\\x41-\\x7e\"\n"
+      "\"four digits only\"=\"\\x0041BC\"\n"
+      "\"pair\"=\"\\xd83d\\xde00\"\n"
+      "\"lone\"=\"a\\xd800b\"\n"
+      "\"c\"=\"\\a\\b\\e\\f\\n\\r\\t\\v\"\n"
+      "\"octal\"=\"\\101\\0x\\1012\"\n"
+      "\"utf8 as is\"=\"\xc3\xa9\"\n"
+      "\"na\\x00efve \\\"name\\\"\"=\"1\"\n"
+      "\"unterminated\"=\"abc\n"
+      "\"dangling\"=\"abc\\\n");
+  const std::string key = "a\\b]c";
+  ASSERT_NE(reg.FindKey(key), nullptr);
+  EXPECT_EQ(Value(reg, key, "quote").Text, "x\\y\"z");
+  EXPECT_EQ(Value(reg, key, "accent").Text, "caf\xc3\xa9");
+  EXPECT_EQ(Value(reg, key, "short hex").Text, "A-~");
+  EXPECT_EQ(Value(reg, key, "four digits only").Text, "ABC");
+  EXPECT_EQ(Value(reg, key, "pair").Text, "\xf0\x9f\x98\x80");
+  EXPECT_EQ(Value(reg, key, "lone").Text,
+            "a\xef\xbf\xbd"
+            "b");
+  EXPECT_EQ(Value(reg, key, "c").Text, "\a\b\x1b\f\n\r\t\v");
+  EXPECT_EQ(Value(reg, key, "octal").Text, std::string("A\0xA2", 5));
+  EXPECT_EQ(Value(reg, key, "utf8 as is").Text, "\xc3\xa9");
+  EXPECT_EQ(Value(reg, key, "na\xc3\xafve \"name\"").Text, "1");
+  EXPECT_EQ(Value(reg, key, "unterminated").Text, "<missing>");
+  EXPECT_EQ(Value(reg, key, "dangling").Text, "<missing>");
+}
+
+TEST(WineRegistry, SkipsMalformedLinesAndKeepsTheRest) {
+  TWineRegistry reg = TWineRegistry::Parse(
+      "WINE REGISTRY Version 2\n"
+      "\"orphan\"=hex:01,\\\n"
+      "  02\n"
+      "[Good]\n"
+      "\"bad dword\"=dword:xyz\n"
+      "\"long dword\"=dword:123456789\n"
+      "\"bad hex\"=hex:01,zz\n"
+      "\"bad type\"=hex(q):01\n"
+      "\"no equals\" \"x\"\n"
+      "\"unknown\"=sz:\"x\"\n"
+      "garbage line\n"
+      "\"after\"=hex:0a,\\\n"
+      "\n"
+      "\"ok\" = \"yes\"\n"
+      "[Broken\n"
+      "\"lost\"=\"no key\"\n"
+      "[good]\n"
+      "\"more\"=\"merged\"\n"
+      "\"ok\"=\"replaced\"\n");
+  const auto* values = reg.FindKey("GOOD");
+  ASSERT_NE(values, nullptr);
+  EXPECT_EQ(reg.KeyCount(), 1u);
+  EXPECT_EQ(values->size(), 3u);
+  EXPECT_EQ(Value(reg, "good", "after").Bytes, std::vector<std::uint8_t>{10});
+  EXPECT_EQ(Value(reg, "good", "ok").Text, "replaced");
+  EXPECT_EQ(Value(reg, "good", "more").Text, "merged");
+}
+
+TEST(WineRegistry, SurvivesGarbageAndNotesAMissingHeader) {
+  EXPECT_FALSE(TWineRegistry::Parse("").HeaderOK());
+  EXPECT_FALSE(TWineRegistry::Parse("REGEDIT4\n[x]\n").HeaderOK());
+  EXPECT_EQ(TWineRegistry::Parse("WINE REGISTRY Version 2\n[k]\n\"v\"=hex:01,\\").FindKey("k")->size(), 1u);
+  std::mt19937 random(42);
+  const std::string alphabet = "[]\"\\=@:,()x0123456789abcdefhexdwordstr#;\r\n \t\x80\xff";
+  for (int round = 0; round < 300; ++round) {
+    std::string text = "WINE REGISTRY Version 2\n";
+    std::size_t length = random() % 400;
+    for (std::size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    TWineRegistry reg = TWineRegistry::Parse(text);
+    EXPECT_TRUE(reg.HeaderOK());
+    EXPECT_LE(reg.KeyCount(), length);
+  }
+}
+
+#ifndef _WIN32
+
+class RegistryTest : public TTestDir {
+ protected:
+  void SetUp() override {
+    TTestDir::SetUp();
+    if (const char* old = std::getenv("WINEPREFIX")) OldPrefix = old;
+    Prefix = Path("prefix");
+    setenv("WINEPREFIX", Prefix.c_str(), 1);
+    WriteBytes("prefix/system.reg", Sample);
+    WriteBytes("prefix/user.reg",
+               "WINE REGISTRY Version 2\n"
+               ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+               "[Software\\\\Wine]\n"
+               "\"Version\"=\"win10\"\n");
+  }
+  void TearDown() override {
+    if (OldPrefix)
+      setenv("WINEPREFIX", OldPrefix->c_str(), 1);
+    else
+      unsetenv("WINEPREFIX");
+    TTestDir::TearDown();
+  }
+  std::string Prefix;
+  std::optional<std::string> OldPrefix;
+};
+
+TEST_F(RegistryTest, OpensKeysOfEachRootFromItsFile) {
+  TRegistryKey key;
+  EXPECT_FALSE(key.Open(TRegistryRoot::CurrentUser, "\\Software\\Borland\\Delphi\\5.0"));
+  EXPECT_FALSE(key.IsOpen());
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "\\Software\\Borland\\Delphi\\5.0"));
+  EXPECT_TRUE(key.IsOpen());
+  EXPECT_EQ(key.ReadString("ROOTDIR"), "C:\\Program Files\\Borland\\Delphi5");
+  EXPECT_EQ(key.ReadString(""), "the default");
+  EXPECT_EQ(key.ReadString("Expand"), "%SystemRoot%\\x");
+  EXPECT_EQ(key.ReadString("HexExpand"), "%A%");
+  EXPECT_EQ(key.ReadString("No such value"), "");
+  key.Close();
+  EXPECT_FALSE(key.IsOpen());
+  EXPECT_EQ(key.ReadString("RootDir"), "");
+
+  ASSERT_TRUE(key.Open(TRegistryRoot::CurrentUser, "software\\wine"));
+  EXPECT_EQ(key.ReadString("version"), "win10");
+  EXPECT_FALSE(key.Open(TRegistryRoot::LocalMachine, "Software\\Wine"));
+}
+
+TEST_F(RegistryTest, NonStringValuesAreRefused) {
+  TRegistryKey key;
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "Software\\Borland\\Delphi\\5.0"));
+  for (std::string name : {"Flags", "Data", "Multi", "HexDword", "HexNone"}) {
+    try {
+      key.ReadString(name);
+      ADD_FAILURE() << name << " read as a string";
+    } catch (const TError& e) {
+      EXPECT_EQ(std::string(e.what()), "Invalid data type for '" + name + "'");
+    }
+  }
+}
+
+TEST_F(RegistryTest, MissingOrForeignFilesHoldNoKeys) {
+  WriteBytes("prefix/user.reg", "REGEDIT4\n[Software\\Wine]\n\"Version\"=\"win10\"\n");
+  TRegistryKey key;
+  EXPECT_FALSE(key.Open(TRegistryRoot::CurrentUser, "Software\\Wine"));
+  setenv("WINEPREFIX", Path("nowhere").c_str(), 1);
+  EXPECT_FALSE(key.Open(TRegistryRoot::LocalMachine, "Software\\Borland\\Delphi\\5.0"));
+}
+
+TEST_F(RegistryTest, A64BitPrefixShowsTheThirtyTwoBitView) {
+  WriteBytes("prefix/system.reg",
+             "WINE REGISTRY Version 2\n#arch=win64\n"
+             "[Software\\\\Borland\\\\Delphi\\\\5.0]\n\"RootDir\"=\"C:\\\\64\"\n"
+             "[Software\\\\Wow6432Node\\\\Borland\\\\Delphi\\\\5.0]\n\"RootDir\"=\"C:\\\\32\"\n"
+             "[Software\\\\Only64]\n\"X\"=\"y\"\n");
+  TRegistryKey key;
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "\\Software\\Borland\\Delphi\\5.0"));
+  EXPECT_EQ(key.ReadString("RootDir"), "C:\\32");
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "Software\\Only64"));
+  EXPECT_EQ(key.ReadString("X"), "y");
+}
+
+TEST_F(RegistryTest, WindowsPathsMapIntoThePrefix) {
+  EXPECT_EQ(WinePrefix(), Prefix);
+  EXPECT_EQ(MapWindowsPath("C:\\Program Files\\Borland"), Prefix + "/dosdevices/c:/Program Files/Borland");
+  EXPECT_EQ(MapWindowsPath("d:"), Prefix + "/dosdevices/d:");
+  EXPECT_EQ(MapWindowsPath("relative\\dir"), "relative\\dir");
+  EXPECT_EQ(MapWindowsPath("\\\\server\\share"), "\\\\server\\share");
+  EXPECT_EQ(MapWindowsPath("C:relative"), "C:relative");
+  // The mapped name is found the way Windows finds it.
+  ASSERT_TRUE(std::filesystem::create_directories(Prefix + "/dosdevices/c:/Program Files/Borland/Delphi5/Lib"));
+  EXPECT_EQ(MapWindowsPath("C:\\PROGRAM FILES\\BORLAND\\DELPHI5\\LIB"),
+            Prefix + "/dosdevices/c:/Program Files/Borland/Delphi5/Lib");
+
+  unsetenv("WINEPREFIX");
+  const char* home = std::getenv("HOME");
+  if (home && *home) {
+    EXPECT_EQ(WinePrefix(), std::string(home) + "/.wine");
+  }
+}
+
+#endif
