@@ -1,0 +1,357 @@
+#include "project/uFileSettings.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/TextFile.h"
+#include "project/uPersistence.h"
+#include "version/uVersionInformation.h"
+
+namespace {
+
+std::string ToLowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool HasText(TsettingsTypeEnum kind) {
+  return kind >= stLibraryPath && kind <= stPostProcessing;
+}
+
+std::string NameOf(const std::string& line) {
+  const auto eq = line.find('=');
+  return eq == std::string::npos ? std::string() : line.substr(0, eq);
+}
+std::string ValueOf(const std::string& line) {
+  const auto eq = line.find('=');
+  return eq == std::string::npos ? std::string() : line.substr(eq + 1);
+}
+
+// The value of the first line whose name matches without regard to case, as a
+// string list's Values[] gives it.
+std::string ValueByName(const std::vector<std::string>& lines, const std::string& name) {
+  const std::string wanted = ToLowerAscii(name);
+  for (const std::string& line : lines)
+    if (line.find('=') != std::string::npos && ToLowerAscii(NameOf(line)) == wanted) return ValueOf(line);
+  return "";
+}
+
+}  // namespace
+
+// --- TProjectSettings ---------------------------------------------------------
+
+TProjectSettings::TProjectSettings(TProjectList* owner, const std::string& destFile, const std::string& sourceFile,
+                                   const std::string& projectPath)
+    : Owner(owner), ProjectPath(projectPath) {
+  Paths[stSourceFile] = sourceFile;
+  Paths[stDestFile] = destFile;
+  ClearSettings();
+}
+
+void TProjectSettings::ClearSettings() {
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
+    Paths[kind].clear();
+    Memory[kind].clear();
+  }
+  TargetType = ttUnknown;
+}
+
+std::string TProjectSettings::GetSettingPath(TsettingsTypeEnum kind) {
+  if (kind == stSourceFile || kind == stDestFile) return Paths[kind];
+  if (Paths[kind].empty()) Persistence().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  if (Paths[kind].empty()) Paths[kind] = PathJoin(ProjectPath, "Default" + SettingExtension(kind));
+  return Paths[kind];
+}
+
+void TProjectSettings::SetSettingPath(TsettingsTypeEnum kind, const std::string& fileName) {
+  if (kind == stSourceFile || kind == stDestFile || !fileName.empty())
+    Paths[kind] = fileName;
+  else
+    Paths[kind] = PathJoin(ProjectPath, "Default" + SettingExtension(kind));
+}
+
+std::string TProjectSettings::GetSettingContent(TsettingsTypeEnum kind) {
+  switch (kind) {
+    case stSourceFile: {
+      const std::string& source = Paths[stSourceFile];
+      if (source.empty() || !platform::FileExists(source)) return "";
+      return platform::JoinLines(platform::ReadTextLines(source));
+    }
+    case stDestFile: {
+      const std::string& target = Paths[stDestFile];
+      if (target.empty() || !platform::FileExists(target)) return "";
+      return TargetSummary();
+    }
+    case stConfigWithPath:
+      return Memory[stConfigFile] + PathSwitches(Memory[stLibraryPath]);
+    default:
+      if (Memory[kind].empty()) GetSettingPath(kind);
+      return Memory[kind];
+  }
+}
+
+void TProjectSettings::SetSettingContent(TsettingsTypeEnum kind, const std::string& text) {
+  if (HasText(kind) && kind != stConfigWithPath) Memory[kind] = text;
+}
+
+void TProjectSettings::LoadSettingContent(TsettingsTypeEnum kind) {
+  if (!HasText(kind)) return;
+  if (GetSettingContent(kind).empty()) SetSettingContent(kind, Persistence().ReadFileContent(Paths[kind]));
+}
+
+void TProjectSettings::ReloadSetting(TsettingsTypeEnum kind) {
+  SetSettingContent(kind, "");
+  LoadSettingContent(kind);
+}
+
+void TProjectSettings::LoadAll() {
+  ClearSettings();
+  Persistence().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  Persistence().ReadSettingsIntoMemory(Paths, Memory);
+  // What the source builds, for the library warning of the version summary and
+  // the choice of a target; a source of any other kind stays unknown.
+  try {
+    TargetType = GlobalStuff().TargetKind(GetSourceFile());
+  } catch (const std::exception&) {
+    TargetType = ttUnknown;
+  }
+}
+
+void TProjectSettings::SaveAll() {
+  Persistence().WriteSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  Persistence().WriteSettingsFromMemory(Paths, Memory);
+}
+
+void TProjectSettings::SaveSettingFile(TsettingsTypeEnum kind) {
+  if (!HasText(kind)) return;
+  if (Memory[kind].empty())
+    Persistence().BackupAndRemove(Paths[kind]);
+  else
+    Persistence().WriteFileContent(Paths[kind], Memory[kind]);
+}
+
+std::string TProjectSettings::TargetSummary() {
+  const std::string& target = Paths[stDestFile];
+  std::string text = "Will replace " + platform::ExpandUNCFileName(target) + "\r\n";
+  text += "File date = " + platform::FormatDateTime("dd mmm yyyy hh:mm", platform::LastWriteTime(target)) + "\r\n";
+  text += "File size = " + platform::FormatThousands(FileSizeInRecords(target), 12) + "\r\n";
+  TVersionInformation& reader = VersionInformation();
+  reader.LoadVersionInfo(target);
+  static const tMSResourceNameEnum order[] = {msFileVersion, msProductVersion,  msFileDescription, msCompanyName,
+                                              msComments,    msInternalName,    msLegalCopyright,  msLegalTrademarks,
+                                              msProductName, msOriginalFilename};
+  for (tMSResourceNameEnum name : order) {
+    const std::string key = TVersionInformation::ResourceName(name);
+    text += key + " = " + reader.GetVersionString(key) + "\r\n";
+  }
+  return text;
+}
+
+std::string TProjectSettings::VersionSummary() {
+  std::vector<std::string> group = platform::SplitLines(Memory[stGroupVerInfo]);
+  std::vector<std::string> local = platform::SplitLines(Memory[stLocalVerInfo]);
+  if (group.empty()) return "";
+  group.erase(group.begin());
+  if (!local.empty()) {
+    local.erase(local.begin());
+    for (std::string& g : group) {
+      if (g.find('=') == std::string::npos) continue;
+      const std::string value = ValueOf(g);
+      if (value != "0" && !value.empty()) continue;
+      for (const std::string& l : local) {
+        if (l.find('=') != std::string::npos && NameOf(l) == NameOf(g)) {
+          g = l;
+          break;
+        }
+      }
+    }
+  }
+  std::string text;
+  if (TargetType == ttDLL && GetSettingContent(stSourceFile).find("{$R *.RES}") == std::string::npos)
+    text +=
+        "Version information will not appear in this .dll\r\nunless the line\r\n{$R *.RES}\r\nis added to the "
+        "implementation section\r\n";
+  auto value = [&](const char* name) { return ValueByName(group, name); };
+  text += "File Version = " + value("Major") + "." + value("Minor") + "." + value("Release") + "." + value("Build") +
+          "\r\n";
+  text += "Product Version = " + value("ProductMajor") + "." + value("ProductMinor") + "." + value("ProductRelease") +
+          "." + value("ProductBuild") + "\r\n";
+  for (TResourceTypeEnum field : AllResourceTypes()) {
+    if (field < reAppid) continue;
+    const std::string name = GlobalStuff().ResourceTypeName(field);
+    text += name + " = " + ValueByName(group, name) + "\r\n";
+  }
+  return text;
+}
+
+// --- Path switches --------------------------------------------------------------
+
+std::string PathSwitches(const std::string& libraryPathText) {
+  // Every line break becomes ';', so a text ending in a line break gives a
+  // path ending in ';'.
+  std::string s;
+  s.reserve(libraryPathText.size());
+  for (std::size_t i = 0; i < libraryPathText.size(); ++i) {
+    const char c = libraryPathText[i];
+    if (c == '\r') {
+      if (i + 1 < libraryPathText.size() && libraryPathText[i + 1] == '\n') ++i;
+      s += ';';
+    } else if (c == '\n') {
+      s += ';';
+    } else {
+      s += c;
+    }
+  }
+  auto fourLines = [](const std::string& path) {
+    std::string out;
+    for (const char* sw : {"-U", "-I", "-R", "-O"}) out += std::string(sw) + "\"" + path + "\"\r\n";
+    return out;
+  };
+  if (s.size() < 1023) return fourLines(s);
+
+  std::string out;
+  while (!s.empty()) {
+    const std::string head = s.substr(0, 1000);
+    const auto semicolon = head.rfind(';');
+    std::string chunk;
+    if (semicolon != std::string::npos) {
+      chunk = s.substr(0, semicolon);
+      s.erase(0, semicolon + 1);
+    } else {
+      // One directory of 1000 characters or more: cut it where the chunk ends.
+      chunk = head;
+      s.erase(0, head.size());
+    }
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && s.find_last_not_of(" \t\r\n") == first && s[first] == ';') s.clear();
+    out += fourLines(chunk);
+  }
+  return out;
+}
+
+// --- TProjectList ---------------------------------------------------------------
+
+TProjectList::TProjectList(std::string projectPath) : ProjectPath(std::move(projectPath)) {}
+
+TProjectList::~TProjectList() {
+  Clear();
+}
+
+const TProjectList::TEntry& TProjectList::At(int index) const {
+  if (index < 0 || index >= Count()) throw TError("List index out of bounds (" + std::to_string(index) + ")");
+  return Entries[static_cast<std::size_t>(index)];
+}
+
+const std::string& TProjectList::Strings(int index) const {
+  return At(index).Line;
+}
+
+std::string TProjectList::Text() const {
+  std::string text;
+  for (const TEntry& e : Entries) text += e.Line + "\r\n";
+  return text;
+}
+
+void TProjectList::Clear() {
+  Entries.clear();
+}
+
+void TProjectList::Delete(int index) {
+  At(index);
+  Entries.erase(Entries.begin() + index);
+}
+
+void TProjectList::Move(int from, int to) {
+  At(from);
+  At(to);
+  TEntry entry = std::move(Entries[static_cast<std::size_t>(from)]);
+  Entries.erase(Entries.begin() + from);
+  Entries.insert(Entries.begin() + to, std::move(entry));
+}
+
+void TProjectList::AddFileLine(const std::string& line) {
+  const std::string lowered = ToLowerAscii(line);
+  for (const TEntry& e : Entries)
+    if (ToLowerAscii(e.Line) == lowered) return;
+  std::string source, target;
+  const auto eq = line.find('=');
+  if (eq == std::string::npos) {
+    source = line.substr(0, 256);
+  } else {
+    target = line.substr(0, eq);
+    source = line.substr(eq + 1, 256);
+  }
+  auto settings = std::make_unique<TProjectSettings>(this, target, source, ProjectPath);
+  TProjectSettings* added = settings.get();
+  Entries.push_back(TEntry{line, std::move(settings)});
+  added->LoadAll();
+}
+
+std::string TProjectList::DestOf(int index) const {
+  const std::string& line = At(index).Line;
+  const auto eq = line.find('=');
+  return eq == std::string::npos ? std::string() : line.substr(0, eq);
+}
+
+std::string TProjectList::SourceOf(int index) const {
+  const std::string name = DestOf(index);
+  const std::string wanted = ToLowerAscii(name);
+  for (const TEntry& e : Entries) {
+    const auto eq = e.Line.find('=');
+    if (eq != std::string::npos && ToLowerAscii(e.Line.substr(0, eq)) == wanted) return e.Line.substr(eq + 1);
+  }
+  return "";
+}
+
+TProjectSettings* TProjectList::SettingsAt(int index) const {
+  return At(index).Settings.get();
+}
+
+int TProjectList::IndexOfSource(const std::string& sourceFile) const {
+  const std::string key = platform::ChangeFileExt(sourceFile, ".");
+  for (int i = 0; i < Count(); ++i)
+    if (SourceOf(i).find(key) != std::string::npos) return i;
+  throw TError(sourceFile + " does not exist in this project list: " + ProjectPath);
+}
+
+TProjectSettings* TProjectList::SettingsOf(const std::string& sourceFile) const {
+  return SettingsAt(IndexOfSource(sourceFile));
+}
+
+int TProjectList::FindSource(const std::string& sourceFile) const {
+  const std::string wanted = ToLowerAscii(sourceFile);
+  for (int i = 0; i < Count(); ++i) {
+    const std::string& line = Entries[static_cast<std::size_t>(i)].Line;
+    const auto eq = line.find('=');
+    const std::string source = eq == std::string::npos ? line : line.substr(eq + 1);
+    if (ToLowerAscii(source) == wanted) return i;
+  }
+  return -1;
+}
+
+void TProjectList::SetDestFile(int index, const std::string& destFile) {
+  const TEntry& entry = At(index);
+  const auto eq = entry.Line.find('=');
+  const std::string rest = eq == std::string::npos ? std::string() : entry.Line.substr(eq);
+  Entries[static_cast<std::size_t>(index)].Line = destFile + rest;
+  entry.Settings->SetDestFile(destFile);
+}
+
+void TProjectList::LoadAllSettings(const std::string& projectPath) {
+  ProjectPath = projectPath;
+  for (TEntry& e : Entries) e.Settings->LoadAll();
+}
+
+void TProjectList::SaveAllSettings() {
+  for (TEntry& e : Entries) e.Settings->SaveAll();
+}
+
+void TProjectList::ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text) {
+  if (!HasText(kind) || kind == stConfigWithPath) return;
+  for (TEntry& e : Entries)
+    if (e.Settings->GetSettingPath(kind) == fileName) e.Settings->SetSettingContent(kind, text);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "project/uGlobalConstants.h"
+
+class TProjectList;
+
+// Everything about one source file of a project: the file name of each of its
+// settings and the text of its setting files as currently edited.
+class TProjectSettings {
+ public:
+  TProjectSettings(TProjectList* owner, const std::string& destFile, const std::string& sourceFile,
+                   const std::string& projectPath);
+
+  void ClearSettings();
+  std::string GetSourceFile() const { return Paths[stSourceFile]; }
+  void SetDestFile(const std::string& destFile) { Paths[stDestFile] = destFile; }
+
+  std::string GetSettingPath(TsettingsTypeEnum kind);
+  void SetSettingPath(TsettingsTypeEnum kind, const std::string& fileName);
+  std::string GetSettingContent(TsettingsTypeEnum kind);
+  void SetSettingContent(TsettingsTypeEnum kind, const std::string& text);
+  void LoadSettingContent(TsettingsTypeEnum kind);
+  void ReloadSetting(TsettingsTypeEnum kind);
+
+  void LoadAll();
+  void SaveAll();
+  void SaveSettingFile(TsettingsTypeEnum kind);
+
+  // The version information a build will put into the target: the group
+  // file's values, with the local file filling those the group leaves at "0"
+  // or empty.
+  std::string VersionSummary();
+  // What the target file that a build will replace looks like now. Throws the
+  // system's I/O error when the target exists but cannot be measured.
+  std::string TargetSummary();
+
+  TProjectList* Owner;
+  TSettingsPathNameArray Paths;
+  TSettingsInMemory Memory;
+  TTargetTypeEnum TargetType = ttUnknown;
+  std::string ProjectPath;
+};
+
+// The -U, -I, -R and -O lines for a library path text, chunked when the joined
+// path is too long for one switch.
+std::string PathSwitches(const std::string& libraryPathText);
+
+// The ordered file list of a project: lines target=source, each owning the
+// settings of its source.
+class TProjectList {
+ public:
+  explicit TProjectList(std::string projectPath = "");
+  ~TProjectList();
+  TProjectList(const TProjectList&) = delete;
+  TProjectList& operator=(const TProjectList&) = delete;
+
+  // String-list operations.
+  int Count() const { return static_cast<int>(Entries.size()); }
+  const std::string& Strings(int index) const;
+  // All lines, CR LF after each.
+  std::string Text() const;
+  void Clear();
+  void Delete(int index);
+  // Moves an entry (with its settings) to another place.
+  void Move(int from, int to);
+
+  void SetProjectPath(const std::string& projectPath) { ProjectPath = projectPath; }
+  const std::string& GetProjectPath() const { return ProjectPath; }
+
+  void AddFileLine(const std::string& line);
+  std::string DestOf(int index) const;
+  std::string SourceOf(int index) const;
+  TProjectSettings* SettingsAt(int index) const;
+  int IndexOfSource(const std::string& sourceFile) const;
+  TProjectSettings* SettingsOf(const std::string& sourceFile) const;
+  int FindSource(const std::string& sourceFile) const;
+  void SetDestFile(int index, const std::string& destFile);
+  void LoadAllSettings(const std::string& projectPath);
+  void SaveAllSettings();
+  void ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text);
+
+ private:
+  struct TEntry {
+    std::string Line;
+    std::unique_ptr<TProjectSettings> Settings;
+  };
+  const TEntry& At(int index) const;
+
+  std::string ProjectPath;
+  std::vector<TEntry> Entries;
+};

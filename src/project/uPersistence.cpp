@@ -1,0 +1,499 @@
+#include "project/uPersistence.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ide/IDELibPath.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileCache.h"
+#include "platform/TextFile.h"
+
+namespace {
+
+const char* const OptionsSection = "options";
+const char* const FileListSection = "FileList";
+const char* const VersionSection = "version";
+
+// Keys of [options] with the flag each stores, in the order they are written.
+struct TOptionKey {
+  const char* Key;
+  TProjectOptionIndex Flag;
+  bool Default;
+};
+const std::array<TOptionKey, 8>& OptionKeysInWriteOrder() {
+  static const std::array<TOptionKey, 8> keys{{
+      {"AutoFileIncrement", poAutoFileIncrement, false},
+      {"AutoProdIncrement", poAutoProdIncrement, false},
+      {"CheckVersion", poCheckVersion, true},
+      {"MinimizeOnBuild", poMinimizeOnBuild, false},
+      {"ReplaceReadOnlyCFGRESVER", poIgnoreResFileErrors, false},
+      {"HaltOnError", poHaltOnError, true},
+      {"AutoResFileCreate", poAutoResFileCreate, true},
+      {"DisplayMsgOnDone", poDisplayMsgOnDone, false},
+  }};
+  return keys;
+}
+
+std::string ToLowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool IsResourceRelated(TsettingsTypeEnum kind) {
+  return kind == stConfigFile || kind == stConfigWithPath || kind == stLocalVerInfo || kind == stGroupVerInfo ||
+         kind == stRCMask;
+}
+
+// The key under which each kind is stored in a source's section, in the order
+// the keys are written.
+const std::array<TsettingsTypeEnum, 9>& StoredKindsInWriteOrder() {
+  static const std::array<TsettingsTypeEnum, 9> kinds{stDestFile,  stLibraryPath,   stConfigFile,
+                                                      stDPKConfig, stGroupVerInfo,  stLocalVerInfo,
+                                                      stRCMask,    stPreProcessing, stPostProcessing};
+  return kinds;
+}
+
+}  // namespace
+
+const std::array<TDefaultFile, 8>& DefaultFiles() {
+  static const std::array<TDefaultFile, 8> files{{
+      {"Files.ini", "Default.Files"},
+      {"Default.config", "Default.config"},
+      {"Default.path", "Default.path"},
+      {"Default.ver", "Default.ver"},
+      {"Default.DPKConfig", "Default.DPKConfig"},
+      {"Default.mask", "Default.mask"},
+      {"Default.before", "Default.before"},
+      {"Default.after", "Default.after"},
+  }};
+  return files;
+}
+
+std::vector<std::string> BuiltInDefaultContent(const std::string& projectFile) {
+  if (projectFile == "Files.ini")
+    return {"[options]",           "CheckVersion=1",      "MinimizeOnBuild=0",  "AutoResFileCreate=1",
+            "AutoFileIncrement=1", "AutoProdIncrement=0", "DisplayMsgOnDone=0", "ReplaceReadOnlyCFGRESVER=0",
+            "HaltOnError=1"};
+  if (projectFile == "Default.config") return {"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""};
+  if (projectFile == "Default.ver")
+    return {"[version]",
+            "Major=0",
+            "Minor=0",
+            "Release=0",
+            "Build=0",
+            "Company=",
+            "Comments=",
+            "LegalCopyright=",
+            "LegalTrademarks=",
+            "IconFileName=",
+            "Description=",
+            "InternalName=",
+            "OriginalFilename=",
+            "ProductName=",
+            "ProductMajor=",
+            "ProductMinor=",
+            "ProductRelease=",
+            "ProductBuild=0",
+            ""};
+  if (projectFile == "Default.DPKConfig")
+    return {"$ALIGN ON",          "$ASSERTIONS ON",      "$BOOLEVAL OFF",      "$DEBUGINFO ON",
+            "$EXTENDEDSYNTAX ON", "$IMPORTEDDATA ON",    "$IOCHECKS ON",       "$LOCALSYMBOLS ON",
+            "$LONGSTRINGS ON",    "$OPENSTRINGS ON",     "$OPTIMIZATION ON",   "$OVERFLOWCHECKS OFF",
+            "$RANGECHECKS OFF",   "$REFERENCEINFO ON",   "$SAFEDIVIDE OFF",    "$STACKFRAMES OFF",
+            "$TYPEDADDRESS OFF",  "$VARSTRINGCHECKS ON", "$WRITEABLECONST ON", "$MINENUMSIZE 1",
+            "$IMAGEBASE $400000", "$IMPLICITBUILD OFF"};
+  if (projectFile == "Default.mask") {
+    const char* const valueIndent = "   VALUE ";
+    return {"/" + std::string(76, '*'),
+            "Resourcemask.rc",
+            "",
+            std::string(77, '*') + "/",
+            "",
+            "LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US",
+            "",
+            "MAINICON ICON LOADONCALL MOVEABLE DISCARDABLE IMPURE",
+            "{",
+            " #ICONDATA#",
+            "}",
+            "",
+            "1 VERSIONINFO LOADONCALL MOVEABLE DISCARDABLE IMPURE",
+            "FILEVERSION #Major#, #Minor#, #Release#, #Build#",
+            "PRODUCTVERSION #ProductMajor#, #ProductMinor#, #ProductRelease#, #ProductBuild#",
+            "FILEFLAGSMASK VS_FFI_FILEFLAGSMASK",
+            "FILEOS VOS__WINDOWS32",
+            "FILETYPE VFT_APP",
+            "{",
+            " BLOCK \"StringFileInfo\"",
+            " {",
+            "  BLOCK \"040904E4\"",
+            "  {",
+            std::string(valueIndent) + "\"CompanyName\", \"#Company#\\000\"",
+            std::string(valueIndent) + "\"FileDescription\", \"#Description#\\000\"",
+            std::string(valueIndent) + "\"FileVersion\", \"#Major#.#Minor#.#Release#.#Build#\\000\"",
+            std::string(valueIndent) + "\"InternalName\", \"#InternalName#\\000\"",
+            std::string(valueIndent) + "\"LegalCopyright\", \"#LegalCopyright#\\000\"",
+            std::string(valueIndent) + "\"LegalTrademarks\", \"#LegalTrademarks#\\000\"",
+            std::string(valueIndent) + "\"OriginalFilename\", \"#OriginalFilename#\\000\"",
+            std::string(valueIndent) + "\"ProductName\", \"#ProductName#\\000\"",
+            std::string(valueIndent) +
+                "\"ProductVersion\", \"#ProductMajor#.#ProductMinor#.#ProductRelease#.#ProductBuild#\\000\"",
+            std::string(valueIndent) + "\"Comments\", \"#Comments#\\000\"",
+            std::string(valueIndent) + "\"Appid\", \"#AppID#\\000\"",
+            "  }",
+            "",
+            " }",
+            "",
+            " BLOCK \"VarFileInfo\"",
+            " {",
+            "  VALUE \"Translation\", 1033, 1252",
+            " }",
+            "}"};
+  }
+  if (projectFile == "Default.before" || projectFile == "Default.after") return {"none"};
+  return {};
+}
+
+std::string SettingExtension(TsettingsTypeEnum kind) {
+  switch (kind) {
+    case stLibraryPath:
+      return ".path";
+    case stConfigFile:
+      return ".config";
+    case stConfigWithPath:
+      return ".CFG";
+    case stDPKConfig:
+      return ".DPKConfig";
+    case stLocalVerInfo:
+      return ".ver";
+    case stGroupVerInfo:
+      return ".ver";
+    case stRCMask:
+      return ".mask";
+    case stPreProcessing:
+      return ".before";
+    case stPostProcessing:
+      return ".after";
+    default:
+      return "";
+  }
+}
+
+TPersistenceObject& Persistence() {
+  static TPersistenceObject store;
+  return store;
+}
+
+void TPersistenceObject::ReportError(const std::string& message) {
+  LastError = message;
+  if (OnError) OnError(message);
+}
+
+std::string TPersistenceObject::FilesIniPath() const {
+  return PathJoin(ProjectPath, "Files.ini");
+}
+
+std::vector<std::string> TPersistenceObject::MasterDirs() const {
+  if (!MasterCopyDirs.empty()) return MasterCopyDirs;
+  std::vector<std::string> dirs{platform::ProgramDir()};
+  const std::string data = platform::InstalledDataDir();
+  if (!data.empty() && data != dirs.front()) dirs.push_back(data);
+  return dirs;
+}
+
+// --- Project directory set-up ---------------------------------------------
+
+bool TPersistenceObject::SetupProjectDir(const std::string& projectPath) {
+  try {
+    GlobalStuff().ChangeDir(projectPath);
+    ProjectPath = projectPath;
+    for (const TDefaultFile& file : DefaultFiles()) {
+      const std::string target = PathJoin(projectPath, file.ProjectFile);
+      if (platform::FileExists(target)) continue;
+      std::vector<std::string> lines;
+      bool fromMaster = false;
+      for (const std::string& dir : MasterDirs()) {
+        try {
+          lines = platform::ReadTextLines(PathJoin(dir, file.MasterFile));
+          fromMaster = true;
+          break;
+        } catch (const std::exception&) {
+          lines.clear();  // missing or unreadable: the next place, or the built-in content
+        }
+      }
+      if (!fromMaster) {
+        if (std::string(file.ProjectFile) == "Default.path") {
+          std::optional<std::vector<std::string>> libraryPath;
+          if (LibraryPathPrompt) libraryPath = GetDelphiLibraryPath("5", *LibraryPathPrompt);
+          if (!libraryPath) throw TError("no Delphi library path was chosen for " + target);
+          lines = std::move(*libraryPath);
+          lines.push_back(" ");
+        } else {
+          lines = BuiltInDefaultContent(file.ProjectFile);
+        }
+      }
+      platform::WriteTextLines(target, lines);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    ReportError("Could not set up storage area for " + projectPath + ": " + e.what());
+    return false;
+  }
+}
+
+// --- Options ----------------------------------------------------------------
+
+bool TPersistenceObject::LoadOptions(const std::string& projectPath, TProjectOptions& options, std::string& dccPath) {
+  try {
+    if (!platform::FileExists("Files.ini")) {
+      ReportError("Could not find " + PathJoin(projectPath, "Files.ini"));
+      return false;
+    }
+    try {
+      auto ini = platform::OpenSharedProfile(FilesIniPath());
+      TProjectOptions read = options;
+      for (const TOptionKey& key : OptionKeysInWriteOrder())
+        read[key.Flag] = ini->ReadBool(OptionsSection, key.Key, key.Default);
+      std::string path = ini->ReadString(OptionsSection, "DCCPath", "");
+      options = read;
+      dccPath = path;
+      return true;
+    } catch (const std::exception& e) {
+      throw TError("Could not open " + PathJoin(projectPath, "Files.ini") + ": " + e.what());
+    }
+  } catch (const std::exception& e) {
+    ReportError("Failed to retrieve project options for " + projectPath + ": " + e.what());
+    return false;
+  }
+}
+
+bool TPersistenceObject::SaveOptions(const std::string& projectPath, const TProjectOptions& options,
+                                     const std::string& dccPath) {
+  try {
+    ProjectPath = projectPath;
+    GlobalStuff().ChangeDir(projectPath);
+    auto ini = platform::OpenSharedProfile(FilesIniPath());
+    for (const TOptionKey& key : OptionKeysInWriteOrder()) ini->WriteBool(OptionsSection, key.Key, options[key.Flag]);
+    ini->WriteString(OptionsSection, "DCCPath", dccPath);
+    platform::UpdateSharedProfile(ini);
+    return true;
+  } catch (const std::exception& e) {
+    ReportError("Failed to save project options for " + projectPath + ": " + e.what());
+    return false;
+  }
+}
+
+// --- File list --------------------------------------------------------------
+
+bool TPersistenceObject::LoadFileList(const std::string& projectPath, std::string& fileListText) {
+  const bool result = SetupProjectDir(projectPath);
+  if (!result) return false;
+  try {
+    if (!platform::FileExists("Files.ini")) {
+      ReportError("Could not find " + PathJoin(projectPath, "Files.ini"));
+      return result;
+    }
+    try {
+      auto ini = platform::OpenSharedProfile(FilesIniPath());
+      std::string text;
+      for (const auto& [key, value] : ini->ReadSectionValues(FileListSection))
+        if (!value.empty()) text += key + "=" + value + "\r\n";
+      fileListText = text;
+    } catch (const std::exception& e) {
+      throw TError("Could not retrieve project file list " + PathJoin(projectPath, "Files.ini") + ": " + e.what());
+    }
+  } catch (const std::exception& e) {
+    ReportError("Failed to retrieve project file list for " + projectPath + ": " + e.what());
+  }
+  return result;
+}
+
+bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std::string& fileListText) {
+  if (!SetupProjectDir(projectPath)) return false;
+  try {
+    GlobalStuff().ChangeDir(projectPath);
+    auto ini = platform::OpenSharedProfile(FilesIniPath());
+    ini->EraseSection(FileListSection);
+    const platform::TStringList lines = platform::SplitLines(fileListText);
+    auto nameOf = [](const std::string& line) { return line.substr(0, line.find('=')); };
+    for (const std::string& line : lines) {
+      const std::string name = nameOf(line);
+      // The value the text holds for that name: that of its first line.
+      std::string value;
+      for (const std::string& other : lines) {
+        if (ToLowerAscii(nameOf(other)) != ToLowerAscii(name)) continue;
+        const auto eq = other.find('=');
+        value = eq == std::string::npos ? std::string() : other.substr(eq + 1);
+        break;
+      }
+      ini->WriteString(FileListSection, name, value);
+    }
+    // The build numbers and group version information that the old Files.ini
+    // kept in [version] come after the file list of the rebuilt one.
+    if (!PendingVersion.empty() && PendingVersionDir == projectPath) {
+      if (!ini->SectionExists(VersionSection))
+        for (const auto& [key, value] : PendingVersion) ini->WriteString(VersionSection, key, value);
+      PendingVersion.clear();
+      PendingVersionDir.clear();
+    }
+    platform::UpdateSharedProfile(ini);
+    return true;
+  } catch (const std::exception& e) {
+    ReportError("Failed to store project filelist " + projectPath + ": " + e.what());
+    return false;
+  }
+}
+
+bool TPersistenceObject::PrepareFilesIniForSave(const std::string& projectPath) {
+  const std::string filesIni = PathJoin(projectPath, "Files.ini");
+  const std::string backup = platform::ChangeFileExt(filesIni, ".~ni");
+  try {
+    if (platform::FileExists(backup)) platform::DeleteFile(backup);
+    if (platform::FileExists(filesIni)) {
+      if (platform::IsReadOnly(filesIni)) {
+        ReportError("Files.ini is read only, cannot save file list.");
+        return false;
+      }
+      auto ini = platform::OpenSharedProfile(filesIni);
+      auto version = ini->ReadSectionValues(VersionSection);
+      if (!version.empty() || PendingVersionDir != projectPath) {
+        PendingVersion = std::move(version);
+        PendingVersionDir = projectPath;
+      }
+      platform::RenameFile(filesIni, backup);
+    }
+    if (platform::FileExists(filesIni)) platform::DeleteFile(filesIni);
+    return true;
+  } catch (const std::exception& e) {
+    ReportError("Could not prepare " + filesIni + " for saving: " + e.what());
+    return false;
+  }
+}
+
+// --- Setting file names -----------------------------------------------------
+
+void TPersistenceObject::ReadSettingPaths(const std::string& projectPath, const std::string& section,
+                                          TSettingsPathNameArray& paths) {
+  ProjectPath = projectPath;
+  const std::string name = section.empty() ? PathJoin(ProjectPath, "DefaultSettings") : section;
+  std::shared_ptr<platform::TProfileFile> ini;
+  try {
+    ini = platform::OpenSharedProfile(FilesIniPath());
+  } catch (const std::exception&) {
+    ini = platform::TProfileFile::FromText(FilesIniPath(), "");  // unreadable: every key missing
+  }
+  auto read = [&](TsettingsTypeEnum kind, const std::string& def) {
+    return ini->ReadString(name, GlobalStuff().SettingName(kind), def);
+  };
+  paths[stDestFile] = read(stDestFile, paths[stDestFile]);
+  paths[stLibraryPath] = read(stLibraryPath, PathJoin(ProjectPath, "Default.path"));
+  paths[stConfigFile] = read(stConfigFile, PathJoin(ProjectPath, "Default.config"));
+  paths[stConfigWithPath] = platform::ChangeFileExt(name, ".cfg");
+  paths[stDPKConfig] = read(stDPKConfig, PathJoin(ProjectPath, "Default.DPKConfig"));
+  paths[stLocalVerInfo] = read(stLocalVerInfo, platform::ChangeFileExt(name, ".ver"));
+  paths[stGroupVerInfo] = read(stGroupVerInfo, PathJoin(ProjectPath, "Default.ver"));
+  paths[stRCMask] = read(stRCMask, PathJoin(ProjectPath, "Default.mask"));
+  paths[stPreProcessing] = read(stPreProcessing, PathJoin(ProjectPath, "Default.before"));
+  paths[stPostProcessing] = read(stPostProcessing, PathJoin(ProjectPath, "Default.after"));
+}
+
+void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const std::string& section,
+                                           const TSettingsPathNameArray& paths) {
+  ProjectPath = projectPath;
+  const std::string name = section.empty() ? PathJoin(ProjectPath, "DefaultSettings") : section;
+  try {
+    auto ini = platform::OpenSharedProfile(FilesIniPath());
+    for (TsettingsTypeEnum kind : StoredKindsInWriteOrder())
+      ini->WriteString(name, GlobalStuff().SettingName(kind), paths[kind]);
+    platform::UpdateSharedProfile(ini);
+  } catch (const std::exception& e) {
+    ReportError("Error persisting, " + std::string(e.what()));
+  }
+}
+
+// --- Setting file texts -----------------------------------------------------
+
+std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
+  if (fileName.empty() || !platform::FileExists(fileName)) return "";
+  try {
+    return platform::JoinLines(platform::ReadTextLines(fileName));
+  } catch (const std::exception&) {
+    return "";  // an unreadable setting file reads as an empty one
+  }
+}
+
+void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
+  if (fileName.empty()) return;
+  try {
+    platform::WriteTextLines(fileName, platform::SplitLines(text));
+  } catch (const std::exception& e) {
+    ReportError("Failed to save " + fileName + ": " + e.what());
+  }
+}
+
+void TPersistenceObject::ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory) {
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) memory[kind] = ReadFileContent(paths[kind]);
+}
+
+void TPersistenceObject::WriteSettingsFromMemory(const TSettingsPathNameArray& paths, const TSettingsInMemory& memory) {
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
+    const bool resourceRelated = IsResourceRelated(kind);
+    try {
+      if (resourceRelated && ReplaceReadOnly && platform::FileExists(paths[kind]) && platform::IsReadOnly(paths[kind]))
+        platform::ClearAttributes(paths[kind]);
+      WriteFileContent(paths[kind], memory[kind]);
+    } catch (const std::exception& e) {
+      if (!(resourceRelated && IgnoreResFileErrors)) ReportError("Error persisting, " + std::string(e.what()));
+    }
+  }
+}
+
+void TPersistenceObject::BackupAndRemove(const std::string& fileName) {
+  try {
+    if (!fileName.empty() && platform::FileExists(fileName)) {
+      const std::string ext = platform::ExtractFileExt(fileName);
+      const std::string backup = platform::ChangeFileExt(fileName, ".~" + ext.substr(ext.empty() ? 0 : 1, 7));
+      if (platform::FileExists(backup)) platform::DeleteFile(backup);
+      platform::RenameFile(fileName, backup);
+    }
+    if (!fileName.empty() && platform::FileExists(fileName)) platform::DeleteFile(fileName);
+  } catch (const std::exception&) {
+    // Backups are a courtesy; a failure is not reported.
+  }
+}
+
+// --- Icons ------------------------------------------------------------------
+
+bool TPersistenceObject::CheckIconFile(const std::string& sourceFile, std::string& iconFile) {
+  if (!iconFile.empty() && platform::FileExists(iconFile)) return true;
+  iconFile = platform::ExtractFilePath(sourceFile) + iconFile;
+  if (platform::ExtractFilePath(sourceFile).empty()) iconFile = std::string(1, platform::PathDelim) + iconFile;
+  if (platform::FileExists(iconFile)) return true;
+  ReportError(" Icon File for " + platform::ExtractFileName(sourceFile) + " not found. Will compile without icon.");
+  return false;
+}
+
+bool TPersistenceObject::GetIconData(const std::string& sourceFile, std::string iconFile, std::string& text) {
+  if (!CheckIconFile(sourceFile, iconFile)) return false;
+  const std::string bytes = platform::ReadFileBytes(iconFile);
+  static const char* const hex = "0123456789ABCDEF";
+  std::string result, line;
+  result.reserve(bytes.size() * 3 + bytes.size() / 16 * 4 + 4);
+  std::size_t inLine = 0;
+  for (unsigned char byte : bytes) {
+    line += hex[byte >> 4];
+    line += hex[byte & 15];
+    line += ' ';
+    if (++inLine == 16) {
+      line.pop_back();
+      result += "'" + line + "'\r\n";
+      line.clear();
+      inLine = 0;
+    }
+  }
+  if (!line.empty()) line.pop_back();
+  result += "'" + line + "'";
+  text = std::move(result);
+  return true;
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "project/uGlobalConstants.h"
+
+class TLibraryPathPrompt;
+
+// The project option flags, addressed by index 0 to 8.
+enum TProjectOptionIndex {
+  poAutoFileIncrement,
+  poAutoProdIncrement,
+  poMinimizeOnBuild,
+  poCheckVersion,
+  poAutoResFileCreate,
+  poIgnoreResFileErrors,
+  poReplaceReadOnly,
+  poHaltOnError,
+  poDisplayMsgOnDone
+};
+inline constexpr std::size_t ProjectOptionCount = poDisplayMsgOnDone + 1;
+
+struct TProjectOptions {
+  std::array<bool, ProjectOptionCount> Flags{};  // all off, as a fresh record
+
+  bool& operator[](std::size_t index) { return Flags.at(index); }
+  bool operator[](std::size_t index) const { return Flags.at(index); }
+  bool operator==(const TProjectOptions&) const = default;
+
+  bool AutoFileIncrement() const { return Flags[poAutoFileIncrement]; }
+  bool AutoProdIncrement() const { return Flags[poAutoProdIncrement]; }
+  bool MinimizeOnBuild() const { return Flags[poMinimizeOnBuild]; }
+  bool CheckVersion() const { return Flags[poCheckVersion]; }
+  bool AutoResFileCreate() const { return Flags[poAutoResFileCreate]; }
+  bool IgnoreResFileErrors() const { return Flags[poIgnoreResFileErrors]; }
+  bool ReplaceReadOnly() const { return Flags[poReplaceReadOnly]; }
+  bool HaltOnError() const { return Flags[poHaltOnError]; }
+  bool DisplayMsgOnDone() const { return Flags[poDisplayMsgOnDone]; }
+};
+
+// The project store: the only part of the system that reads and writes
+// Files.ini and the setting files. Problems are reported through OnError and
+// kept in LastError; apart from a few documented errors nothing is raised.
+class TPersistenceObject {
+ public:
+  using TErrorEvent = std::function<void(const std::string& message)>;
+
+  // Whole-project operations.
+  bool SetupProjectDir(const std::string& projectPath);
+  bool LoadOptions(const std::string& projectPath, TProjectOptions& options, std::string& dccPath);
+  bool SaveOptions(const std::string& projectPath, const TProjectOptions& options, const std::string& dccPath);
+  bool LoadFileList(const std::string& projectPath, std::string& fileListText);
+  bool SaveFileList(const std::string& projectPath, const std::string& fileListText);
+  bool PrepareFilesIniForSave(const std::string& projectPath);
+
+  // Per-file operations.
+  void ReadSettingPaths(const std::string& projectPath, const std::string& section, TSettingsPathNameArray& paths);
+  void WriteSettingPaths(const std::string& projectPath, const std::string& section,
+                         const TSettingsPathNameArray& paths);
+  std::string ReadFileContent(const std::string& fileName);
+  void WriteFileContent(const std::string& fileName, const std::string& text);
+  void ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory);
+  void WriteSettingsFromMemory(const TSettingsPathNameArray& paths, const TSettingsInMemory& memory);
+  void BackupAndRemove(const std::string& fileName);
+
+  // Resource support.
+  bool CheckIconFile(const std::string& sourceFile, std::string& iconFile);
+  bool GetIconData(const std::string& sourceFile, std::string iconFile, std::string& text);
+
+  void ReportError(const std::string& message);
+
+  // The directories searched for master copies of the default files, in
+  // order. Empty means: beside the program, then the installed data directory.
+  std::vector<std::string> MasterCopyDirs;
+  // The front end's answer to the Delphi version question of a new project's
+  // Default.path; without one the extraction counts as cancelled.
+  TLibraryPathPrompt* LibraryPathPrompt = nullptr;
+
+  std::string ProjectPath;
+  TErrorEvent OnError;
+  std::string LastError;
+  bool IgnoreResFileErrors = false;
+  bool ReplaceReadOnly = false;
+
+ private:
+  std::string FilesIniPath() const;
+  std::vector<std::string> MasterDirs() const;
+  std::vector<std::string> DefaultFileLines(std::size_t index);
+
+  // The [version] section of a Files.ini moved aside by the last
+  // PrepareFilesIniForSave, to be carried into the rebuilt file.
+  std::string PendingVersionDir;
+  std::vector<std::pair<std::string, std::string>> PendingVersion;
+};
+
+// The one store of the program, created at first use.
+TPersistenceObject& Persistence();
+
+// The default files of a project directory, in the order they are put in
+// place: the file in the project directory and its master copy's name.
+struct TDefaultFile {
+  const char* ProjectFile;
+  const char* MasterFile;
+};
+const std::array<TDefaultFile, 8>& DefaultFiles();
+// The built-in content of a default file (all but Default.path), one entry a line.
+std::vector<std::string> BuiltInDefaultContent(const std::string& projectFile);
+
+// The extension of a setting kind's default file (".path", ".config", ...),
+// used when a setting's file name is empty.
+std::string SettingExtension(TsettingsTypeEnum kind);

@@ -1,0 +1,320 @@
+#include "project/uPersistence.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "ide/IDELibPath.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileCache.h"
+#include "support/TestDir.h"
+
+namespace {
+
+class PersistenceTest : public TTestDir {
+ protected:
+  void SetUp() override {
+    TTestDir::SetUp();
+    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);  // no Delphi installed: an empty library path
+    Store.MasterCopyDirs = {Path("masters")};
+    Store.LibraryPathPrompt = &Prompt;
+    Store.OnError = [this](const std::string& m) { Reports.push_back(m); };
+    Project = Path("proj");
+    platform::ForgetSharedProfiles();
+  }
+
+  TPersistenceObject Store;
+  TFixedLibraryPathPrompt Prompt{std::string("5")};
+  std::vector<std::string> Reports;
+  std::string Project;
+};
+
+TEST_F(PersistenceTest, NewDirectoryGetsTheEightBuiltInFiles) {
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  EXPECT_TRUE(Reports.empty());
+  EXPECT_EQ(platform::GetCurrentDir(), Project);
+  EXPECT_EQ(Store.ProjectPath, Project);
+  EXPECT_EQ(ReadBytes("proj/Files.ini"),
+            CrLf({"[options]", "CheckVersion=1", "MinimizeOnBuild=0", "AutoResFileCreate=1", "AutoFileIncrement=1",
+                  "AutoProdIncrement=0", "DisplayMsgOnDone=0", "ReplaceReadOnlyCFGRESVER=0", "HaltOnError=1"}));
+  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""}));
+  EXPECT_EQ(ReadBytes("proj/Default.before"), "none\r\n");
+  EXPECT_EQ(ReadBytes("proj/Default.after"), "none\r\n");
+  EXPECT_EQ(ReadBytes("proj/Default.path"), " \r\n");  // no IDE: no directories, then the blank line
+  const std::string ver = ReadBytes("proj/Default.ver");
+  EXPECT_EQ(ver.substr(0, 20), "[version]\r\nMajor=0\r\n");
+  EXPECT_EQ(ver.substr(ver.size() - 18), "ProductBuild=0\r\n\r\n");
+  EXPECT_EQ(ver.find("Appid"), std::string::npos);
+  const std::string dpk = ReadBytes("proj/Default.DPKConfig");
+  EXPECT_EQ(std::count(dpk.begin(), dpk.end(), '\n'), 22);
+  const std::string mask = ReadBytes("proj/Default.mask");
+  EXPECT_EQ(std::count(mask.begin(), mask.end(), '\n'), 43);
+  EXPECT_NE(mask.find("\r\n   VALUE \"CompanyName\", \"#Company#\\000\"\r\n"), std::string::npos);
+  EXPECT_EQ(mask.substr(0, 79), "/" + std::string(76, '*') + "\r\n");
+  EXPECT_EQ(Prompt.Proposals, std::vector<std::string>{"5"});
+}
+
+TEST_F(PersistenceTest, MasterCopiesWinAndExistingFilesAreNeverTouched) {
+  WriteBytes("masters/Default.Files", "[options]\nHaltOnError=0\n");
+  WriteBytes("masters/Default.path", "/lib/a\r/lib/b");
+  WriteBytes("proj/Default.mask", "my own mask");
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  EXPECT_EQ(ReadBytes("proj/Files.ini"), "[options]\r\nHaltOnError=0\r\n");
+  EXPECT_EQ(ReadBytes("proj/Default.path"), "/lib/a\r\n/lib/b\r\n");
+  EXPECT_EQ(ReadBytes("proj/Default.mask"), "my own mask");
+  EXPECT_TRUE(Prompt.Proposals.empty());  // the master copy spared the question
+}
+
+TEST_F(PersistenceTest, CancelledVersionPromptStopsTheSetUpAndAsksAgainNextTime) {
+  Prompt.Answer.reset();
+  EXPECT_FALSE(Store.SetupProjectDir(Project));
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0].rfind("Could not set up storage area for " + Project + ": ", 0), 0u) << Reports[0];
+  EXPECT_EQ(Store.LastError, Reports[0]);
+  EXPECT_TRUE(Exists("proj/Files.ini"));
+  EXPECT_TRUE(Exists("proj/Default.config"));
+  EXPECT_FALSE(Exists("proj/Default.path"));
+  EXPECT_FALSE(Exists("proj/Default.ver"));
+  EXPECT_FALSE(Store.SetupProjectDir(Project));
+  EXPECT_EQ(Prompt.Proposals.size(), 2u);
+}
+
+TEST_F(PersistenceTest, DeletedDefaultFileComesBackAtTheNextLoad) {
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  std::remove(Path("proj/Default.before").c_str());
+  std::string text;
+  ASSERT_TRUE(Store.LoadFileList(Project, text));
+  EXPECT_EQ(ReadBytes("proj/Default.before"), "none\r\n");
+}
+
+TEST_F(PersistenceTest, OptionDefaultsAndParsing) {
+  WriteBytes("proj/Files.ini", "[options]\r\n");
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  TProjectOptions options;
+  options[poReplaceReadOnly] = true;
+  std::string dcc = "old";
+  ASSERT_TRUE(Store.LoadOptions(Project, options, dcc));
+  const std::array<bool, 9> expected{false, false, false, true, true, false, true, true, false};
+  EXPECT_EQ(options.Flags, expected);  // flag 6 is left as it was
+  EXPECT_EQ(dcc, "");
+
+  WriteBytes("proj/Files.ini",
+             "[OPTIONS]\r\nhaltonerror=yes\r\nCheckVersion=0\r\nMinimizeOnBuild=2\r\n"
+             "ReplaceReadOnlyCFGRESVER=1\r\nDCCPath= /opt/delphi/bin \r\n");
+  platform::ForgetSharedProfiles();
+  options = TProjectOptions{};
+  ASSERT_TRUE(Store.LoadOptions(Project, options, dcc));
+  EXPECT_TRUE(options.HaltOnError());  // not an integer: the default
+  EXPECT_FALSE(options.CheckVersion());
+  EXPECT_TRUE(options.MinimizeOnBuild());      // any integer but 0
+  EXPECT_TRUE(options.IgnoreResFileErrors());  // stored under ReplaceReadOnlyCFGRESVER
+  EXPECT_FALSE(options.ReplaceReadOnly());
+  EXPECT_EQ(dcc, "/opt/delphi/bin");
+}
+
+TEST_F(PersistenceTest, MissingFilesIniIsReportedAndOptionsKeepTheirValues) {
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  std::remove(Path("proj/Files.ini").c_str());
+  TProjectOptions options;
+  options[poMinimizeOnBuild] = true;
+  std::string dcc = "kept";
+  EXPECT_FALSE(Store.LoadOptions(Project, options, dcc));
+  EXPECT_EQ(Store.LastError, "Could not find " + Project + "/Files.ini");
+  EXPECT_TRUE(options.MinimizeOnBuild());
+  EXPECT_EQ(dcc, "kept");
+}
+
+TEST_F(PersistenceTest, SavedOptionsUseOneAndZeroAndNeverStoreFlagSix) {
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  ASSERT_TRUE(Store.PrepareFilesIniForSave(Project));
+  TProjectOptions options;
+  options[poHaltOnError] = true;
+  options[poReplaceReadOnly] = true;
+  options[poAutoProdIncrement] = true;
+  ASSERT_TRUE(Store.SaveOptions(Project, options, "C:dcc"));
+  EXPECT_EQ(ReadBytes("proj/Files.ini"),
+            CrLf({"[options]", "AutoFileIncrement=0", "AutoProdIncrement=1", "CheckVersion=0", "MinimizeOnBuild=0",
+                  "ReplaceReadOnlyCFGRESVER=0", "HaltOnError=1", "AutoResFileCreate=0", "DisplayMsgOnDone=0",
+                  "DCCPath=C:dcc"}));
+}
+
+TEST_F(PersistenceTest, FileListLoadSkipsEmptySourcesAndSaveKeepsTheFirstOfEqualTargets) {
+  WriteBytes("proj/Files.ini", "[FileList]\r\n/out/A.EXE=/src/A.dpr\r\n/out/B.EXE=\r\n/out/C.DLL=/src/C.dpr\r\n");
+  std::string text = "unchanged";
+  ASSERT_TRUE(Store.LoadFileList(Project, text));
+  EXPECT_EQ(text, "/out/A.EXE=/src/A.dpr\r\n/out/C.DLL=/src/C.dpr\r\n");
+
+  ASSERT_TRUE(Store.SaveFileList(Project, "/out/X.EXE=/src/X.dpr\r\n/out/x.exe=/src/Y.dpr\r\n/out/Z.EXE=/src/Z.dpr"));
+  ASSERT_TRUE(Store.LoadFileList(Project, text));
+  EXPECT_EQ(text, "/out/X.EXE=/src/X.dpr\r\n/out/Z.EXE=/src/Z.dpr\r\n");
+}
+
+TEST_F(PersistenceTest, ReadOnlyFilesIniStopsTheSaveBeforeAnythingIsWritten) {
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  WriteBytes("proj/Files.~ni", "old backup");
+  const std::string before = ReadBytes("proj/Files.ini");
+  chmod(Path("proj/Files.ini").c_str(), 0444);
+  EXPECT_FALSE(Store.PrepareFilesIniForSave(Project));
+  EXPECT_EQ(Store.LastError, "Files.ini is read only, cannot save file list.");
+  EXPECT_FALSE(Exists("proj/Files.~ni"));  // the old backup is already gone at that point
+  EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
+}
+
+TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
+  WriteBytes("proj/Files.ini", "[options]\r\nHaltOnError=1\r\n[version]\r\nBuild=41\r\nMajor=3\r\n[Stale]\r\nx=1\r\n");
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  ASSERT_TRUE(Store.PrepareFilesIniForSave(Project));
+  EXPECT_FALSE(Exists("proj/Files.ini"));
+  EXPECT_NE(ReadBytes("proj/Files.~ni").find("Build=41"), std::string::npos);
+
+  TSettingsPathNameArray paths;
+  paths[stDestFile] = "/out/A.EXE";
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) paths[kind] = "/s/" + GlobalStuff().SettingName(kind);
+  Store.WriteSettingPaths(Project, "/src/A.dpr", paths);
+  ASSERT_TRUE(Store.SaveOptions(Project, TProjectOptions{}, ""));
+  ASSERT_TRUE(Store.SaveFileList(Project, "/out/A.EXE=/src/A.dpr\r\n"));
+  EXPECT_EQ(ReadBytes("proj/Files.ini"), CrLf({"[/src/A.dpr]",
+                                               "DestFile=/out/A.EXE",
+                                               "LibraryPath=/s/LibraryPath",
+                                               "ConfigFile=/s/ConfigFile",
+                                               "DPKConfig=/s/DPKConfig",
+                                               "GroupVerInfo=/s/GroupVerInfo",
+                                               "LocalVerInfo=/s/LocalVerInfo",
+                                               "RCMask=/s/RCMask",
+                                               "PreProcessing=/s/PreProcessing",
+                                               "PostProcessing=/s/PostProcessing",
+                                               "[options]",
+                                               "AutoFileIncrement=0",
+                                               "AutoProdIncrement=0",
+                                               "CheckVersion=0",
+                                               "MinimizeOnBuild=0",
+                                               "ReplaceReadOnlyCFGRESVER=0",
+                                               "HaltOnError=0",
+                                               "AutoResFileCreate=0",
+                                               "DisplayMsgOnDone=0",
+                                               "DCCPath=",
+                                               "[FileList]",
+                                               "/out/A.EXE=/src/A.dpr",
+                                               "[version]",
+                                               "Build=41",
+                                               "Major=3"}));
+  EXPECT_TRUE(Reports.empty());
+}
+
+TEST_F(PersistenceTest, SettingPathsFallBackToTheDefaults) {
+  WriteBytes("proj/Files.ini", "[/src/App.dpr]\r\nRCMask=\r\nLibraryPath=/x/lib.path\r\nLocalVerInfo=\r\n");
+  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  TSettingsPathNameArray paths;
+  paths[stDestFile] = "/out/App.EXE";
+  Store.ReadSettingPaths(Project, "/src/App.dpr", paths);
+  EXPECT_EQ(paths[stDestFile], "/out/App.EXE");
+  EXPECT_EQ(paths[stLibraryPath], "/x/lib.path");
+  EXPECT_EQ(paths[stRCMask], "");  // present but empty
+  EXPECT_EQ(paths[stLocalVerInfo], "");
+  EXPECT_EQ(paths[stConfigFile], Project + "/Default.config");
+  EXPECT_EQ(paths[stConfigWithPath], "/src/App.cfg");
+  EXPECT_EQ(paths[stGroupVerInfo], Project + "/Default.ver");
+  EXPECT_EQ(paths[stPostProcessing], Project + "/Default.after");
+
+  TSettingsPathNameArray defaults;
+  Store.ReadSettingPaths(Project, "", defaults);
+  EXPECT_EQ(defaults[stConfigWithPath], Project + "/DefaultSettings.cfg");
+  EXPECT_EQ(defaults[stLocalVerInfo], Project + "/DefaultSettings.ver");
+}
+
+TEST_F(PersistenceTest, FileContentLineEndsAndFailures) {
+  Store.WriteFileContent(Path("abc.txt"), "abc");
+  EXPECT_EQ(ReadBytes("abc.txt"), "abc\r\n");
+  Store.WriteFileContent(Path("mixed.txt"), "a\nb\rc\r\n");
+  EXPECT_EQ(ReadBytes("mixed.txt"), "a\r\nb\r\nc\r\n");
+  Store.WriteFileContent(Path("empty.txt"), "");
+  EXPECT_TRUE(Exists("empty.txt"));
+  EXPECT_EQ(ReadBytes("empty.txt"), "");
+  Store.WriteFileContent("", "ignored");
+  EXPECT_TRUE(Reports.empty());
+  EXPECT_EQ(Store.ReadFileContent(Path("mixed.txt")), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(Store.ReadFileContent(Path("missing.txt")), "");
+  EXPECT_EQ(Store.ReadFileContent(Root), "");  // a directory does not count
+
+  Store.WriteFileContent(Path("no/such/dir/x.txt"), "x");
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0].rfind("Failed to save " + Path("no/such/dir/x.txt") + ": ", 0), 0u) << Reports[0];
+}
+
+TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
+  TSettingsPathNameArray paths;
+  TSettingsInMemory memory;
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
+    paths[kind] = Path(GlobalStuff().SettingName(kind) + ".txt");
+    memory[kind] = "new " + GlobalStuff().SettingName(kind);
+    WriteBytes(paths[kind], "old");
+  }
+  chmod(paths[stRCMask].c_str(), 0444);
+  chmod(paths[stPreProcessing].c_str(), 0444);
+
+  Store.WriteSettingsFromMemory(paths, memory);  // neither option: both refuse
+  EXPECT_EQ(ReadBytes(paths[stRCMask]), "old");
+  EXPECT_EQ(ReadBytes(paths[stConfigFile]), "new ConfigFile\r\n");
+  EXPECT_EQ(Reports.size(), 2u);
+
+  Reports.clear();
+  Store.ReplaceReadOnly = true;  // only resource-related files are replaced
+  Store.WriteSettingsFromMemory(paths, memory);
+  EXPECT_EQ(ReadBytes(paths[stRCMask]), "new RCMask\r\n");
+  EXPECT_EQ(ReadBytes(paths[stPreProcessing]), "old");
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0].rfind("Failed to save " + paths[stPreProcessing] + ": ", 0), 0u);
+}
+
+TEST_F(PersistenceTest, BackupAndRemove) {
+  WriteBytes("Default.before", "x");
+  WriteBytes("Default.~before", "older");
+  Store.BackupAndRemove(Path("Default.before"));
+  EXPECT_FALSE(Exists("Default.before"));
+  EXPECT_EQ(ReadBytes("Default.~before"), "x");
+  WriteBytes("App.DPKConfig", "y");
+  Store.BackupAndRemove(Path("App.DPKConfig"));
+  EXPECT_EQ(ReadBytes("App.~DPKConf"), "y");
+  Store.BackupAndRemove(Path("missing.txt"));
+  EXPECT_FALSE(Exists("missing.~txt"));
+  EXPECT_TRUE(Reports.empty());
+}
+
+TEST_F(PersistenceTest, IconDataForTypicalSizes) {
+  auto iconOf = [&](std::size_t size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) bytes += static_cast<char>(i * 7 + 0xA0);
+    WriteBytes("icon.ico", bytes);
+    std::string text = "unchanged";
+    EXPECT_TRUE(Store.GetIconData(Path("x.RC"), Path("icon.ico"), text));
+    return text;
+  };
+  EXPECT_EQ(iconOf(0), "''");
+  EXPECT_EQ(iconOf(16), "'A0 A7 AE B5 BC C3 CA D1 D8 DF E6 ED F4 FB 02 09'\r\n''");
+  EXPECT_EQ(iconOf(20), "'A0 A7 AE B5 BC C3 CA D1 D8 DF E6 ED F4 FB 02 09'\r\n'10 17 1E 25'");
+  const std::string t32 = iconOf(32);
+  EXPECT_EQ(t32.substr(t32.size() - 4), "\r\n''");
+  EXPECT_EQ(std::count(t32.begin(), t32.end(), '\n'), 2);
+  const std::string t766 = iconOf(766);
+  EXPECT_EQ(std::count(t766.begin(), t766.end(), '\n'), 47);
+  EXPECT_EQ(t766.substr(t766.rfind('\n') + 1).size(), 14u * 3 - 1 + 2);
+  EXPECT_TRUE(Reports.empty());
+}
+
+TEST_F(PersistenceTest, IconFoundBesideTheScriptOrReportedMissing) {
+  WriteBytes("src/app.ico", std::string("\x01\x02", 2));
+  std::string text;
+  EXPECT_TRUE(Store.GetIconData(Path("src/App.RC"), "app.ico", text));
+  EXPECT_EQ(text, "'01 02'");
+
+  text = "unchanged";
+  EXPECT_FALSE(Store.GetIconData(Path("src/App.RC"), "none.ico", text));
+  EXPECT_EQ(text, "unchanged");
+  EXPECT_EQ(Store.LastError, " Icon File for App.RC not found. Will compile without icon.");
+  std::string name;
+  EXPECT_FALSE(Store.CheckIconFile("App.RC", name));  // empty name, script without directory
+  EXPECT_EQ(name, "/");
+}
+
+}  // namespace
