@@ -15,7 +15,8 @@ uint32_t Align4(uint32_t value) {
 // Bounds-checked little-endian reading of one region of the file.
 class TCursor {
  public:
-  TCursor(const std::string& bytes, size_t begin, size_t end) : Bytes(bytes), Pos(begin), End(end) {}
+  TCursor(const std::string& bytes, size_t entry, size_t begin, size_t end)
+      : Bytes(bytes), Entry(entry), Pos(begin), End(end) {}
 
   size_t Position() const { return Pos; }
   bool Has(size_t count) const { return count <= End - Pos; }
@@ -40,7 +41,7 @@ class TCursor {
   }
   [[noreturn]] void Fail(const std::string& what) const {
     std::ostringstream text;
-    text << what << " at offset " << Pos;
+    text << what << " in the entry at offset " << Entry;
     throw TResFileError(text.str());
   }
 
@@ -51,6 +52,7 @@ class TCursor {
   }
 
   const std::string& Bytes;
+  size_t Entry;
   size_t Pos;
   size_t End;
 };
@@ -88,12 +90,14 @@ std::string ResIdText(const TResId& id) {
 std::vector<TResEntry> ParseResFile(const std::string& bytes) {
   std::vector<TResEntry> entries;
   if (bytes.size() > MaxResFileSize) throw TResFileError("file too large for a resource file");
-  size_t pos = 0;
-  bool first = true;
+  // The empty entry that opens every 32-bit file: sizes 0 and 32, type and name ordinal 0.
+  static const char marker[16] = {0, 0, 0, 0, 32, 0, 0, 0, '\xFF', '\xFF', 0, 0, '\xFF', '\xFF', 0, 0};
+  if (bytes.size() < 32 || bytes.compare(0, 16, marker, 16) != 0) throw TResFileError("not a 32-bit resource file");
+  size_t pos = 32;
   while (pos < bytes.size()) {
-    TCursor cursor(bytes, pos, bytes.size());
+    TCursor cursor(bytes, pos, pos, bytes.size());
     // Trailing zero padding after the last entry is harmless.
-    if (!first && !cursor.Has(8) && bytes.find_first_not_of('\0', pos) == std::string::npos) break;
+    if (!cursor.Has(8) && bytes.find_first_not_of('\0', pos) == std::string::npos) break;
     uint32_t dataSize = cursor.DWord("entry header");
     uint32_t headerSize = cursor.DWord("entry header");
     if (headerSize < 24) cursor.Fail("header size " + std::to_string(headerSize) + " too small");
@@ -103,7 +107,7 @@ std::vector<TResEntry> ParseResFile(const std::string& bytes) {
     if (dataSize > bytes.size() - headerEnd)
       cursor.Fail("data size " + std::to_string(dataSize) + " beyond end of file");
 
-    TCursor header(bytes, pos + 8, headerEnd);
+    TCursor header(bytes, pos, pos + 8, headerEnd);
     TResEntry entry;
     entry.Type = ReadId(header, "resource type");
     entry.Name = ReadId(header, "resource name");
@@ -113,20 +117,12 @@ std::vector<TResEntry> ParseResFile(const std::string& bytes) {
     entry.LanguageId = header.Word("entry header");
     entry.Version = header.DWord("entry header");
     entry.Characteristics = header.DWord("entry header");
+    entry.Data = bytes.substr(headerEnd, dataSize);
+    entries.push_back(std::move(entry));
 
-    if (first) {
-      bool marker = dataSize == 0 && entry.Type.IsOrdinal && entry.Type.Ordinal == 0 && entry.Name.IsOrdinal &&
-                    entry.Name.Ordinal == 0;
-      if (!marker) throw TResFileError("not a 32-bit resource file");
-      first = false;
-    } else {
-      entry.Data = bytes.substr(headerEnd, dataSize);
-      entries.push_back(std::move(entry));
-    }
     size_t next = headerEnd + dataSize;
     pos = next + (Align4(static_cast<uint32_t>(next - pos)) - (next - pos));
   }
-  if (first) throw TResFileError("not a 32-bit resource file");
   return entries;
 }
 
