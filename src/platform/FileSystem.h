@@ -28,8 +28,15 @@ bool IsPathDelim(char c);
 
 // The existing file system entry that a name refers to, or the name with the
 // trailing-dot rule applied when nothing matches. Relative names stay relative.
+// Each component is resolved in turn: the exact name when it exists, else the
+// entry of its directory that matches without regard to (ASCII) case; should
+// a case-sensitive file system hold several of those, the first in byte order
+// is taken. From the first component that matches nothing, the rest stays as
+// given. Separators stay as written.
 std::string ResolvePath(const std::string& path);
-// Drops the final '.' of the last component ("Summary.log." -> "Summary.log").
+// Drops the dots at the end of the last component ("Summary.log." ->
+// "Summary.log"); "." and ".." stay. ResolvePath does the same for every
+// component, as Windows does.
 std::string ApplyTrailingDotRule(const std::string& path);
 
 bool FileExists(const std::string& path);       // a file, not a directory
@@ -47,12 +54,15 @@ std::time_t LastWriteTime(const std::string& path);
 // Length in bytes. Throws TOSError when the file cannot be opened.
 std::uint64_t FileSize(const std::string& path);
 
-// Renames a file, replacing nothing: the target must not exist. Throws TOSError.
+// Renames a file, replacing nothing: the target must not exist (a change of
+// letter case alone is allowed). Throws TOSError.
 void RenameFile(const std::string& from, const std::string& to);
-// Deletes a file; false when it could not be deleted or did not exist.
+// Deletes a file; false when it could not be deleted or did not exist. A
+// read-only file is not deleted, as on Windows.
 bool DeleteFile(const std::string& path);
 // Creates a directory and all missing parents. Throws TOSError ("Unable to
-// create directory" for an empty name, as Windows says).
+// create directory" for an empty name, as Windows says; "Unable to create
+// directory <name>: <reason>" otherwise).
 void ForceDirectories(const std::string& path);
 
 std::string GetCurrentDir();

@@ -24,15 +24,17 @@ std::string NormalizeLineEnds(std::string_view text);
 // a clear message rather than read into memory.
 inline constexpr std::uint64_t MaxTextFileSize = 256ull * 1024 * 1024;
 
-// Reads a file as lines. Throws TOSError when it cannot be read, TError when it
-// is larger than MaxTextFileSize.
+// Reads a file as lines. Throws TOSError when it cannot be read ("Cannot open
+// file "<name>". <reason>"), TError when it is larger than MaxTextFileSize.
 TStringList ReadTextLines(const std::string& fileName);
 // Reads a whole file as bytes, with the same limits.
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize = MaxTextFileSize);
 // Writes lines with CR LF after each, replacing the file. The new content is
 // written beside the file and renamed over it, so a failure never leaves a
 // truncated file where a complete one stood. A read-only file is not replaced
-// (fails as on Windows). Throws TOSError.
+// (fails as on Windows). Throws TOSError ("Cannot create file "<name>".
+// <reason>"). The name resolves like every other, so an existing file keeps
+// the letter case of its name.
 void WriteTextLines(const std::string& fileName, const TStringList& lines);
 void WriteFileBytes(const std::string& fileName, std::string_view bytes);
 
