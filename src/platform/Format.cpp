@@ -20,9 +20,9 @@ std::tm LocalTime(std::time_t when) {
 }
 
 // A name from the C library's locale ("%a", "%b", ...).
-std::string LocaleName(const char* spec, const std::tm& tm) {
+std::string LocaleName(const char* conversion, const std::tm& tm) {
   char buffer[128];
-  std::size_t n = std::strftime(buffer, sizeof buffer, spec, &tm);
+  std::size_t n = std::strftime(buffer, sizeof buffer, conversion, &tm);
   return std::string(buffer, n);
 }
 
