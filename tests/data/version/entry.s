@@ -1,0 +1,3 @@
+# The smallest program: an entry point that returns.
+	.globl _start
+_start:	ret

@@ -1,0 +1,152 @@
+#include "platform/PEResources.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/TextFile.h"
+#include "support/TestDir.h"
+
+using namespace platform;
+
+namespace {
+
+std::string Fixture(const std::string& name) {
+  return ReadFileBytes(TestDataDir() + "/version/" + name);
+}
+
+std::string Le16(unsigned v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};
+}
+
+std::string Utf16(std::string_view ascii) {
+  std::string out;
+  for (char c : ascii) out += Le16(static_cast<unsigned char>(c));
+  return out;
+}
+
+void Pad4(std::string& s) {
+  s.resize((s.size() + 3) & ~std::size_t{3}, '\0');
+}
+
+// One version block: header, zero-terminated key, value, children, each on a
+// 4-byte boundary. wLength counts everything but the last child's padding.
+std::string Block(std::string_view key, const std::string& value, unsigned valueLength, unsigned type,
+                  const std::vector<std::string>& children = {}) {
+  std::string b = "......" + Utf16(key) + Le16(0);
+  Pad4(b);
+  b += value;
+  for (const std::string& child : children) {
+    Pad4(b);
+    b += child;
+  }
+  b.replace(0, 6, Le16(static_cast<unsigned>(b.size())) + Le16(valueLength) + Le16(type));
+  return b;
+}
+
+std::string Text(std::string_view key, std::string_view text) {
+  return Block(key, Utf16(text) + Le16(0), static_cast<unsigned>(text.size() + 1), 1);
+}
+
+std::string Root(const std::vector<std::string>& tables) {
+  return Block("VS_VERSION_INFO", "", 0, 0,
+               {Block("StringFileInfo", "", 0, 1, tables),
+                Block("VarFileInfo", "", 0, 1, {Block("Translation", "\x09\x04\xE4\x04", 4, 0)})});
+}
+
+}  // namespace
+
+TEST(PEResources, FindsTheVersionResourceOfPE32AndPE32Plus) {
+  const std::string pe32 = Fixture("full.exe"), pe64 = Fixture("full64.exe");
+  auto a = FindVersionResource(pe32), b = FindVersionResource(pe64);
+  ASSERT_TRUE(a);
+  ASSERT_TRUE(b);
+  EXPECT_TRUE(IsVersionBlock(*a));
+  // The same script in both: the same resource, found through different headers.
+  EXPECT_EQ(*a, *b);
+
+  auto fixed = QueryVersionBinary(*a, "\\");
+  ASSERT_TRUE(fixed);
+  ASSERT_EQ(fixed->size(), 52u);
+  EXPECT_EQ(fixed->substr(0, 4), std::string_view("\xBD\x04\xEF\xFE", 4));
+  EXPECT_EQ(QueryVersionBinary(*a, "\\VarFileInfo\\Translation"), std::string_view("\x09\x04\xE4\x04", 4));
+  EXPECT_EQ(QueryVersionText(*a, "\\StringFileInfo\\040904E4\\CompanyName"), "M\xC3\xBCller & S\xC3\xB6hne");
+  // Windows matches every name without regard to case.
+  EXPECT_EQ(QueryVersionText(*a, "\\stringfileinfo\\040904e4\\FILEVERSION"), "1.2.3.4");
+  EXPECT_FALSE(QueryVersionText(*a, "\\StringFileInfo\\040904E4\\NoSuchName"));
+  EXPECT_FALSE(QueryVersionText(*a, "\\StringFileInfo\\04090000\\FileVersion"));
+}
+
+TEST(PEResources, OtherResourcesAndFilesWithoutAny) {
+  const std::string other = Fixture("otherres.exe");
+  EXPECT_FALSE(FindVersionResource(other));
+  auto data = FindResourceData(other, 10);  // the script's RCDATA
+  ASSERT_TRUE(data);
+  EXPECT_EQ(data->substr(0, 22), "not a version resource");
+
+  EXPECT_FALSE(FindVersionResource(Fixture("norsrc.exe")));
+  EXPECT_FALSE(FindVersionResource(""));
+  EXPECT_FALSE(FindVersionResource("MZ"));
+  EXPECT_FALSE(FindVersionResource("plain text\r\nof a few lines\r\n"));
+}
+
+TEST(PEResources, DataEntryBeyondItsSectionIsNotFound) {
+  std::string image = Fixture("full.exe");
+  auto resource = FindVersionResource(image);
+  ASSERT_TRUE(resource);
+  const std::string size = Le16(static_cast<unsigned>(resource->size()));
+  // The data entry (RVA, Size) sits right before the data in this layout.
+  const std::size_t at = static_cast<std::size_t>(resource->data() - image.data()) - 16 + 4;
+  ASSERT_EQ(image.substr(at, 2), size);
+  image[at + 2] = '\x7F';  // Size of about 8 MB in a file of a few KB
+  EXPECT_FALSE(FindVersionResource(image));
+}
+
+TEST(VersionBlocks, ValueLengthsInBytesOrMissingZerosStayInsideTheBlock) {
+  // Some writers count a string's bytes instead of its characters; the value
+  // ends at its zero either way.
+  const std::string bytesCounted = Block("FileVersion", Utf16("1.0") + Le16(0), 8, 1);
+  // A value without its zero ends with its block.
+  const std::string unterminated = Block("ProductName", Utf16("Tool"), 4, 1);
+  const std::string root = Root({Block("040904E4", "", 0, 1, {bytesCounted, unterminated, Text("Comments", "")})});
+  ASSERT_TRUE(IsVersionBlock(root));
+  EXPECT_EQ(QueryVersionText(root, "\\StringFileInfo\\040904E4\\FileVersion"), "1.0");
+  EXPECT_EQ(QueryVersionText(root, "\\StringFileInfo\\040904E4\\ProductName"), "Tool");
+  EXPECT_EQ(QueryVersionText(root, "\\StringFileInfo\\040904E4\\Comments"), "");
+  EXPECT_EQ(QueryVersionBinary(root, "\\VarFileInfo\\Translation"), std::string_view("\x09\x04\xE4\x04", 4));
+}
+
+TEST(VersionBlocks, LyingLengthsNeitherOverrunNorHang) {
+  std::string root = Root({Block("040904E4", "", 0, 1, {Text("FileVersion", "9.9")})});
+  const std::size_t table = root.find(Utf16("040904E4")) - 6;
+  const std::size_t string = root.find(Utf16("FileVersion")) - 6;
+
+  std::string longChild = root;  // a string claiming far more than its table holds
+  longChild.replace(string, 2, Le16(0xFFF0));
+  EXPECT_EQ(QueryVersionText(longChild, "\\StringFileInfo\\040904E4\\FileVersion"), "9.9");
+
+  std::string zeroChild = root;  // a child of length 0 would loop forever if trusted
+  zeroChild.replace(string, 2, Le16(0));
+  EXPECT_FALSE(QueryVersionText(zeroChild, "\\StringFileInfo\\040904E4\\FileVersion"));
+
+  std::string shortTable = root;  // the table ends inside its child's key
+  shortTable.replace(table, 2, Le16(static_cast<unsigned>(string - table + 10)));
+  EXPECT_FALSE(QueryVersionText(shortTable, "\\StringFileInfo\\040904E4\\FileVersion"));
+
+  // A root of length 2 is no block at all; a root cut in its key neither.
+  std::string badRoot = root;
+  badRoot.replace(0, 2, Le16(2));
+  EXPECT_FALSE(IsVersionBlock(badRoot));
+  EXPECT_FALSE(QueryVersionBinary(badRoot, "\\VarFileInfo\\Translation"));
+  EXPECT_FALSE(IsVersionBlock(root.substr(0, 20)));
+  EXPECT_FALSE(IsVersionBlock(Block("VS_VERSION_INFX", "", 0, 0)));
+}
+
+TEST(VersionBlocks, Utf16ToUtf8) {
+  EXPECT_EQ(Utf16LeToUtf8(Utf16("abc")), "abc");
+  EXPECT_EQ(Utf16LeToUtf8(std::string("a\0\0\0b\0", 6)), "a");                           // stops at the zero
+  EXPECT_EQ(Utf16LeToUtf8(std::string("\xAC\x20\xE9\x00", 4)), "\xE2\x82\xAC\xC3\xA9");  // euro sign, e acute
+  EXPECT_EQ(Utf16LeToUtf8(std::string("\x3D\xD8\x00\xDE", 4)), "\xF0\x9F\x98\x80");      // a surrogate pair
+  EXPECT_EQ(Utf16LeToUtf8(std::string("\x3D\xD8x\x00", 4)), "\xEF\xBF\xBDx");            // a lone surrogate
+  EXPECT_EQ(Utf16LeToUtf8(std::string("a\0b", 3)), "a");                                 // an odd last byte
+}
