@@ -462,7 +462,8 @@ class TRcParser {
         else
           AppendU16(node.Binary, static_cast<uint16_t>(v.Value & 0xFFFF));
       } else if (needItem) {
-        Lex.Fail(t, "string or number expected");
+        Lex.Fail(t, t.Kind == TTokKind::Name ? "string or number expected instead of unknown name '" + t.Text + "'"
+                                             : std::string("string or number expected"));
       } else {
         break;
       }
