@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -9,6 +13,7 @@
 #include "common/PEWriter.h"
 #include "common/ResReader.h"
 #include "support/TestDir.h"
+#include "version/uVersionInformation.h"
 
 #ifdef _WIN32
 #define popen _popen
@@ -321,6 +326,25 @@ TEST_F(Dcc32Test, LinkedResourcesAreInTheImageAndObjdumpAcceptsIt) {
     return l.find("name: ") != std::string::npos && l.find("MYTYPE") != std::string::npos;
   }));
   for (const std::string& line : dump.Lines) EXPECT_EQ(line.find("corrupt"), std::string::npos) << line;
+}
+
+TEST_F(Dcc32Test, VersionResourceOfALinkedResFileReadsBack) {
+  // version.res was made by windres from version.rc beside it.
+  WriteBytes("App.res", [] {
+    std::ifstream in(TestDataDir() + "/dcc32/version.res", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }());
+  WriteBytes("App.dpr", "program App;\n{$R *.RES}\nbegin end.\n");
+  TRunResult run = Dcc("App.dpr -E.");
+  ASSERT_EQ(run.ExitCode, 0) << testing::PrintToString(run.Lines);
+
+  TVersionInformation info;
+  info.LoadVersionInfo(Path("App.exe"));
+  ASSERT_TRUE(info.Loaded) << info.ErrorText;
+  EXPECT_EQ(info.GetVersionString("FileVersion"), "3.1.4.15");
+  EXPECT_EQ(info.GetVersionString("ProductVersion"), "2.7.1.8");
+  EXPECT_EQ(info.GetVersionString("CompanyName"), "Stand-in Works");
+  EXPECT_EQ(ReadImage(ReadBytes("App.exe")).Resources.at("#10/NOTES/1033"), "forty-two");
 }
 
 TEST_F(Dcc32Test, CorruptResourceFileGivesAClearFatal) {
