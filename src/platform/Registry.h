@@ -52,7 +52,9 @@ class TRegistryKey {
  private:
   bool Opened = false;
   std::map<std::string, TRegValue> Values;  // lower-cased value names (Wine files)
-  void* Handle = nullptr;                   // the open HKEY (Windows)
+#ifdef _WIN32
+  void* Handle = nullptr;  // the open HKEY
+#endif
 };
 
 // The parsed content of a Wine registry file. Key paths and value names match
