@@ -194,7 +194,8 @@ TEST_F(Dcc32Test, FollowsUsesClausesOnceEachAndCountsTheirLines) {
   WriteBytes("sub/deep.pas", "unit Deep;\r\ninterface\r\nimplementation\r\nuses Unit1, Lib;\r\nend.");  // 5
   WriteBytes("beside.pas", "unit Beside;\ninterface\nuses Unit1, Deep;\nend.\n");                       // 4
   WriteBytes("libs/two/LIB.pas", "unit Lib;\nend.\n");                                                  // 2
-  WriteBytes("libs/one/app2.pas", "unit App2;\ninterface\nuses Lib;\nend.\n");                          // 4
+  WriteBytes("libs/one/app2.pas", "unit App2;\ninterface\nuses Lib, Done;\nend.\n");                    // 4
+  WriteBytes("libs/one/Done.dcu", "compiled already");      // found, but not compiled
   WriteBytes("libs/one/Lib.pas", "unit Lib;\n\n\nend.\n");  // 4: the first -U directory wins
   WriteBytes("App.cfg", CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", "-U\"libs/nothere;libs/one;\"",
                               "-U\"" + Path("libs/two") + "\"", "-I\"libs;\"", "-R\"\"", "-O\"\"", ""}));
@@ -231,6 +232,31 @@ TEST_F(Dcc32Test, MessagesAndTheirEffectOnTheRun) {
   EXPECT_EQ(run.Last(), "B.pas(2) Fatal: stop here");
   EXPECT_FALSE(run.Has("P.dpr(3) Hint: plain"));
   EXPECT_FALSE(Exists("P.exe"));
+}
+
+TEST_F(Dcc32Test, MalformedSourcesGiveErrorsAtTheirPlace) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"program P;\nuses A,\n  ;\nbegin end.\n", "P.dpr(3) Error: Identifier expected but ';' found"},
+      {"program P;\nuses A in ;\n", "P.dpr(2) Error: String constant expected but ';' found"},
+      {"program P;\nuses A B;\n", "P.dpr(2) Error: ';' expected but identifier 'B' found"},
+      {"program P;\n{$ENDIF}\nbegin end.\n", "P.dpr(2) Error: Misplaced conditional directive: '$ENDIF'"},
+      {"program P;\n\n{$IFDEF X}\nbegin end.\n", "P.dpr(3) Error: Unterminated conditional directive"},
+      {"program P;\n{ never closed\nbegin end.\n",
+       "P.dpr(2) Error: Unexpected end of file in comment started on line 2"},
+      {"program P;\nconst S = 'open\n;", "P.dpr(2) Error: Unterminated string"},
+      {"program P;\n{$MESSAGE LOUD 'x'}\n", "P.dpr(2) Error: Invalid compiler directive: '$MESSAGE LOUD 'x''"},
+      {"\n  begin end.", "P.dpr(2) Error: 'PROGRAM' expected but identifier 'begin' found"},
+      {"program P;\nuses NotAUnit;\n", "NotAUnit.pas(1) Error: 'UNIT' expected but identifier 'program' found"},
+  };
+  WriteBytes("A.pas", "unit A;\nend.\n");
+  WriteBytes("NotAUnit.pas", "program X;\n");
+  for (const auto& [source, last] : cases) {
+    WriteBytes("P.dpr", source);
+    TRunResult run = Dcc("P.dpr -E.");
+    EXPECT_EQ(run.ExitCode, 1) << source;
+    EXPECT_EQ(run.Last(), last) << source;
+    EXPECT_FALSE(Exists("P.exe")) << source;
+  }
 }
 
 TEST_F(Dcc32Test, OutputKeepsTheShapesTheBuildJudges) {
