@@ -9,6 +9,7 @@
 #include "brcc32/RcError.h"
 #include "brcc32/RcParser.h"
 #include "common/ResFormat.h"
+#include "common/ResReader.h"
 #include "support/TestDir.h"
 
 using namespace tesmar_brcc;
@@ -300,6 +301,20 @@ TEST(ResFormatTest, EmptyEntryAndAlignedNamedHeaders) {
   EXPECT_EQ(file.size(), 32u + 2 * (36 + 4));
 }
 
+TEST(ResFormatTest, TheToolsResReaderReadsWhatIsWritten) {
+  const TRcScript s = Compile(DefaultScript(IconRows(MakeIcon())) + "STRINGTABLE { 3, \"x\" }\r\nn RCDATA { 1 }\r\n");
+  const auto back = tesmar_tools::ParseResFile(WriteResFile(s.Entries));
+  ASSERT_EQ(back.size(), s.Entries.size());
+  for (std::size_t i = 0; i < back.size(); ++i) {
+    EXPECT_EQ(back[i].Type.IsOrdinal, s.Entries[i].Type.IsOrdinal);
+    EXPECT_EQ(back[i].Type.Ordinal, s.Entries[i].Type.Ordinal);
+    EXPECT_EQ(back[i].Name.Name, s.Entries[i].Name.Name);
+    EXPECT_EQ(back[i].MemoryFlags, s.Entries[i].MemoryFlags);
+    EXPECT_EQ(back[i].LanguageId, s.Entries[i].LanguageId);
+    EXPECT_EQ(back[i].Data, s.Entries[i].Data);
+  }
+}
+
 // ---- script language ---------------------------------------------------------
 
 TEST(Brcc32ScriptTest, RcDataItemsAndEscapes) {
@@ -426,6 +441,31 @@ TEST(Brcc32ScriptTest, ErrorsNameTheirLineAndColumn) {
   for (const auto& c : cases) EXPECT_EQ(CompileError(c.Script), c.Error) << c.Script;
 }
 
+TEST(Brcc32ScriptTest, CursorsAndBitmaps) {
+  // A cursor file is an icon file of type 2 whose planes and bit count hold the hot spot.
+  std::string cur = MakeIcon();
+  cur[2] = 2;
+  cur[10] = 5;  // hot spot x
+  cur[12] = 7;  // hot spot y
+  const std::string bmp = "BM" + std::string(12, '\0') + "DIB";
+  const TFileLoader files = [&](const std::string& name) { return name == "a.cur" ? cur : bmp; };
+  const TRcScript s = Compile("c CURSOR a.cur\r\nb BITMAP \"a.bmp\"\r\n", files);
+  ASSERT_EQ(s.Entries.size(), 3u);  // image, group, bitmap
+  const std::string& image = s.Entries[0].Data;
+  EXPECT_EQ(s.Entries[0].Type, TResId::FromOrdinal(RT_CURSOR));
+  EXPECT_EQ(U16(image, 0), 5);
+  EXPECT_EQ(U16(image, 2), 7);
+  EXPECT_EQ(image.substr(4), cur.substr(22));
+  const std::string& group = s.Entries[1].Data;
+  EXPECT_EQ(s.Entries[1].Type, TResId::FromOrdinal(RT_GROUP_CURSOR));
+  EXPECT_EQ(U16(group, 6), 16);
+  EXPECT_EQ(U16(group, 8), 32);  // the height counts the mask too
+  EXPECT_EQ(U16(group, 12), 32);
+  EXPECT_EQ(U32(group, 14), image.size());
+  EXPECT_EQ(s.Entries[2].Type, TResId::FromOrdinal(RT_BITMAP));
+  EXPECT_EQ(s.Entries[2].Data, "DIB");
+}
+
 TEST(Brcc32ScriptTest, DeepNestingIsAnErrorNotACrash) {
   std::string script = "1 RCDATA { " + std::string(5000, '(') + "1" + std::string(5000, ')') + " }";
   EXPECT_NE(CompileError(script).find("nested too deeply"), std::string::npos);
@@ -498,4 +538,25 @@ TEST_F(Brcc32Test, IconFilesBesideTheScriptWhateverTheirCase) {
   EXPECT_EQ(bad.Code, 1);
   EXPECT_EQ(bad.Last(), "Error src/Bad.rc 1 8: file not found: gone.ico");
   EXPECT_FALSE(Exists("src/Bad.res"));
+}
+
+TEST_F(Brcc32Test, DefinesLanguageIncludeDirectoriesAndCodePage) {
+  if (!HaveWindres()) GTEST_SKIP() << "i686-w64-mingw32-windres is not installed";
+  WriteBytes("icons/x.ico", MakeIcon());
+  WriteBytes("s.rc",
+             "#ifdef FLAG\r\nID ICON x.ico\r\n#endif\r\n"
+             "1 VERSIONINFO { BLOCK \"StringFileInfo\" { BLOCK \"040704E4\" { VALUE \"K\", \"\xC3\xA9\" } } }\r\n");
+  const TRun run = Brcc("-v -r -31 -w32 -dFLAG -dID=42 -l0x407 -c65001 -i icons -fo s.res s.rc");
+  ASSERT_EQ(run.Code, 0) << run.Last();
+  const std::string rc = Windres(Path("s.res"));
+  for (const char* expected : {"42 14 /* RT_GROUP_ICON */", "LANGUAGE 7, 1", "VALUE \"K\", L\"\\351\""})
+    EXPECT_NE(rc.find(expected), std::string::npos) << expected << "\n" << rc;
+}
+
+TEST_F(Brcc32Test, OutputMayNotOverwriteTheScript) {
+  WriteBytes("s.rc", "1 RCDATA { 1 }\r\n");
+  const TRun run = Brcc("-v -fo S.RC s.rc");
+  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.Last(), "Error S.RC 0 0: the output file must not be the script itself");
+  EXPECT_EQ(ReadBytes("s.rc"), "1 RCDATA { 1 }\r\n");
 }
