@@ -123,7 +123,7 @@ std::string ExtensionOf(const std::string& path) {
 }
 
 std::string NativeSeparators(std::string path) {
-  if (Separator == '/') std::replace(path.begin(), path.end(), '\\', '/');
+  if constexpr (Separator == '/') std::replace(path.begin(), path.end(), '\\', '/');
   return path;
 }
 
