@@ -56,10 +56,10 @@ const std::array<TPlaceholder, 17>& Placeholders() {
   return rows;
 }
 
-// Nothing but blanks and control characters (bytes up to the blank).
+// Nothing but blanks and control characters (bytes up to the blank, and DEL).
 bool IsBlank(const std::string& text) {
   for (unsigned char c : text)
-    if (c > ' ') return false;
+    if (c > ' ' && c != 0x7F) return false;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
 #include "platform/TextFile.h"
@@ -260,6 +261,10 @@ TEST_F(ResourceHandlerTest, SaveWritesAllEighteenKeysAndReportsFailure) {
   reread.LoadVersionFile(Path("app.ver"), vsLocalFile);
   for (auto field : AllResourceTypes()) EXPECT_EQ(reread.GetValue(field), Handler.GetValue(field)) << field;
 
+  // A version file that is no text file is refused with the profile reader's error.
+  WriteBytes("binary.ver", std::string("MZ\0\0\x90\0\x03\0", 8) + std::string(600, '\0'));
+  EXPECT_THROW(reread.LoadVersionFile(Path("binary.ver"), vsGroupFile), TError);
+
   Handler.SaveVersionFile(Path("no/such/dir/app.ver"), "Version");
   ASSERT_EQ(Events.size(), 1u);
   EXPECT_EQ(Events[0].first, "Problem saving " + Path("no/such/dir/app.ver"));
@@ -307,6 +312,7 @@ TEST_F(ResourceScriptTest, DefaultMaskWithoutIconDropsTheIconSection) {
   Handler.SetValue(reBuild, "");
   Handler.SetValue(reMajor, "  ");
   Handler.SetValue(reMinor, " 2 ");
+  Handler.SetValue(reRelease, "\x7F ");
   Handler.SetValue(reAppid, "\t");
   Handler.GenerateResourceScript();
   EXPECT_TRUE(Events.empty());
