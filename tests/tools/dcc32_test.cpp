@@ -373,6 +373,36 @@ TEST_F(Dcc32Test, VersionResourceOfALinkedResFileReadsBack) {
   EXPECT_EQ(ReadImage(ReadBytes("App.exe")).Resources.at("#10/NOTES/1033"), "forty-two");
 }
 
+TEST_F(Dcc32Test, ResourceCompilerOutputLinksAsABuildDoesIt) {
+  WriteBytes("App.RC", CrLf({"LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US",
+                             "1 VERSIONINFO LOADONCALL MOVEABLE DISCARDABLE IMPURE",
+                             "FILEVERSION 1, 2, 0, 7",
+                             "PRODUCTVERSION 1, 0, 0, 0",
+                             "FILEFLAGSMASK VS_FFI_FILEFLAGSMASK",
+                             "FILEOS VOS__WINDOWS32",
+                             "FILETYPE VFT_APP",
+                             "{",
+                             " BLOCK \"StringFileInfo\"",
+                             " {",
+                             "  BLOCK \"040904E4\"",
+                             "  {",
+                             "   VALUE \"FileVersion\", \"1.2.0.7\\000\"",
+                             "  }",
+                             " }",
+                             " BLOCK \"VarFileInfo\"",
+                             " {",
+                             "  VALUE \"Translation\", 1033, 1252",
+                             " }",
+                             "}"}));
+  WriteBytes("App.dpr", "program App;\n{$R *.res}\nbegin end.\n");
+  ASSERT_EQ(RunCommand("\"" + BinDir() + "/BRCC32.exe\" -v -foApp.RES App.RC").ExitCode, 0);
+  ASSERT_EQ(Dcc("App.dpr -E" + Root + "/").ExitCode, 0);
+  TVersionInformation info;
+  info.LoadVersionInfo(Path("App.exe"));
+  ASSERT_TRUE(info.Loaded) << info.ErrorText;
+  EXPECT_EQ(info.GetVersionString("FileVersion"), "1.2.0.7");
+}
+
 TEST_F(Dcc32Test, CorruptResourceFileGivesAClearFatal) {
   WriteBytes("App.dpr", "program App;\n\n{$R App.res}\nbegin end.\n");
   std::string good = ResMarker + ResEntryBytes("#10", "DATA", 0x409, "payload");
