@@ -39,6 +39,25 @@ std::string ResolvePath(const std::string& path);
 // component, as Windows does.
 std::string ApplyTrailingDotRule(const std::string& path);
 
+// While one of these lives, the directory listings read to resolve names
+// without regard to case are kept, so bulk work (loading a project with a
+// thousand entries) does not read one directory a thousand times. Every change
+// the program makes through this service or the text-file service drops them,
+// and so does every program it runs; use a scope only where nothing else
+// changes the files meanwhile.
+class TDirectoryListingScope {
+ public:
+  TDirectoryListingScope();
+  ~TDirectoryListingScope();
+  TDirectoryListingScope(const TDirectoryListingScope&) = delete;
+  TDirectoryListingScope& operator=(const TDirectoryListingScope&) = delete;
+};
+// Drops kept listings (the program changed something in the file system).
+void ForgetDirectoryListings();
+// Tells the kept listings that the program itself created (exists) or removed
+// the entry of a resolved path.
+void NoteDirectoryEntry(const std::string& resolvedPath, bool exists);
+
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory
 bool PathExists(const std::string& path);       // either

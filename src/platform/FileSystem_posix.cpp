@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 #include "platform/Error.h"
@@ -31,7 +32,7 @@ bool SameTextAscii(const std::string& a, const char* b) {
 // The entry of dir whose name equals name without regard to (ASCII) case.
 // Should a case-sensitive file system hold several such entries, the one
 // first in byte order wins, so the choice never depends on directory order.
-bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+bool ScanEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
   if (!d) return false;
   bool any = false;
@@ -42,6 +43,41 @@ bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std:
   }
   closedir(d);
   return any;
+}
+
+// Listings kept while a TDirectoryListingScope lives: lower-cased name to
+// the entry chosen for it.
+int ListingScopes = 0;
+std::map<std::string, std::map<std::string, std::string>>& Listings() {
+  static std::map<std::string, std::map<std::string, std::string>> listings;
+  return listings;
+}
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+  if (ListingScopes == 0) return ScanEntryIgnoringCase(dir, name, found);
+  auto& listings = Listings();
+  auto it = listings.find(dir);
+  if (it == listings.end()) {
+    std::map<std::string, std::string> entries;
+    if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
+      while (const dirent* e = readdir(d)) {
+        auto [at, added] = entries.emplace(LowerAscii(e->d_name), e->d_name);
+        if (!added && at->second > e->d_name) at->second = e->d_name;
+      }
+      closedir(d);
+    }
+    it = listings.emplace(dir, std::move(entries)).first;
+  }
+  auto entry = it->second.find(LowerAscii(name));
+  if (entry == it->second.end()) return false;
+  found = entry->second;
+  return true;
 }
 
 bool Stat(const std::string& path, struct stat& st) {
@@ -64,6 +100,35 @@ std::string DropTrailingDots(const std::string& name) {
 }
 
 }  // namespace
+
+TDirectoryListingScope::TDirectoryListingScope() {
+  ++ListingScopes;
+}
+
+TDirectoryListingScope::~TDirectoryListingScope() {
+  if (--ListingScopes == 0) Listings().clear();
+}
+
+void ForgetDirectoryListings() {
+  Listings().clear();
+}
+
+void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
+  if (ListingScopes == 0) return;
+  const auto slash = resolvedPath.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : resolvedPath.substr(0, slash + 1);
+  const std::string name = resolvedPath.substr(slash == std::string::npos ? 0 : slash + 1);
+  auto it = Listings().find(dir);
+  if (it == Listings().end()) return;
+  const std::string key = LowerAscii(name);
+  if (exists) {
+    auto [at, added] = it->second.emplace(key, name);
+    if (!added && at->second > name) at->second = name;
+  } else if (::access(resolvedPath.c_str(), F_OK) != 0) {
+    // Another spelling of the name may still be there: read the directory again.
+    Listings().erase(it);
+  }
+}
 
 std::string ResolvePath(const std::string& path) {
   if (path.empty()) return path;
@@ -154,6 +219,8 @@ void RenameFile(const std::string& from, const std::string& to) {
     target = ApplyTrailingDotRule(to);
   }
   if (::rename(source.c_str(), target.c_str()) != 0) ThrowOS("Cannot rename " + from + " to " + to, errno);
+  NoteDirectoryEntry(source, false);
+  NoteDirectoryEntry(target, true);
 }
 
 bool DeleteFile(const std::string& path) {
@@ -165,10 +232,13 @@ bool DeleteFile(const std::string& path) {
     errno = EACCES;
     return false;
   }
-  return ::unlink(real.c_str()) == 0;
+  if (::unlink(real.c_str()) != 0) return false;
+  NoteDirectoryEntry(real, false);
+  return true;
 }
 
 void ForceDirectories(const std::string& path) {
+  ForgetDirectoryListings();
   if (path.empty()) throw TOSError("Unable to create directory", ENOENT);
   std::string real = ResolvePath(path);
   std::error_code ec;

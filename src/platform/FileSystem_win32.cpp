@@ -180,4 +180,10 @@ std::string ExpandUNCFileName(const std::string& path) {
   return info->lpUniversalName ? std::string(info->lpUniversalName) : full;
 }
 
+// Windows resolves letter case itself: there is nothing to keep.
+TDirectoryListingScope::TDirectoryListingScope() = default;
+TDirectoryListingScope::~TDirectoryListingScope() = default;
+void ForgetDirectoryListings() {}
+void NoteDirectoryEntry(const std::string&, bool) {}
+
 }  // namespace platform

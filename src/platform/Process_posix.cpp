@@ -79,6 +79,7 @@ TRunResult Failed(TRunStage stage, int code) {
 }  // namespace
 
 TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile) {
+  ForgetDirectoryListings();  // the child may change any directory
   // The input is opened for writing too, as on Windows, but a file that we may
   // only read (a read-only settings file) still serves as the child's input.
   const std::string inputName = ResolvePath(inputFile);

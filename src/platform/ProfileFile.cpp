@@ -1,7 +1,9 @@
 #include "platform/ProfileFile.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/Error.h"
@@ -122,51 +124,139 @@ bool ParseInteger(std::string_view s, int& out) {
 
 }  // namespace
 
+// The file is kept as blocks: the lines before the first section, then one
+// block per section line with the lines under it. An index from the lower-cased
+// section name to its blocks keeps every lookup independent of the file's
+// size, so a project file with a thousand sections reads as fast as a small one.
 struct TProfileFile::TData {
-  TStringList Lines;
+  struct TBlock {
+    bool HasHeader = false;
+    std::string Header;  // the section line as it stands in the file
+    std::string Key;     // lower-cased section name
+    TStringList Lines;
+  };
+  std::vector<TBlock> Blocks{TBlock{}};
+  std::unordered_map<std::string, std::vector<std::size_t>> Index;
   bool Modified = false;
+  // What the file on disk holds: the first DiskBlocks blocks, unchanged since
+  // they were read or written, and whether it may simply be added to.
+  std::size_t DiskBlocks = 0;
+  bool Appendable = false;
+  std::size_t FirstChanged = 0;
 
-  // Calls f(index, parsed line) for every key line of the section, in order.
+  void Load(std::string_view text) {
+    Blocks.assign(1, TBlock{});
+    for (std::string& line : SplitLines(text)) {
+      TLine l = Classify(line);
+      if (l.Kind == TLineKind::Section) {
+        TBlock block;
+        block.HasHeader = true;
+        block.Key = LowerCase(l.Name);
+        block.Header = std::move(line);
+        Blocks.push_back(std::move(block));
+      } else {
+        Blocks.back().Lines.push_back(std::move(line));
+      }
+    }
+    Reindex();
+    FirstChanged = Blocks.size();
+  }
+
+  void Reindex() {
+    Index.clear();
+    for (std::size_t b = 1; b < Blocks.size(); ++b) Index[Blocks[b].Key].push_back(b);
+  }
+
+  void Changed(std::size_t block) {
+    Modified = true;
+    FirstChanged = std::min(FirstChanged, block);
+  }
+
+  const std::vector<std::size_t>* BlocksOf(std::string_view section) const {
+    auto it = Index.find(LowerCase(section));
+    return it == Index.end() ? nullptr : &it->second;
+  }
+
+  // Calls f(block, line index, parsed line) for every key line of the section,
+  // in file order, until f returns false.
   template <typename F>
   void ForEachKey(std::string_view section, F f) const {
-    bool inSection = false;
-    for (std::size_t i = 0; i < Lines.size(); ++i) {
-      TLine l = Classify(Lines[i]);
-      if (l.Kind == TLineKind::Section)
-        inSection = SameText(l.Name, section);
-      else if (inSection && l.Kind == TLineKind::Key && !f(i, l))
-        return;
+    const auto* blocks = BlocksOf(section);
+    if (!blocks) return;
+    for (std::size_t b : *blocks) {
+      const TStringList& lines = Blocks[b].Lines;
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        TLine l = Classify(lines[i]);
+        if (l.Kind == TLineKind::Key && !f(b, i, l)) return;
+      }
     }
   }
 
-  // Index of the first line of the key, or npos.
-  std::size_t FindKey(std::string_view section, std::string_view key) const {
-    std::size_t found = std::string::npos;
-    ForEachKey(section, [&](std::size_t i, const TLine& l) {
+  // Block and line of the first line of the key; found false when none.
+  struct TFound {
+    bool Found = false;
+    std::size_t Block = 0, Line = 0;
+  };
+  TFound FindKey(std::string_view section, std::string_view key) const {
+    TFound found;
+    ForEachKey(section, [&](std::size_t b, std::size_t i, const TLine& l) {
       if (!SameText(l.Name, key)) return true;
-      found = i;
+      found = TFound{true, b, i};
       return false;
     });
     return found;
   }
+
+  std::string Text(std::size_t fromBlock) const {
+    std::string text;
+    for (std::size_t b = fromBlock; b < Blocks.size(); ++b) {
+      if (Blocks[b].HasHeader) text += Blocks[b].Header + "\r\n";
+      for (const std::string& line : Blocks[b].Lines) text += line + "\r\n";
+    }
+    return text;
+  }
 };
+
+namespace {
+
+// Whether text that ends with every line break a CR LF may be added to as it
+// stands: the rewrite would give the same bytes.
+bool AllCrLf(std::string_view bytes) {
+  if (bytes.empty()) return true;
+  if (bytes.size() < 2 || bytes.substr(bytes.size() - 2) != "\r\n") return false;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')) return false;
+    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 TProfileFile::TProfileFile(std::string fileName) : TProfileFile(std::move(fileName), MaxTextFileSize) {}
 
 TProfileFile::TProfileFile(std::string fileName, std::uint64_t maxSize)
     : Name(std::move(fileName)), Data(std::make_unique<TData>()) {
-  if (!FileExists(Name)) return;
+  if (!FileExists(Name)) {
+    Data->Appendable = true;  // nothing there yet: the first write creates it
+    Data->DiskBlocks = 0;
+    Data->FirstChanged = Data->Blocks.size();
+    return;
+  }
   std::string bytes = ReadFileBytes(Name, maxSize);
   // Text never holds NUL bytes; such a file is something else and must not be
   // taken for settings (nor written back mangled).
   if (bytes.find('\0') != std::string::npos)
     throw TError("The file \"" + Name + "\" is not a text file: it holds binary data.");
-  Data->Lines = SplitLines(bytes);
+  Data->Load(bytes);
+  Data->Appendable = AllCrLf(bytes);
+  Data->DiskBlocks = Data->Blocks.size();
 }
 
 TProfileFile::TProfileFile(std::string fileName, std::string_view text, TFromText)
     : Name(std::move(fileName)), Data(std::make_unique<TData>()) {
-  Data->Lines = SplitLines(text);
+  Data->Load(text);
+  Data->Appendable = false;  // no file behind the text: the first write writes it whole
 }
 
 std::unique_ptr<TProfileFile> TProfileFile::FromText(std::string fileName, std::string_view text) {
@@ -176,15 +266,15 @@ std::unique_ptr<TProfileFile> TProfileFile::FromText(std::string fileName, std::
 TProfileFile::~TProfileFile() = default;
 
 std::string TProfileFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
-  std::size_t i = Data->FindKey(Trim(section), Trim(key));
-  if (i == std::string::npos) return def;
-  return Unquote(Classify(Data->Lines[i]).Value);
+  auto f = Data->FindKey(Trim(section), Trim(key));
+  if (!f.Found) return def;
+  return Unquote(Classify(Data->Blocks[f.Block].Lines[f.Line]).Value);
 }
 
 int TProfileFile::ReadInteger(const std::string& section, const std::string& key, int def) const {
-  std::size_t i = Data->FindKey(Trim(section), Trim(key));
+  auto f = Data->FindKey(Trim(section), Trim(key));
   int value = def;
-  if (i == std::string::npos || !ParseInteger(Unquote(Classify(Data->Lines[i]).Value), value)) return def;
+  if (!f.Found || !ParseInteger(Unquote(Classify(Data->Blocks[f.Block].Lines[f.Line]).Value), value)) return def;
   return value;
 }
 
@@ -193,25 +283,18 @@ bool TProfileFile::ReadBool(const std::string& section, const std::string& key, 
 }
 
 bool TProfileFile::SectionExists(const std::string& section) const {
-  std::string_view name = Trim(section);
-  for (const auto& line : Data->Lines) {
-    TLine l = Classify(line);
-    if (l.Kind == TLineKind::Section && SameText(l.Name, name)) return true;
-  }
-  return false;
+  return Data->BlocksOf(Trim(section)) != nullptr;
 }
 
 bool TProfileFile::ValueExists(const std::string& section, const std::string& key) const {
-  return Data->FindKey(Trim(section), Trim(key)) != std::string::npos;
+  return Data->FindKey(Trim(section), Trim(key)).Found;
 }
 
 std::vector<std::string> TProfileFile::ReadSections() const {
   std::vector<std::string> result;
   std::unordered_set<std::string> seen;
-  for (const auto& line : Data->Lines) {
-    TLine l = Classify(line);
-    if (l.Kind == TLineKind::Section && seen.insert(LowerCase(l.Name)).second) result.emplace_back(l.Name);
-  }
+  for (std::size_t b = 1; b < Data->Blocks.size(); ++b)
+    if (seen.insert(Data->Blocks[b].Key).second) result.emplace_back(Classify(Data->Blocks[b].Header).Name);
   return result;
 }
 
@@ -224,7 +307,7 @@ std::vector<std::string> TProfileFile::ReadSection(const std::string& section) c
 std::vector<std::pair<std::string, std::string>> TProfileFile::ReadSectionValues(const std::string& section) const {
   std::vector<std::pair<std::string, std::string>> result;
   std::unordered_set<std::string> seen;
-  Data->ForEachKey(Trim(section), [&](std::size_t, const TLine& l) {
+  Data->ForEachKey(Trim(section), [&](std::size_t, std::size_t, const TLine& l) {
     if (seen.insert(LowerCase(l.Name)).second) result.emplace_back(std::string(l.Name), Unquote(l.Value));
     return true;
   });
@@ -237,42 +320,44 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
   if (!ValidSectionName(sec) || !ValidKeyName(k)) return;
   std::string_view v = value;
   v = v.substr(0, v.find_first_of("\r\n"));
-  TStringList& lines = Data->Lines;
 
-  std::size_t at = Data->FindKey(sec, k);
-  if (at != std::string::npos) {
+  auto found = Data->FindKey(sec, k);
+  if (found.Found) {
     // The key keeps the spelling it has in the file.
-    std::string line = std::string(Classify(lines[at]).Name) + "=" + std::string(v);
-    if (lines[at] != line) {
-      lines[at] = std::move(line);
-      Data->Modified = true;
+    std::string& at = Data->Blocks[found.Block].Lines[found.Line];
+    std::string line = std::string(Classify(at).Name) + "=" + std::string(v);
+    if (at != line) {
+      at = std::move(line);
+      Data->Changed(found.Block);
     }
     return;
   }
 
   std::string line = std::string(k) + "=" + std::string(v);
+  const auto* blocks = Data->BlocksOf(sec);
+  if (!blocks) {
+    TData::TBlock block;
+    block.HasHeader = true;
+    block.Header = "[" + std::string(sec) + "]";
+    block.Key = LowerCase(sec);
+    block.Lines.push_back(std::move(line));
+    Data->Blocks.push_back(std::move(block));
+    Data->Index[Data->Blocks.back().Key].push_back(Data->Blocks.size() - 1);
+    Data->Changed(Data->Blocks.size() - 1);
+    return;
+  }
   // After the last line of the section's last occurrence that is neither blank
   // nor a comment, so that blank lines and a comment heading the next section
   // stay where they are.
-  std::size_t insertAfter = std::string::npos;
-  bool inSection = false;
+  const std::size_t b = blocks->back();
+  TStringList& lines = Data->Blocks[b].Lines;
+  std::size_t insertAt = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    TLine l = Classify(lines[i]);
-    if (l.Kind == TLineKind::Section) {
-      inSection = SameText(l.Name, sec);
-      if (inSection) insertAfter = i;
-    } else if (inSection) {
-      std::string_view t = Trim(lines[i]);
-      if (!t.empty() && t.front() != ';') insertAfter = i;
-    }
+    std::string_view t = Trim(lines[i]);
+    if (!t.empty() && t.front() != ';') insertAt = i + 1;
   }
-  if (insertAfter == std::string::npos) {
-    lines.push_back("[" + std::string(sec) + "]");
-    lines.push_back(std::move(line));
-  } else {
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAfter) + 1, std::move(line));
-  }
-  Data->Modified = true;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+  Data->Changed(b);
 }
 
 void TProfileFile::WriteInteger(const std::string& section, const std::string& key, int value) {
@@ -284,45 +369,46 @@ void TProfileFile::WriteBool(const std::string& section, const std::string& key,
 }
 
 void TProfileFile::DeleteKey(const std::string& section, const std::string& key) {
-  std::string_view sec = Trim(section);
   std::string_view k = Trim(key);
-  TStringList& lines = Data->Lines;
-  TStringList kept;
-  kept.reserve(lines.size());
-  bool inSection = false;
-  for (auto& line : lines) {
-    TLine l = Classify(line);
-    if (l.Kind == TLineKind::Section) inSection = SameText(l.Name, sec);
-    if (inSection && l.Kind == TLineKind::Key && SameText(l.Name, k)) continue;
-    kept.push_back(std::move(line));
+  const auto* blocks = Data->BlocksOf(Trim(section));
+  if (!blocks) return;
+  for (std::size_t b : *blocks) {
+    TStringList& lines = Data->Blocks[b].Lines;
+    const std::size_t before = lines.size();
+    std::erase_if(lines, [&](const std::string& line) {
+      TLine l = Classify(line);
+      return l.Kind == TLineKind::Key && SameText(l.Name, k);
+    });
+    if (lines.size() != before) Data->Changed(b);
   }
-  if (kept.size() != lines.size()) Data->Modified = true;
-  lines = std::move(kept);
 }
 
 void TProfileFile::EraseSection(const std::string& section) {
-  std::string_view sec = Trim(section);
-  TStringList& lines = Data->Lines;
-  TStringList kept;
-  kept.reserve(lines.size());
-  bool inSection = false;
-  for (auto& line : lines) {
-    TLine l = Classify(line);
-    if (l.Kind == TLineKind::Section) inSection = SameText(l.Name, sec);
-    if (!inSection) kept.push_back(std::move(line));
-  }
-  if (kept.size() != lines.size()) Data->Modified = true;
-  lines = std::move(kept);
+  const auto* found = Data->BlocksOf(Trim(section));
+  if (!found) return;
+  const std::vector<std::size_t> blocks = *found;
+  for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
+    Data->Blocks.erase(Data->Blocks.begin() + static_cast<std::ptrdiff_t>(*it));
+  Data->Reindex();
+  Data->Changed(blocks.front());
 }
 
 void TProfileFile::UpdateFile() {
   if (!Data->Modified) return;
   try {
-    WriteTextLines(Name, Data->Lines);
+    // Sections only added at the end of a file that is as it was read or last
+    // written: add them to it rather than writing the whole file again.
+    if (Data->Appendable && Data->FirstChanged >= Data->DiskBlocks && Data->DiskBlocks > 0)
+      AppendFileBytes(Name, Data->Text(Data->DiskBlocks));
+    else
+      WriteFileBytes(Name, Data->Text(0));
   } catch (const TOSError& e) {
     throw TError("Unable to write to " + Name + ": " + SystemErrorText(e.Code));
   }
   Data->Modified = false;
+  Data->Appendable = true;
+  Data->DiskBlocks = Data->Blocks.size();
+  Data->FirstChanged = Data->Blocks.size();
 }
 
 bool TProfileFile::Modified() const {

@@ -106,11 +106,15 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   std::string target = ResolvePath(fileName);
   if (target.empty()) ThrowOS(what, ENOENT);
   if (DirectoryExists(target)) ThrowOS(what, EISDIR);
-  if (FileExists(target) && IsReadOnly(target)) ThrowOS(what, EACCES);
+  const bool replacing = FileExists(target);
+  if (replacing && IsReadOnly(target)) ThrowOS(what, EACCES);
 
-  std::string temp = SiblingTempName(target);
+  // A new file is written in place (a failure removes it again); only a file
+  // that stands already is replaced through a sibling, so that it is never
+  // left truncated.
+  std::string temp = replacing ? SiblingTempName(target) : target;
   errno = 0;
-  TFilePtr f(std::fopen(temp.c_str(), "wb"));
+  TFilePtr f(std::fopen(temp.c_str(), replacing ? "wb" : "wbx"));
   if (!f) ThrowOS(what, errno ? errno : EACCES);
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
   int code = errno;
@@ -123,6 +127,10 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
     ThrowOS(what, code);
   }
 
+  if (!replacing) {
+    NoteDirectoryEntry(target, true);
+    return;
+  }
   namespace fs = std::filesystem;
   std::error_code ec;
   // The new file keeps the permissions of the one it replaces.
@@ -134,6 +142,32 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
     std::remove(temp.c_str());
     ThrowOS(what, ec.value());
   }
+  NoteDirectoryEntry(target, true);
+}
+
+void AppendFileBytes(const std::string& fileName, std::string_view bytes) {
+  const std::string what = "Cannot create file \"" + fileName + "\"";
+  std::string target = ResolvePath(fileName);
+  if (target.empty()) ThrowOS(what, ENOENT);
+  if (DirectoryExists(target)) ThrowOS(what, EISDIR);
+  if (FileExists(target) && IsReadOnly(target)) ThrowOS(what, EACCES);
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const auto before = fs::exists(target, ec) ? fs::file_size(target, ec) : 0;
+  errno = 0;
+  TFilePtr f(std::fopen(target.c_str(), "ab"));
+  if (!f) ThrowOS(what, errno ? errno : EACCES);
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+  int code = errno;
+  ok = std::fflush(f.get()) == 0 && ok;
+  if (!ok && !code) code = errno;
+  ok = std::fclose(f.release()) == 0 && ok;
+  if (!ok) {
+    if (!code) code = errno ? errno : EIO;
+    fs::resize_file(target, before, ec);  // never leave half a line behind
+    ThrowOS(what, code);
+  }
+  NoteDirectoryEntry(target, true);
 }
 
 void WriteTextLines(const std::string& fileName, const TStringList& lines) {

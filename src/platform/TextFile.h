@@ -37,5 +37,9 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize = M
 // the letter case of its name.
 void WriteTextLines(const std::string& fileName, const TStringList& lines);
 void WriteFileBytes(const std::string& fileName, std::string_view bytes);
+// Adds bytes to the end of a file (creating it when missing). What the file
+// held stays as it was; a failed append is cut off again. A read-only file is
+// refused like a write. Throws TOSError.
+void AppendFileBytes(const std::string& fileName, std::string_view bytes);
 
 }  // namespace platform

@@ -18,6 +18,17 @@ std::string ToLowerAscii(std::string s) {
   return s;
 }
 
+bool SameTextAscii(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 bool HasText(TsettingsTypeEnum kind) {
   return kind >= stLibraryPath && kind <= stPostProcessing;
 }
@@ -274,9 +285,8 @@ void TProjectList::Move(int from, int to) {
 }
 
 void TProjectList::AddFileLine(const std::string& line) {
-  const std::string lowered = ToLowerAscii(line);
   for (const TEntry& e : Entries)
-    if (ToLowerAscii(e.Line) == lowered) return;
+    if (SameTextAscii(e.Line, line)) return;
   std::string source, target;
   const auto eq = line.find('=');
   if (eq == std::string::npos) {

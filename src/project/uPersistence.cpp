@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "ide/IDELibPath.h"
 #include "platform/Error.h"
@@ -316,18 +317,16 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
     auto ini = platform::OpenSharedProfile(FilesIniPath());
     ini->EraseSection(FileListSection);
     const platform::TStringList lines = platform::SplitLines(fileListText);
-    auto nameOf = [](const std::string& line) { return line.substr(0, line.find('=')); };
+    // The value the text holds for a name: that of its first line.
+    std::unordered_map<std::string, std::string> firstValue;
     for (const std::string& line : lines) {
-      const std::string name = nameOf(line);
-      // The value the text holds for that name: that of its first line.
-      std::string value;
-      for (const std::string& other : lines) {
-        if (ToLowerAscii(nameOf(other)) != ToLowerAscii(name)) continue;
-        const auto eq = other.find('=');
-        value = eq == std::string::npos ? std::string() : other.substr(eq + 1);
-        break;
-      }
-      ini->WriteString(FileListSection, name, value);
+      const auto eq = line.find('=');
+      firstValue.emplace(ToLowerAscii(line.substr(0, eq)),
+                         eq == std::string::npos ? std::string() : line.substr(eq + 1));
+    }
+    for (const std::string& line : lines) {
+      const std::string name = line.substr(0, line.find('='));
+      ini->WriteString(FileListSection, name, firstValue[ToLowerAscii(name)]);
     }
     // The build numbers and group version information that the old Files.ini
     // kept in [version] come after the file list of the rebuilt one.
@@ -426,7 +425,14 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
   if (fileName.empty()) return;
   try {
-    platform::WriteTextLines(fileName, platform::SplitLines(text));
+    const std::string bytes = platform::JoinLines(platform::SplitLines(text));
+    // A project save writes every shared setting file once per entry that
+    // uses it; a file that already holds the text is left as it is. A
+    // read-only file is still refused, as any write would be.
+    if (platform::FileExists(fileName) && !platform::IsReadOnly(fileName) &&
+        platform::FileSize(fileName) == bytes.size() && platform::ReadFileBytes(fileName) == bytes)
+      return;
+    platform::WriteFileBytes(fileName, bytes);
   } catch (const std::exception& e) {
     ReportError("Failed to save " + fileName + ": " + e.what());
   }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/Error.h"
+#include "platform/TextFile.h"
 #include "support/TestDir.h"
 
 using namespace platform;
@@ -134,4 +135,21 @@ TEST(FileNames, DelphiStyleParts) {
   EXPECT_EQ(ExtractFileDir("/App.dpr"), "/");
   EXPECT_EQ(IncludeTrailingPathDelimiter("/src"), "/src/");
   EXPECT_EQ(IncludeTrailingPathDelimiter("/src/"), "/src/");
+}
+
+// Listings kept for a bulk load must follow what the program itself changes.
+TEST_F(FileSystemTest, KeptListingsFollowTheProgramsOwnChanges) {
+  WriteBytes("dir/Old.txt", "x");
+  platform::TDirectoryListingScope scope;
+  EXPECT_TRUE(platform::FileExists(Path("dir/OLD.TXT")));
+  EXPECT_FALSE(platform::FileExists(Path("dir/new.txt")));
+  platform::WriteFileBytes(Path("dir/New.txt"), "y");
+  EXPECT_TRUE(platform::FileExists(Path("dir/NEW.TXT")));
+  platform::RenameFile(Path("dir/old.txt"), Path("dir/Renamed.txt"));
+  EXPECT_FALSE(platform::FileExists(Path("dir/OLD.txt")));
+  EXPECT_TRUE(platform::FileExists(Path("dir/renamed.TXT")));
+  EXPECT_TRUE(platform::DeleteFile(Path("dir/RENAMED.txt")));
+  EXPECT_FALSE(platform::FileExists(Path("dir/renamed.txt")));
+  platform::AppendFileBytes(Path("dir/Appended.txt"), "z");
+  EXPECT_EQ(platform::ResolvePath(Path("dir/appended.TXT")), Path("dir/Appended.txt"));
 }

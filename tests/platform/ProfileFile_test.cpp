@@ -172,3 +172,30 @@ TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
   auto p = TProfileFile::FromText("g", garbage);
   for (const auto& s : p->ReadSections()) p->ReadSectionValues(s);
 }
+
+// New sections are added to the end of a file written with CR LF; any other
+// change, or a file with other line ends, writes the whole file with CR LF.
+TEST_F(ProfileFileTest, NewSectionsAreAddedToTheEndAndOtherChangesRewriteTheFile) {
+  WriteBytes("a.ini", "; head\r\n[one]\r\nk=1\r\n");
+  {
+    platform::TProfileFile ini(Path("a.ini"));
+    ini.WriteString("two", "x", "2");
+    ini.UpdateFile();
+    ini.WriteString("three", "y", "3");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("a.ini"), "; head\r\n[one]\r\nk=1\r\n[two]\r\nx=2\r\n[three]\r\ny=3\r\n");
+    ini.WriteString("ONE", "k", "9");
+    ini.WriteString("three", "z", "4");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("a.ini"), "; head\r\n[one]\r\nk=9\r\n[two]\r\nx=2\r\n[three]\r\ny=3\r\nz=4\r\n");
+    ini.EraseSection("two");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("a.ini"), "; head\r\n[one]\r\nk=9\r\n[three]\r\ny=3\r\nz=4\r\n");
+  }
+  WriteBytes("b.ini", "[one]\nk=1");
+  platform::TProfileFile ini(Path("b.ini"));
+  ini.WriteString("two", "x", "2");
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBytes("b.ini"), "[one]\r\nk=1\r\n[two]\r\nx=2\r\n");
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"one", "two"}));
+}

@@ -49,9 +49,6 @@ TEST(PathSwitchesTest, ShortPathsGiveFourLinesLongOnesAreChunkedAtSemicolons) {
   std::string dir(99, 'd');
   std::string text;
   while (text.size() + dir.size() + 2 <= 1020) text += dir + "\r\n";
-  std::string joined;
-  for (char c : text) joined += c == '\r' ? ';' : (c == '\n' ? std::string() : std::string(1, c)).c_str()[0] ? c : c;
-  (void)joined;
   std::string s;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r') {
