@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Format.h"
+#include "platform/TextFile.h"
+#include "project/uFileSettings.h"
+#include "project/uPersistence.h"
+#include "version/uRCBuilder.h"
+
+// The build events. Each is a callback bound to its receiver; an unset one is
+// not raised.
+using TCompileNotify = std::function<void(const std::string& aSourcefile, const std::string& Info)>;
+using TCompileStartNotify =
+    std::function<void(const std::string& aSourceFile, const std::string& aDestFile, const std::string& aErrMsg)>;
+using TCompileEndNotify =
+    std::function<void(const std::string& aSourceFile, const std::string& aDestFile, const std::string& aErrMsg,
+                       bool aSuccess, int alines, int ahints, int awarnings, int aerrors, int afatal)>;
+using TProjectNotify = std::function<void(const std::string& aProjectName, int aOK, int aErr, int alines, int ahints,
+                                          int awarnings, int aerrors, int afatal)>;
+
+// The pattern of every time stamp in the logs.
+inline constexpr const char* LogTimeFormat = "ddd, dd mmm yyyy  hh:nn:ss";
+
+// Compiles one entry of a project's file list: configuration file, resources
+// (merged version information, build numbers, generated resource script),
+// pre-processing lines, the tool, post-processing lines, and the judged,
+// filtered and counted output. The build run loads each entry into it.
+class TCompileClass {
+ public:
+  explicit TCompileClass(TResourceHandler* resourceHandler);
+
+  // False only when a change of directory failed and the entry was not
+  // compiled; the tool's outcome is in Success.
+  bool Compile();
+  void SetProjectSettings(TProjectSettings* settings);
+  void CompileNotify(const std::string& message);
+
+  // The steps of Compile, open for the tests.
+  void WriteConfigFile();
+  void PrepareResources();
+  bool CheckReadOnlyRes(const std::string& scriptName);
+  void AutoIncrement(const std::string& localVersionFile);
+  void MergePackageDirectives(const std::string& packageFile);
+  void RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind);
+  void ParseOutput();
+  void FilterOutput();
+
+  // The source file's name without its directory.
+  std::string SourceName() const;
+
+  TProjectSettings* Settings = nullptr;
+  TResourceHandler* ResourceHandler;
+  TTargetTypeEnum Kind = ttUnknown;
+  std::string ProjectPath;
+  std::string InputFile;
+  std::string OutputFile;
+  std::string LastLine;
+  std::string CommandLine;
+  bool Success = false;
+  std::int32_t Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
+  platform::TDateTime EndTime, StartTime;
+  platform::TStringList Results;
+  platform::TStringList SummaryLines;
+  platform::TStringList PackageDirectives;
+  platform::TStringList PackageSource;
+  TCompileNotify OnCompileNotify;
+  std::string SourceFile;
+  std::string DestFile;
+  std::uint16_t ElapsedMilliseconds = 0, ElapsedSeconds = 0, ElapsedMinutes = 0, ElapsedHours = 0;
+  TProjectOptions Options;
+  bool AutoResource = false;
+  bool AutoResourceRun = false;
+  bool FirstOfRun = false;
+  std::string CompilerDir;
+};
+
+// One loaded project and its builds: for each entry of the file list, in
+// order, the entry is loaded into the compile step and compiled; results are
+// added up, the logs written and everything reported through the events.
+class TBuilderClass {
+ public:
+  TBuilderClass();
+  ~TBuilderClass();
+  TBuilderClass(const TBuilderClass&) = delete;
+  TBuilderClass& operator=(const TBuilderClass&) = delete;
+
+  bool LoadProject(const std::string& directory);
+  bool ReadProject();
+  bool SaveProject();
+  // False when the run ended by a failure.
+  bool RunBuild();
+
+  bool GetOption(int index) const;
+  void SetOption(int index, bool value);
+
+  void PrepareFile(int index);
+  bool UniqueBaseName(const std::string& sourceFile) const;
+  void CompileEvent(const std::string& file, const std::string& text);
+  void ProjectHalt(const std::string& message);
+  void ResourceError(const std::string& file, const std::string& information);
+  std::string ElapsedText() const;
+  void WriteMessageLogs();
+
+  TResourceHandler& GetResourceHandler() { return *ResourceHandler; }
+  TProjectList& FileList() { return *Files; }
+  TCompileClass& CompileStep() { return *Compiler; }
+
+  bool HaltRequest = false;
+  std::string ProjectDir;
+  std::string ProjectName;
+  std::string DCCPath;
+  TProjectOptions Options;
+  bool SingleFile = false;
+  int SingleIndex = 0;
+  std::string SelectedSource;
+
+  TCompileEndNotify OnCompileEnd;
+  TCompileStartNotify OnCompileStart;
+  TCompileNotify OnCompileEvent;
+  TProjectNotify OnProjectDone;
+  TCompileNotify OnProjectStart;
+  TCompileNotify OnProjectHalt;
+
+  platform::TStringList CompileLog;
+  platform::TStringList Summary;
+  platform::TStringList Events;
+
+  std::int32_t TotalFatal = 0, TotalHints = 0, TotalLines = 0, TotalWarnings = 0, TotalErrors = 0;
+  std::int32_t OKCount = 0, ErrCount = 0;
+  platform::TDateTime RunStart;
+
+ private:
+  std::unique_ptr<TResourceHandler> ResourceHandler;
+  std::unique_ptr<TCompileClass> Compiler;
+  std::unique_ptr<TProjectList> Files;
+  bool Running = false;
+};
+
+// Log file names in the project directory.
+inline constexpr const char* CompileLogName = "Compile.log";
+inline constexpr const char* SummaryLogName = "Summary.log.";  // the file system drops the dot
+inline constexpr const char* EventsLogName = "Events.log";
+inline constexpr const char* ErrorLogName = "Error.log";
+inline constexpr const char* WarningLogName = "Warning.log";
+inline constexpr const char* HintLogName = "Hint.log";
