@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The catalogue of known projects: section "Projects" of the program's own INI
+// file, one key per project, the name as key and the project directory as
+// value. The GUI shows it in its name box; the command-line build looks
+// projects up in it.
+
+struct TCatalogueEntry {
+  std::string Name;
+  std::string Directory;
+  // The catalogue line as the program lists it: name, "=", directory.
+  std::string Line() const { return Name + "=" + Directory; }
+};
+using TCatalogue = std::vector<TCatalogueEntry>;
+
+inline constexpr const char* CatalogueSection = "Projects";
+inline constexpr const char* ProgramIniName = "tesmar.ini";
+// Names another INI file for the catalogue (tests, scripts).
+inline constexpr const char* ProgramIniVariable = "TESMAR_INI";
+
+// The program's INI file: the file named by $TESMAR_INI when that is set and
+// not empty; otherwise "tesmar.ini" beside the program when its directory can
+// be written, else in the user's configuration directory. The GUI and the
+// command-line build live in the same directory, so both find the same file.
+std::string ProgramIniFile();
+
+// The catalogue in file order. Keys with an empty value are dropped; a key
+// that occurs twice counts once (its first value). A missing file or section
+// is an empty catalogue. Throws TError for a file that cannot be read as a
+// profile (binary data, unreadable).
+TCatalogue ReadCatalogue(const std::string& iniFile);
+
+// The index of the first entry whose line (name=directory) contains argument,
+// compared with case; -1 when none does or the argument is empty.
+int FindCatalogueEntry(const TCatalogue& catalogue, const std::string& argument);
+
+// Writes the key name with the value directory into the catalogue section (a
+// name already there gets the new directory in place); the file and its
+// directory are created when missing. Throws TError when it cannot be written.
+void AddCatalogueEntry(const std::string& iniFile, const std::string& name, const std::string& directory);

@@ -1,0 +1,81 @@
+#include "project/uCatalogue.h"
+
+#include <cstdlib>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "support/TestDir.h"
+
+class CatalogueTest : public TTestDir {};
+
+TEST_F(CatalogueTest, ReadsProjectsInFileOrderDroppingEmptyAndRepeatedKeys) {
+  WriteBytes("tesmar.ini",
+             CrLf({"[Other]", "Gamma=/elsewhere", "[projects]", "Alpha=/p/Alpha", "Empty=", "Beta = /p/Beta ",
+                   "alpha=/p/Second", "; Delta=/p/Delta", "[Projects]", "Gamma=/p/Gamma"}));
+  const TCatalogue catalogue = ReadCatalogue(Path("tesmar.ini"));
+  ASSERT_EQ(catalogue.size(), 3u);
+  EXPECT_EQ(catalogue[0].Line(), "Alpha=/p/Alpha");
+  EXPECT_EQ(catalogue[1].Line(), "Beta=/p/Beta");
+  EXPECT_EQ(catalogue[2].Line(), "Gamma=/p/Gamma");
+}
+
+TEST_F(CatalogueTest, MissingFileOrSectionIsAnEmptyCatalogue) {
+  EXPECT_TRUE(ReadCatalogue(Path("none.ini")).empty());
+  WriteBytes("other.ini", CrLf({"[Settings]", "A=1"}));
+  EXPECT_TRUE(ReadCatalogue(Path("other.ini")).empty());
+}
+
+TEST_F(CatalogueTest, BinaryFileIsRefusedWithAMessage) {
+  WriteBytes("tesmar.ini", std::string("MZ\0\0\x01\x02", 6) + std::string(4096, '\0'));
+  EXPECT_THROW(ReadCatalogue(Path("tesmar.ini")), TError);
+}
+
+TEST(CatalogueMatch, FirstLineContainingTheArgumentWithCase) {
+  const TCatalogue catalogue = {{"Alpha", "/P/Alpha"}, {"Beta", "/P/Beta"}, {"AlphaTwo", "/Q/a2"}};
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "Beta"), 1);
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "Alpha"), 0);  // the first of two that hold it
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "P/"), 0);     // part of a directory
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "Q/a"), 2);
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "a=/P/B"), 1);  // across the equals sign: the line is name=directory
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "a=/Q"), -1);
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "beta"), -1);  // letter case counts
+  EXPECT_EQ(FindCatalogueEntry(catalogue, "Gamma"), -1);
+  EXPECT_EQ(FindCatalogueEntry(catalogue, ""), -1);
+  EXPECT_EQ(FindCatalogueEntry({}, "Alpha"), -1);
+}
+
+TEST_F(CatalogueTest, AddingKeepsOtherLinesAndReplacesANameInPlace) {
+  WriteBytes("tesmar.ini", CrLf({"; my projects", "[Projects]", "Alpha=/p/Alpha", "Beta=/p/Beta", "[Window]", "X=1"}));
+  AddCatalogueEntry(Path("tesmar.ini"), "Gamma", "/p/Gamma");
+  AddCatalogueEntry(Path("tesmar.ini"), "alpha", "/p/NewAlpha");
+  EXPECT_EQ(ReadBytes("tesmar.ini"), CrLf({"; my projects", "[Projects]", "Alpha=/p/NewAlpha", "Beta=/p/Beta",
+                                           "Gamma=/p/Gamma", "[Window]", "X=1"}));
+}
+
+TEST_F(CatalogueTest, AddingCreatesTheFileAndItsDirectory) {
+  const std::string ini = Path("config/tesmar/tesmar.ini");
+  AddCatalogueEntry(ini, "Suite", "/work/Suite");
+  const TCatalogue catalogue = ReadCatalogue(ini);
+  ASSERT_EQ(catalogue.size(), 1u);
+  EXPECT_EQ(catalogue[0].Line(), "Suite=/work/Suite");
+}
+
+TEST_F(CatalogueTest, AddingToAReadOnlyFileFailsWithAMessage) {
+  WriteBytes("tesmar.ini", CrLf({"[Projects]", "Alpha=/p/Alpha"}));
+  platform::SetReadOnly(Path("tesmar.ini"), true);
+  EXPECT_THROW(AddCatalogueEntry(Path("tesmar.ini"), "Beta", "/p/Beta"), TError);
+  EXPECT_EQ(ReadCatalogue(Path("tesmar.ini")).size(), 1u);
+}
+
+TEST_F(CatalogueTest, ProgramIniFileCanBeNamedByTheEnvironment) {
+  ::setenv(ProgramIniVariable, Path("named.ini").c_str(), 1);
+  EXPECT_EQ(ProgramIniFile(), Path("named.ini"));
+  ::unsetenv(ProgramIniVariable);
+  const std::string ini = ProgramIniFile();
+  EXPECT_EQ(platform::ExtractFileName(ini), "tesmar.ini");
+  const std::string dir = platform::ExtractFileDir(ini);
+  if (platform::IsDirectoryWritable(platform::ProgramDir()))
+    EXPECT_EQ(dir, platform::ProgramDir());
+  else
+    EXPECT_EQ(dir, platform::UserConfigDir());
+}
