@@ -1,0 +1,13 @@
+unit DemoPackUnit;
+
+interface
+
+procedure Register;
+
+implementation
+
+procedure Register;
+begin
+end;
+
+end.
