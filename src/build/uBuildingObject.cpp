@@ -1,0 +1,578 @@
+#include "build/uBuildingObject.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "build/DOSToMemo.h"
+#include "build/DelphiTools.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/ProfileCache.h"
+
+namespace {
+
+bool Contains(const std::string& text, const char* what) {
+  return text.find(what) != std::string::npos;
+}
+
+bool IsCompilerKind(TTargetTypeEnum kind) {
+  return kind == ttEXE || kind == ttDLL || kind == ttBPL;
+}
+
+bool IsBlankOrControl(unsigned char c) {
+  return c <= ' ';
+}
+
+std::string Trim(const std::string& s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && IsBlankOrControl(static_cast<unsigned char>(s[b]))) ++b;
+  while (e > b && IsBlankOrControl(static_cast<unsigned char>(s[e - 1]))) --e;
+  return s.substr(b, e - b);
+}
+
+std::string UpperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// Every occurrence of what, found without regard to (ASCII) case, replaced.
+std::string ReplaceIgnoringCase(const std::string& text, const std::string& what, const std::string& with) {
+  if (what.empty()) return text;
+  const std::string upperText = UpperAscii(text), upperWhat = UpperAscii(what);
+  std::string out;
+  std::size_t from = 0, at;
+  while ((at = upperText.find(upperWhat, from)) != std::string::npos) {
+    out.append(text, from, at - from);
+    out += with;
+    from = at + what.size();
+  }
+  out.append(text, from, std::string::npos);
+  return out;
+}
+
+// A whole decimal integer, as the compiler's line count or a build number
+// must be; anything else fails the way a conversion of text to a number does.
+std::int32_t StrToInt(const std::string& text) {
+  const std::string t = Trim(text);
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
+  long long value = 0;
+  if (i == t.size()) throw TError("'" + text + "' is not a valid integer value");
+  for (; i < t.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(t[i]))) throw TError("'" + text + "' is not a valid integer value");
+    value = value * 10 + (t[i] - '0');
+    if (value > 2147483648LL) throw TError("'" + text + "' is not a valid integer value");
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) throw TError("'" + text + "' is not a valid integer value");
+  return static_cast<std::int32_t>(value);
+}
+
+// Seconds of an elapsed time taken as a time of day: hours, minutes, seconds
+// and milliseconds put together again (a day or more starts from nought).
+double SecondsOfDay(std::int64_t milliseconds) {
+  const std::int64_t ms = ((milliseconds % 86400000) + 86400000) % 86400000;
+  return static_cast<double>(ms) / 1000.0;
+}
+
+std::string TimeText(double seconds) {
+  return "   Time: " + platform::FormatFixed2(seconds) + " seconds";
+}
+
+std::string NowText() {
+  return platform::FormatDateTime(LogTimeFormat, platform::Now().Seconds);
+}
+
+}  // namespace
+
+// --- TCompileClass ------------------------------------------------------------
+
+TCompileClass::TCompileClass(TResourceHandler* resourceHandler) : ResourceHandler(resourceHandler) {}
+
+std::string TCompileClass::SourceName() const {
+  return platform::ExtractFileName(SourceFile);
+}
+
+void TCompileClass::SetProjectSettings(TProjectSettings* settings) {
+  Settings = settings;
+  if (!settings) CompileNotify("Project settings are nil");
+}
+
+void TCompileClass::CompileNotify(const std::string& message) {
+  Results.push_back("Compile Notify: " + message);
+  if (OnCompileNotify) OnCompileNotify(SourceFile, message);
+}
+
+bool TCompileClass::Compile() {
+  Results.clear();
+  SummaryLines.clear();
+  Lines = Hints = Warnings = Errors = Fatal = 0;
+
+  try {
+    platform::SetCurrentDir(ProjectPath);
+  } catch (const std::exception& e) {
+    CompileNotify("chdir to project path, " + ProjectPath + " failed: " + e.what());
+    return false;
+  }
+  platform::ForceDirectories(platform::ExtractFileDir(DestFile));
+  try {
+    platform::SetCurrentDir(platform::ExtractFileDir(SourceFile));
+  } catch (const std::exception& e) {
+    CompileNotify("chdir to " + SourceFile + "failed: \r\n" + e.what());
+    return false;
+  }
+
+  WriteConfigFile();
+  PrepareResources();
+  RunBatchSetting("Before Compile ", SourceFile, stPreProcessing);
+
+  if (Kind == ttRC)
+    CommandLine = ResourceEntryCommandLine(CompilerDir, SourceFile);
+  else if (IsCompilerKind(Kind))
+    CommandLine = CompilerCommandLine(CompilerDir, SourceFile, DestFile);
+
+  StartTime = platform::Now();
+  Success = RunDosRedirected(CommandLine, InputFile, OutputFile, LastLine);
+  RunBatchSetting("After Compile ", DestFile, stPostProcessing);
+  ParseOutput();
+  EndTime = platform::Now();
+
+  const std::int64_t elapsed = platform::MillisecondsBetween(StartTime, EndTime);
+  const std::int64_t ofDay = ((elapsed % 86400000) + 86400000) % 86400000;
+  ElapsedHours = static_cast<std::uint16_t>(ofDay / 3600000);
+  ElapsedMinutes = static_cast<std::uint16_t>(ofDay / 60000 % 60);
+  ElapsedSeconds = static_cast<std::uint16_t>(ofDay / 1000 % 60);
+  ElapsedMilliseconds = static_cast<std::uint16_t>(ofDay % 1000);
+  Results.push_back(TimeText(SecondsOfDay(elapsed)));
+  Results.push_back("Done: " + SourceName());
+
+  platform::SetCurrentDir(ProjectPath);  // a failure here ends the run
+  return true;
+}
+
+void TCompileClass::WriteConfigFile() {
+  const std::string name = platform::ChangeFileExt(SourceName(), ".cfg");
+  try {
+    const std::string text = Settings ? Settings->GetSettingContent(stConfigWithPath) : std::string();
+    platform::WriteTextLines(name, platform::SplitLines(text));
+  } catch (const std::exception& e) {
+    const std::string message = "Failed to save " + name + ": " + e.what();
+    SummaryLines.push_back(message);
+    CompileNotify(message);
+  }
+}
+
+void TCompileClass::PrepareResources() {
+  Kind = GlobalStuff().TargetKind(SourceFile);
+  if (!IsCompilerKind(Kind)) return;
+  const TTargetTypeEnum remembered = Kind;
+  std::string handling;  // the file being handled, for the failure note
+  try {
+    if (AutoResource) {
+      ResourceHandler->SettingsDir = ProjectPath;
+      ResourceHandler->ExeFileName = SourceFile;
+      const std::string localFile = Settings->GetSettingPath(stLocalVerInfo);
+      ResourceHandler->LoadMergedVersion(localFile, Settings->GetSettingPath(stGroupVerInfo));
+      if (Options.AutoFileIncrement() || Options.AutoProdIncrement()) AutoIncrement(localFile);
+      ResourceHandler->Mask = platform::SplitLines(Settings->GetSettingContent(stRCMask));
+      const std::string script = platform::ChangeFileExt(SourceName(), ".RC");
+      handling = script;
+      ResourceHandler->RCFileName = script;
+      ResourceHandler->GenerateResourceScript();
+      CommandLine = ScriptCommandLine(script);
+      if (Options.IgnoreResFileErrors() && CheckReadOnlyRes(script))
+        Success = false;
+      else
+        Success = RunDosRedirected(CommandLine, InputFile, OutputFile, LastLine);
+      Kind = ttRC;
+      AutoResourceRun = true;
+      ParseOutput();
+      AutoResourceRun = false;
+      Kind = remembered;
+    }
+    const std::string resFile = platform::ChangeFileExt(SourceFile, ".res");
+    handling = resFile;
+    if (!platform::FileExists(resFile)) {
+      const std::string message = "RES file missing: " + resFile;
+      SummaryLines.push_back(message);
+      CompileNotify(message);
+    }
+    if (Kind == ttBPL) {
+      const std::string packageFile = platform::ChangeFileExt(SourceFile, ".dpk");
+      handling = packageFile;
+      PackageSource = platform::ReadTextLines(packageFile);
+      MergePackageDirectives(packageFile);
+    }
+  } catch (const std::exception& e) {
+    AutoResourceRun = false;
+    Kind = remembered;
+    const std::string message = "Failed to replace " + handling + " " + e.what();
+    SummaryLines.push_back(message);
+    CompileNotify(message);
+  }
+}
+
+bool TCompileClass::CheckReadOnlyRes(const std::string& scriptName) {
+  const std::string resFile = platform::ChangeFileExt(scriptName, ".RES");
+  if (!platform::FileExists(resFile) || !platform::IsReadOnly(resFile)) return false;
+  platform::WriteTextLines(OutputFile, {resFile + " is read only, was not replaced."});
+  return true;
+}
+
+void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
+  const std::int32_t build = StrToInt(ResourceHandler->GetValue(reBuild));
+  const std::int32_t productBuild = StrToInt(ResourceHandler->GetValue(reProductBuild));
+  if (Options.AutoFileIncrement()) ResourceHandler->SetValue(reBuild, std::to_string(build + 1));
+  if (Options.AutoProdIncrement()) ResourceHandler->SetValue(reProductBuild, std::to_string(productBuild + 1));
+
+  // The project's own build numbers: stored once a run, by its first entry.
+  if (FirstOfRun) {
+    auto ini = platform::OpenSharedProfile(PathJoin(ProjectPath, "Files.ini"));
+    if (Options.AutoFileIncrement() && ResourceHandler->GetSource(reBuild) == vsGroupFile)
+      ini->WriteString("version", "Build", ResourceHandler->GetValue(reBuild));
+    if (Options.AutoProdIncrement() && ResourceHandler->GetSource(reProductBuild) == vsGroupFile)
+      ini->WriteString("version", "ProductBuild", ResourceHandler->GetValue(reProductBuild));
+    platform::UpdateSharedProfile(ini);
+    FirstOfRun = false;
+  }
+
+  try {
+    auto ini = platform::OpenSharedProfile(localVersionFile);
+    if (Options.AutoFileIncrement() && ResourceHandler->GetSource(reBuild) == vsLocalFile)
+      ini->WriteString("version", "Build", ResourceHandler->GetValue(reBuild));
+    if (Options.AutoProdIncrement() && ResourceHandler->GetSource(reProductBuild) == vsLocalFile)
+      ini->WriteString("version", "ProductBuild", ResourceHandler->GetValue(reProductBuild));
+    platform::UpdateSharedProfile(ini);
+    ResourceHandler->LoadMergedVersion(localVersionFile, Settings->GetSettingPath(stGroupVerInfo));
+  } catch (const std::exception& e) {
+    if (ResourceHandler->OnResourceError)
+      ResourceHandler->OnResourceError(localVersionFile, std::string("AutoIncrement failed: ") + e.what());
+  }
+}
+
+void TCompileClass::MergePackageDirectives(const std::string& packageFile) {
+  PackageDirectives = platform::SplitLines(Settings->GetSettingContent(stDPKConfig));
+  platform::TStringList setAside;
+  for (const std::string& directive : PackageDirectives) {
+    std::string key = directive;
+    const auto blank = key.find(' ');
+    if (blank != std::string::npos) key.erase(blank, 200);
+    auto found = key.empty() ? PackageSource.end()
+                             : std::find_if(PackageSource.begin(), PackageSource.end(), [&](const std::string& line) {
+                                 return line.find(key) != std::string::npos;
+                               });
+    if (found != PackageSource.end())
+      *found = directive;
+    else
+      setAside.push_back(directive);
+  }
+  if (setAside.empty()) return;
+  for (const std::string& directive : setAside) {
+    // From the fourth line on, each in front of the one before; a package
+    // source shorter than that gets them at its end.
+    if (PackageSource.size() >= 3)
+      PackageSource.insert(PackageSource.begin() + 3, directive);
+    else
+      PackageSource.push_back(directive);
+  }
+  platform::WriteTextLines(packageFile, PackageSource);
+}
+
+void TCompileClass::RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind) {
+  if (!Settings) return;
+  std::string text = Settings->GetSettingContent(kind);
+  if (text.rfind("none", 0) == 0) return;
+  text = ReplaceIgnoringCase(text, "#FullName#", file);
+  text = ReplaceIgnoringCase(text, "#shortPathName#", platform::ShortPathName(file));
+  const std::string input = Settings->GetSettingPath(kind);
+  const std::string capture = platform::ChangeFileExt(SourceFile, ".extraResults");
+  const platform::TStringList lines = platform::SplitLines(text);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string error;
+    platform::TStringList taken;
+    if (RunDosRedirected(lines[i], input, capture, error))
+      taken = platform::ReadTextLines(capture);
+    else
+      taken = {"  " + label + " line " + std::to_string(i) + " failed: " + lines[i] + "   Error Code " +
+               std::to_string(platform::LastOSErrorCode()) + ": " + error};
+    CompileNotify(platform::JoinLines(taken));
+  }
+}
+
+void TCompileClass::ParseOutput() {
+  const std::string runnerMessage = LastLine;
+  Results = platform::ReadTextLines(OutputFile);
+  LastLine = Results.empty() ? std::string() : Results.back();
+  if (!Success) {
+    // A tool that could not be started leaves no output: its reason is the
+    // runner's message, which would otherwise be lost.
+    if (Results.empty()) LastLine = runnerMessage;
+    Results.insert(Results.begin(), "xxxxx>\r\nCompile Failed: " + CommandLine + "   Error Code " +
+                                        std::to_string(platform::LastOSErrorCode()) + ": " + LastLine);
+    return;
+  }
+  Results.insert(Results.begin(), CommandLine);
+  if (Kind == ttRC) {
+    Success = Contains(LastLine, "New File:");
+    if (Success) Lines = 1;
+  } else if (IsCompilerKind(Kind)) {
+    if (Contains(LastLine, " lines, ")) {
+      Lines = StrToInt(Trim(LastLine.substr(0, LastLine.find(" lines"))));
+      Success = true;
+    } else if (LastLine.rfind("Error: ", 0) == 0) {
+      Success = Contains(LastLine, "RES");
+    } else {
+      Success = false;
+    }
+  }
+  FilterOutput();
+  Results.push_back(LastLine);
+
+  std::string line;
+  if (IsCompilerKind(Kind)) {
+    for (const std::string& result : Results) {
+      if (Contains(result, "Hint:")) ++Hints;
+      if (Contains(result, "Warning:")) ++Warnings;
+      if (Contains(result, "Error:")) ++Errors;
+      if (Contains(result, "Fatal:")) ++Fatal;
+    }
+    line = platform::ExtractFileName(DestFile) + " " + "Lines: " + std::to_string(Lines) +
+           ",  Hints: " + std::to_string(Hints) + ",  Warnings: " + std::to_string(Warnings) +
+           ",  Errors: " + std::to_string(Errors) + ",   Fatal: " + std::to_string(Fatal);
+    line = Success ? "OK: " + line + " " + ResourceHandler->VersionShortText() + "\r\n"
+                   : "ERR: " + line + " " + LastLine + "\r\n";
+  } else {
+    const std::string name = platform::ChangeFileExt(platform::ExtractFileName(DestFile), ".RES");
+    line = Success ? "OK: " + name : "ERR: " + name + " " + LastLine;
+    if (AutoResource && AutoResourceRun) line = "  auto res file creation " + line;
+  }
+  SummaryLines.push_back(line);
+}
+
+void TCompileClass::FilterOutput() {
+  for (std::size_t i = Results.size(); i-- > 0;) {
+    const std::string& line = Results[i];
+    bool remove;
+    if (Kind == ttRC) {
+      remove = line.rfind("Lines:", 0) == 0 || line.rfind("New File:", 0) == 0;
+    } else {
+      const std::string t = Trim(line);
+      remove =
+          t.empty() || (t.size() >= 2 && t.back() == ')' && std::isdigit(static_cast<unsigned char>(t[t.size() - 2])));
+    }
+    if (remove) Results.erase(Results.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+// --- TBuilderClass --------------------------------------------------------------
+
+TBuilderClass::TBuilderClass()
+    : ResourceHandler(std::make_unique<TResourceHandler>()),
+      Compiler(std::make_unique<TCompileClass>(ResourceHandler.get())),
+      Files(std::make_unique<TProjectList>()) {
+  ResourceHandler->OnResourceError = [this](const std::string& file, const std::string& info) {
+    ResourceError(file, info);
+  };
+  Persistence().OnError = [this](const std::string& message) { ProjectHalt(message); };
+}
+
+TBuilderClass::~TBuilderClass() {
+  // The store outlives every build run object; it must not call a freed one.
+  Persistence().OnError = nullptr;
+}
+
+bool TBuilderClass::GetOption(int index) const {
+  return Options[static_cast<std::size_t>(index)];
+}
+
+void TBuilderClass::SetOption(int index, bool value) {
+  Options[static_cast<std::size_t>(index)] = value;
+}
+
+bool TBuilderClass::LoadProject(const std::string& directory) {
+  Events.clear();
+  ProjectDir = directory;
+  try {
+    GlobalStuff().ChangeDir(directory);
+  } catch (const std::exception& e) {
+    ProjectHalt("chdir to project path, " + directory + " failed: " + e.what());
+    if (OnProjectDone)
+      OnProjectDone(ProjectName, OKCount, ErrCount, TotalLines, TotalHints, TotalWarnings, TotalErrors, TotalFatal);
+    return false;
+  }
+  return ReadProject();
+}
+
+bool TBuilderClass::ReadProject() {
+  platform::TDirectoryListingScope listings;  // nothing else runs while a project loads
+  TPersistenceObject& store = Persistence();
+  store.SetupProjectDir(ProjectDir);
+  store.LoadOptions(ProjectDir, Options, DCCPath);
+  std::string text;
+  if (!store.LoadFileList(ProjectDir, text)) return false;
+  Files->Clear();
+  Files->SetProjectPath(ProjectDir);
+  for (const std::string& line : platform::SplitLines(text)) Files->AddFileLine(line);
+  Files->LoadAllSettings(ProjectDir);
+  return true;
+}
+
+bool TBuilderClass::SaveProject() {
+  TPersistenceObject& store = Persistence();
+  store.IgnoreResFileErrors = Options.IgnoreResFileErrors();
+  store.ReplaceReadOnly = Options.ReplaceReadOnly();
+  platform::TDirectoryListingScope listings;
+  if (!store.PrepareFilesIniForSave(ProjectDir)) return false;
+  Files->SaveAllSettings();
+  if (!store.SaveOptions(ProjectDir, Options, DCCPath)) return false;
+  return store.SaveFileList(ProjectDir, Files->Text());
+}
+
+bool TBuilderClass::RunBuild() {
+  struct TRunning {
+    bool& Flag;
+    explicit TRunning(bool& flag) : Flag(flag) { Flag = true; }
+    ~TRunning() { Flag = false; }
+  } running(Running);
+  try {
+    HaltRequest = false;
+    Compiler->FirstOfRun = true;
+    CompileLog.clear();
+    Summary.clear();
+
+    const std::string startLine = "Build defined in " + ProjectDir + " started " + NowText() + "\r\n";
+    RunStart = platform::Now();
+    Events.push_back(startLine);
+    if (OnProjectStart) OnProjectStart(startLine, "");
+
+    platform::WriteTextLines(PathJoin(ProjectDir, "started.dat"), Summary);
+    Compiler->InputFile = PathJoin(ProjectDir, "started.dat");
+    Compiler->OutputFile = PathJoin(ProjectDir, "TmpResults.dat");
+    Compiler->ProjectPath = ProjectDir;
+    Compiler->OnCompileNotify = [this](const std::string& file, const std::string& text) { CompileEvent(file, text); };
+
+    TotalFatal = TotalHints = TotalLines = TotalWarnings = TotalErrors = OKCount = ErrCount = 0;
+
+    const int first = SingleFile ? SingleIndex : 0;
+    const int last = SingleFile ? SingleIndex : Files->Count() - 1;
+    for (int index = first; index <= last; ++index) {
+      if (HaltRequest) break;
+      PrepareFile(index);
+      TCompileClass& step = *Compiler;
+      if (OnCompileStart) OnCompileStart(step.SourceFile, step.DestFile, step.LastLine);
+      Events.push_back("\r\nStart: " + step.SourceFile + "\r\n  --> " + step.DestFile + "\r\n   --> " + step.LastLine);
+
+      if (step.Compile()) {
+        if (step.Success) {
+          ++OKCount;
+          if (IsCompilerKind(step.Kind)) {
+            ResourceHandler->ClearValues();
+            ResourceHandler->ReadFromExecutable(step.DestFile);
+            // What the target really carries, when the project asks to check.
+            if (Options.CheckVersion())
+              step.Results.push_back(ResourceHandler->VersionSummaryText(" from " + step.DestFile));
+          }
+        } else {
+          ++ErrCount;
+        }
+        TotalLines += step.Lines;
+        TotalHints += step.Hints;
+        TotalWarnings += step.Warnings;
+        TotalErrors += step.Errors;
+        TotalFatal += step.Fatal;
+      } else {
+        ++ErrCount;
+      }
+
+      if (OnCompileEnd)
+        OnCompileEnd(step.SourceFile, step.DestFile, step.LastLine, step.Success, step.Lines, step.Hints, step.Warnings,
+                     step.Errors, step.Fatal);
+      if (!step.Success) ProjectHalt(step.LastLine);
+
+      CompileLog.insert(CompileLog.end(), step.Results.begin(), step.Results.end());
+      Summary.insert(Summary.end(), step.SummaryLines.begin(), step.SummaryLines.end());
+      if (SingleFile) break;
+    }
+
+    platform::WriteTextLines(PathJoin(ProjectDir, CompileLogName), CompileLog);
+    WriteMessageLogs();
+    platform::WriteTextLines(PathJoin(ProjectDir, EventsLogName), Events);
+    Summary.push_back("\r\nTesmar done: " + ElapsedText());
+    Summary.push_back("Final result is " + std::to_string(OKCount) + " OK, " + std::to_string(ErrCount) +
+                      " ERR.   Lines: " + std::to_string(TotalLines) + ",  Hints: " + std::to_string(TotalHints) +
+                      ",  Warnings: " + std::to_string(TotalWarnings) + ",  Errors: " + std::to_string(TotalErrors) +
+                      ",   Fatal: " + std::to_string(TotalFatal));
+    platform::WriteTextLines(PathJoin(ProjectDir, SummaryLogName), Summary);
+
+    if (OnProjectDone)
+      OnProjectDone(ProjectName, OKCount, ErrCount, TotalLines, TotalHints, TotalWarnings, TotalErrors, TotalFatal);
+    return true;
+  } catch (const std::exception& e) {
+    ProjectHalt(std::string("Exception thrown in Tesmar: ") + e.what());
+    return false;
+  }
+}
+
+void TBuilderClass::PrepareFile(int index) {
+  TCompileClass& step = *Compiler;
+  step.DestFile = Files->DestOf(index);
+  step.SourceFile = Files->SourceOf(index);
+  step.SetProjectSettings(Files->SettingsAt(index));
+  step.Kind = GlobalStuff().TargetKind(step.SourceFile);
+  step.Options = Options;
+  step.AutoResource = Options.AutoResFileCreate() ? true : UniqueBaseName(step.SourceFile);
+  step.CompilerDir = DCCPath;
+  step.LastLine = step.SourceName() + " compile started " + NowText();
+}
+
+bool TBuilderClass::UniqueBaseName(const std::string& sourceFile) const {
+  const std::string wanted = UpperAscii(platform::ChangeFileExt(sourceFile, "."));
+  int count = 0;
+  for (int i = 0; i < Files->Count(); ++i)
+    if (UpperAscii(platform::ChangeFileExt(Files->SourceOf(i), ".")) == wanted) ++count;
+  return count == 1;
+}
+
+void TBuilderClass::CompileEvent(const std::string& file, const std::string& text) {
+  const std::string name = Trim(file).empty() ? Compiler->SourceName() : file;
+  if (OnCompileEvent) OnCompileEvent(name, text);
+  Events.push_back("Compile Event  " + name + " " + text);
+}
+
+void TBuilderClass::ProjectHalt(const std::string& message) {
+  if (OnProjectHalt) OnProjectHalt(ProjectName, message);
+  Events.push_back(ProjectName + " would have been halted: " + message);
+  // The run is in fact being stopped: say so, with the time it took.
+  if (Running && HaltRequest) {
+    Events.push_back("\r\nProject Halted: " + ElapsedText());
+    Events.push_back(ProjectName + " Halted: " + message);
+  }
+}
+
+void TBuilderClass::ResourceError(const std::string& file, const std::string& information) {
+  const std::string message = "Resource Error for " + file + ": " + information;
+  if (Options.IgnoreResFileErrors())
+    Events.push_back(message);
+  else
+    ProjectHalt(message);
+}
+
+std::string TBuilderClass::ElapsedText() const {
+  return TimeText(SecondsOfDay(platform::MillisecondsBetween(RunStart, platform::Now())));
+}
+
+void TBuilderClass::WriteMessageLogs() {
+  platform::TStringList errors, warnings, hints;
+  for (const std::string& item : CompileLog) {
+    if (Contains(item, "Error:")) errors.push_back(item);
+    if (Contains(item, "Fatal:")) errors.push_back(item);
+    if (Contains(item, "Warning:")) warnings.push_back(item);
+    if (Contains(item, "Hint:")) hints.push_back(item);
+  }
+  platform::WriteTextLines(PathJoin(ProjectDir, ErrorLogName), errors);
+  platform::WriteTextLines(PathJoin(ProjectDir, WarningLogName), warnings);
+  platform::WriteTextLines(PathJoin(ProjectDir, HintLogName), hints);
+}
