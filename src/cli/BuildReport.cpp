@@ -1,0 +1,53 @@
+#include "cli/BuildReport.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/FileSystem.h"
+
+std::string ProgressLine(int number, int count, const TEntryReport& entry) {
+  std::string line = "[" + std::to_string(number) + "/" + std::to_string(count) + "] " +
+                     platform::ExtractFileName(entry.Source) + " -> " + platform::ExtractFileName(entry.Target) + ": " +
+                     (entry.OK ? "OK" : "ERR") + ", " + std::to_string(entry.Lines) + " lines, " +
+                     std::to_string(entry.Hints) + " hints, " + std::to_string(entry.Warnings) + " warnings, " +
+                     std::to_string(entry.Errors) + " errors";
+  if (entry.Fatal != 0) line += ", " + std::to_string(entry.Fatal) + " fatal";
+  return line;
+}
+
+std::string ReportJson(const TRunReport& report) {
+  using nlohmann::json;
+  json entries = json::array();
+  for (const TEntryReport& e : report.Entries) {
+    entries.push_back({{"source", e.Source},
+                       {"target", e.Target},
+                       {"result", e.OK ? "OK" : "ERR"},
+                       {"lines", e.Lines},
+                       {"hints", e.Hints},
+                       {"warnings", e.Warnings},
+                       {"errors", e.Errors},
+                       {"fatal", e.Fatal},
+                       {"seconds", e.Seconds},
+                       {"last_line", e.LastLine}});
+  }
+  json logs = json::object();
+  for (const auto& [kind, path] : report.Logs) logs[kind] = path;
+  const json root = {{"project", {{"directory", report.ProjectDir}, {"name", report.ProjectName}}},
+                     {"loaded", report.Loaded},
+                     {"completed", report.Completed},
+                     {"stopped", report.Stopped},
+                     {"planned", report.Planned},
+                     {"entries", entries},
+                     {"totals",
+                      {{"ok", report.OK},
+                       {"err", report.Err},
+                       {"lines", report.Lines},
+                       {"hints", report.Hints},
+                       {"warnings", report.Warnings},
+                       {"errors", report.Errors},
+                       {"fatal", report.Fatal}}},
+                     {"halts", report.Halts},
+                     {"logs", logs},
+                     {"final_line", report.FinalLine},
+                     {"exit_status", report.ExitStatus}};
+  return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the command-line build learns of a run through the build events, and
+// how it shows it: one progress line per entry and a machine-readable report.
+
+struct TEntryReport {
+  std::string Source;  // full paths, as the file list holds them
+  std::string Target;
+  bool OK = false;
+  int Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
+  double Seconds = 0;
+  std::string LastLine;
+};
+
+struct TRunReport {
+  std::string ProjectDir;
+  std::string ProjectName;
+  bool Loaded = false;
+  bool Completed = false;  // the run reached its end without a failure
+  bool Stopped = false;    // a halt request ended it before its last entry
+  int Planned = 0;         // entries the run was to build
+  std::vector<TEntryReport> Entries;
+  std::vector<std::string> Halts;  // every halt report, in order
+  int OK = 0, Err = 0, Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
+  std::vector<std::pair<std::string, std::string>> Logs;  // kind, full path
+  std::string FinalLine;
+  int ExitStatus = 0;
+};
+
+// "[2/5] App.dpr -> App.EXE: OK, 1234 lines, 0 hints, 2 warnings, 0 errors",
+// with ERR for a failed entry and ", <n> fatal" added when there are any.
+std::string ProgressLine(int number, int count, const TEntryReport& entry);
+
+// The report as JSON text (ends with a line break). Bytes that are not UTF-8
+// (tool output in a Windows code page) are replaced, never refused.
+std::string ReportJson(const TRunReport& report);

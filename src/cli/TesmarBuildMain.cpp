@@ -1,0 +1,356 @@
+#include "cli/TesmarBuildMain.h"
+
+#include <chrono>
+#include <exception>
+#include <new>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "build/uBuildingObject.h"
+#include "cli/BuildReport.h"
+#include "ide/IDELibPath.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/TextFile.h"
+#include "project/uCatalogue.h"
+#include "project/uGlobalConstants.h"
+#include "project/uPersistence.h"
+#include "version/uVersionInformation.h"
+
+namespace {
+
+constexpr const char* ProgramName = "tesmar-build";
+
+// Exit statuses.
+constexpr int ExitAllOK = 0;
+constexpr int ExitEntryFailed = 1;
+constexpr int ExitNoRun = 2;
+
+const char* const UsageLines[] = {
+    "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] PROJECT",
+    "       tesmar-build --version-of FILE",
+    "       tesmar-build --help",
+    "",
+    "Builds a Tesmar project without a window. PROJECT is a project directory, or",
+    "else a text contained in a line name=directory of the project catalogue (the",
+    "section \"Projects\" of the program's INI file): the first such line is built.",
+    "",
+    "  --file SOURCE      build only this source of the file list (its full path,",
+    "                     or its name when no other source has that name)",
+    "  --halt-on-error    stop before the next entry once an entry has failed",
+    "  --quiet            print only the final result line and errors",
+    "  --json FILE        write a report of the run to FILE",
+    "  --version-of FILE  print the version strings of an executable",
+    "  -h, --help         print this text",
+    "",
+    "Each entry prints a progress line; halt reports go to standard error; the last",
+    "line printed is the final result of the summary.",
+    "",
+    "Exit status: 0 every entry was built, 1 an entry failed or the run was stopped,",
+    "2 the command line was wrong, the project could not be loaded or the run ended",
+    "by a failure (no logs written).",
+};
+
+class TUsageError : public TError {
+ public:
+  using TError::TError;
+};
+
+struct TCommandLine {
+  bool Help = false;
+  std::optional<std::string> VersionOf;
+  std::optional<std::string> Source;
+  std::optional<std::string> JsonFile;
+  bool HaltOnError = false;
+  bool Quiet = false;
+  std::string Project;
+};
+
+TCommandLine ParseCommandLine(int argc, char** argv) {
+  TCommandLine line;
+  std::vector<std::string> positional;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i] ? argv[i] : "";
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> attached;  // --name=value
+    if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      attached = arg.substr(eq + 1);
+    }
+    auto value = [&]() {
+      std::string v;
+      if (attached)
+        v = *attached;
+      else if (i + 1 < argc && argv[i + 1])
+        v = argv[++i];
+      if (v.empty()) throw TUsageError(name + " needs a value");
+      return v;
+    };
+    auto flag = [&](bool& target) {
+      if (attached) throw TUsageError(name + " takes no value");
+      target = true;
+    };
+    if (name == "-h" || name == "--help")
+      flag(line.Help);
+    else if (name == "-q" || name == "--quiet")
+      flag(line.Quiet);
+    else if (name == "--halt-on-error")
+      flag(line.HaltOnError);
+    else if (name == "--file")
+      line.Source = value();
+    else if (name == "--json")
+      line.JsonFile = value();
+    else if (name == "--version-of")
+      line.VersionOf = value();
+    else
+      throw TUsageError("unknown option " + arg);
+  }
+  if (line.Help) return line;
+  if (line.VersionOf) {
+    if (!positional.empty() || line.Source || line.JsonFile || line.HaltOnError || line.Quiet)
+      throw TUsageError("--version-of takes no project and no other option");
+    return line;
+  }
+  if (positional.empty()) throw TUsageError("no project named");
+  if (positional.size() > 1) throw TUsageError("one project at a time: " + positional[1] + " is one too many");
+  if (positional[0].empty()) throw TUsageError("the project name is empty");
+  line.Project = positional[0];
+  return line;
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// A full path without a trailing separator (a root stays as it is).
+std::string FullDirectory(const std::string& dir) {
+  std::string full = platform::ExpandFileName(platform::ResolvePath(dir));
+  while (full.size() > 1 && platform::IsPathDelim(full.back()) && full[full.size() - 2] != ':') full.pop_back();
+  return full;
+}
+
+struct TProjectChoice {
+  std::string Directory;
+  std::string Name;
+};
+
+// An existing directory is the project; anything else is looked up in the
+// catalogue the way the GUI matches its command-line argument.
+TProjectChoice ChooseProject(const std::string& argument) {
+  if (platform::DirectoryExists(argument)) {
+    const std::string dir = FullDirectory(argument);
+    return {dir, platform::ExtractFileName(dir)};
+  }
+  const std::string iniFile = ProgramIniFile();
+  const TCatalogue catalogue = ReadCatalogue(iniFile);
+  if (const int index = FindCatalogueEntry(catalogue, argument); index >= 0) {
+    const TCatalogueEntry& entry = catalogue[static_cast<std::size_t>(index)];
+    return {FullDirectory(entry.Directory), entry.Name};
+  }
+  if (platform::PathExists(argument)) throw TError(argument + " is not a directory");
+  throw TError("no project directory " + argument + " and no line of the catalogue " + iniFile + " contains it");
+}
+
+// The entry of --file: the source as the file list holds it (letter case
+// aside), its full path as seen from where the program was started, or a bare
+// name that only one source of the list has. -1 when none matches.
+int FindEntry(const TProjectList& list, const std::string& given, const std::string& fullPath) {
+  if (const int index = list.FindSource(given); index >= 0) return index;
+  if (const int index = list.FindSource(fullPath); index >= 0) return index;
+  if (platform::ExtractFileName(given) != given) return -1;
+  int found = -1;
+  for (int i = 0; i < list.Count(); ++i) {
+    const std::string& line = list.Strings(i);
+    const auto eq = line.find('=');
+    const std::string source = eq == std::string::npos ? line : line.substr(eq + 1);
+    if (LowerAscii(platform::ExtractFileName(source)) != LowerAscii(given)) continue;
+    if (found >= 0) throw TError(given + " names more than one source of the file list; give its full path");
+    found = i;
+  }
+  return found;
+}
+
+// Puts the process back where it was started (loading and building change the
+// current directory on purpose).
+class TCurrentDirGuard {
+ public:
+  TCurrentDirGuard() : Dir(platform::GetCurrentDir()) {}
+  ~TCurrentDirGuard() {
+    try {
+      platform::SetCurrentDir(Dir);
+    } catch (const std::exception&) {
+      // The start directory has gone; there is nothing to return to.
+    }
+  }
+  TCurrentDirGuard(const TCurrentDirGuard&) = delete;
+  TCurrentDirGuard& operator=(const TCurrentDirGuard&) = delete;
+
+ private:
+  std::string Dir;
+};
+
+// A new project's Default.path asks for the Delphi version; without a window
+// the proposed version is the answer.
+class TPromptScope {
+ public:
+  explicit TPromptScope(TLibraryPathPrompt* prompt) : Previous(Persistence().LibraryPathPrompt) {
+    Persistence().LibraryPathPrompt = prompt;
+  }
+  ~TPromptScope() { Persistence().LibraryPathPrompt = Previous; }
+  TPromptScope(const TPromptScope&) = delete;
+  TPromptScope& operator=(const TPromptScope&) = delete;
+
+ private:
+  TLibraryPathPrompt* Previous;
+};
+
+int ListVersionStrings(const std::string& file, std::ostream& out, std::ostream& err) {
+  TVersionInformation info;
+  info.LoadVersionInfo(file);
+  for (std::size_t i = 0; i < MSResourceNameCount; ++i) {
+    const std::string name = TVersionInformation::ResourceName(static_cast<tMSResourceNameEnum>(i));
+    out << name << " = " << (info.Loaded ? info.GetVersionString(name) : std::string()) << '\n';
+  }
+  if (info.Loaded) return ExitAllOK;
+  err << info.ErrorText << '\n';
+  return ExitEntryFailed;
+}
+
+void WriteReport(const std::string& file, const TRunReport& report) {
+  try {
+    platform::WriteFileBytes(file, ReportJson(report));
+  } catch (const std::exception& e) {
+    throw TError("Could not write the report " + file + ": " + e.what());
+  }
+}
+
+int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err) {
+  // Names given on the command line are relative to where the program was
+  // started, which the load leaves.
+  const std::string jsonFile = line.JsonFile ? platform::ExpandFileName(*line.JsonFile) : std::string();
+  const std::string sourcePath = line.Source ? platform::ExpandFileName(*line.Source) : std::string();
+  const TProjectChoice project = ChooseProject(line.Project);
+
+  TRunReport report;
+  report.ProjectDir = project.Directory;
+  report.ProjectName = project.Name;
+  auto finish = [&](int status) {
+    report.ExitStatus = status;
+    if (line.JsonFile) WriteReport(jsonFile, report);
+    return status;
+  };
+
+  TFixedLibraryPathPrompt prompt(std::string("5"));
+  const TPromptScope promptScope(&prompt);
+  TBuilderClass builder;
+
+  bool running = false;
+  int number = 0;
+  int okBefore = 0;
+  auto started = std::chrono::steady_clock::now();
+  builder.OnProjectHalt = [&](const std::string&, const std::string& message) {
+    report.Halts.push_back(message);
+    err << "halt: " << message << '\n' << std::flush;
+    if (running && line.HaltOnError) builder.HaltRequest = true;
+  };
+  builder.OnCompileStart = [&](const std::string&, const std::string&, const std::string&) {
+    ++number;
+    okBefore = builder.OKCount;
+    started = std::chrono::steady_clock::now();
+  };
+  // The run has counted the entry when this is raised; its count tells the
+  // outcome also for an entry that never reached its tool (whose success flag
+  // is the previous entry's).
+  builder.OnCompileEnd = [&](const std::string& source, const std::string& target, const std::string& lastLine, bool,
+                             int lines, int hints, int warnings, int errors, int fatal) {
+    TEntryReport entry;
+    entry.Source = source;
+    entry.Target = target;
+    entry.OK = builder.OKCount > okBefore;
+    entry.Lines = lines;
+    entry.Hints = hints;
+    entry.Warnings = warnings;
+    entry.Errors = errors;
+    entry.Fatal = fatal;
+    entry.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    entry.LastLine = lastLine;
+    report.Entries.push_back(entry);
+    if (!line.Quiet) out << ProgressLine(number, report.Planned, entry) << '\n' << std::flush;
+  };
+
+  report.Loaded = builder.LoadProject(project.Directory);
+  if (!report.Loaded) {
+    err << ProgramName << ": the project in " << project.Directory << " could not be loaded\n";
+    return finish(ExitNoRun);
+  }
+  builder.SetOption(poHaltOnError, line.HaltOnError);
+  if (line.Source) {
+    const int index = FindEntry(builder.FileList(), *line.Source, sourcePath);
+    if (index < 0) {
+      err << ProgramName << ": " << *line.Source << " is not in the file list of " << project.Directory << '\n';
+      return finish(ExitNoRun);
+    }
+    builder.SingleFile = true;
+    builder.SingleIndex = index;
+  }
+  report.Planned = line.Source ? 1 : builder.FileList().Count();
+
+  running = true;
+  report.Completed = builder.RunBuild();
+  running = false;
+
+  report.OK = builder.OKCount;
+  report.Err = builder.ErrCount;
+  report.Lines = builder.TotalLines;
+  report.Hints = builder.TotalHints;
+  report.Warnings = builder.TotalWarnings;
+  report.Errors = builder.TotalErrors;
+  report.Fatal = builder.TotalFatal;
+  if (!report.Completed) {
+    err << ProgramName << ": the run ended by a failure; no logs were written\n";
+    return finish(ExitNoRun);
+  }
+  report.Stopped = static_cast<int>(report.Entries.size()) < report.Planned;
+  for (const auto& [kind, name] :
+       {std::pair{"compile", CompileLogName}, std::pair{"summary", SummaryLogName}, std::pair{"events", EventsLogName},
+        std::pair{"errors", ErrorLogName}, std::pair{"warnings", WarningLogName}, std::pair{"hints", HintLogName}})
+    report.Logs.emplace_back(kind, platform::ApplyTrailingDotRule(PathJoin(builder.ProjectDir, name)));
+  if (!builder.Summary.empty()) report.FinalLine = builder.Summary.back();
+  out << report.FinalLine << '\n' << std::flush;
+  return finish(report.Err > 0 || report.Stopped ? ExitEntryFailed : ExitAllOK);
+}
+
+}  // namespace
+
+int RunTesmarBuild(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  const TCurrentDirGuard currentDir;
+  try {
+    const TCommandLine line = ParseCommandLine(argc, argv);
+    if (line.Help) {
+      for (const char* text : UsageLines) out << text << '\n';
+      return ExitAllOK;
+    }
+    if (line.VersionOf) return ListVersionStrings(*line.VersionOf, out, err);
+    return BuildProject(line, out, err);
+  } catch (const TUsageError& e) {
+    err << ProgramName << ": " << e.what() << '\n' << UsageLines[0] << '\n' << UsageLines[1] << '\n';
+  } catch (const std::bad_alloc&) {
+    err << ProgramName << ": out of memory\n";
+  } catch (const std::exception& e) {
+    err << ProgramName << ": " << e.what() << '\n';
+  }
+  return ExitNoRun;
+}

@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/TesmarBuildMain.h"
+#include "platform/ProfileCache.h"
+#include "project/uPersistence.h"
+#include "support/TestDir.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool Matches(const std::string& text, const std::string& pattern) {
+  return std::regex_match(text, std::regex(pattern));
+}
+
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+const char* const HintProgram = "program App;\r\n{$R *.RES}\r\n{$MESSAGE HINT 'mind this'}\r\nbegin\r\nend.\r\n";
+const char* const PlainProgram = "program Tool;\r\n{$R *.RES}\r\nbegin\r\nend.\r\n";
+const char* const BrokenProgram =
+    "program Bad;\r\n{$R *.RES}\r\n{$MESSAGE ERROR 'broken on purpose'}\r\nbegin\r\nend.\r\n";
+
+// Projects in the test directory, built by tesmar-build run in this process
+// with the stand-in tools first on the PATH.
+class TesmarBuildTest : public TTestDir {
+ protected:
+  void SetUp() override {
+    TTestDir::SetUp();
+    OldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (BinDir() + ":" + OldPath).c_str(), 1);
+    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
+    setenv("TESMAR_INI", Path("tesmar.ini").c_str(), 1);
+    Persistence().MasterCopyDirs = {Path("no-masters")};
+    platform::ForgetSharedProfiles();
+  }
+  void TearDown() override {
+    setenv("PATH", OldPath.c_str(), 1);
+    unsetenv("TESMAR_INI");
+    TTestDir::TearDown();
+  }
+
+  TRun Run(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"tesmar-build"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::ostringstream out, err;
+    TRun run;
+    run.Status = RunTesmarBuild(static_cast<int>(all.size()), argv.data(), out, err);
+    run.Out = out.str();
+    run.Err = err.str();
+    return run;
+  }
+
+  // A project in dir: each source (name, text) in dir/src, targets in
+  // dir/out; every source takes its version from the group file, which names
+  // an icon, so that no resource report interrupts the run.
+  void WriteProject(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& sources) {
+    std::vector<std::string> ini;
+    std::vector<std::string> fileList{"[FileList]"};
+    for (const auto& [name, text] : sources) {
+      WriteBytes(dir + "/src/" + name, text);
+      const std::string source = Path(dir + "/src/" + name);
+      const std::string target = Path(dir + "/out/" + std::filesystem::path(name).stem().string() + ".exe");
+      ini.insert(ini.end(), {"[" + source + "]", "LocalVerInfo="});
+      fileList.push_back(target + "=" + source);
+    }
+    ini.insert(ini.end(), {"[options]", "AutoFileIncrement=1", "HaltOnError=1", "AutoResFileCreate=1", "DCCPath="});
+    ini.insert(ini.end(), fileList.begin(), fileList.end());
+    WriteBytes(dir + "/Files.ini", CrLf(ini));
+    WriteBytes(dir + "/Default.path", CrLf({" "}));
+    WriteBytes(dir + "/Default.ver", CrLf({"[version]", "Major=3", "Company=Test", "IconFileName=" + Path("app.ico")}));
+    std::filesystem::copy_file(SourceDir() + "/examples/demo/src/demo.ico", Path("app.ico"),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+
+  std::string OldPath;
+};
+
+TEST_F(TesmarBuildTest, AllEntriesBuiltPrintProgressAndTheFinalLine) {
+  WriteProject("proj", {{"App.dpr", HintProgram}, {"Tool.dpr", PlainProgram}});
+  const TRun run = Run({Path("proj")});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  const auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 3u) << run.Out;
+  EXPECT_TRUE(Matches(out[0], R"(\[1/2\] App\.dpr -> App\.exe: OK, [1-9]\d* lines, 1 hints, 0 warnings, 0 errors)"))
+      << out[0];
+  EXPECT_TRUE(Matches(out[1], R"(\[2/2\] Tool\.dpr -> Tool\.exe: OK, [1-9]\d* lines, 0 hints, 0 warnings, 0 errors)"))
+      << out[1];
+  EXPECT_TRUE(
+      Matches(out[2], R"(Final result is 2 OK, 0 ERR\.   Lines: \d+,  Hints: 1,  Warnings: 0,  Errors: 0,   Fatal: 0)"))
+      << out[2];
+  EXPECT_TRUE(Exists("proj/out/App.exe"));
+  EXPECT_TRUE(Exists("proj/out/Tool.exe"));
+  EXPECT_EQ(Lines(ReadBytes("proj/Summary.log")).back(), out[2]);
+}
+
+TEST_F(TesmarBuildTest, AFailedEntryGivesStatusOneAndTheRunGoesOn) {
+  WriteProject("proj", {{"App.dpr", HintProgram}, {"Bad.dpr", BrokenProgram}, {"Tool.dpr", PlainProgram}});
+  const TRun run = Run({Path("proj")});
+  EXPECT_EQ(run.Status, 1);
+  const auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 4u) << run.Out;
+  EXPECT_TRUE(Matches(out[1], R"(\[2/3\] Bad\.dpr -> Bad\.exe: ERR, \d+ lines, 0 hints, 0 warnings, [1-9]\d* errors)"))
+      << out[1];
+  EXPECT_TRUE(Matches(out[2], R"(\[3/3\] Tool\.dpr -> Tool\.exe: OK, .*)")) << out[2];
+  EXPECT_TRUE(out[3].starts_with("Final result is 2 OK, 1 ERR.")) << out[3];
+  EXPECT_EQ(run.Err, "halt: Bad.dpr(3) Error: broken on purpose\n");
+  EXPECT_TRUE(Exists("proj/out/Tool.exe"));
+}
+
+TEST_F(TesmarBuildTest, HaltOnErrorStopsBeforeTheEntryAfterAFailure) {
+  WriteProject("proj", {{"App.dpr", HintProgram}, {"Bad.dpr", BrokenProgram}, {"Tool.dpr", PlainProgram}});
+  const TRun run = Run({"--halt-on-error", Path("proj")});
+  EXPECT_EQ(run.Status, 1);
+  const auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 3u) << run.Out;
+  EXPECT_TRUE(out[1].starts_with("[2/3] Bad.dpr -> Bad.exe: ERR")) << out[1];
+  EXPECT_TRUE(out[2].starts_with("Final result is 1 OK, 1 ERR.")) << out[2];
+  EXPECT_FALSE(Exists("proj/out/Tool.exe"));
+  EXPECT_TRUE(Exists("proj/Summary.log"));  // a stopped run still writes its logs
+}
+
+TEST_F(TesmarBuildTest, QuietPrintsOnlyTheFinalLineAndErrors) {
+  WriteProject("proj", {{"Bad.dpr", BrokenProgram}, {"Tool.dpr", PlainProgram}});
+  const TRun run = Run({"--quiet", Path("proj")});
+  EXPECT_EQ(run.Status, 1);
+  const auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 1u) << run.Out;
+  EXPECT_TRUE(out[0].starts_with("Final result is 1 OK, 1 ERR.")) << out[0];
+  EXPECT_EQ(run.Err, "halt: Bad.dpr(3) Error: broken on purpose\n");
+}
+
+TEST_F(TesmarBuildTest, OneFileOfTheListByFullPathOrBareName) {
+  WriteProject("proj", {{"App.dpr", HintProgram}, {"Tool.dpr", PlainProgram}});
+  TRun run = Run({"--file", Path("proj/src/TOOL.dpr"), Path("proj")});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 2u) << run.Out;
+  EXPECT_TRUE(out[0].starts_with("[1/1] Tool.dpr -> Tool.exe: OK")) << out[0];
+  EXPECT_TRUE(out[1].starts_with("Final result is 1 OK, 0 ERR.")) << out[1];
+  EXPECT_FALSE(Exists("proj/out/App.exe"));
+
+  run = Run({"--file=app.dpr", Path("proj")});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Lines(run.Out)[0].starts_with("[1/1] App.dpr -> App.exe: OK")) << run.Out;
+}
+
+TEST_F(TesmarBuildTest, ASourceNotInTheListIsRefusedWithoutARun) {
+  WriteProject("proj", {{"App.dpr", HintProgram}});
+  const TRun run = Run({"--file", "Other.dpr", Path("proj")});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Out, "");
+  EXPECT_EQ(run.Err, "tesmar-build: Other.dpr is not in the file list of " + Path("proj") + "\n");
+  EXPECT_FALSE(Exists("proj/Compile.log"));
+  EXPECT_FALSE(Exists("proj/out/App.exe"));
+}
+
+TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedGivesStatusTwo) {
+  WriteBytes("plain.txt", "not a directory\r\n");
+  TRun run = Run({Path("plain.txt")});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "tesmar-build: " + Path("plain.txt") + " is not a directory\n");
+
+  // A catalogue entry whose directory cannot be made: the load itself fails.
+  WriteBytes("tesmar.ini", CrLf({"[Projects]", "Broken=" + Path("plain.txt/sub")}));
+  run = Run({"Broken"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Out, "");
+  EXPECT_NE(run.Err.find("halt: chdir to project path, " + Path("plain.txt/sub") + " failed: "), std::string::npos)
+      << run.Err;
+  EXPECT_NE(run.Err.find("tesmar-build: the project in " + Path("plain.txt/sub") + " could not be loaded\n"),
+            std::string::npos)
+      << run.Err;
+
+  run = Run({"Nothing"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_NE(run.Err.find("no project directory Nothing"), std::string::npos) << run.Err;
+}
+
+TEST_F(TesmarBuildTest, ARunEndedByAFailureGivesStatusTwoAndNoLogs) {
+  WriteProject("proj", {{"App.dpr", HintProgram}});
+  // A target without a directory ends the run.
+  WriteBytes("proj/Files.ini", CrLf({"[options]", "[FileList]", "App.exe=" + Path("proj/src/App.dpr")}));
+  const TRun run = Run({Path("proj")});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_NE(run.Err.find("halt: Exception thrown in Tesmar: "), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("tesmar-build: the run ended by a failure"), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Out, "");
+  EXPECT_FALSE(Exists("proj/Summary.log"));
+}
+
+TEST_F(TesmarBuildTest, JsonReportOfTheRun) {
+  WriteProject("proj", {{"App.dpr", HintProgram}, {"Bad.dpr", BrokenProgram}});
+  WriteBytes("reports/.keep", "");
+  const TRun run = Run({"--json", "reports/run.json", Path("proj")});  // relative to where it was started
+  ASSERT_EQ(run.Status, 1);
+  const nlohmann::json report = nlohmann::json::parse(ReadBytes("reports/run.json"));
+  EXPECT_EQ(report["project"]["directory"], Path("proj"));
+  EXPECT_EQ(report["project"]["name"], "proj");
+  EXPECT_EQ(report["completed"], true);
+  EXPECT_EQ(report["stopped"], false);
+  EXPECT_EQ(report["exit_status"], 1);
+  ASSERT_EQ(report["entries"].size(), 2u);
+  const auto& app = report["entries"][0];
+  EXPECT_EQ(app["source"], Path("proj/src/App.dpr"));
+  EXPECT_EQ(app["target"], Path("proj/out/App.exe"));
+  EXPECT_EQ(app["result"], "OK");
+  EXPECT_GT(app["lines"].get<int>(), 0);
+  EXPECT_EQ(app["hints"], 1);
+  EXPECT_GE(app["seconds"].get<double>(), 0.0);
+  const auto& bad = report["entries"][1];
+  EXPECT_EQ(bad["result"], "ERR");
+  EXPECT_EQ(bad["last_line"], "Bad.dpr(3) Error: broken on purpose");
+  EXPECT_GT(bad["errors"].get<int>(), 0);
+  const auto& totals = report["totals"];
+  EXPECT_EQ(totals["ok"], 1);
+  EXPECT_EQ(totals["err"], 1);
+  EXPECT_EQ(totals["hints"], 1);
+  EXPECT_EQ(totals["lines"], app["lines"].get<int>() + bad["lines"].get<int>());
+  EXPECT_EQ(totals["errors"], bad["errors"]);
+  EXPECT_EQ(report["halts"], nlohmann::json::array({"Bad.dpr(3) Error: broken on purpose"}));
+  EXPECT_EQ(report["logs"].size(), 6u);
+  for (const auto& [kind, file] : report["logs"].items()) EXPECT_TRUE(Exists(file.get<std::string>())) << kind;
+  EXPECT_EQ(report["logs"]["summary"], Path("proj/Summary.log"));
+  EXPECT_EQ(report["final_line"], Lines(run.Out).back());
+}
+
+TEST_F(TesmarBuildTest, CatalogueNamesMatchTheFirstLineHoldingTheArgument) {
+  WriteBytes("tesmar.ini",
+             CrLf({"[Projects]", "First=" + Path("cat/one"), "Second=" + Path("cat/two"), "Third=" + Path("cat/x")}));
+  TRun run = Run({"--json", Path("r.json"), "Second"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["project"]["name"], "Second");
+  EXPECT_TRUE(Exists("cat/two/Summary.log"));  // a new project: set up, Default.path without asking
+  EXPECT_TRUE(Exists("cat/two/Default.path"));
+  EXPECT_FALSE(Exists("cat/one"));
+
+  run = Run({"=" + Path("cat")});  // every line holds it: the first is built
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Exists("cat/one/Summary.log"));
+  EXPECT_EQ(Lines(run.Out),
+            std::vector<std::string>{
+                "Final result is 0 OK, 0 ERR.   Lines: 0,  Hints: 0,  Warnings: 0,  Errors: 0,   Fatal: 0"});
+
+  run = Run({"second"});  // letter case counts
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_FALSE(Exists("cat/x"));
+}
+
+TEST_F(TesmarBuildTest, VersionStringsOfAnExecutable) {
+  TRun run = Run({"--version-of", TestDataDir() + "/version/full.exe"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(Lines(run.Out),
+            (std::vector<std::string>{"FileVersion = 1.2.3.4", "ProductVersion = 5.6.7.8",
+                                      "FileDescription = Full fixture", "CompanyName = M\xC3\xBCller & S\xC3\xB6hne",
+                                      "Comments = All ten strings", "InternalName = full",
+                                      "LegalCopyright = Copyright 2024 Fixture Makers", "LegalTrademarks = Fixture(TM)",
+                                      "ProductName = Fixture Suite", "OriginalFilename = full.exe"}));
+
+  WriteBytes("notes.txt", "just text\r\n");
+  run = Run({"--version-of", Path("notes.txt")});
+  EXPECT_EQ(run.Status, 1);
+  const auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 10u);
+  EXPECT_EQ(out[0], "FileVersion = ");
+  EXPECT_EQ(out[9], "OriginalFilename = ");
+  EXPECT_NE(run.Err.find(Path("notes.txt")), std::string::npos) << run.Err;
+}
+
+TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
+  EXPECT_EQ(Run({}).Status, 2);
+  const TRun unknown = Run({"--fast", Path(".")});
+  EXPECT_EQ(unknown.Status, 2);
+  EXPECT_TRUE(unknown.Err.starts_with("tesmar-build: unknown option --fast\nUsage: ")) << unknown.Err;
+  EXPECT_EQ(Run({"--json"}).Status, 2);
+  EXPECT_EQ(Run({"--quiet=yes", Path(".")}).Status, 2);
+  EXPECT_EQ(Run({Path("a"), Path("b")}).Status, 2);
+  EXPECT_EQ(Run({"--version-of", "x.exe", Path(".")}).Status, 2);
+  const TRun help = Run({"--help"});
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_TRUE(
+      help.Out.starts_with("Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] "
+                           "PROJECT\n"));
+  EXPECT_FALSE(Exists("Files.ini"));  // nothing was built
+}
+
+// The demo project, copied and relocated as scripts/run-demo.sh does, builds
+// with every entry OK and shows its hint and warning.
+TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
+  namespace fs = std::filesystem;
+  const std::string demo = Path("demo");
+  fs::copy(SourceDir() + "/examples/demo", demo, fs::copy_options::recursive);
+  for (const auto& item : fs::recursive_directory_iterator(demo)) {
+    if (!item.is_regular_file()) continue;
+    std::string text = ReadBytes(item.path().string());
+    bool changed = false;
+    for (std::size_t at; (at = text.find("@DEMO@")) != std::string::npos; changed = true) text.replace(at, 6, demo);
+    if (changed) WriteBytes(item.path().string(), text);
+  }
+  const TRun run = Run({demo});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  const auto out = Lines(run.Out);
+  ASSERT_EQ(out.size(), 5u) << run.Out;
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_NE(out[i].find(": OK, "), std::string::npos) << out[i];
+  EXPECT_TRUE(out[4].starts_with("Final result is 4 OK, 0 ERR.")) << out[4];
+  EXPECT_NE(out[4].find("Hints: 1,  Warnings: 1,"), std::string::npos) << out[4];
+  EXPECT_NE(ReadBytes("demo/Hint.log").find("Hint: DemoApp: the greeting is made at run time"), std::string::npos);
+  EXPECT_NE(ReadBytes("demo/Warning.log").find("Warning: DemoUnit: Greeting does not check"), std::string::npos);
+  EXPECT_NE(ReadBytes("demo/Events.log").find("Post-processing: DemoApp.exe is "), std::string::npos);
+
+  const TRun version = Run({"--version-of", Path("demo/bin/DemoApp.exe")});
+  EXPECT_EQ(version.Status, 0) << version.Err;
+  EXPECT_EQ(Lines(version.Out)[0], "FileVersion = 1.2.0.42");
+  EXPECT_EQ(Lines(version.Out)[3], "CompanyName = Tesmar Demo Makers");
+}
+
+}  // namespace
