@@ -15,7 +15,7 @@ std::string ProgressLine(int number, int count, const TEntryReport& entry) {
 }
 
 std::string ReportJson(const TRunReport& report) {
-  using nlohmann::json;
+  using json = nlohmann::ordered_json;  // keys in the order written
   json entries = json::array();
   for (const TEntryReport& e : report.Entries) {
     entries.push_back({{"source", e.Source},

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/BuildReport.h"
 #include "cli/TesmarBuildMain.h"
 #include "platform/ProfileCache.h"
 #include "project/uPersistence.h"
@@ -336,6 +337,23 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
   EXPECT_EQ(version.Status, 0) << version.Err;
   EXPECT_EQ(Lines(version.Out)[0], "FileVersion = 1.2.0.42");
   EXPECT_EQ(Lines(version.Out)[3], "CompanyName = Tesmar Demo Makers");
+}
+
+TEST(BuildReport, FatalCountsShowAndForeignBytesNeverBreakTheReport) {
+  TEntryReport entry;
+  entry.Source = "/p/src/Bad.dpr";
+  entry.Target = "/p/out/Bad.exe";
+  entry.Errors = 1;
+  entry.Fatal = 2;
+  entry.LastLine =
+      "Bad.dpr(1) Fatal: Datei nicht gefunden: 'M\xFC"
+      "ller.pas'";  // Windows-1252
+  EXPECT_EQ(ProgressLine(3, 4, entry),
+            "[3/4] Bad.dpr -> Bad.exe: ERR, 0 lines, 0 hints, 0 warnings, 1 errors, 2 fatal");
+  TRunReport report;
+  report.Entries.push_back(entry);
+  const nlohmann::json parsed = nlohmann::json::parse(ReportJson(report));
+  EXPECT_EQ(parsed["entries"][0]["last_line"], "Bad.dpr(1) Fatal: Datei nicht gefunden: 'M\xEF\xBF\xBDller.pas'");
 }
 
 }  // namespace
