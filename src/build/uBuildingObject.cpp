@@ -353,18 +353,12 @@ void TCompileClass::ParseOutput() {
 }
 
 void TCompileClass::FilterOutput() {
-  for (std::size_t i = Results.size(); i-- > 0;) {
-    const std::string& line = Results[i];
-    bool remove;
-    if (Kind == ttRC) {
-      remove = line.rfind("Lines:", 0) == 0 || line.rfind("New File:", 0) == 0;
-    } else {
-      const std::string t = Trim(line);
-      remove =
-          t.empty() || (t.size() >= 2 && t.back() == ')' && std::isdigit(static_cast<unsigned char>(t[t.size() - 2])));
-    }
-    if (remove) Results.erase(Results.begin() + static_cast<std::ptrdiff_t>(i));
-  }
+  auto filtered = [this](const std::string& line) {
+    if (Kind == ttRC) return line.rfind("Lines:", 0) == 0 || line.rfind("New File:", 0) == 0;
+    const std::string t = Trim(line);
+    return t.empty() || (t.size() >= 2 && t.back() == ')' && std::isdigit(static_cast<unsigned char>(t[t.size() - 2])));
+  };
+  Results.erase(std::remove_if(Results.begin(), Results.end(), filtered), Results.end());
 }
 
 // --- TBuilderClass --------------------------------------------------------------
@@ -437,6 +431,9 @@ bool TBuilderClass::RunBuild() {
     explicit TRunning(bool& flag) : Flag(flag) { Flag = true; }
     ~TRunning() { Flag = false; }
   } running(Running);
+  // Between the tools' runs (each of which drops them) only this program
+  // changes the project's files, and it keeps the listings up to date.
+  platform::TDirectoryListingScope listings;
   try {
     HaltRequest = false;
     Compiler->FirstOfRun = true;
