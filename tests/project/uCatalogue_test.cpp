@@ -54,10 +54,10 @@ TEST_F(CatalogueTest, AddingKeepsOtherLinesAndReplacesANameInPlace) {
 
 TEST_F(CatalogueTest, AddingCreatesTheFileAndItsDirectory) {
   const std::string ini = Path("config/tesmar/tesmar.ini");
-  AddCatalogueEntry(ini, "Suite", "/work/Suite");
+  AddCatalogueEntry(ini, "Suite", "/projects/Suite");
   const TCatalogue catalogue = ReadCatalogue(ini);
   ASSERT_EQ(catalogue.size(), 1u);
-  EXPECT_EQ(catalogue[0].Line(), "Suite=/work/Suite");
+  EXPECT_EQ(catalogue[0].Line(), "Suite=/projects/Suite");
 }
 
 TEST_F(CatalogueTest, AddingToAReadOnlyFileFailsWithAMessage) {
