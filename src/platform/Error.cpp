@@ -2,4 +2,6 @@
 
 #include <system_error>
 
-std::string SystemErrorText(int code) { return std::system_category().message(code); }
+std::string SystemErrorText(int code) {
+  return std::system_category().message(code);
+}

@@ -59,10 +59,55 @@ std::string LowerAscii(std::string s) {
   return s;
 }
 
+// The spellings that projects made on Windows most often differ by: the
+// extension or the whole name in the other letter case (App.res for App.RES).
+// Looking for these first spares reading a large directory.
+bool ProbeCommonSpellings(const std::string& dir, const std::string& name, std::string& found) {
+  const auto dot = name.rfind('.');
+  auto upper = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+  };
+  auto lower = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+  };
+  std::vector<std::string> candidates;
+  if (dot != std::string::npos && dot > 0) {
+    candidates.push_back(name.substr(0, dot) + upper(name.substr(dot)));
+    candidates.push_back(name.substr(0, dot) + lower(name.substr(dot)));
+  }
+  candidates.push_back(upper(name));
+  candidates.push_back(lower(name));
+  struct stat st;
+  for (const std::string& candidate : candidates) {
+    if (candidate == name) continue;
+    if (::lstat((dir + candidate).c_str(), &st) == 0) {
+      found = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Kept listings are filed under the directory's absolute name, so that
+// "." and the same directory named in full share one.
+std::string ListingKey(const std::string& dir) {
+  if (!dir.empty() && dir.front() == '/') return dir.back() == '/' ? dir : dir + "/";
+  char buffer[4096];
+  std::string cwd = ::getcwd(buffer, sizeof buffer) ? buffer : "";
+  if (cwd.empty() || cwd.back() != '/') cwd += '/';
+  return dir.empty() ? cwd : cwd + (dir.back() == '/' ? dir : dir + "/");
+}
+
 bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+  if (ProbeCommonSpellings(dir, name, found)) return true;
   if (ListingScopes == 0) return ScanEntryIgnoringCase(dir, name, found);
   auto& listings = Listings();
-  auto it = listings.find(dir);
+  const std::string key = ListingKey(dir);
+  auto it = listings.find(key);
   if (it == listings.end()) {
     std::map<std::string, std::string> entries;
     if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
@@ -72,7 +117,7 @@ bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std:
       }
       closedir(d);
     }
-    it = listings.emplace(dir, std::move(entries)).first;
+    it = listings.emplace(key, std::move(entries)).first;
   }
   auto entry = it->second.find(LowerAscii(name));
   if (entry == it->second.end()) return false;
@@ -118,7 +163,7 @@ void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
   const auto slash = resolvedPath.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : resolvedPath.substr(0, slash + 1);
   const std::string name = resolvedPath.substr(slash == std::string::npos ? 0 : slash + 1);
-  auto it = Listings().find(dir);
+  auto it = Listings().find(ListingKey(dir));
   if (it == Listings().end()) return;
   const std::string key = LowerAscii(name);
   if (exists) {
@@ -132,6 +177,13 @@ void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
 
 std::string ResolvePath(const std::string& path) {
   if (path.empty()) return path;
+  // The usual case: the name exists as written and no component ends in a
+  // dot. One look settles it.
+  bool trailingDot = false;
+  for (std::size_t i = 0; i < path.size(); ++i)
+    if (path[i] == '.' && (i + 1 == path.size() || path[i + 1] == '/')) trailingDot = true;
+  struct stat exact;
+  if (!trailingDot && ::lstat(path.c_str(), &exact) == 0) return path;
   std::string result;
   std::size_t i = 0;
   while (i < path.size() && path[i] == '/') result += path[i++];

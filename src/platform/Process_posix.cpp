@@ -79,7 +79,6 @@ TRunResult Failed(TRunStage stage, int code) {
 }  // namespace
 
 TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile) {
-  ForgetDirectoryListings();  // the child may change any directory
   // The input is opened for writing too, as on Windows, but a file that we may
   // only read (a read-only settings file) still serves as the child's input.
   const std::string inputName = ResolvePath(inputFile);
@@ -129,6 +128,8 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
 
   TRunResult result;
   result.Stage = TRunStage::rsRan;
+  // Once the child runs it may change any directory; what was kept is stale.
+  ForgetDirectoryListings();
   int status = 0;
   pid_t waited;
   do {

@@ -108,6 +108,17 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   if (DirectoryExists(target)) ThrowOS(what, EISDIR);
   const bool replacing = FileExists(target);
   if (replacing && IsReadOnly(target)) ThrowOS(what, EACCES);
+  // A file that holds these bytes already is left as it is: a build writes
+  // the same configuration and resource script again and again.
+  if (replacing && FileSize(target) == bytes.size()) {
+    std::string current;
+    try {
+      current = ReadFileBytes(target, bytes.size());
+    } catch (const TError&) {
+      current.clear();
+    }
+    if (current.size() == bytes.size() && current == bytes) return;
+  }
 
   // A new file is written in place (a failure removes it again); only a file
   // that stands already is replaced through a sibling, so that it is never

@@ -24,12 +24,19 @@ TEST_F(FileSystemTest, ResolvesEachComponentWithoutRegardToCase) {
   EXPECT_EQ(ResolvePath("dir/../dir/sub"), "Dir/../Dir/Sub");
 }
 
-TEST_F(FileSystemTest, ExactNameWinsAndSeveralMatchesPickTheFirstInByteOrder) {
+// Only a case-sensitive file system can hold several spellings of one name:
+// the exact one wins, then the usual Windows variants (extension, then the
+// whole name, in the other case), then the first in byte order.
+TEST_F(FileSystemTest, ExactNameWinsThenTheUsualSpellingsThenByteOrder) {
   WriteBytes("a.txt", "lower");
   WriteBytes("A.txt", "upper");
+  WriteBytes("Mixed.Txt", "m");
+  WriteBytes("mIXED.txt", "n");
   EXPECT_EQ(ResolvePath("a.txt"), "a.txt");
   EXPECT_EQ(ResolvePath("A.txt"), "A.txt");
-  EXPECT_EQ(ResolvePath("a.TXT"), "A.txt");
+  EXPECT_EQ(ResolvePath("a.TXT"), "a.txt");
+  EXPECT_EQ(ResolvePath("A.TXT"), "A.txt");
+  EXPECT_EQ(ResolvePath("MIXED.TXT"), "Mixed.Txt");  // no usual spelling exists: byte order
 }
 
 TEST_F(FileSystemTest, TrailingDotIsDropped) {
@@ -152,4 +159,15 @@ TEST_F(FileSystemTest, KeptListingsFollowTheProgramsOwnChanges) {
   EXPECT_FALSE(platform::FileExists(Path("dir/renamed.txt")));
   platform::AppendFileBytes(Path("dir/Appended.txt"), "z");
   EXPECT_EQ(platform::ResolvePath(Path("dir/appended.TXT")), Path("dir/Appended.txt"));
+}
+
+// A directory named relatively and absolutely shares one kept listing.
+TEST_F(FileSystemTest, KeptListingsDoNotDependOnHowTheDirectoryIsNamed) {
+  WriteBytes("d/One.txt", "1");
+  platform::SetCurrentDir(Path("d"));
+  platform::TDirectoryListingScope scope;
+  EXPECT_FALSE(platform::FileExists("two.TXT"));  // read "." into the listing
+  platform::WriteFileBytes(Path("d/Two.txt"), "2");
+  EXPECT_EQ(platform::ResolvePath("TWO.txt"), "Two.txt");
+  EXPECT_TRUE(platform::FileExists("oNe.txt"));
 }

@@ -1,5 +1,6 @@
 #include "platform/TextFile.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "platform/Error.h"
@@ -73,4 +74,21 @@ TEST_F(TextFileTest, ReadFailuresAndSizeLimit) {
   // Larger than one read buffer, to cover the check across chunks.
   WriteBytes("bigger.bin", std::string(200000, 'y'));
   EXPECT_THROW(ReadFileBytes("bigger.bin", 150000), TError);
+}
+
+// Writing what a file holds already leaves it alone (a build writes the same
+// configuration every time); other content replaces it, and a read-only file
+// is refused either way.
+TEST_F(TextFileTest, SameContentLeavesTheFileAloneButReadOnlyIsStillRefused) {
+  WriteBytes("same.txt", "a\r\nb\r\n");
+  const auto before = std::filesystem::last_write_time(Path("same.txt"));
+  std::filesystem::last_write_time(Path("same.txt"), before - std::chrono::hours(1));
+  const auto old = std::filesystem::last_write_time(Path("same.txt"));
+  platform::WriteTextLines(Path("same.txt"), {"a", "b"});
+  EXPECT_EQ(std::filesystem::last_write_time(Path("same.txt")), old);
+  platform::WriteTextLines(Path("same.txt"), {"a", "c"});
+  EXPECT_EQ(ReadBytes("same.txt"), "a\r\nc\r\n");
+  EXPECT_NE(std::filesystem::last_write_time(Path("same.txt")), old);
+  platform::SetReadOnly(Path("same.txt"), true);
+  EXPECT_THROW(platform::WriteTextLines(Path("same.txt"), {"a", "c"}), TOSError);
 }
