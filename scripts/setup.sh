@@ -9,6 +9,10 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
+# The Windows cross-compiler that test.sh uses to keep the Windows path building.
+if [ "${1:-}" = "--with-windows" ]; then
+  PACKAGES+=(g++-mingw-w64-x86-64-posix)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
