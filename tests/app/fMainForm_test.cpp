@@ -32,10 +32,10 @@ TEST(MainFormSmoke, PathsAreShortenedToAWidthMeasuredWithARealFont) {
   const TTextWidthFunc width = [&](const std::string& s) {
     return metrics.horizontalAdvance(QString::fromStdString(s));
   };
-  const std::string path = "/work/projects/suite/client/source/MainProgram.dpr";
+  const std::string path = "/home/dev/projects/suite/client/source/MainProgram.dpr";
   EXPECT_EQ(GlobalStuff().ShortenPath(path, width(path), width), path);
   const std::string shorter = GlobalStuff().ShortenPath(path, width(path) - 1, width);
-  EXPECT_EQ(shorter, "/.../projects/suite/client/source/MainProgram.dpr");
+  EXPECT_EQ(shorter, "/.../dev/projects/suite/client/source/MainProgram.dpr");
   const int fit = width("/.../source/MainProgram.dpr");
   EXPECT_EQ(GlobalStuff().ShortenPath(path, fit, width), "/.../source/MainProgram.dpr");
   EXPECT_EQ(GlobalStuff().ShortenPath(path, 1, width), "/.../MainProgram.dpr");  // the name itself is never cut
