@@ -400,7 +400,7 @@ TEST(Brcc32ScriptTest, VersionValuesTextAndCodePages) {
 
   TRcOptions utf8;
   utf8.CodePage = kCodePageUtf8;
-  const std::string& u = Compile(script, nullptr, utf8).Entries.at(0).Data;
+  const std::string u = Compile(script, nullptr, utf8).Entries.at(0).Data;
   const std::size_t k8 = u.find(Utf16(u"K"));
   EXPECT_EQ(U16(u, k8 - 4), 3);
   EXPECT_EQ(u.substr(k8 + 6, 6), Utf16(u"\u00E9\uFFFD"));
