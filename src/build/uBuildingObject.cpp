@@ -5,6 +5,7 @@
 
 #include "build/DOSToMemo.h"
 #include "build/DelphiTools.h"
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -20,22 +21,8 @@ bool IsCompilerKind(TTargetTypeEnum kind) {
   return kind == ttEXE || kind == ttDLL || kind == ttBPL;
 }
 
-bool IsBlankOrControl(unsigned char c) {
-  return c <= ' ';
-}
-
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsBlankOrControl(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && IsBlankOrControl(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
+using platform::TrimControls;
+using platform::UpperAscii;
 
 // Every occurrence of what, found without regard to (ASCII) case, replaced.
 std::string ReplaceIgnoringCase(const std::string& text, const std::string& what, const std::string& with) {
@@ -55,7 +42,7 @@ std::string ReplaceIgnoringCase(const std::string& text, const std::string& what
 // A whole decimal integer, as the compiler's line count or a build number
 // must be; anything else fails the way a conversion of text to a number does.
 std::int32_t StrToInt(const std::string& text) {
-  const std::string t = Trim(text);
+  const std::string t = TrimControls(text);
   std::size_t i = 0;
   bool negative = false;
   if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
@@ -320,7 +307,7 @@ void TCompileClass::ParseOutput() {
     if (Success) Lines = 1;
   } else if (IsCompilerKind(Kind)) {
     if (Contains(LastLine, " lines, ")) {
-      Lines = StrToInt(Trim(LastLine.substr(0, LastLine.find(" lines"))));
+      Lines = StrToInt(TrimControls(LastLine.substr(0, LastLine.find(" lines"))));
       Success = true;
     } else if (LastLine.rfind("Error: ", 0) == 0) {
       Success = Contains(LastLine, "RES");
@@ -355,7 +342,7 @@ void TCompileClass::ParseOutput() {
 void TCompileClass::FilterOutput() {
   auto filtered = [this](const std::string& line) {
     if (Kind == ttRC) return line.rfind("Lines:", 0) == 0 || line.rfind("New File:", 0) == 0;
-    const std::string t = Trim(line);
+    const std::string t = TrimControls(line);
     return t.empty() || (t.size() >= 2 && t.back() == ')' && std::isdigit(static_cast<unsigned char>(t[t.size() - 2])));
   };
   Results.erase(std::remove_if(Results.begin(), Results.end(), filtered), Results.end());
@@ -534,7 +521,7 @@ bool TBuilderClass::UniqueBaseName(const std::string& sourceFile) const {
 }
 
 void TBuilderClass::CompileEvent(const std::string& file, const std::string& text) {
-  const std::string name = Trim(file).empty() ? Compiler->SourceName() : file;
+  const std::string name = TrimControls(file).empty() ? Compiler->SourceName() : file;
   if (OnCompileEvent) OnCompileEvent(name, text);
   Events.push_back("Compile Event  " + name + " " + text);
 }

@@ -11,6 +11,7 @@
 #include "build/uBuildingObject.h"
 #include "cli/BuildReport.h"
 #include "ide/IDELibPath.h"
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
@@ -129,11 +130,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   return line;
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
+using platform::LowerAscii;
 
 // A full path without a trailing separator (a root stays as it is).
 std::string FullDirectory(const std::string& dir) {

@@ -1,21 +1,10 @@
 #include "ide/IDELibPath.h"
 
+#include "platform/AsciiText.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 
 namespace {
-
-bool IsTrimmed(char c) {
-  return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string Trim(const std::string& s) {
-  std::size_t begin = 0;
-  std::size_t end = s.size();
-  while (begin < end && IsTrimmed(s[begin])) ++begin;
-  while (end > begin && IsTrimmed(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
 
 // A string value of an existing key, "" when the key or the value is missing.
 std::string ReadRegistryString(platform::TRegistryRoot root, const std::string& keyPath, const std::string& valueName) {
@@ -53,7 +42,8 @@ std::optional<std::vector<std::string>> GetDelphiLibraryPath(const std::string& 
   std::size_t start = 0;
   for (;;) {
     std::size_t end = searchPath.find(';', start);
-    std::string entry = Trim(searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    std::string entry =
+        platform::TrimControls(searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start));
     if (!entry.empty()) {
       for (char& c : entry)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

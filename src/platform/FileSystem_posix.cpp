@@ -9,25 +9,13 @@
 #include <map>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
 namespace platform {
 
 namespace {
-
-bool SameTextAscii(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (y == 0) return false;
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return b[i] == 0;
-}
 
 // The entry of dir whose name equals name without regard to (ASCII) case.
 // Should a case-sensitive file system hold several such entries, the one
@@ -53,27 +41,13 @@ std::map<std::string, std::map<std::string, std::string>>& Listings() {
   return listings;
 }
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // The spellings that projects made on Windows most often differ by: the
 // extension or the whole name in the other letter case (App.res for App.RES).
 // Looking for these first spares reading a large directory.
 bool ProbeCommonSpellings(const std::string& dir, const std::string& name, std::string& found) {
   const auto dot = name.rfind('.');
-  auto upper = [](std::string s) {
-    for (char& c : s)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-  };
-  auto lower = [](std::string s) {
-    for (char& c : s)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-  };
+  auto upper = [](const std::string& s) { return UpperAscii(s); };
+  auto lower = [](const std::string& s) { return LowerAscii(s); };
   std::vector<std::string> candidates;
   if (dot != std::string::npos && dot > 0) {
     candidates.push_back(name.substr(0, dot) + upper(name.substr(dot)));

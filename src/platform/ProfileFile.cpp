@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
@@ -22,23 +23,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
-std::string LowerCase(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = Lower(c);
-  return r;
 }
 
 enum class TLineKind { Other, Section, Key };
@@ -103,7 +87,9 @@ bool ParseInteger(std::string_view s, int& out) {
     if (s.empty() || s.size() > 8) return false;
     unsigned long long u = 0;
     for (char c : s) {
-      int d = c >= '0' && c <= '9' ? c - '0' : Lower(c) >= 'a' && Lower(c) <= 'f' ? Lower(c) - 'a' + 10 : -1;
+      int d = c >= '0' && c <= '9'                           ? c - '0'
+              : LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f' ? LowerAscii(c) - 'a' + 10
+                                                             : -1;
       if (d < 0) return false;
       u = u * 16 + static_cast<unsigned>(d);
     }
@@ -151,7 +137,7 @@ struct TProfileFile::TData {
       if (l.Kind == TLineKind::Section) {
         TBlock block;
         block.HasHeader = true;
-        block.Key = LowerCase(l.Name);
+        block.Key = LowerAscii(l.Name);
         block.Header = std::move(line);
         Blocks.push_back(std::move(block));
       } else {
@@ -173,7 +159,7 @@ struct TProfileFile::TData {
   }
 
   const std::vector<std::size_t>* BlocksOf(std::string_view section) const {
-    auto it = Index.find(LowerCase(section));
+    auto it = Index.find(LowerAscii(section));
     return it == Index.end() ? nullptr : &it->second;
   }
 
@@ -200,7 +186,7 @@ struct TProfileFile::TData {
   TFound FindKey(std::string_view section, std::string_view key) const {
     TFound found;
     ForEachKey(section, [&](std::size_t b, std::size_t i, const TLine& l) {
-      if (!SameText(l.Name, key)) return true;
+      if (!SameTextAscii(l.Name, key)) return true;
       found = TFound{true, b, i};
       return false;
     });
@@ -308,7 +294,7 @@ std::vector<std::pair<std::string, std::string>> TProfileFile::ReadSectionValues
   std::vector<std::pair<std::string, std::string>> result;
   std::unordered_set<std::string> seen;
   Data->ForEachKey(Trim(section), [&](std::size_t, std::size_t, const TLine& l) {
-    if (seen.insert(LowerCase(l.Name)).second) result.emplace_back(std::string(l.Name), Unquote(l.Value));
+    if (seen.insert(LowerAscii(l.Name)).second) result.emplace_back(std::string(l.Name), Unquote(l.Value));
     return true;
   });
   return result;
@@ -339,7 +325,7 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
     TData::TBlock block;
     block.HasHeader = true;
     block.Header = "[" + std::string(sec) + "]";
-    block.Key = LowerCase(sec);
+    block.Key = LowerAscii(sec);
     block.Lines.push_back(std::move(line));
     Data->Blocks.push_back(std::move(block));
     Data->Index[Data->Blocks.back().Key].push_back(Data->Blocks.size() - 1);
@@ -377,7 +363,7 @@ void TProfileFile::DeleteKey(const std::string& section, const std::string& key)
     const std::size_t before = lines.size();
     std::erase_if(lines, [&](const std::string& line) {
       TLine l = Classify(line);
-      return l.Kind == TLineKind::Key && SameText(l.Name, k);
+      return l.Kind == TLineKind::Key && SameTextAscii(l.Name, k);
     });
     if (lines.size() != before) Data->Changed(b);
   }

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "platform/AsciiText.h"
+
 // The reader of Wine's registry files (user.reg, system.reg). The format:
 //
 //   WINE REGISTRY Version 2
@@ -26,16 +28,6 @@
 namespace platform {
 
 namespace {
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(std::string_view s) {
-  std::string result(s);
-  for (char& c : result) c = LowerAscii(c);
-  return result;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
@@ -12,22 +13,8 @@
 
 namespace {
 
-std::string ToLowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using platform::LowerAscii;
+using platform::SameTextAscii;
 
 bool HasText(TsettingsTypeEnum kind) {
   return kind >= stLibraryPath && kind <= stPostProcessing;
@@ -45,9 +32,9 @@ std::string ValueOf(const std::string& line) {
 // The value of the first line whose name matches without regard to case, as a
 // string list's Values[] gives it.
 std::string ValueByName(const std::vector<std::string>& lines, const std::string& name) {
-  const std::string wanted = ToLowerAscii(name);
+  const std::string wanted = LowerAscii(name);
   for (const std::string& line : lines)
-    if (line.find('=') != std::string::npos && ToLowerAscii(NameOf(line)) == wanted) return ValueOf(line);
+    if (line.find('=') != std::string::npos && LowerAscii(NameOf(line)) == wanted) return ValueOf(line);
   return "";
 }
 
@@ -309,10 +296,10 @@ std::string TProjectList::DestOf(int index) const {
 
 std::string TProjectList::SourceOf(int index) const {
   const std::string name = DestOf(index);
-  const std::string wanted = ToLowerAscii(name);
+  const std::string wanted = LowerAscii(name);
   for (const TEntry& e : Entries) {
     const auto eq = e.Line.find('=');
-    if (eq != std::string::npos && ToLowerAscii(e.Line.substr(0, eq)) == wanted) return e.Line.substr(eq + 1);
+    if (eq != std::string::npos && LowerAscii(e.Line.substr(0, eq)) == wanted) return e.Line.substr(eq + 1);
   }
   return "";
 }
@@ -333,12 +320,12 @@ TProjectSettings* TProjectList::SettingsOf(const std::string& sourceFile) const 
 }
 
 int TProjectList::FindSource(const std::string& sourceFile) const {
-  const std::string wanted = ToLowerAscii(sourceFile);
+  const std::string wanted = LowerAscii(sourceFile);
   for (int i = 0; i < Count(); ++i) {
     const std::string& line = Entries[static_cast<std::size_t>(i)].Line;
     const auto eq = line.find('=');
     const std::string source = eq == std::string::npos ? line : line.substr(eq + 1);
-    if (ToLowerAscii(source) == wanted) return i;
+    if (LowerAscii(source) == wanted) return i;
   }
   return -1;
 }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
@@ -19,24 +20,8 @@ constexpr const char* ResourceTypeNames[ResourceTypeCount] = {
 
 constexpr const char* TargetExtensions[] = {".unk", ".RC", ".EXE", ".DLL", ".BPL"};
 
-// Blanks and control characters, the characters a trim removes.
-bool IsTrimmed(char c) {
-  return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string Trim(const std::string& s) {
-  std::size_t begin = 0;
-  std::size_t end = s.size();
-  while (begin < end && IsTrimmed(s[begin])) ++begin;
-  while (end > begin && IsTrimmed(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
-
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
+using platform::TrimControls;
+using platform::UpperAscii;
 
 template <typename TEnum, std::size_t N>
 constexpr std::array<TEnum, N> Sequence(int first) {
@@ -72,7 +57,7 @@ std::size_t TSettingsInMemory::Slot(TsettingsTypeEnum kind) {
 }
 
 std::string PathJoin(const std::string& dir, const std::string& name) {
-  if (Trim(dir).empty()) return name;
+  if (TrimControls(dir).empty()) return name;
   if (dir.back() == platform::PathDelim) return dir + name;
   return dir + platform::PathDelim + name;
 }
@@ -120,7 +105,7 @@ std::string TGlobalStuff::ShortenPath(const std::string& path, int maxWidth, con
 }
 
 TTargetTypeEnum TGlobalStuff::TargetKind(const std::string& sourceFile) const {
-  if (Trim(sourceFile).empty()) return ttUnknown;
+  if (TrimControls(sourceFile).empty()) return ttUnknown;
   std::size_t dot = sourceFile.rfind('.');
   std::string ext = dot == std::string::npos ? std::string() : UpperAscii(sourceFile.substr(dot + 1, 20));
   if (dot != std::string::npos) {

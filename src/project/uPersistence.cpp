@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "ide/IDELibPath.h"
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
@@ -34,12 +35,6 @@ const std::array<TOptionKey, 8>& OptionKeysInWriteOrder() {
       {"DisplayMsgOnDone", poDisplayMsgOnDone, false},
   }};
   return keys;
-}
-
-std::string ToLowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
 }
 
 bool IsResourceRelated(TsettingsTypeEnum kind) {
@@ -321,12 +316,12 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
     std::unordered_map<std::string, std::string> firstValue;
     for (const std::string& line : lines) {
       const auto eq = line.find('=');
-      firstValue.emplace(ToLowerAscii(line.substr(0, eq)),
+      firstValue.emplace(platform::LowerAscii(line.substr(0, eq)),
                          eq == std::string::npos ? std::string() : line.substr(eq + 1));
     }
     for (const std::string& line : lines) {
       const std::string name = line.substr(0, line.find('='));
-      ini->WriteString(FileListSection, name, firstValue[ToLowerAscii(name)]);
+      ini->WriteString(FileListSection, name, firstValue[platform::LowerAscii(name)]);
     }
     // The build numbers and group version information that the old Files.ini
     // kept in [version] come after the file list of the rebuilt one.
