@@ -101,6 +101,22 @@ TStringList ReadTextLines(const std::string& fileName) {
   return SplitLines(ReadFileBytes(fileName));
 }
 
+namespace {
+
+// Writes all bytes and closes the file; 0, or the system's error code.
+int WriteAndClose(TFilePtr& f, std::string_view bytes) {
+  errno = 0;
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+  int code = errno;
+  ok = std::fflush(f.get()) == 0 && ok;
+  if (!ok && !code) code = errno;
+  ok = std::fclose(f.release()) == 0 && ok;
+  if (!ok && !code) code = errno ? errno : EIO;
+  return ok ? 0 : code;
+}
+
+}  // namespace
+
 void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   const std::string what = "Cannot create file \"" + fileName + "\"";
   std::string target = ResolvePath(fileName);
@@ -127,13 +143,7 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   errno = 0;
   TFilePtr f(std::fopen(temp.c_str(), replacing ? "wb" : "wbx"));
   if (!f) ThrowOS(what, errno ? errno : EACCES);
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-  int code = errno;
-  ok = std::fflush(f.get()) == 0 && ok;
-  if (!ok && !code) code = errno;
-  ok = std::fclose(f.release()) == 0 && ok;
-  if (!ok) {
-    if (!code) code = errno ? errno : EIO;
+  if (const int code = WriteAndClose(f, bytes)) {
     std::remove(temp.c_str());
     ThrowOS(what, code);
   }
@@ -168,13 +178,7 @@ void AppendFileBytes(const std::string& fileName, std::string_view bytes) {
   errno = 0;
   TFilePtr f(std::fopen(target.c_str(), "ab"));
   if (!f) ThrowOS(what, errno ? errno : EACCES);
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-  int code = errno;
-  ok = std::fflush(f.get()) == 0 && ok;
-  if (!ok && !code) code = errno;
-  ok = std::fclose(f.release()) == 0 && ok;
-  if (!ok) {
-    if (!code) code = errno ? errno : EIO;
+  if (const int code = WriteAndClose(f, bytes)) {
     fs::resize_file(target, before, ec);  // never leave half a line behind
     ThrowOS(what, code);
   }
