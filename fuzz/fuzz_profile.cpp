@@ -1,12 +1,16 @@
 // Feeds arbitrary bytes to the profile reader, then reads and writes through
 // what it parsed, checking that a write is read back.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "platform/Error.h"
 #include "platform/ProfileFile.h"
+#include "platform/TextFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -39,6 +43,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!sections.empty()) {
     profile->EraseSection(sections.front());
     if (profile->SectionExists(sections.front())) std::abort();
+  }
+
+  // What would be written reads back the same.
+  const auto reparsed = platform::TProfileFile::FromText("again.ini", profile->Text());
+  for (const auto& section : profile->ReadSections())
+    if (reparsed->ReadSectionValues(section) != profile->ReadSectionValues(section)) std::abort();
+
+  // Through a real file: a new section is added to the end, any other change
+  // rewrites the file; either way the file holds exactly the profile's text.
+  static const std::string file = "fuzz_profile_" + std::to_string(::getpid()) + ".ini";
+  try {
+    platform::WriteFileBytes(file, platform::JoinLines(platform::SplitLines(text)));
+    platform::TProfileFile onDisk(file);
+    onDisk.WriteString("Fuzz Added", "k", "v");
+    onDisk.UpdateFile();
+    if (platform::ReadFileBytes(file) != onDisk.Text()) std::abort();
+    const auto first = onDisk.ReadSections();
+    if (!first.empty()) onDisk.WriteString(first.front(), "changed", "1");
+    onDisk.UpdateFile();
+    if (platform::ReadFileBytes(file) != onDisk.Text()) std::abort();
+  } catch (const TError&) {
+    // Text with NUL bytes is refused as a profile; nothing to compare.
   }
   return 0;
 }

@@ -397,6 +397,10 @@ void TProfileFile::UpdateFile() {
   Data->FirstChanged = Data->Blocks.size();
 }
 
+std::string TProfileFile::Text() const {
+  return Data->Text(0);
+}
+
 bool TProfileFile::Modified() const {
   return Data->Modified;
 }

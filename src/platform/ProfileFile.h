@@ -81,6 +81,8 @@ class TProfileFile {
   // read-only file, as Windows refuses to write it. Nothing happens when
   // nothing changed.
   void UpdateFile();
+  // The whole profile as UpdateFile writes it (CR LF after every line).
+  std::string Text() const;
   bool Modified() const;
 
  private:
