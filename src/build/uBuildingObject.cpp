@@ -350,6 +350,16 @@ void TCompileClass::FilterOutput() {
 
 // --- TBuilderClass --------------------------------------------------------------
 
+namespace {
+
+// The build run object that receives the store's reports.
+TBuilderClass*& StoreListener() {
+  static TBuilderClass* listener = nullptr;
+  return listener;
+}
+
+}  // namespace
+
 TBuilderClass::TBuilderClass()
     : ResourceHandler(std::make_unique<TResourceHandler>()),
       Compiler(std::make_unique<TCompileClass>(ResourceHandler.get())),
@@ -358,11 +368,16 @@ TBuilderClass::TBuilderClass()
     ResourceError(file, info);
   };
   Persistence().OnError = [this](const std::string& message) { ProjectHalt(message); };
+  StoreListener() = this;
 }
 
 TBuilderClass::~TBuilderClass() {
-  // The store outlives every build run object; it must not call a freed one.
-  Persistence().OnError = nullptr;
+  // The store outlives every build run object; it must not call a freed one,
+  // nor lose the listener that a newer build run object set.
+  if (StoreListener() == this) {
+    Persistence().OnError = nullptr;
+    StoreListener() = nullptr;
+  }
 }
 
 bool TBuilderClass::GetOption(int index) const {

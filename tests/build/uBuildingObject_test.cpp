@@ -474,3 +474,19 @@ TEST_F(BuildTest, AnEntryWhoseDirectoryCannotBeEnteredCountsAsAnError) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window replaces its build run object by a new one; the store's reports
+// must reach the newest, whichever is freed first.
+TEST(BuilderStoreListener, TheNewestBuildRunObjectHearsTheStore) {
+  std::vector<std::string> halts;
+  auto older = std::make_unique<TBuilderClass>();
+  TBuilderClass newer;
+  newer.OnProjectHalt = [&](const std::string&, const std::string& message) { halts.push_back(message); };
+  older.reset();
+  Persistence().ReportError("store message");
+  EXPECT_EQ(halts, std::vector<std::string>{"store message"});
+}
+
+}  // namespace
