@@ -57,6 +57,7 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
   THookCall hookCall;
   try {
     const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile);
+    if (result.Stage != platform::TRunStage::rsRan) platform::SetLastOSErrorCode(result.ErrorCode);
     switch (result.Stage) {
       case platform::TRunStage::rsRan:
         return true;
@@ -69,7 +70,6 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
       case platform::TRunStage::rsStartFailed:
         break;
     }
-    platform::SetLastOSErrorCode(result.ErrorCode);
     errorMessage = "DOS redirected  failed: WINAPI Error Code = " + std::to_string(result.ErrorCode);
     return false;
   } catch (const std::exception& e) {
