@@ -59,7 +59,7 @@ class TCursor {
 
 TResId ReadId(TCursor& cursor, const char* what) {
   uint16_t first = cursor.Word(what);
-  if (first == 0xFFFF) return TResId::FromOrdinal(cursor.Word(what));
+  if (first == tesmar_res::kOrdinalMarker) return TResId::FromOrdinal(cursor.Word(what));
   std::u16string name;
   for (uint16_t ch = first; ch != 0; ch = cursor.Word(what)) name.push_back(static_cast<char16_t>(ch));
   return TResId::FromName(std::move(name));
@@ -92,8 +92,9 @@ std::vector<TResEntry> ParseResFile(const std::string& bytes) {
   if (bytes.size() > MaxResFileSize) throw TResFileError("file too large for a resource file");
   // The empty entry that opens every 32-bit file: sizes 0 and 32, type and name ordinal 0.
   static const char marker[16] = {0, 0, 0, 0, 32, 0, 0, 0, '\xFF', '\xFF', 0, 0, '\xFF', '\xFF', 0, 0};
-  if (bytes.size() < 32 || bytes.compare(0, 16, marker, 16) != 0) throw TResFileError("not a 32-bit resource file");
-  size_t pos = 32;
+  if (bytes.size() < tesmar_res::kEmptyEntrySize || bytes.compare(0, 16, marker, 16) != 0)
+    throw TResFileError("not a 32-bit resource file");
+  size_t pos = tesmar_res::kEmptyEntrySize;
   while (pos < bytes.size()) {
     TCursor cursor(bytes, pos, pos, bytes.size());
     // Trailing zero padding after the last entry is harmless.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ResFormat.h"
+
 namespace tesmar_tools {
 
 // A damaged or unsupported .RES file; what() says what is wrong with it.
@@ -13,32 +15,15 @@ class TResFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A resource type or name: either a 16-bit ordinal or a UTF-16 string.
-struct TResId {
-  bool IsOrdinal = true;
-  uint16_t Ordinal = 0;
-  std::u16string Name;
-
-  static TResId FromOrdinal(uint16_t ordinal) { return TResId{true, ordinal, {}}; }
-  static TResId FromName(std::u16string name) { return TResId{false, 0, std::move(name)}; }
-};
+// The entries are those the resource compiler writes.
+using TResId = tesmar_res::TResId;
+using TResEntry = tesmar_res::TResEntry;
 
 // Windows looks resource names up without regard to (ASCII) letter case, so
 // two names that differ only in case are the same resource.
 bool SameResId(const TResId& a, const TResId& b);
 // Readable form for messages: "10" or "MAINICON" (non-ASCII shown as '?').
 std::string ResIdText(const TResId& id);
-
-struct TResEntry {
-  TResId Type;
-  TResId Name;
-  uint32_t DataVersion = 0;
-  uint16_t MemoryFlags = 0;
-  uint16_t LanguageId = 0;
-  uint32_t Version = 0;
-  uint32_t Characteristics = 0;
-  std::string Data;
-};
 
 // Largest .RES file accepted; anything bigger cannot go into a 32-bit image.
 constexpr uint64_t MaxResFileSize = 256u * 1024u * 1024u;
