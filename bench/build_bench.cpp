@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "build/uBuildingObject.h"
+#include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
 #include "platform/ProfileCache.h"
 

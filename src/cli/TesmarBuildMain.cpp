@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "build/uBuildingObject.h"
 #include "cli/BuildReport.h"
+#include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
 #include "platform/AsciiText.h"
 #include "platform/Error.h"
@@ -199,21 +199,6 @@ class TCurrentDirGuard {
   std::string Dir;
 };
 
-// A new project's Default.path asks for the Delphi version; without a window
-// the proposed version is the answer.
-class TPromptScope {
- public:
-  explicit TPromptScope(TLibraryPathPrompt* prompt) : Previous(Persistence().LibraryPathPrompt) {
-    Persistence().LibraryPathPrompt = prompt;
-  }
-  ~TPromptScope() { Persistence().LibraryPathPrompt = Previous; }
-  TPromptScope(const TPromptScope&) = delete;
-  TPromptScope& operator=(const TPromptScope&) = delete;
-
- private:
-  TLibraryPathPrompt* Previous;
-};
-
 int ListVersionStrings(const std::string& file, std::ostream& out, std::ostream& err) {
   TVersionInformation info;
   info.LoadVersionInfo(file);
@@ -250,9 +235,11 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     return status;
   };
 
-  TFixedLibraryPathPrompt prompt(std::string("5"));
-  const TPromptScope promptScope(&prompt);
   TBuilderClass builder;
+  // A new project's Default.path asks for the Delphi version; without a
+  // window the proposed version is the answer.
+  TFixedLibraryPathPrompt prompt(std::string("5"));
+  builder.Store().LibraryPathPrompt = &prompt;
 
   bool running = false;
   int number = 0;

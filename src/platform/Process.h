@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,11 +53,19 @@ struct TRunResult {
   int ExitCode = 0;   // the child's exit code when rsRan (a signal gives 128+n)
 };
 
+// Called again and again while RunRedirected waits for its child, at most
+// WaitCallbackIntervalMs apart, so that a front end keeps its window alive
+// during a long compile. An exception from it ends the calls; the child is
+// still waited for, and the exception then reaches RunRedirected's caller.
+using TWaitCallback = std::function<void()>;
+inline constexpr int WaitCallbackIntervalMs = 50;
+
 // Runs a command line hidden, standard input from inputFile (opened for
 // reading and writing, or for reading alone where it may only be read;
 // created when missing), standard output and standard error both into
 // outputFile (created anew, emptied when it exists), in the current directory
-// with the parent's environment, and waits for the child without a time limit.
+// with the parent's environment, and waits for the child without a time limit
+// (calling whileWaiting meanwhile, when given).
 // Names and command lines have no length limit of their own.
 //
 // A failure also sets LastOSErrorCode(). An empty command line and a program
@@ -66,7 +75,8 @@ struct TRunResult {
 // priority there: raising it needs privileges that a build manager lacks. A
 // child that could not be waited for (SIGCHLD ignored) counts as run with exit
 // code -1.
-TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile);
+TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
+                         const TWaitCallback& whileWaiting = {});
 
 // The last error code (errno / GetLastError values) that a failed platform
 // call of this thread left behind; 0 when none has failed. Kept per thread

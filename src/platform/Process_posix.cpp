@@ -1,10 +1,15 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <exception>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -68,6 +73,50 @@ class TSpawnSetup {
   posix_spawnattr_t Attr;
 };
 
+pid_t WaitBlocking(pid_t pid, int& status) {
+  pid_t waited;
+  do {
+    waited = waitpid(pid, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  return waited;
+}
+
+// Waits for the child, calling whileWaiting at most WaitCallbackIntervalMs
+// apart. Where the system gives a descriptor for the child (pidfd), its end
+// wakes the wait at once; elsewhere the child is looked at after short
+// sleeps that grow to the interval, so a quick tool costs little.
+pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting) {
+#ifdef SYS_pidfd_open
+  const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+  const int pidFd = -1;
+#endif
+  long sleepMs = 1;
+  std::exception_ptr failure;
+  pid_t waited;
+  while ((waited = waitpid(pid, &status, WNOHANG)) == 0 || (waited < 0 && errno == EINTR)) {
+    if (waited < 0) continue;
+    if (pidFd >= 0) {
+      pollfd entry{pidFd, POLLIN, 0};
+      if (poll(&entry, 1, WaitCallbackIntervalMs) > 0) continue;
+    } else {
+      const timespec pause{0, sleepMs * 1000000L};
+      nanosleep(&pause, nullptr);
+      sleepMs = std::min<long>(sleepMs * 2, WaitCallbackIntervalMs);
+    }
+    try {
+      whileWaiting();
+    } catch (...) {
+      failure = std::current_exception();
+      waited = WaitBlocking(pid, status);
+      break;
+    }
+  }
+  if (pidFd >= 0) close(pidFd);
+  if (failure) std::rethrow_exception(failure);
+  return waited;
+}
+
 TRunResult Failed(TRunStage stage, int code) {
   SetLastOSErrorCode(code);
   TRunResult result;
@@ -78,7 +127,8 @@ TRunResult Failed(TRunStage stage, int code) {
 
 }  // namespace
 
-TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile) {
+TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
+                         const TWaitCallback& whileWaiting) {
   // The input is opened for writing too, as on Windows, but a file that we may
   // only read (a read-only settings file) still serves as the child's input.
   const std::string inputName = ResolvePath(inputFile);
@@ -131,10 +181,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   // Once the child runs it may change any directory; what was kept is stale.
   ForgetDirectoryListings();
   int status = 0;
-  pid_t waited;
-  do {
-    waited = waitpid(pid, &status, 0);
-  } while (waited < 0 && errno == EINTR);
+  const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting) : WaitBlocking(pid, status);
   if (waited < 0)
     result.ExitCode = -1;
   else if (WIFEXITED(status))

@@ -59,7 +59,8 @@ TRunResult Failed(TRunStage stage, DWORD code) {
 
 }  // namespace
 
-TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile) {
+TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
+                         const TWaitCallback& whileWaiting) {
   // Declared so that they close in this order: output, input, thread, process.
   THandle process;
   THandle thread;
@@ -95,7 +96,18 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
 
   TRunResult result;
   result.Stage = TRunStage::rsRan;
-  WaitForSingleObject(info.hProcess, INFINITE);
+  if (!whileWaiting) {
+    WaitForSingleObject(info.hProcess, INFINITE);
+  } else {
+    while (WaitForSingleObject(info.hProcess, WaitCallbackIntervalMs) == WAIT_TIMEOUT) {
+      try {
+        whileWaiting();
+      } catch (...) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        throw;
+      }
+    }
+  }
   DWORD exitCode = 0;
   result.ExitCode = GetExitCodeProcess(info.hProcess, &exitCode) ? static_cast<int>(exitCode) : -1;
   return result;

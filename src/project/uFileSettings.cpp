@@ -50,6 +50,10 @@ TProjectSettings::TProjectSettings(TProjectList* owner, const std::string& destF
   ClearSettings();
 }
 
+TPersistenceObject& TProjectSettings::Store() const {
+  return Owner ? Owner->GetStore() : Persistence();
+}
+
 void TProjectSettings::ClearSettings() {
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
     Paths[kind].clear();
@@ -60,7 +64,7 @@ void TProjectSettings::ClearSettings() {
 
 std::string TProjectSettings::GetSettingPath(TsettingsTypeEnum kind) {
   if (kind == stSourceFile || kind == stDestFile) return Paths[kind];
-  if (Paths[kind].empty()) Persistence().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  if (Paths[kind].empty()) Store().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
   if (Paths[kind].empty()) Paths[kind] = PathJoin(ProjectPath, "Default" + SettingExtension(kind));
   return Paths[kind];
 }
@@ -98,7 +102,7 @@ void TProjectSettings::SetSettingContent(TsettingsTypeEnum kind, const std::stri
 
 void TProjectSettings::LoadSettingContent(TsettingsTypeEnum kind) {
   if (!HasText(kind)) return;
-  if (GetSettingContent(kind).empty()) SetSettingContent(kind, Persistence().ReadFileContent(Paths[kind]));
+  if (GetSettingContent(kind).empty()) SetSettingContent(kind, Store().ReadFileContent(Paths[kind]));
 }
 
 void TProjectSettings::ReloadSetting(TsettingsTypeEnum kind) {
@@ -108,8 +112,8 @@ void TProjectSettings::ReloadSetting(TsettingsTypeEnum kind) {
 
 void TProjectSettings::LoadAll() {
   ClearSettings();
-  Persistence().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
-  Persistence().ReadSettingsIntoMemory(Paths, Memory);
+  Store().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  Store().ReadSettingsIntoMemory(Paths, Memory);
   // What the source builds, for the library warning of the version summary and
   // the choice of a target; a source of any other kind stays unknown.
   try {
@@ -120,16 +124,16 @@ void TProjectSettings::LoadAll() {
 }
 
 void TProjectSettings::SaveAll() {
-  Persistence().WriteSettingPaths(ProjectPath, GetSourceFile(), Paths);
-  Persistence().WriteSettingsFromMemory(Paths, Memory);
+  Store().WriteSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  Store().WriteSettingsFromMemory(Paths, Memory);
 }
 
 void TProjectSettings::SaveSettingFile(TsettingsTypeEnum kind) {
   if (!HasText(kind)) return;
   if (Memory[kind].empty())
-    Persistence().BackupAndRemove(Paths[kind]);
+    Store().BackupAndRemove(Paths[kind]);
   else
-    Persistence().WriteFileContent(Paths[kind], Memory[kind]);
+    Store().WriteFileContent(Paths[kind], Memory[kind]);
 }
 
 std::string TProjectSettings::TargetSummary() {
@@ -233,7 +237,8 @@ std::string PathSwitches(const std::string& libraryPathText) {
 
 // --- TProjectList ---------------------------------------------------------------
 
-TProjectList::TProjectList(std::string projectPath) : ProjectPath(std::move(projectPath)) {}
+TProjectList::TProjectList(std::string projectPath, TPersistenceObject* store)
+    : ProjectPath(std::move(projectPath)), StoreObject(store ? store : &Persistence()) {}
 
 TProjectList::~TProjectList() {
   Clear();

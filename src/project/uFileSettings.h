@@ -7,6 +7,7 @@
 #include "project/uGlobalConstants.h"
 
 class TProjectList;
+class TPersistenceObject;
 
 // Everything about one source file of a project: the file name of each of its
 // settings and the text of its setting files as currently edited.
@@ -38,6 +39,9 @@ class TProjectSettings {
   // system's I/O error when the target exists but cannot be measured.
   std::string TargetSummary();
 
+  // The store of the owning list (the shared store without an owner).
+  TPersistenceObject& Store() const;
+
   TProjectList* Owner;
   TSettingsPathNameArray Paths;
   TSettingsInMemory Memory;
@@ -53,7 +57,9 @@ std::string PathSwitches(const std::string& libraryPathText);
 // settings of its source.
 class TProjectList {
  public:
-  explicit TProjectList(std::string projectPath = "");
+  // The settings of every entry are read and written through store (the
+  // shared store when none is given).
+  explicit TProjectList(std::string projectPath = "", TPersistenceObject* store = nullptr);
   ~TProjectList();
   TProjectList(const TProjectList&) = delete;
   TProjectList& operator=(const TProjectList&) = delete;
@@ -70,6 +76,7 @@ class TProjectList {
 
   void SetProjectPath(const std::string& projectPath) { ProjectPath = projectPath; }
   const std::string& GetProjectPath() const { return ProjectPath; }
+  TPersistenceObject& GetStore() const { return *StoreObject; }
 
   void AddFileLine(const std::string& line);
   std::string DestOf(int index) const;
@@ -91,5 +98,6 @@ class TProjectList {
   const TEntry& At(int index) const;
 
   std::string ProjectPath;
+  TPersistenceObject* StoreObject;
   std::vector<TEntry> Entries;
 };

@@ -251,7 +251,7 @@ void TResourceHandler::GenerateResourceScript() {
   std::string text = platform::JoinLines(Mask);
 
   std::string iconData;
-  if (Persistence().GetIconData(RCFileName, GetValue(reIconFileName), iconData)) {
+  if ((Store ? *Store : Persistence()).GetIconData(RCFileName, GetValue(reIconFileName), iconData)) {
     const std::size_t at = text.find(IconDataPlaceholder);
     if (at != std::string::npos) text.replace(at, std::string(IconDataPlaceholder).size(), iconData);
   } else {

@@ -22,6 +22,8 @@ struct TVersionValue {
 // The error event: the file concerned and what went wrong.
 using TResourceHandlerMissingFileNotify = std::function<void(const std::string& filename, const std::string& info)>;
 
+class TPersistenceObject;
+
 class TResourceHandler {
  public:
   // Eighteen empty values marked vsNone, an empty mask.
@@ -39,6 +41,9 @@ class TResourceHandler {
   std::string SettingsDir;
   // Read for its version resource when the local version file is missing.
   std::string ExeFileName;
+  // The store that reads icon files and reports their problems; the shared
+  // store when none is set.
+  TPersistenceObject* Store = nullptr;
 
   // Numeric fields "0", text fields empty, every mark vsNone.
   void ClearValues();

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -227,4 +228,25 @@ TEST_F(TProcessTest, NoLengthLimitOnLinesOrNames) {
 
   ASSERT_EQ(Run("/bin/sh -c \"cat; echo " + word + "\"", in, out).Stage, platform::TRunStage::rsRan);
   EXPECT_EQ(ReadBytes(out), "from a long name\n" + word + "\n");
+}
+
+// The window stays alive during a long tool run: the callback runs while the
+// child does, never after it ended, and a failing callback still lets the
+// child finish before its exception is passed on.
+TEST_F(TProcessTest, WhileWaitingIsCalledDuringTheRunOnly) {
+  int calls = 0;
+  bool childDone = false;
+  auto r = platform::RunRedirected(R"(/bin/sh -c "sleep 0.3; echo done")", "in.txt", "out.txt", [&] {
+    ++calls;
+    childDone = childDone || ReadBytes("out.txt") == "done\n";
+  });
+  ASSERT_EQ(r.Stage, platform::TRunStage::rsRan);
+  EXPECT_GE(calls, 3);
+  EXPECT_FALSE(childDone);
+  EXPECT_EQ(ReadBytes("out.txt"), "done\n");
+
+  EXPECT_THROW(platform::RunRedirected(R"(/bin/sh -c "sleep 0.2; echo finished")", "in.txt", "out.txt",
+                                       [] { throw std::runtime_error("window closed"); }),
+               std::runtime_error);
+  EXPECT_EQ(ReadBytes("out.txt"), "finished\n");
 }

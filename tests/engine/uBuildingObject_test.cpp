@@ -1,4 +1,4 @@
-#include "build/uBuildingObject.h"
+#include "engine/uBuildingObject.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -477,16 +477,23 @@ TEST_F(BuildTest, AnEntryWhoseDirectoryCannotBeEnteredCountsAsAnError) {
 
 namespace {
 
-// The window replaces its build run object by a new one; the store's reports
-// must reach the newest, whichever is freed first.
-TEST(BuilderStoreListener, TheNewestBuildRunObjectHearsTheStore) {
-  std::vector<std::string> halts;
+// The window replaces its build run object by a new one, and a test or a
+// front end may hold two: each hears the reports of its own store only, and
+// the shared store reports to neither.
+TEST(BuilderStoreListener, EachBuildRunObjectHearsItsOwnStore) {
+  std::vector<std::string> first, second;
   auto older = std::make_unique<TBuilderClass>();
   TBuilderClass newer;
-  newer.OnProjectHalt = [&](const std::string&, const std::string& message) { halts.push_back(message); };
+  older->OnProjectHalt = [&](const std::string&, const std::string& message) { first.push_back(message); };
+  newer.OnProjectHalt = [&](const std::string&, const std::string& message) { second.push_back(message); };
+  older->Store().ReportError("to the older");
+  newer.Store().ReportError("to the newer");
+  Persistence().ReportError("to nobody");
+  EXPECT_EQ(first, std::vector<std::string>{"to the older"});
+  EXPECT_EQ(second, std::vector<std::string>{"to the newer"});
   older.reset();
-  Persistence().ReportError("store message");
-  EXPECT_EQ(halts, std::vector<std::string>{"store message"});
+  newer.Store().ReportError("still heard");
+  EXPECT_EQ(second.back(), "still heard");
 }
 
 }  // namespace

@@ -106,6 +106,8 @@ class TBuilderClass {
   std::string ElapsedText() const;
   void WriteMessageLogs();
 
+  // The store of this build run: its reports reach this object alone.
+  TPersistenceObject& Store() { return *ProjectStore; }
   TResourceHandler& GetResourceHandler() { return *ResourceHandler; }
   TProjectList& FileList() { return *Files; }
   TCompileClass& CompileStep() { return *Compiler; }
@@ -135,6 +137,7 @@ class TBuilderClass {
   platform::TDateTime RunStart;
 
  private:
+  std::unique_ptr<TPersistenceObject> ProjectStore;
   std::unique_ptr<TResourceHandler> ResourceHandler;
   std::unique_ptr<TCompileClass> Compiler;
   std::unique_ptr<TProjectList> Files;

@@ -1,4 +1,4 @@
-#include "build/DelphiTools.h"
+#include "engine/DelphiTools.h"
 
 #include <gtest/gtest.h>
 

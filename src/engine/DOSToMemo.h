@@ -16,6 +16,14 @@ using TRunHook = std::function<void(bool starting)>;
 // replaces, so that a front end or a test can put the old one back.
 TRunHook SetRunHook(TRunHook hook);
 
+// Called at short intervals while a command runs (see platform::RunRedirected),
+// so that the window repaints, shows the time and sees its Stop button during
+// a long compile. Installs the hook (an empty one for none) and gives back the
+// one it replaces. An exception from it is turned into the run's failure text
+// once the command has ended.
+using TRunIdleHook = std::function<void()>;
+TRunIdleHook SetRunIdleHook(TRunIdleHook hook);
+
 // Runs one console command hidden, standard input from inputFile and standard
 // output and standard error together into outputFile (created anew), in the
 // current directory, and waits until the child has ended.

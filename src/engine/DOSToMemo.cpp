@@ -1,4 +1,4 @@
-#include "build/DOSToMemo.h"
+#include "engine/DOSToMemo.h"
 
 #include <exception>
 #include <utility>
@@ -11,6 +11,11 @@ namespace {
 
 TRunHook& Hook() {
   static TRunHook hook;
+  return hook;
+}
+
+TRunIdleHook& IdleHook() {
+  static TRunIdleHook hook;
   return hook;
 }
 
@@ -46,6 +51,10 @@ TRunHook SetRunHook(TRunHook hook) {
   return std::exchange(Hook(), std::move(hook));
 }
 
+TRunIdleHook SetRunIdleHook(TRunIdleHook hook) {
+  return std::exchange(IdleHook(), std::move(hook));
+}
+
 bool RunDosRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
                       std::string& errorMessage) {
   std::string input = inputFile;
@@ -56,7 +65,7 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
 
   THookCall hookCall;
   try {
-    const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile);
+    const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile, IdleHook());
     if (result.Stage != platform::TRunStage::rsRan) platform::SetLastOSErrorCode(result.ErrorCode);
     switch (result.Stage) {
       case platform::TRunStage::rsRan:

@@ -1,10 +1,10 @@
-#include "build/uBuildingObject.h"
+#include "engine/uBuildingObject.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "build/DOSToMemo.h"
-#include "build/DelphiTools.h"
+#include "engine/DOSToMemo.h"
+#include "engine/DelphiTools.h"
 #include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -350,35 +350,23 @@ void TCompileClass::FilterOutput() {
 
 // --- TBuilderClass --------------------------------------------------------------
 
-namespace {
-
-// The build run object that receives the store's reports.
-TBuilderClass*& StoreListener() {
-  static TBuilderClass* listener = nullptr;
-  return listener;
-}
-
-}  // namespace
-
 TBuilderClass::TBuilderClass()
-    : ResourceHandler(std::make_unique<TResourceHandler>()),
+    : ProjectStore(std::make_unique<TPersistenceObject>()),
+      ResourceHandler(std::make_unique<TResourceHandler>()),
       Compiler(std::make_unique<TCompileClass>(ResourceHandler.get())),
-      Files(std::make_unique<TProjectList>()) {
+      Files(std::make_unique<TProjectList>("", ProjectStore.get())) {
+  // Where master copies are found and who answers the Delphi version question
+  // are the program's, kept in the shared store; reports stay with this run.
+  ProjectStore->MasterCopyDirs = Persistence().MasterCopyDirs;
+  ProjectStore->LibraryPathPrompt = Persistence().LibraryPathPrompt;
+  ResourceHandler->Store = ProjectStore.get();
   ResourceHandler->OnResourceError = [this](const std::string& file, const std::string& info) {
     ResourceError(file, info);
   };
-  Persistence().OnError = [this](const std::string& message) { ProjectHalt(message); };
-  StoreListener() = this;
+  ProjectStore->OnError = [this](const std::string& message) { ProjectHalt(message); };
 }
 
-TBuilderClass::~TBuilderClass() {
-  // The store outlives every build run object; it must not call a freed one,
-  // nor lose the listener that a newer build run object set.
-  if (StoreListener() == this) {
-    Persistence().OnError = nullptr;
-    StoreListener() = nullptr;
-  }
-}
+TBuilderClass::~TBuilderClass() = default;
 
 bool TBuilderClass::GetOption(int index) const {
   return Options[static_cast<std::size_t>(index)];
@@ -404,7 +392,7 @@ bool TBuilderClass::LoadProject(const std::string& directory) {
 
 bool TBuilderClass::ReadProject() {
   platform::TDirectoryListingScope listings;  // nothing else runs while a project loads
-  TPersistenceObject& store = Persistence();
+  TPersistenceObject& store = *ProjectStore;
   store.SetupProjectDir(ProjectDir);
   store.LoadOptions(ProjectDir, Options, DCCPath);
   std::string text;
@@ -417,7 +405,7 @@ bool TBuilderClass::ReadProject() {
 }
 
 bool TBuilderClass::SaveProject() {
-  TPersistenceObject& store = Persistence();
+  TPersistenceObject& store = *ProjectStore;
   store.IgnoreResFileErrors = Options.IgnoreResFileErrors();
   store.ReplaceReadOnly = Options.ReplaceReadOnly();
   platform::TDirectoryListingScope listings;

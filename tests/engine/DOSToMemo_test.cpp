@@ -1,4 +1,4 @@
-#include "build/DOSToMemo.h"
+#include "engine/DOSToMemo.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "build/DelphiTools.h"
+#include "engine/DelphiTools.h"
 
 #include "platform/FileSystem.h"
 #include "project/uGlobalConstants.h"
