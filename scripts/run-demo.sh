@@ -25,15 +25,7 @@ for program in tesmar-build DCC32.exe BRCC32.exe; do
   fi
 done
 
-rm -rf "$DEMO"
-mkdir -p "$DEMO"
-cp -R "$ROOT/examples/demo/." "$DEMO/"
-
-# sed's replacement text treats \, & and the delimiter specially.
-replacement=$(printf '%s' "$DEMO" | sed -e 's/[\\&|]/\\&/g')
-grep -rlF --exclude=README.md '@DEMO@' "$DEMO" | while IFS= read -r file; do
-  sed -i -e "s|@DEMO@|$replacement|g" "$file"
-done
+bash "$ROOT/scripts/prepare-demo.sh" "$DEMO"
 
 # The project leaves DCCPath empty, so the tools are found on the PATH.
 export PATH="$BIN:$PATH"

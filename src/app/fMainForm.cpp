@@ -1,7 +1,265 @@
 #include "app/fMainForm.h"
 
-TF_MainForm::TF_MainForm(QWidget* parent) : QMainWindow(parent) {
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QUrl>
+#include <iostream>
+
+#include "app/uActionButton.h"
+#include "dialogs/fExtractLibPath.h"
+#include "dialogs/uUserDialogs.h"
+#include "platform/FileSystem.h"
+#include "project/uCatalogue.h"
+
+TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* parent)
+    : QMainWindow(parent),
+      Dialogs(dialogs),
+      IniFile(start.IniFile.empty() ? ProgramIniFile() : start.IniFile),
+      StartArgument(start.Argument),
+      Headless(start.Headless),
+      LibraryPrompt(std::make_unique<TWindowLibraryPathPrompt>(this, dialogs)) {
   setObjectName("F_MainForm");
   setWindowTitle("Delphi Tesmar Tool");
+  CreateActions();
+  CreateMenu();
+  CreateControls();
   resize(812, 646);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  // Headings are shortened to the widths of their labels: lay the window out
+  // before anything is shown in it.
+  layout()->activate();
+
+  connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+    if (MemoChangeAttached) Guarded([this] { Memo1Change(); });
+  });
+
+  // While a tool runs the window shows a busy cursor, and during a build it
+  // goes on handling its events: it repaints, shows the time, sees Stop.
+  PreviousRunHook = SetRunHook([](bool starting) {
+    if (starting)
+      QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  });
+  PreviousIdleHook = SetRunIdleHook([this] {
+    if (!BuildRunning) return;
+    ShowElapsed();
+    QApplication::processEvents();
+  });
+
+  FormCreate();
+}
+
+TF_MainForm::~TF_MainForm() {
+  SetRunHook(std::move(PreviousRunHook));
+  SetRunIdleHook(std::move(PreviousIdleHook));
+}
+
+void TF_MainForm::Guarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& e) {
+    Dialogs.Message(this, ScreenText(e.what()));
+  }
+}
+
+void TF_MainForm::FormCreate() {
+  ProjectCatalogue.clear();
+  BuildRun = std::make_unique<TBuilderClass>();
+  BuildRun->Store().LibraryPathPrompt = LibraryPrompt.get();
+
+  TCatalogue catalogue;
+  try {
+    catalogue = ReadCatalogue(IniFile);
+  } catch (const std::exception& e) {
+    Dialogs.Message(this, ScreenText(e.what()));
+  }
+  for (const TCatalogueEntry& entry : catalogue) ProjectCatalogue.push_back(entry.Line());
+
+  if (!catalogue.empty()) {
+    for (const TCatalogueEntry& entry : catalogue) cb_ProjectList->addItem(ToQ(entry.Name));
+    cb_ProjectList->setCurrentIndex(0);
+    Guarded([this] { cb_ProjectListChange(); });
+    if (LB_Files->count() > 0) LB_Files->setCurrentRow(0);
+    Guarded([this] { LB_FilesClick(); });
+    SetViewMode(vmEmpty);
+  } else {
+    cb_ProjectList->setCurrentIndex(-1);
+  }
+  SetViewMode(vmFilesAvailable);
+  SetModified(false);
+
+  if (!StartArgument.empty()) RunUnattended(StartArgument);
+}
+
+void TF_MainForm::SetModified(bool flag) {
+  Modified = flag;
+  A_saveProjectSettings->setEnabled(flag);
+}
+
+void TF_MainForm::SetViewMode(TViewMode mode) {
+  SetResultsButtonsHeight(40);
+  b_save->setVisible(false);
+  for (QAction* action :
+       {A_cancelEditWindow, A_GrabIDEPath, A_compileResultsDisplay, A_DisplayDCCOptions, A_editVersion})
+    action->setVisible(false);
+  {
+    // Emptying the memo is no edit of the user's.
+    const QSignalBlocker quiet(Memo1);
+    Memo1->clear();
+  }
+  PaintMemo(false);
+  SetHeading("...");
+  ViewMode = mode;
+
+  switch (mode) {
+    case vmEmpty:
+      MemoChangeAttached = false;
+      break;
+    case vmFilesAvailable:
+      A_SelectFile->setEnabled(true);
+      A_getConfig->setEnabled(true);
+      break;
+    case vmEditing:
+      b_save->setVisible(true);
+      b_cancelEditwindow->SetAction(A_cancelEditWindow);
+      A_cancelEditWindow->setVisible(true);
+      A_cancelEditWindow->setEnabled(true);
+      PaintMemo(true);
+      break;
+    case vmViewing:
+      SetHeading(StatusText);
+      MemoChangeAttached = false;
+      break;
+    case vmBuilding:
+      A_SelectFile->setEnabled(false);
+      A_getConfig->setEnabled(false);
+      break;
+  }
+}
+
+void TF_MainForm::AskToSaveChanges() {
+  if (Dialogs.Confirm(this,
+                      ScreenText("Project " + CurrentProjectDir + " has changed.  Do you wish to save the changes?")))
+    A_saveProjectSettingsExecute();
+  SetDefaultButton(b_Build);
+}
+
+void TF_MainForm::SetDefaultButton(QPushButton* button) {
+  for (QPushButton* b : {static_cast<QPushButton*>(b_Build), static_cast<QPushButton*>(b_exit)})
+    b->setDefault(b == button);
+  DefaultButton = button;
+}
+
+void TF_MainForm::b_exitClick() {
+  close();
+}
+
+void TF_MainForm::closeEvent(QCloseEvent* event) {
+  if (BuildRunning) {
+    // The file being compiled is finished and the logs are written; then the
+    // window closes.
+    BuildRun->HaltRequest = true;
+    CloseAfterBuild = true;
+    StatusBar1->showMessage("Stopping after the current file; the window then closes.");
+    event->ignore();
+    return;
+  }
+  if (Modified) Guarded([this] { AskToSaveChanges(); });
+  event->accept();
+}
+
+void TF_MainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LB_Files->viewport()->update();
+  L_Results->update();
+}
+
+std::string TF_MainForm::ManualFile() {
+  const std::vector<std::string> places = {PathJoin(platform::ProgramDir(), "manual"),
+                                           PathJoin(platform::InstalledDataDir(), "manual")};
+  for (const std::string& dir : places) {
+    if (dir == "manual") continue;  // no installed data directory
+    const std::string file = PathJoin(dir, "tesmar.html");
+    if (platform::FileExists(file)) return file;
+  }
+  return "";
+}
+
+void TF_MainForm::miContentsClick() {
+  const std::string manual = ManualFile();
+  if (manual.empty()) {
+    Dialogs.Message(this, "The manual (manual/tesmar.html) was not found beside the program or in its data directory.");
+    return;
+  }
+  QUrl url = QUrl::fromLocalFile(ToQ(manual));
+  url.setFragment("contents");
+  if (!Dialogs.OpenUrl(url))
+    Dialogs.Message(this, "No browser could be started to show the manual. It is here:\n" + ToQ(manual));
+}
+
+// --- the memo and the heading ---------------------------------------------------
+
+void TF_MainForm::SetMemoLines(const std::vector<std::string>& lines) {
+  std::string bytes;
+  std::size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 1;
+  bytes.reserve(size);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i) bytes += '\n';
+    bytes += lines[i];
+  }
+  Memo1->setPlainText(DecodeText(bytes));
+}
+
+void TF_MainForm::AddMemoLine(const QString& line) {
+  Memo1->appendPlainText(line);
+}
+
+int TF_MainForm::MemoLineCount() const {
+  const QTextDocument* document = Memo1->document();
+  return document->isEmpty() ? 0 : document->blockCount();
+}
+
+QString TF_MainForm::MemoLastLine() const {
+  return Memo1->document()->isEmpty() ? QString() : Memo1->document()->lastBlock().text();
+}
+
+void TF_MainForm::PaintMemo(bool editing) {
+  Memo1->setReadOnly(!editing);
+  QPalette palette = Memo1->palette();
+  palette.setColor(QPalette::Base, QApplication::palette().color(editing ? QPalette::Base : QPalette::Window));
+  Memo1->setPalette(palette);
+}
+
+void TF_MainForm::SetHeading(const std::string& text) {
+  L_Results->setText(ScreenText(text));
+}
+
+std::string TF_MainForm::ShortForHeading(const std::string& path) const {
+  return FromQ(ShortPath(ToQ(path), L_Results->contentsRect().width(), L_Results->fontMetrics()));
+}
+
+void TF_MainForm::SetResultsButtonsHeight(int height) {
+  ResultsButtonsHeight = height;
+  const bool logRow = height >= 73;
+  for (QPushButton* button : {b_hints, b_warnings, b_errors}) button->setVisible(logRow);
+  // Room for the rows in the font in use; never less than the documented height.
+  const int row = b_save->sizeHint().height() + 4;
+  P_resultsButtons->setFixedHeight(std::max(height, logRow ? 2 * row + 8 : row + 8));
 }

@@ -1,11 +1,258 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
-// The program's one top-level window.
+#include "dialogs/uQtText.h"
+#include "engine/DOSToMemo.h"
+#include "engine/uBuildingObject.h"
+#include "project/uGlobalConstants.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class TActionButton;
+class TUserDialogs;
+class TWindowLibraryPathPrompt;
+
+// The mode of the results area.
+enum TViewMode { vmEmpty, vmFilesAvailable, vmEditing, vmViewing, vmBuilding };
+
+// How the window starts: the program's INI file (the catalogue) and the
+// first command-line argument (a project to build unattended).
+struct TMainFormStart {
+  std::string IniFile;  // empty: ProgramIniFile()
+  std::string Argument;
+  // No display to show boxes on (the offscreen platform): the unattended
+  // build prints what it would show.
+  bool Headless = false;
+};
+
+// The program's one top-level window: the catalogue of projects, the project
+// shown with its file list and the settings of one file, the build and its
+// results. Every command is an action of the window.
 class TF_MainForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TF_MainForm(QWidget* parent = nullptr);
+  TF_MainForm(TUserDialogs& dialogs, TMainFormStart start = {}, QWidget* parent = nullptr);
+  ~TF_MainForm() override;
+
+  // After an unattended build: the program is to end with this status
+  // (0 every entry built, 1 an entry failed, 2 the run ended by a failure or
+  // the project could not be loaded).
+  bool Terminated() const { return TerminateRequested; }
+  int ExitStatus() const { return UnattendedStatus; }
+
+  // --- the catalogue and the window (fMainForm.cpp, fMainForm_catalogue.cpp)
+  void FormCreate();
+  void cb_ProjectListChange();
+  void OpenProjectDirectory(const std::string& dir);
+  void SetModified(bool flag);
+  void SetViewMode(TViewMode mode);
+  void AskToSaveChanges();
+  void b_exitClick();
+  void miContentsClick();
+  void A_NewProjectExecute();
+  void A_OpenProjectExecute();
+  void A_saveProjectSettingsExecute();
+
+  // --- the file list (fMainForm_files.cpp)
+  void LB_FilesClick();
+  void SelectFileEntry(int index);
+
+  // --- the settings of the current file (fMainForm_settings.cpp)
+  void A_SelectFileExecute(QObject* sender);
+  void EnableFileSettings();
+  void DisableFileSettings();
+  void ShowSettingPath(QLineEdit* edit, TsettingsTypeEnum kind);
+  void UpdateDPKSupport();
+
+  // --- building and the results (fMainForm_build.cpp)
+  void A_DoBuildExecute();
+  void b_buildOneClick();
+  void b_haltClick();
+  void RefreshResults();
+  void ShowWorkingIn();
+  void ShowResultsView();
+  void A_retrieveLastDumpExecute();
+  void A_summaryDisplayExecute();
+  void A_EventLogDisplayExecute();
+  void A_compileResultsDisplayExecute();
+  void b_errorsClick();
+  void b_warningsClick();
+  void b_hintsClick();
+  bool Building() const { return BuildRunning; }
+  // The documented height of the results buttons panel: 40 with one row of
+  // buttons, 73 with the log buttons above them.
+  int ResultsButtonsPanelHeight() const { return ResultsButtonsHeight; }
+  // The manual's entry page: beside the program, else in the installed data
+  // directory; empty when there is none.
+  static std::string ManualFile();
+
+  // Fields of the window.
+  std::vector<std::string> ProjectCatalogue;
+  std::string CurrentProjectDir;
+  std::string CurrentProjectName;
+  std::string CurrentSource;
+  std::string CurrentTarget;
+  bool Modified = false;
+  TViewMode ViewMode = vmEmpty;
+  TsettingsTypeEnum SettingKindShown = stSourceFile;
+  std::string StatusText;
+  std::unique_ptr<TBuilderClass> BuildRun;
+
+  // Controls, by their documented names.
+  QFrame* Panel1;
+  QPushButton* b_halt;
+  TActionButton* b_Build;
+  TActionButton* b_exit;
+  QStatusBar* StatusBar1;
+  QLabel* ElapsedLabel;
+  QSplitter* Splitter1;
+  QFrame* Panel3;
+  QFrame* Panel9;
+  QLabel* Label6;
+  QComboBox* cb_ProjectList;
+  TActionButton* bb_newProject;
+  TActionButton* Button1;
+  TActionButton* bb_save;
+  QFrame* P_filesettings;
+  QFrame* Panel8;
+  QLabel* L_mergedVerInfo;
+  QPlainTextEdit* m_mergedVerInfo;
+  QFrame* Panel4;
+  QSplitter* Splitter2;
+  QFrame* Panel5;
+  QLabel* Label2;
+  QListWidget* LB_Files;
+  QFrame* Panel12;
+  QPushButton* b_buildOne;
+  TActionButton* b_addFile;
+  TActionButton* b_deleteFile;
+  QPushButton* b_FileUp;
+  QPushButton* b_fileDown;
+  TActionButton* b_editFiles;
+  QFrame* P_results;
+  QLabel* L_Results;
+  QPlainTextEdit* Memo1;
+  QFrame* P_resultsButtons;
+  QPushButton* b_hints;
+  QPushButton* b_warnings;
+  QPushButton* b_errors;
+  TActionButton* b_ideLibPath;
+  TActionButton* b_save;
+  TActionButton* b_cancelEditwindow;
+
+  // The rows of the file settings panel.
+  struct TSettingRow {
+    QLabel* Label;
+    QLineEdit* Edit;
+    QToolButton* Button;
+    TsettingsTypeEnum Kind;
+  };
+  std::vector<TSettingRow> SettingRows;
+  QLineEdit* e_SourceFile;
+  QLineEdit* e_target;
+  QLineEdit* e_configuration;
+  QLineEdit* e_libraryPath;
+  QLineEdit* e_GroupVerInfo;
+  QLineEdit* e_localVerInfo;
+  QLineEdit* e_ResourceMask;
+  QLineEdit* e_DPKSupport;
+  QLineEdit* e_PreProcessing;
+  QLineEdit* e_PostProcessing;
+
+  // The action table.
+  QAction *A_NewProject, *A_OpenProject, *A_saveProjectSettings, *A_projectOptions, *A_moveProject, *A_DoBuild,
+      *A_stopBuild, *A_exit, *A_retrieveLastDump, *A_summaryDisplay, *A_compileResultsDisplay, *A_EventLogDisplay,
+      *A_AddFile, *A_deleteFile, *A_editFileList, *A_saveFileList, *A_SelectFile, *A_getSource, *A_getTarget,
+      *A_getConfig, *A_getLibPath, *A_getGroupVerInfo, *A_getLocalVerInfo, *A_getRCMask, *A_getDPKSupportFile,
+      *A_getPreProcessing, *A_GetpostProcessing, *A_SaveConfig, *A_savePath, *A_SaveRCMask, *A_SaveDPKSupport,
+      *A_savePreProcessing, *A_SavePostProcessing, *A_SaveLocalVerInfo, *A_saveGlobalVerInfo, *A_cancelEditWindow,
+      *A_editVersion, *A_GrabIDEPath, *A_DisplayDCCOptions, *A_addToPath, *A_deleteLine;
+  QAction* miContents;
+  QAction* miAbout;
+
+  // The dialogs of the window, for its commands and the tests.
+  TUserDialogs& Dialogs;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // fMainForm_layout.cpp
+  void CreateActions();
+  void CreateMenu();
+  void CreateControls();
+  void CreateSettingRows();
+  QAction* NewAction(const char* name, const QString& caption, void (TF_MainForm::*handler)() = nullptr);
+
+  // Runs a command; an exception it raises is shown in a message box and
+  // the window goes on, as every user command must.
+  void Guarded(const std::function<void()>& command);
+
+  // The memo: text in and out, its lines, its colours.
+  void SetMemoLines(const std::vector<std::string>& lines);
+  void AddMemoLine(const QString& line);
+  int MemoLineCount() const;
+  QString MemoLastLine() const;
+  void PaintMemo(bool editing);
+  void SetHeading(const std::string& text);
+  std::string ShortForHeading(const std::string& path) const;
+  void SetResultsButtonsHeight(int height);
+  void Memo1Change();
+  void SetDefaultButton(QPushButton* button);
+  std::vector<std::string> LoadLog(const char* fileName) const;
+  void ShowMessageLog(const char* fileName, QPushButton* disabled, const char* failure, const char* noun);
+
+  // The build event handlers.
+  void CompileStart(const std::string& source, const std::string& dest, const std::string& message);
+  void CompileEvent(const std::string& file, const std::string& text);
+  void CompileEnd(const std::string& source, const std::string& dest, const std::string& message, bool success,
+                  int lines, int hints, int warnings, int errors, int fatal);
+  void ProjectDone(const std::string& name, int ok, int err, int lines, int hints, int warnings, int errors, int fatal);
+  void ProjectHalt(const std::string& name, const std::string& message);
+  void RunBuildFromWindow(bool single);
+  void SetBuildLock(bool locked);
+  void ShowElapsed();
+
+  void RunUnattended(const std::string& argument);
+  void CatalogueAdd(const std::string& name, const std::string& dir);
+  std::string ProjectNameOf(const std::string& dir) const;
+  void LoadFileListIntoListBox();
+
+  std::string IniFile;
+  std::string StartArgument;
+  bool Headless = false;
+  std::unique_ptr<TWindowLibraryPathPrompt> LibraryPrompt;
+  TRunHook PreviousRunHook;
+  TRunIdleHook PreviousIdleHook;
+  int ResultsButtonsHeight = 40;
+  bool LastRunOK = true;
+  bool MemoChangeAttached = false;
+  bool BuildRunning = false;
+  bool CloseAfterBuild = false;
+  bool Unattended = false;
+  bool TerminateRequested = false;
+  int UnattendedStatus = 0;
+  bool LastLoadOK = true;
+  QActionGroup* ProjectCommands;
+  QElapsedTimer BuildClock;
+  QPointer<QWidget> DefaultButton;
 };

@@ -1,0 +1,86 @@
+// Renders the program's windows to PNG files, offscreen, the way users see
+// them: the main window with a project loaded, after a build, and every
+// dialog.
+//
+//   tesmar_screenshots <project directory> <output directory>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <functional>
+#include <iostream>
+
+#include "app/fMainForm.h"
+#include "dialogs/fExtractLibPath.h"
+#include "dialogs/uSelectDir.h"
+#include "dialogs/uUserDialogs.h"
+#include "project/uCatalogue.h"
+#include "project/uGlobalConstants.h"
+
+namespace {
+
+// Dialogs that answer nothing: the pictures are taken of windows, not of
+// questions.
+class TSilentDialogs : public TQtUserDialogs {
+ public:
+  void Message(QWidget*, const QString& text) override { std::cerr << "message: " << text.toStdString() << '\n'; }
+  bool Confirm(QWidget*, const QString& text) override {
+    std::cerr << "question: " << text.toStdString() << '\n';
+    return false;
+  }
+};
+
+QString OutDir;
+int Failures = 0;
+
+void Save(QWidget& widget, const QString& name) {
+  widget.show();
+  QApplication::processEvents();
+  const QString file = OutDir + "/" + name + ".png";
+  if (!widget.grab().save(file)) {
+    std::cerr << "could not write " << file.toStdString() << '\n';
+    ++Failures;
+    return;
+  }
+  std::cout << file.toStdString() << '\n';
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
+  if (argc != 3) {
+    std::cerr << "usage: tesmar_screenshots <project directory> <output directory>\n";
+    return 2;
+  }
+  const std::string project = argv[1];
+  OutDir = QString::fromLocal8Bit(argv[2]);
+  QDir().mkpath(OutDir);
+
+  const std::string ini = QDir(OutDir).absoluteFilePath("screenshots.ini").toStdString();
+  QFile::remove(QString::fromStdString(ini));
+  AddCatalogueEntry(ini, "demo", project);
+  TSilentDialogs dialogs;
+  {
+    TF_MainForm window(dialogs, TMainFormStart{ini, "", false});
+    window.LB_Files->setCurrentRow(0);
+    window.LB_FilesClick();
+    Save(window, "main-window");
+    window.A_DoBuildExecute();
+    Save(window, "main-window-after-build");
+  }
+  {
+    TSelectDirDlg dialog(nullptr, dialogs, "Select Project specs directory", QString::fromStdString(project),
+                         sdAllowCreate | sdPerformCreate | sdPrompt, 0);
+    Save(dialog, "select-directory");
+  }
+  {
+    Tf_ExtractLibPath dialog(nullptr, "5");
+    Save(dialog, "extract-library-path");
+  }
+  QFile::remove(QString::fromStdString(ini));
+  return Failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,246 @@
+// Starting, following and stopping a build, and the views of its logs.
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "app/fMainForm.h"
+#include "app/uActionButton.h"
+#include "dialogs/uUserDialogs.h"
+#include "platform/AsciiText.h"
+#include "platform/TextFile.h"
+
+namespace {
+
+std::string Counts(int lines, int hints, int warnings, int errors, int fatal) {
+  return "  Lines: " + std::to_string(lines) + ",  Hints: " + std::to_string(hints) +
+         ",  Warnings: " + std::to_string(warnings) + ",  Errors: " + std::to_string(errors) +
+         ",   Fatal: " + std::to_string(fatal);
+}
+
+std::string FinalResult(int ok, int err) {
+  return "Final result is " + std::to_string(ok) + " OK, " + std::to_string(err) + " ERR.";
+}
+
+QString StatusLine(const std::string& text) {
+  QString shown = ToQ(text);
+  shown.replace("\r\n", " ");
+  return shown;
+}
+
+}  // namespace
+
+// --- the build commands ---------------------------------------------------------
+
+void TF_MainForm::A_DoBuildExecute() {
+  if (Modified) AskToSaveChanges();
+  RunBuildFromWindow(false);
+}
+
+void TF_MainForm::b_buildOneClick() {
+  RunBuildFromWindow(true);
+}
+
+void TF_MainForm::b_haltClick() {
+  if (BuildRun) BuildRun->HaltRequest = true;
+}
+
+void TF_MainForm::RunBuildFromWindow(bool single) {
+  const bool minimize = BuildRun->GetOption(poMinimizeOnBuild) && isVisible();
+  if (minimize) showMinimized();
+  BuildRun->HaltRequest = false;
+  SetViewMode(vmBuilding);
+  b_halt->setEnabled(true);
+
+  // Whatever way the run ends, the window comes back to its commands.
+  struct TRunState {
+    TF_MainForm& Form;
+    bool Single;
+    bool Minimized;
+    explicit TRunState(TF_MainForm& form, bool single, bool minimized)
+        : Form(form), Single(single), Minimized(minimized) {
+      Form.SetBuildLock(true);
+    }
+    ~TRunState() {
+      if (Single) Form.BuildRun->SingleFile = false;
+      Form.b_halt->setEnabled(false);
+      Form.SetBuildLock(false);
+      if (Minimized) Form.showNormal();
+      Form.SetDefaultButton(Form.b_exit);
+      if (Form.CloseAfterBuild) QTimer::singleShot(0, &Form, &QWidget::close);
+    }
+  } state(*this, single, minimize);
+
+  if (single) {
+    BuildRun->SingleFile = true;
+    BuildRun->SingleIndex = BuildRun->FileList().FindSource(CurrentSource);
+  }
+  LastRunOK = BuildRun->RunBuild();
+}
+
+void TF_MainForm::SetBuildLock(bool locked) {
+  BuildRunning = locked;
+  if (locked) {
+    BuildClock.start();
+    ShowElapsed();
+  }
+  ProjectCommands->setEnabled(!locked);
+  for (QWidget* area : {static_cast<QWidget*>(Panel9), static_cast<QWidget*>(Panel12),
+                        static_cast<QWidget*>(P_filesettings), static_cast<QWidget*>(P_resultsButtons)})
+    area->setEnabled(!locked);
+}
+
+void TF_MainForm::ShowElapsed() {
+  const qint64 seconds = BuildClock.isValid() ? BuildClock.elapsed() / 1000 : 0;
+  ElapsedLabel->setText(QString("Elapsed %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0')));
+}
+
+// --- the build events -----------------------------------------------------------
+
+void TF_MainForm::CompileStart(const std::string& source, const std::string& dest, const std::string& message) {
+  SetHeading("Start compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message);
+  int found = -1;
+  const std::string wanted = platform::UpperAscii(dest);
+  for (int i = 0; i < LB_Files->count() && found < 0; ++i) {
+    const std::string line = FromQ(LB_Files->item(i)->text());
+    if (platform::UpperAscii(line.substr(0, line.find('='))) == wanted) found = i;
+  }
+  LB_Files->setCurrentRow(found);
+  if (found < 0) LB_Files->clearSelection();
+  RefreshResults();
+}
+
+void TF_MainForm::CompileEvent(const std::string& file, const std::string& text) {
+  SetHeading(ShortForHeading(file) + "\r\n" + text);
+  StatusBar1->showMessage(StatusLine(file + ": " + text));
+  RefreshResults();
+}
+
+void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest, const std::string& message, bool,
+                             int lines, int hints, int warnings, int errors, int fatal) {
+  SetHeading("Done with compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" +
+             message);
+  StatusBar1->showMessage(StatusLine(message + Counts(lines, hints, warnings, errors, fatal)));
+  RefreshResults();
+}
+
+void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, int hints, int warnings, int errors,
+                              int fatal) {
+  SetHeading("Project " + CurrentProjectName + " is done.\r\n" + FinalResult(ok, err));
+  StatusBar1->showMessage(StatusLine(FinalResult(ok, err) + " " + Counts(lines, hints, warnings, errors, fatal)));
+  SelectFileEntry(LB_Files->currentRow());
+  ShowResultsView();
+  RefreshResults();
+  SetDefaultButton(b_exit);
+}
+
+void TF_MainForm::ProjectHalt(const std::string& name, const std::string& message) {
+  SetHeading("Tesmar Halted: \r\n" + name + "\r\n" + message);
+  // An unattended run asks nothing: no one is there to answer.
+  if (BuildRun->GetOption(poHaltOnError) && !Unattended) {
+    if (Dialogs.Confirm(this, ScreenText("Error: " + message + "\r\nDo you want to halt the build?"))) {
+      BuildRun->HaltRequest = true;
+      AddMemoLine("User halted build ");
+      SelectFileEntry(LB_Files->currentRow());
+      ShowResultsView();
+    } else {
+      BuildRun->HaltRequest = false;
+    }
+  }
+  RefreshResults();
+}
+
+void TF_MainForm::RefreshResults() {
+  L_Results->repaint();
+  StatusBar1->repaint();
+  if (BuildRunning) ShowElapsed();
+  QApplication::processEvents();
+}
+
+void TF_MainForm::ShowWorkingIn() {
+  setWindowTitle(
+      ToQ("Tesmar working in " + CurrentProjectDir + ", " + std::to_string(BuildRun->FileList().Count()) + " files"));
+}
+
+// --- the results views ----------------------------------------------------------
+
+void TF_MainForm::ShowResultsView() {
+  b_ideLibPath->SetAction(A_summaryDisplay);
+  b_save->SetAction(A_EventLogDisplay);
+  b_cancelEditwindow->SetAction(A_compileResultsDisplay);
+  for (QAction* action : {A_summaryDisplay, A_EventLogDisplay, A_compileResultsDisplay}) {
+    action->setEnabled(true);
+    action->setVisible(true);
+  }
+  A_summaryDisplayExecute();
+  SetResultsButtonsHeight(73);
+}
+
+void TF_MainForm::A_retrieveLastDumpExecute() {
+  SetHeading("Loading last compile summary");
+  ShowResultsView();
+}
+
+std::vector<std::string> TF_MainForm::LoadLog(const char* fileName) const {
+  return platform::ReadTextLines(PathJoin(BuildRun->ProjectDir, fileName));
+}
+
+void TF_MainForm::A_summaryDisplayExecute() {
+  SetMemoLines(LoadLog(SummaryLogName));
+  SetHeading("Summary\r\n" + FromQ(MemoLastLine()));
+  A_summaryDisplay->setEnabled(false);
+  A_compileResultsDisplay->setEnabled(true);
+  A_EventLogDisplay->setEnabled(true);
+  for (QPushButton* button : {b_hints, b_warnings, b_errors}) button->setEnabled(true);
+}
+
+void TF_MainForm::A_EventLogDisplayExecute() {
+  SetMemoLines(LoadLog(EventsLogName));
+  SetHeading("Event Log");
+  A_EventLogDisplay->setEnabled(false);
+  A_summaryDisplay->setEnabled(true);
+  A_compileResultsDisplay->setEnabled(true);
+  for (QPushButton* button : {b_hints, b_warnings, b_errors}) button->setEnabled(true);
+}
+
+void TF_MainForm::A_compileResultsDisplayExecute() {
+  SetMemoLines(LoadLog(CompileLogName));
+  SetHeading("Compile Log");
+  A_compileResultsDisplay->setEnabled(false);
+  A_summaryDisplay->setEnabled(true);
+  A_EventLogDisplay->setEnabled(true);
+  for (QPushButton* button : {b_hints, b_warnings, b_errors}) button->setEnabled(true);
+}
+
+void TF_MainForm::ShowMessageLog(const char* fileName, QPushButton* disabled, const char* failure, const char* noun) {
+  Memo1->clear();
+  try {
+    SetMemoLines(LoadLog(fileName));
+  } catch (const std::exception& e) {
+    SetMemoLines({std::string(failure) + e.what()});
+  }
+  SetHeading(std::to_string(MemoLineCount()) + noun);
+  for (QAction* action : {A_summaryDisplay, A_EventLogDisplay, A_compileResultsDisplay}) action->setEnabled(true);
+  for (QPushButton* button : {b_hints, b_warnings, b_errors}) button->setEnabled(button != disabled);
+}
+
+void TF_MainForm::b_errorsClick() {
+  ShowMessageLog(ErrorLogName, b_errors, "Error opening error log, probably because no errors present :)  ",
+                 " Errors.");
+}
+
+void TF_MainForm::b_warningsClick() {
+  ShowMessageLog(WarningLogName, b_warnings, "Error opening warnings log, probably because no warnings present :)  ",
+                 " Warnings.");
+}
+
+void TF_MainForm::b_hintsClick() {
+  ShowMessageLog(HintLogName, b_hints, "Error opening hints log, probably because no hints present :)  ", " Hints.");
+}

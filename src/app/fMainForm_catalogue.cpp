@@ -1,0 +1,184 @@
+// The catalogue of projects, the project commands and the unattended build.
+#include <QAction>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <iostream>
+
+#include "app/fMainForm.h"
+#include "dialogs/fExtractLibPath.h"
+#include "dialogs/uSelectDir.h"
+#include "dialogs/uUserDialogs.h"
+#include "platform/FileSystem.h"
+#include "project/uCatalogue.h"
+
+namespace {
+
+constexpr char NativeSeparator =
+#ifdef _WIN32
+    '\\';
+#else
+    '/';
+#endif
+
+}  // namespace
+
+void TF_MainForm::cb_ProjectListChange() {
+  LB_Files->clear();
+  e_SourceFile->clear();
+  CurrentProjectName = FromQ(cb_ProjectList->currentText());
+  // The line of the entry chosen: two entries of one name (opened twice in a
+  // run) each keep their own directory.
+  const int index = cb_ProjectList->currentIndex();
+  CurrentProjectDir.clear();
+  if (index >= 0 && index < static_cast<int>(ProjectCatalogue.size())) {
+    const std::string& line = ProjectCatalogue[static_cast<std::size_t>(index)];
+    CurrentProjectDir = line.substr(line.find('=') + 1);
+  }
+  OpenProjectDirectory(CurrentProjectDir);
+  LoadFileListIntoListBox();
+  TProjectList& files = BuildRun->FileList();
+  if (files.Count() > 0) {
+    e_SourceFile->setText(ToQ(files.SourceOf(0)));
+    SetViewMode(vmFilesAvailable);
+  } else {
+    SetViewMode(vmEmpty);
+  }
+  SetModified(false);
+  A_SelectFileExecute(e_SourceFile);
+  ShowWorkingIn();
+}
+
+void TF_MainForm::OpenProjectDirectory(const std::string& dir) {
+  BuildRun.reset();
+  BuildRun = std::make_unique<TBuilderClass>();
+  TBuilderClass& run = *BuildRun;
+  run.Store().LibraryPathPrompt = LibraryPrompt.get();
+  run.OnProjectHalt = [this](const std::string& name, const std::string& message) { ProjectHalt(name, message); };
+  run.OnCompileEvent = [this](const std::string& file, const std::string& text) { CompileEvent(file, text); };
+  run.OnCompileStart = [this](const std::string& source, const std::string& dest, const std::string& message) {
+    CompileStart(source, dest, message);
+  };
+  run.OnCompileEnd = [this](const std::string& source, const std::string& dest, const std::string& message,
+                            bool success, int lines, int hints, int warnings, int errors, int fatal) {
+    CompileEnd(source, dest, message, success, lines, hints, warnings, errors, fatal);
+  };
+  run.OnProjectDone = [this](const std::string& name, int ok, int err, int lines, int hints, int warnings, int errors,
+                             int fatal) { ProjectDone(name, ok, err, lines, hints, warnings, errors, fatal); };
+  LastLoadOK = run.LoadProject(dir);
+  // The group version of the project: what the handler's short text shows
+  // until a build loads other values.
+  run.GetResourceHandler().ClearValues();
+  run.GetResourceHandler().LoadVersionFile(PathJoin(dir, "Files.ini"), vsGroupFile);
+}
+
+void TF_MainForm::LoadFileListIntoListBox() {
+  LB_Files->clear();
+  const TProjectList& files = BuildRun->FileList();
+  for (int i = 0; i < files.Count(); ++i) LB_Files->addItem(ToQ(files.Strings(i)));
+}
+
+std::string TF_MainForm::ProjectNameOf(const std::string& dir) const {
+  const std::size_t at = dir.rfind(NativeSeparator);
+  if (at == std::string::npos) return CurrentProjectName;
+  return dir.substr(at + 1, 200);
+}
+
+void TF_MainForm::CatalogueAdd(const std::string& name, const std::string& dir) {
+  cb_ProjectList->addItem(ToQ(name));
+  cb_ProjectList->setCurrentIndex(cb_ProjectList->count() - 1);
+  ProjectCatalogue.push_back(name + "=" + dir);
+  AddCatalogueEntry(IniFile, name, dir);
+}
+
+void TF_MainForm::A_NewProjectExecute() {
+  QString dir;
+  if (!Dialogs.SelectDirectory(this, "Select Project specs directory", dir, sdAllowCreate | sdPerformCreate | sdPrompt,
+                               0))
+    return;
+  if (Modified) AskToSaveChanges();
+  LB_Files->clear();
+  A_SelectFileExecute(LB_Files);
+  CurrentProjectDir = FromQ(dir);
+  OpenProjectDirectory(CurrentProjectDir);
+  CurrentProjectName = ProjectNameOf(CurrentProjectDir);
+  CatalogueAdd(CurrentProjectName, CurrentProjectDir);
+  SetViewMode(vmEmpty);
+  SetModified(false);
+  // A directory that held a project already shows its files, as Open does.
+  LoadFileListIntoListBox();
+  if (LB_Files->count() > 0) {
+    LB_Files->setCurrentRow(0);
+    A_SelectFileExecute(LB_Files);
+  }
+  ShowWorkingIn();
+}
+
+void TF_MainForm::A_OpenProjectExecute() {
+  QString dir;
+  if (!Dialogs.SelectDirectory(this, "Select Project specs directory", dir, sdAllowCreate | sdPerformCreate | sdPrompt,
+                               0))
+    return;
+  if (Modified) AskToSaveChanges();
+  LB_Files->clear();
+  A_SelectFileExecute(LB_Files);
+  CurrentProjectDir = FromQ(dir);
+  CurrentProjectName = ProjectNameOf(CurrentProjectDir);
+  CatalogueAdd(CurrentProjectName, CurrentProjectDir);
+  SetViewMode(vmEmpty);
+  SetModified(false);
+  OpenProjectDirectory(CurrentProjectDir);
+  // The files of the project opened are shown at once, the first selected.
+  LoadFileListIntoListBox();
+  if (LB_Files->count() > 0) LB_Files->setCurrentRow(0);
+  A_SelectFileExecute(LB_Files);
+  ShowWorkingIn();
+}
+
+void TF_MainForm::A_saveProjectSettingsExecute() {
+  if (!BuildRun->SaveProject()) {
+    Dialogs.Message(this, "Failed to save project settings");
+    SetModified(true);
+  } else {
+    SetModified(false);
+  }
+  ShowWorkingIn();
+}
+
+void TF_MainForm::RunUnattended(const std::string& argument) {
+  int index = -1;
+  for (std::size_t i = 0; i < ProjectCatalogue.size() && index < 0; ++i)
+    if (ProjectCatalogue[i].find(argument) != std::string::npos) index = static_cast<int>(i);
+  if (index < 0) return;  // the window opens as usual
+
+  Unattended = true;
+  try {
+    cb_ProjectList->setCurrentIndex(index);
+    cb_ProjectListChange();
+    hide();
+    BuildRun->SetOption(poHaltOnError, false);
+    A_DoBuildExecute();
+    if (BuildRun->GetOption(poDisplayMsgOnDone)) {
+      ShowResultsView();
+      // Without a display no one could close a box: the text goes to the
+      // standard output instead.
+      if (Headless)
+        std::cout << Memo1->toPlainText().toStdString() << std::endl;
+      else
+        Dialogs.Message(this, Memo1->toPlainText());
+    }
+    if (!LastLoadOK || !LastRunOK)
+      UnattendedStatus = 2;
+    else
+      UnattendedStatus = BuildRun->ErrCount > 0 ? 1 : 0;
+  } catch (const std::exception& e) {
+    if (Headless)
+      std::cerr << e.what() << std::endl;
+    else
+      Dialogs.Message(this, ToQ(e.what()));
+    UnattendedStatus = 2;
+  }
+  TerminateRequested = true;
+}

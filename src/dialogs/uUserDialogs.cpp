@@ -1,0 +1,88 @@
+#include "dialogs/uUserDialogs.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "dialogs/uSelectDir.h"
+
+QString QtNameFilters(const QString& filter) {
+  const QStringList parts = filter.split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      patterns << pattern.trimmed();
+#ifndef Q_OS_WIN
+      // Names are matched with case here; Delphi users' files are App.DPR as
+      // often as App.dpr.
+      if (pattern.trimmed() != "*.*") {
+        if (pattern.toLower() != pattern) patterns << pattern.trimmed().toLower();
+        if (pattern.toUpper() != pattern) patterns << pattern.trimmed().toUpper();
+      }
+#endif
+    }
+    patterns.removeDuplicates();
+    filters << parts[i].trimmed() + " (" + patterns.join(' ') + ")";
+  }
+  return filters.join(";;");
+}
+
+void TQtUserDialogs::Message(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool TQtUserDialogs::Confirm(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QStringList TQtUserDialogs::OpenFiles(QWidget* parent, const TOpenDialogRequest& request) {
+  QFileDialog dialog(parent, request.Title);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilters(QtNameFilters(request.Filter).split(";;", Qt::SkipEmptyParts));
+  QString suffix = request.DefaultExtension;
+  while (suffix.startsWith('*') || suffix.startsWith('.')) suffix.remove(0, 1);
+  dialog.setDefaultSuffix(suffix);
+  if (request.MultiSelect)
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+  else if (request.FileMustExist)
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  else
+    dialog.setFileMode(QFileDialog::AnyFile);
+  if (!request.FileName.isEmpty()) {
+    const QFileInfo start(request.FileName);
+    if (start.isDir()) {
+      dialog.setDirectory(request.FileName);
+    } else {
+      dialog.setDirectory(start.absolutePath());
+      if (!start.fileName().isEmpty() && !start.fileName().startsWith('.')) dialog.selectFile(start.fileName());
+    }
+  }
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (!request.PromptToCreate || files.isEmpty() || QFileInfo::exists(files.first())) return files;
+    if (Confirm(parent, files.first() + "\nThis file does not exist.\nCreate the file?")) return files;
+  }
+}
+
+bool TQtUserDialogs::SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
+                                     int helpContext) {
+  return SelectDir(parent, *this, caption, directory, options, helpContext);
+}
+
+int TQtUserDialogs::Exec(QDialog& dialog) {
+  return dialog.exec();
+}
+
+bool TQtUserDialogs::OpenUrl(const QUrl& url) {
+  return QDesktopServices::openUrl(url);
+}

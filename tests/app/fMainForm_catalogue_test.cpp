@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/uActionButton.h"
+#include "platform/ProfileCache.h"
+#include "project/uCatalogue.h"
+#include "support/GuiTest.h"
+
+namespace {
+
+class CatalogueTest : public TGuiTest {
+ protected:
+  QStringList Names() {
+    QStringList names;
+    auto* box = Find<QComboBox>("cb_ProjectList");
+    for (int i = 0; i < box->count(); ++i) names << box->itemText(i);
+    return names;
+  }
+  // A project directory with one program in its file list.
+  std::string ProjectWithProgram(const std::string& dir) {
+    WriteProgram();
+    WriteBytes(dir + "/Files.ini", CrLf({"[options]", "[FileList]", Entry("App.EXE", "App.dpr")}));
+    return Path(dir);
+  }
+};
+
+}  // namespace
+
+TEST_F(CatalogueTest, NamesInFileOrderTheFirstLoadedEmptyValuesDroppedAKeyCountedOnce) {
+  ProjectWithProgram("P/Alpha");
+  WriteCatalogue({"Alpha=" + Path("P/Alpha"), "Gone=", "Beta=" + Path("P/Beta"), "Alpha=" + Path("elsewhere")});
+  TF_MainForm& form = OpenWindow();
+  EXPECT_EQ(Names(), (QStringList{"Alpha", "Beta"}));
+  EXPECT_EQ(form.ProjectCatalogue, (std::vector<std::string>{"Alpha=" + Path("P/Alpha"), "Beta=" + Path("P/Beta")}));
+  EXPECT_EQ(form.CurrentProjectName, "Alpha");
+  EXPECT_EQ(form.CurrentProjectDir, Path("P/Alpha"));
+  ASSERT_EQ(Find<QListWidget>("LB_Files")->count(), 1);
+  EXPECT_EQ(Find<QListWidget>("LB_Files")->item(0)->text().toStdString(), Entry("App.EXE", "App.dpr"));
+  EXPECT_EQ(form.windowTitle().toStdString(), "Tesmar working in " + Path("P/Alpha") + ", 1 files");
+  EXPECT_EQ(form.ViewMode, vmFilesAvailable);
+  EXPECT_FALSE(form.Modified);
+  EXPECT_FALSE(form.Terminated());
+
+  // Choosing another project loads it; unsaved changes of the one left are
+  // dropped without a question.
+  form.SetModified(true);
+  auto* box = Find<QComboBox>("cb_ProjectList");
+  box->setCurrentIndex(1);
+  emit box->activated(1);
+  EXPECT_EQ(form.CurrentProjectDir, Path("P/Beta"));
+  EXPECT_FALSE(form.Modified);
+  EXPECT_EQ(form.BuildRun->ProjectDir, Path("P/Beta"));
+  EXPECT_TRUE(Dialogs.Asked.empty());
+}
+
+TEST_F(CatalogueTest, NoCatalogueGivesAnEmptyWindowAndAnUnmatchedArgumentOpensIt) {
+  TF_MainForm& form = OpenWindow("NoSuchProject");
+  EXPECT_FALSE(form.Terminated());
+  EXPECT_TRUE(Names().isEmpty());
+  EXPECT_EQ(form.ViewMode, vmFilesAvailable);
+  EXPECT_FALSE(Find<QAction>("A_saveProjectSettings")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
+}
+
+// What each mode shows, hides and enables in the results area.
+TEST_F(CatalogueTest, EachViewModeSetsItsControls) {
+  TF_MainForm& form = OpenWindow();
+  form.show();
+  struct TCase {
+    TViewMode Mode;
+    bool SaveShown, CancelShown, MemoEditable, SelectEnabled;
+    QString Heading;
+  };
+  form.StatusText = "ConfigFile saved.";
+  const TCase cases[] = {
+      {vmEmpty, false, false, false, true, "..."},     {vmFilesAvailable, false, false, false, true, "..."},
+      {vmEditing, true, true, true, true, "..."},      {vmViewing, false, false, false, true, "ConfigFile saved."},
+      {vmBuilding, false, false, false, false, "..."}, {vmFilesAvailable, false, false, false, true, "..."}};
+  for (const TCase& c : cases) {
+    Find<QPlainTextEdit>("Memo1")->setPlainText("left over");
+    form.SetViewMode(c.Mode);
+    SCOPED_TRACE(c.Mode);
+    EXPECT_EQ(form.ViewMode, c.Mode);
+    EXPECT_EQ(Find<QPushButton>("b_save")->isVisible(), c.SaveShown);
+    EXPECT_EQ(Find<QAction>("A_cancelEditWindow")->isVisible(), c.CancelShown);
+    EXPECT_EQ(Find<TActionButton>("b_cancelEditwindow")->isVisible(), c.CancelShown);
+    EXPECT_EQ(!Find<QPlainTextEdit>("Memo1")->isReadOnly(), c.MemoEditable);
+    EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
+    EXPECT_EQ(Find<QAction>("A_SelectFile")->isEnabled(), c.SelectEnabled);
+    EXPECT_EQ(Find<QAction>("A_getConfig")->isEnabled(), c.SelectEnabled);
+    EXPECT_EQ(Find<QLabel>("L_Results")->text(), c.Heading);
+    EXPECT_EQ(form.ResultsButtonsPanelHeight(), 40);
+    EXPECT_FALSE(Find<QPushButton>("b_errors")->isVisible());
+    for (const char* hidden : {"A_GrabIDEPath", "A_compileResultsDisplay", "A_DisplayDCCOptions", "A_editVersion"})
+      EXPECT_FALSE(Find<QAction>(hidden)->isVisible()) << hidden;
+  }
+}
+
+TEST_F(CatalogueTest, SaveIsEnabledOnlyWhileModifiedAndAFailedSaveKeepsItEnabled) {
+  ProjectWithProgram("proj");
+  WriteCatalogue({"proj=" + Project});
+  TF_MainForm& form = OpenWindow();
+  auto* save = Find<QAction>("A_saveProjectSettings");
+  EXPECT_FALSE(save->isEnabled());
+  form.SetModified(true);
+  EXPECT_TRUE(save->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("bb_save")->isEnabled());
+  save->trigger();
+  EXPECT_FALSE(save->isEnabled());
+  EXPECT_FALSE(form.Modified);
+  EXPECT_NE(ReadBytes("proj/Files.ini").find("[FileList]\r\n" + Entry("App.EXE", "App.dpr")), std::string::npos);
+
+  // Files.ini read-only: the store reports its reason through the halt
+  // channel, the window says the save failed once.
+  // (The project halts on errors, so that report comes with the question.)
+  chmod(Path("proj/Files.ini").c_str(), 0444);
+  form.SetModified(true);
+  Dialogs.Confirms = {false};
+  save->trigger();
+  EXPECT_TRUE(form.Modified);
+  EXPECT_TRUE(save->isEnabled());
+  EXPECT_EQ(Dialogs.Texts("confirm"),
+            QStringList{"Error: Files.ini is read only, cannot save file list.\nDo you want to halt the build?"});
+  EXPECT_EQ(Dialogs.Texts("message"), QStringList{"Failed to save project settings"});
+}
+
+TEST_F(CatalogueTest, ExitAsksOnceWhenModifiedAndNoClosesWithoutSaving) {
+  ProjectWithProgram("proj");
+  WriteCatalogue({"proj=" + Project});
+  TF_MainForm& form = OpenWindow();
+  form.show();
+  const std::string before = ReadBytes("proj/Files.ini");
+  form.SetModified(true);
+  Dialogs.Confirms = {false};
+  Find<QAction>("A_exit")->trigger();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(
+      Dialogs.Texts("confirm"),
+      QStringList{QString::fromStdString("Project " + Project + " has changed.  Do you wish to save the changes?")});
+  EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
+
+  // Unmodified: no question at all.
+  TF_MainForm& again = OpenWindow();
+  again.show();
+  Find<TActionButton>("b_exit")->click();
+  EXPECT_FALSE(again.isVisible());
+  EXPECT_EQ(Dialogs.Texts("confirm").size(), 1);
+}
+
+TEST_F(CatalogueTest, NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen) {
+  ProjectWithProgram("proj");
+  WriteCatalogue({"proj=" + Project});
+  TF_MainForm& form = OpenWindow();
+  form.SetModified(true);
+
+  Dialogs.Directories = {std::nullopt};
+  Find<QAction>("A_NewProject")->trigger();
+  EXPECT_TRUE(Dialogs.Texts("confirm").isEmpty());
+  EXPECT_EQ(form.CurrentProjectDir, Project);
+  EXPECT_TRUE(form.Modified);
+
+  Dialogs.Directories = {QString::fromStdString(Path("work/Suite"))};
+  Dialogs.Confirms = {false};
+  Find<QAction>("A_NewProject")->trigger();
+  EXPECT_EQ(Dialogs.Texts("directory"),
+            (QStringList{"Select Project specs directory", "Select Project specs directory"}));
+  EXPECT_EQ(Dialogs.DirectoryOptions.back(), 7);
+  EXPECT_EQ(Dialogs.Texts("confirm").size(), 1);
+  EXPECT_EQ(Names(), (QStringList{"proj", "Suite"}));
+  EXPECT_EQ(Find<QComboBox>("cb_ProjectList")->currentText(), "Suite");
+  EXPECT_EQ(form.CurrentProjectName, "Suite");
+  EXPECT_EQ(form.ProjectCatalogue.back(), "Suite=" + Path("work/Suite"));
+  EXPECT_FALSE(form.Modified);
+  EXPECT_EQ(form.ViewMode, vmEmpty);
+  EXPECT_EQ(Find<QListWidget>("LB_Files")->count(), 0);
+  EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
+  // The new directory is set up as a project and written to the catalogue.
+  EXPECT_TRUE(Exists("work/Suite/Files.ini"));
+  EXPECT_TRUE(Exists("work/Suite/Default.config"));
+  platform::ForgetSharedProfiles();
+  EXPECT_EQ(ReadCatalogue(IniFile).back().Line(), "Suite=" + Path("work/Suite"));
+}
+
+TEST_F(CatalogueTest, AnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
+  const std::string first = ProjectWithProgram("one/proj");
+  WriteBytes("two/proj/Files.ini", CrLf({"[options]", "[FileList]", Entry("App.EXE", "App.dpr"),
+                                         Path("out/Lib.DLL") + "=" + Path("src/App.dpr")}));
+  WriteCatalogue({"proj=" + first});
+  TF_MainForm& form = OpenWindow();
+  Dialogs.Directories = {QString::fromStdString(Path("two/proj"))};
+  Find<QAction>("A_OpenProject")->trigger();
+  EXPECT_EQ(Names(), (QStringList{"proj", "proj"}));
+  EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
+  // The files of the opened project are shown at once.
+  EXPECT_EQ(Find<QListWidget>("LB_Files")->count(), 2);
+  EXPECT_EQ(Find<QListWidget>("LB_Files")->currentRow(), 0);
+  EXPECT_EQ(form.BuildRun->FileList().Count(), 2);
+
+  // Each entry of the name box loads its own directory.
+  auto* box = Find<QComboBox>("cb_ProjectList");
+  box->setCurrentIndex(0);
+  emit box->activated(0);
+  EXPECT_EQ(form.CurrentProjectDir, first);
+  box->setCurrentIndex(1);
+  emit box->activated(1);
+  EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
+
+  platform::ForgetSharedProfiles();
+  OpenWindow();
+  EXPECT_EQ(Names(), (QStringList{"proj"}));
+  EXPECT_EQ(Form->CurrentProjectDir, Path("two/proj"));
+}
+
+// The name is what follows the last separator: a directory given with one at
+// its end (as a drive root is) has an empty name.
+TEST_F(CatalogueTest, ADirectoryEndingInTheSeparatorGivesAnEmptyName) {
+  TF_MainForm& form = OpenWindow();
+  form.CurrentProjectName = "before";
+  Dialogs.Directories = {QString::fromStdString(Path("root") + "/")};
+  Find<QAction>("A_OpenProject")->trigger();
+  EXPECT_EQ(form.CurrentProjectName, "");
+  EXPECT_EQ(form.ProjectCatalogue.back(), "=" + Path("root") + "/");
+  EXPECT_EQ(Find<QComboBox>("cb_ProjectList")->currentText(), "");
+}

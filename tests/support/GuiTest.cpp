@@ -1,0 +1,51 @@
+#include "support/GuiTest.h"
+
+#include "platform/ProfileCache.h"
+#include "project/uPersistence.h"
+
+QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "tesmar-tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = nullptr;
+  if (!app) {
+    app = new QApplication(argc, argv);
+    QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
+  }
+  return *app;
+}
+
+void TGuiTest::SetUp() {
+  TProjectTest::SetUp();
+  TestApplication();
+  IniFile = Path("tesmar.ini");
+  // New projects take their library path from a master copy: the window's
+  // own Delphi version question is for the tests that ask for it.
+  WriteBytes("masters/Default.path", CrLf({Path("lib")}));
+  Persistence().MasterCopyDirs = {Path("masters")};
+}
+
+void TGuiTest::TearDown() {
+  Form.reset();
+  EXPECT_TRUE(Dialogs.Confirms.empty()) << "unused answers to questions";
+  EXPECT_TRUE(Dialogs.Directories.empty()) << "unused directory answers";
+  EXPECT_TRUE(Dialogs.Files.empty()) << "unused file answers";
+  EXPECT_TRUE(Dialogs.Windows.empty()) << "unused window scripts";
+  TProjectTest::TearDown();
+}
+
+void TGuiTest::WriteCatalogue(const std::vector<std::string>& lines) {
+  std::vector<std::string> all{"[Projects]"};
+  all.insert(all.end(), lines.begin(), lines.end());
+  WriteBytes(IniFile, CrLf(all));
+  platform::ForgetSharedProfiles();
+}
+
+TF_MainForm& TGuiTest::OpenWindow(const std::string& argument) {
+  Form = std::make_unique<TF_MainForm>(Dialogs, TMainFormStart{IniFile, argument});
+  return *Form;
+}
+
+void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/fMainForm.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestProject.h"
+
+// A project test with the program's window: one application object per test
+// process (on the offscreen platform), scripted dialogs, and the catalogue in
+// the test directory's tesmar.ini.
+class TGuiTest : public TProjectTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The catalogue: "name=directory" lines of section Projects.
+  void WriteCatalogue(const std::vector<std::string>& lines);
+  // Creates the window as the program does (its constructor runs FormCreate).
+  TF_MainForm& OpenWindow(const std::string& argument = "");
+
+  template <typename T>
+  T* Find(const char* name) {
+    T* found = Form->findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << "no " << name;
+    return found;
+  }
+
+  TScriptedDialogs Dialogs;
+  std::unique_ptr<TF_MainForm> Form;
+  std::string IniFile;
+};
+
+// Readable failure messages.
+void PrintTo(const QString& text, std::ostream* out);
+
+// The application object of the test process.
+QApplication& TestApplication();

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "dialogs/uUserDialogs.h"
+
+// Answers the window's boxes and dialogs from a script. Each kind of question
+// takes its answers in order; a question with no answer left fails the test
+// and is answered as a cancel would be. Every question is recorded.
+class TScriptedDialogs : public TUserDialogs {
+ public:
+  struct TAsked {
+    QString Kind;  // message, confirm, open, directory, window, url
+    QString Text;  // the text, title, caption, window name or address
+  };
+
+  std::deque<bool> Confirms;
+  std::deque<QStringList> Files;                   // empty: cancelled
+  std::deque<std::optional<QString>> Directories;  // nullopt: cancelled
+  // Plays the user in one of the program's modal windows; returns its result.
+  std::deque<std::function<int(QDialog&)>> Windows;
+  bool UrlOpens = true;
+
+  std::vector<TAsked> Asked;
+  // The texts of one kind of question, in order.
+  QStringList Texts(const QString& kind) const;
+  // Requests passed to OpenFiles, in order.
+  std::vector<TOpenDialogRequest> OpenRequests;
+  // Start directories and options passed to SelectDirectory, in order.
+  QStringList DirectoryStarts;
+  std::vector<int> DirectoryOptions;
+
+  void Message(QWidget* parent, const QString& text) override;
+  bool Confirm(QWidget* parent, const QString& text) override;
+  QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
+  bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
+                       int helpContext) override;
+  int Exec(QDialog& dialog) override;
+  bool OpenUrl(const QUrl& url) override;
+};

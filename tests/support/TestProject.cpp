@@ -1,0 +1,77 @@
+#include "support/TestProject.h"
+
+#include <cstdlib>
+
+#include "platform/ProfileCache.h"
+#include "project/uPersistence.h"
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+}  // namespace
+
+void TProjectTest::SetUp() {
+  TTestDir::SetUp();
+  SavedPath = Env("PATH");
+  SavedWinePrefix = Env("WINEPREFIX");
+  setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
+  setenv("PATH", (BinDir() + ":" + SavedPath).c_str(), 1);
+  Persistence().MasterCopyDirs = {Path("no-masters")};
+  Persistence().LibraryPathPrompt = &Prompt;
+  platform::ForgetSharedProfiles();
+  Project = Path("proj");
+}
+
+void TProjectTest::TearDown() {
+  Persistence().LibraryPathPrompt = nullptr;
+  Persistence().MasterCopyDirs.clear();
+  setenv("PATH", SavedPath.c_str(), 1);
+  if (SavedWinePrefix.empty())
+    unsetenv("WINEPREFIX");
+  else
+    setenv("WINEPREFIX", SavedWinePrefix.c_str(), 1);
+  TTestDir::TearDown();
+}
+
+void TProjectTest::WriteProgram(const std::string& name) {
+  WriteBytes("src/" + name + ".dpr",
+             CrLf({"program " + name + ";", "uses", "  Unit1 in 'Unit1.pas';", "{$R *.RES}", "begin", "end."}));
+  WriteBytes("src/Unit1.pas", CrLf({"unit Unit1;", "interface", "{$MESSAGE HINT 'mind this'}", "implementation",
+                                    "{$MESSAGE WARN 'careful'}", "end."}));
+}
+
+void TProjectTest::WriteBrokenProgram(const std::string& name) {
+  WriteBytes("src/" + name + ".dpr",
+             CrLf({"program " + name + ";", "uses", "  Broken in 'Broken.pas';", "begin", "end."}));
+  WriteBytes("src/Broken.pas",
+             CrLf({"unit Broken;", "interface", "{$MESSAGE ERROR 'does not compile'}", "implementation", "end."}));
+}
+
+void TProjectTest::WriteFilesIni(const std::vector<std::string>& options, const std::vector<std::string>& entries,
+                                 const std::vector<std::string>& more) {
+  std::vector<std::string> lines{"[options]"};
+  lines.insert(lines.end(), options.begin(), options.end());
+  lines.push_back("[FileList]");
+  lines.insert(lines.end(), entries.begin(), entries.end());
+  lines.insert(lines.end(), more.begin(), more.end());
+  WriteBytes("proj/Files.ini", CrLf(lines));
+}
+
+std::string TProjectTest::Entry(const std::string& target, const std::string& source) const {
+  return Path("out/" + target) + "=" + Path("src/" + source);
+}
+
+std::vector<std::string> CrLfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0, end;
+  while ((end = bytes.find("\r\n", start)) != std::string::npos) {
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  return lines;
+}
