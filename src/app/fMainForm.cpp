@@ -31,7 +31,8 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
       IniFile(start.IniFile.empty() ? ProgramIniFile() : start.IniFile),
       StartArgument(start.Argument),
       Headless(start.Headless),
-      LibraryPrompt(std::make_unique<TWindowLibraryPathPrompt>(this, dialogs)) {
+      LibraryPrompt(std::make_unique<TWindowLibraryPathPrompt>(this, dialogs)),
+      ActivePrompt(LibraryPrompt.get()) {
   setObjectName("F_MainForm");
   setWindowTitle("Delphi Tesmar Tool");
   CreateActions();
@@ -81,7 +82,7 @@ void TF_MainForm::Guarded(const std::function<void()>& command) {
 void TF_MainForm::FormCreate() {
   ProjectCatalogue.clear();
   BuildRun = std::make_unique<TBuilderClass>();
-  BuildRun->Store().LibraryPathPrompt = LibraryPrompt.get();
+  BuildRun->Store().LibraryPathPrompt = ActivePrompt;
 
   TCatalogue catalogue;
   try {

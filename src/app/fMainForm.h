@@ -11,6 +11,7 @@
 #include "dialogs/uQtText.h"
 #include "engine/DOSToMemo.h"
 #include "engine/uBuildingObject.h"
+#include "ide/IDELibPath.h"
 #include "project/uGlobalConstants.h"
 
 class QAction;
@@ -241,6 +242,10 @@ class TF_MainForm : public QMainWindow {
   std::string StartArgument;
   bool Headless = false;
   std::unique_ptr<TWindowLibraryPathPrompt> LibraryPrompt;
+  // The unattended build asks nothing: a new project's library path is that
+  // of the version proposed, as on the command line.
+  TFixedLibraryPathPrompt UnattendedPrompt{std::string("5")};
+  TLibraryPathPrompt* ActivePrompt = nullptr;
   TRunHook PreviousRunHook;
   TRunIdleHook PreviousIdleHook;
   int ResultsButtonsHeight = 40;

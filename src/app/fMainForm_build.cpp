@@ -149,7 +149,12 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
       BuildRun->HaltRequest = true;
       AddMemoLine("User halted build ");
       SelectFileEntry(LB_Files->currentRow());
-      ShowResultsView();
+      try {
+        ShowResultsView();
+      } catch (const std::exception&) {
+        // No earlier run left a summary to show. Raised here, the failure
+        // would end this run before it writes its logs.
+      }
     } else {
       BuildRun->HaltRequest = false;
     }

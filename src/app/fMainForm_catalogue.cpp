@@ -55,7 +55,7 @@ void TF_MainForm::OpenProjectDirectory(const std::string& dir) {
   BuildRun.reset();
   BuildRun = std::make_unique<TBuilderClass>();
   TBuilderClass& run = *BuildRun;
-  run.Store().LibraryPathPrompt = LibraryPrompt.get();
+  run.Store().LibraryPathPrompt = ActivePrompt;
   run.OnProjectHalt = [this](const std::string& name, const std::string& message) { ProjectHalt(name, message); };
   run.OnCompileEvent = [this](const std::string& file, const std::string& text) { CompileEvent(file, text); };
   run.OnCompileStart = [this](const std::string& source, const std::string& dest, const std::string& message) {
@@ -154,6 +154,7 @@ void TF_MainForm::RunUnattended(const std::string& argument) {
   if (index < 0) return;  // the window opens as usual
 
   Unattended = true;
+  ActivePrompt = &UnattendedPrompt;
   try {
     cb_ProjectList->setCurrentIndex(index);
     cb_ProjectListChange();

@@ -8,12 +8,14 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName("tesmar");
   QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
 
-  TQtUserDialogs dialogs;
   const QStringList arguments = QApplication::arguments();
   TMainFormStart start;
   if (arguments.size() > 1) start.Argument = arguments[1].toStdString();
+  // Without a display no box could be answered: none is shown.
   start.Headless = QGuiApplication::platformName() == "offscreen";
-  TF_MainForm window(dialogs, start);
+  TQtUserDialogs onScreen;
+  THeadlessUserDialogs headless;
+  TF_MainForm window(start.Headless ? static_cast<TUserDialogs&>(headless) : onScreen, start);
   // A project named on the command line has been built unattended: the
   // program ends without showing its window.
   if (window.Terminated()) return window.ExitStatus();

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QUrl>
+#include <iostream>
 
 #include "dialogs/uSelectDir.h"
 
@@ -85,4 +86,29 @@ int TQtUserDialogs::Exec(QDialog& dialog) {
 
 bool TQtUserDialogs::OpenUrl(const QUrl& url) {
   return QDesktopServices::openUrl(url);
+}
+
+void THeadlessUserDialogs::Message(QWidget*, const QString& text) {
+  std::cerr << text.toStdString() << std::endl;
+}
+
+bool THeadlessUserDialogs::Confirm(QWidget*, const QString& text) {
+  std::cerr << text.toStdString() << " - No" << std::endl;
+  return false;
+}
+
+QStringList THeadlessUserDialogs::OpenFiles(QWidget*, const TOpenDialogRequest&) {
+  return {};
+}
+
+bool THeadlessUserDialogs::SelectDirectory(QWidget*, const QString&, QString&, int, int) {
+  return false;
+}
+
+int THeadlessUserDialogs::Exec(QDialog&) {
+  return QDialog::Rejected;
+}
+
+bool THeadlessUserDialogs::OpenUrl(const QUrl&) {
+  return false;
 }

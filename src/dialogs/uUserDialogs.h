@@ -61,3 +61,16 @@ class TQtUserDialogs : public TUserDialogs {
 
 // The filter of a request in Qt's form: "Source files (*.dpr *.dpk);;all (*.*)".
 QString QtNameFilters(const QString& filter);
+
+// Where no one can answer (no display, an unattended build): messages go to
+// the standard error, every question is answered No, every dialog cancelled.
+class THeadlessUserDialogs : public TUserDialogs {
+ public:
+  void Message(QWidget* parent, const QString& text) override;
+  bool Confirm(QWidget* parent, const QString& text) override;
+  QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
+  bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
+                       int helpContext) override;
+  int Exec(QDialog& dialog) override;
+  bool OpenUrl(const QUrl& url) override;
+};
