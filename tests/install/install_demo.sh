@@ -4,10 +4,11 @@
 # tools (the only ones on the PATH), the installed master copies and the
 # per-user catalogue. Nothing of the source or build tree is used on the way.
 #
-#   install_demo.sh <build dir> <project version>
+#   install_demo.sh <source dir> <build dir> <project version>
 set -euo pipefail
-BUILD=$1
-VERSION=$2
+SOURCE=$1
+BUILD=$2
+VERSION=$3
 
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/tesmar-install.XXXXXX")
 trap 'rm -rf "$SCRATCH"' EXIT
@@ -24,6 +25,9 @@ for f in bin/tesmar-build libexec/tesmar/DCC32.exe libexec/tesmar/BRCC32.exe sha
   share/tesmar/Default.mask share/tesmar/Default.before share/tesmar/Default.after; do
   [ -e "$PREFIX/$f" ] || fail "$f is not installed"
 done
+if [ -f "$SOURCE/docs/manual/tesmar.html" ]; then
+  [ -f "$PREFIX/share/tesmar/manual/tesmar.html" ] || fail "the manual is not installed"
+fi
 [ ! -e "$PREFIX/share/tesmar/Default.path" ] || fail "Default.path has no built-in content and no master copy"
 # Master copies as the store writes files: every line ended by CR LF.
 [ "$(od -An -c "$PREFIX/share/tesmar/Default.before" | tr -s ' ')" = " n o n e \r \n" ] ||
