@@ -5,7 +5,6 @@
 set(CPACK_PACKAGE_NAME tesmar)
 set(CPACK_PACKAGE_VENDOR "${TESMAR_COMPANY_NAME}")
 set(CPACK_PACKAGE_CONTACT "The Tesmar developers <tesmar@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -19,15 +18,15 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME tesmar)
 set(CPACK_DEBIAN_DEMO_PACKAGE_NAME tesmar-demo)
 set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "tesmar (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION devel)
-string(CONCAT CPACK_COMPONENT_RUNTIME_DESCRIPTION
-    "Build manager for Delphi projects\n"
+# CPack puts the project's description before each text as its summary line.
+string(CONCAT CPACK_DEBIAN_RUNTIME_DESCRIPTION
     "Keeps a catalogue of build projects and builds them with the Delphi\n"
     "command-line tools: compiler configuration, version information and\n"
     "resources for every source, logs of hints, warnings and errors. Comes\n"
     "with a window (tesmar) and a command-line build for build servers\n"
     "(tesmar-build) that writes JSON and JUnit reports.")
-string(CONCAT CPACK_COMPONENT_DEMO_DESCRIPTION
-    "Demo project and stand-in Delphi tools for Tesmar\n"
+string(CONCAT CPACK_DEBIAN_DEMO_DESCRIPTION
+    "The demo project and stand-in Delphi tools for Tesmar.\n"
     "A small Delphi project and programs that stand in for the Delphi\n"
     "command-line compiler and resource compiler, to try Tesmar without\n"
     "Delphi. The stand-ins are installed outside the PATH.")
