@@ -7,12 +7,17 @@ cd "$(dirname "$0")"
 bash scripts/setup.sh --with-windows
 
 BUILD_DIR=${TESMAR_BUILD_DIR:-build-test}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESMAR_WERROR=ON
+WIN_DIR=${TESMAR_WIN_BUILD_DIR:-build-win}
+case $WIN_DIR in
+  /*) WIN_BIN=$WIN_DIR/bin ;;
+  *) WIN_BIN=$PWD/$WIN_DIR/bin ;;
+esac
+# The tests read the version resources of the Windows build's executables.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESMAR_WERROR=ON -DTESMAR_WINDOWS_BIN_DIR="$WIN_BIN"
 cmake --build "$BUILD_DIR"
 
 # The Windows path: the core, the tools and the command-line front end must
 # cross-compile without a warning.
-WIN_DIR=${TESMAR_WIN_BUILD_DIR:-build-win}
 cmake -S . -B "$WIN_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DTESMAR_GUI=OFF -DTESMAR_TESTS=OFF -DTESMAR_BENCH=OFF -DTESMAR_WERROR=ON
 cmake --build "$WIN_DIR"

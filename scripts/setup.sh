@@ -8,6 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  # checks of the installation, the reports and the Debian packages
+  dpkg-dev desktop-file-utils appstream libxml2-utils groff-base
 )
 # The Windows cross-compiler that test.sh uses to keep the Windows path building.
 if [ "${1:-}" = "--with-windows" ]; then

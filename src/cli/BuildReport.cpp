@@ -18,6 +18,15 @@ std::string ReportJson(const TRunReport& report) {
   using json = nlohmann::ordered_json;  // keys in the order written
   json entries = json::array();
   for (const TEntryReport& e : report.Entries) {
+    json diagnostics = json::array();
+    for (const TDiagnostic& d : e.Diagnostics) {
+      auto orNull = [](const std::string& text) { return text.empty() ? json() : json(text); };
+      diagnostics.push_back({{"kind", d.Kind},
+                             {"file", orNull(d.File)},
+                             {"line", d.File.empty() ? json() : json(d.Line)},
+                             {"code", orNull(d.Code)},
+                             {"text", d.Text}});
+    }
     entries.push_back({{"source", e.Source},
                        {"target", e.Target},
                        {"result", e.OK ? "OK" : "ERR"},
@@ -27,7 +36,8 @@ std::string ReportJson(const TRunReport& report) {
                        {"errors", e.Errors},
                        {"fatal", e.Fatal},
                        {"seconds", e.Seconds},
-                       {"last_line", e.LastLine}});
+                       {"last_line", e.LastLine},
+                       {"diagnostics", diagnostics}});
   }
   json logs = json::object();
   for (const auto& [kind, path] : report.Logs) logs[kind] = path;

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/Diagnostics.h"
+
 // What the command-line build learns of a run through the build events, and
 // how it shows it: one progress line per entry and a machine-readable report.
 
@@ -14,6 +16,12 @@ struct TEntryReport {
   int Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
   double Seconds = 0;
   std::string LastLine;
+  std::vector<TDiagnostic> Diagnostics;  // the compiler's messages, in order
+};
+
+struct TPlannedEntry {
+  std::string Source;
+  std::string Target;
 };
 
 struct TRunReport {
@@ -24,7 +32,8 @@ struct TRunReport {
   bool Stopped = false;    // a halt request ended it before its last entry
   int Planned = 0;         // entries the run was to build
   std::vector<TEntryReport> Entries;
-  std::vector<std::string> Halts;  // every halt report, in order
+  std::vector<TPlannedEntry> NotReached;  // entries a stopped run did not build
+  std::vector<std::string> Halts;         // every halt report, in order
   int OK = 0, Err = 0, Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
   std::vector<std::pair<std::string, std::string>> Logs;  // kind, full path
   std::string FinalLine;

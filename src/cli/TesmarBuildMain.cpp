@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/BuildReport.h"
+#include "cli/JUnitReport.h"
 #include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
 #include "platform/AsciiText.h"
@@ -18,6 +19,7 @@
 #include "project/uCatalogue.h"
 #include "project/uGlobalConstants.h"
 #include "project/uPersistence.h"
+#include "version/ProgramVersion.h"
 #include "version/uVersionInformation.h"
 
 namespace {
@@ -30,8 +32,9 @@ constexpr int ExitEntryFailed = 1;
 constexpr int ExitNoRun = 2;
 
 const char* const UsageLines[] = {
-    "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] PROJECT",
+    "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] [--junit FILE] PROJECT",
     "       tesmar-build --version-of FILE",
+    "       tesmar-build --version",
     "       tesmar-build --help",
     "",
     "Builds a Tesmar project without a window. PROJECT is a project directory, or",
@@ -42,8 +45,11 @@ const char* const UsageLines[] = {
     "                     or its name when no other source has that name)",
     "  --halt-on-error    stop before the next entry once an entry has failed",
     "  --quiet            print only the final result line and errors",
-    "  --json FILE        write a report of the run to FILE",
+    "  --json FILE        write a report of the run to FILE, with the compiler's",
+    "                     messages of each entry",
+    "  --junit FILE       write a JUnit XML report of the run to FILE",
     "  --version-of FILE  print the version strings of an executable",
+    "  --version          print the version strings of tesmar-build",
     "  -h, --help         print this text",
     "",
     "Each entry prints a progress line; halt reports go to standard error; the last",
@@ -61,9 +67,11 @@ class TUsageError : public TError {
 
 struct TCommandLine {
   bool Help = false;
+  bool Version = false;
   std::optional<std::string> VersionOf;
   std::optional<std::string> Source;
   std::optional<std::string> JsonFile;
+  std::optional<std::string> JUnitFile;
   bool HaltOnError = false;
   bool Quiet = false;
   std::string Project;
@@ -112,15 +120,24 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       line.Source = value();
     else if (name == "--json")
       line.JsonFile = value();
+    else if (name == "--junit")
+      line.JUnitFile = value();
+    else if (name == "--version")
+      flag(line.Version);
     else if (name == "--version-of")
       line.VersionOf = value();
     else
       throw TUsageError("unknown option " + arg);
   }
   if (line.Help) return line;
+  const bool buildOptions = line.Source || line.JsonFile || line.JUnitFile || line.HaltOnError || line.Quiet;
   if (line.VersionOf) {
-    if (!positional.empty() || line.Source || line.JsonFile || line.HaltOnError || line.Quiet)
+    if (!positional.empty() || buildOptions || line.Version)
       throw TUsageError("--version-of takes no project and no other option");
+    return line;
+  }
+  if (line.Version) {
+    if (!positional.empty() || buildOptions) throw TUsageError("--version takes no project and no other option");
     return line;
   }
   if (positional.empty()) throw TUsageError("no project named");
@@ -161,6 +178,13 @@ TProjectChoice ChooseProject(const std::string& argument) {
   throw TError("no project directory " + argument + " and no line of the catalogue " + iniFile + " contains it");
 }
 
+// A line of the file list, "target=source".
+TPlannedEntry PlannedEntry(const std::string& fileListLine) {
+  const auto eq = fileListLine.find('=');
+  if (eq == std::string::npos) return {fileListLine, std::string()};
+  return {fileListLine.substr(eq + 1), fileListLine.substr(0, eq)};
+}
+
 // The entry of --file: the source as the file list holds it (letter case
 // aside), its full path as seen from where the program was started, or a bare
 // name that only one source of the list has. -1 when none matches.
@@ -170,9 +194,7 @@ int FindEntry(const TProjectList& list, const std::string& given, const std::str
   if (platform::ExtractFileName(given) != given) return -1;
   int found = -1;
   for (int i = 0; i < list.Count(); ++i) {
-    const std::string& line = list.Strings(i);
-    const auto eq = line.find('=');
-    const std::string source = eq == std::string::npos ? line : line.substr(eq + 1);
+    const std::string source = PlannedEntry(list.Strings(i)).Source;
     if (LowerAscii(platform::ExtractFileName(source)) != LowerAscii(given)) continue;
     if (found >= 0) throw TError(given + " names more than one source of the file list; give its full path");
     found = i;
@@ -211,9 +233,9 @@ int ListVersionStrings(const std::string& file, std::ostream& out, std::ostream&
   return ExitEntryFailed;
 }
 
-void WriteReport(const std::string& file, const TRunReport& report) {
+void WriteReport(const std::string& file, const std::string& text) {
   try {
-    platform::WriteFileBytes(file, ReportJson(report));
+    platform::WriteFileBytes(file, text);
   } catch (const std::exception& e) {
     throw TError("Could not write the report " + file + ": " + e.what());
   }
@@ -223,6 +245,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   // Names given on the command line are relative to where the program was
   // started, which the load leaves.
   const std::string jsonFile = line.JsonFile ? platform::ExpandFileName(*line.JsonFile) : std::string();
+  const std::string junitFile = line.JUnitFile ? platform::ExpandFileName(*line.JUnitFile) : std::string();
   const std::string sourcePath = line.Source ? platform::ExpandFileName(*line.Source) : std::string();
   const TProjectChoice project = ChooseProject(line.Project);
 
@@ -231,7 +254,8 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   report.ProjectName = project.Name;
   auto finish = [&](int status) {
     report.ExitStatus = status;
-    if (line.JsonFile) WriteReport(jsonFile, report);
+    if (line.JsonFile) WriteReport(jsonFile, ReportJson(report));
+    if (line.JUnitFile) WriteReport(junitFile, ReportJUnit(report));
     return status;
   };
 
@@ -271,6 +295,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     entry.Fatal = fatal;
     entry.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     entry.LastLine = lastLine;
+    entry.Diagnostics = ParseDiagnostics(builder.CompileStep().ToolOutput);
     report.Entries.push_back(entry);
     if (!line.Quiet) out << ProgressLine(number, report.Planned, entry) << '\n' << std::flush;
   };
@@ -308,6 +333,9 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     return finish(ExitNoRun);
   }
   report.Stopped = static_cast<int>(report.Entries.size()) < report.Planned;
+  if (report.Stopped && !line.Source)
+    for (int i = static_cast<int>(report.Entries.size()); i < builder.FileList().Count(); ++i)
+      report.NotReached.push_back(PlannedEntry(builder.FileList().Strings(i)));
   for (const auto& [kind, name] :
        {std::pair{"compile", CompileLogName}, std::pair{"summary", SummaryLogName}, std::pair{"events", EventsLogName},
         std::pair{"errors", ErrorLogName}, std::pair{"warnings", WarningLogName}, std::pair{"hints", HintLogName}})
@@ -328,6 +356,10 @@ int RunTesmarBuild(int argc, char** argv, std::ostream& out, std::ostream& err) 
       return ExitAllOK;
     }
     if (line.VersionOf) return ListVersionStrings(*line.VersionOf, out, err);
+    if (line.Version) {
+      for (const TVersionString& s : ProgramVersionStrings(tpCommandLine)) out << s.Name << " = " << s.Value << '\n';
+      return ExitAllOK;
+    }
     return BuildProject(line, out, err);
   } catch (const TUsageError& e) {
     err << ProgramName << ": " << e.what() << '\n' << UsageLines[0] << '\n' << UsageLines[1] << '\n';

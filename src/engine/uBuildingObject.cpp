@@ -95,6 +95,7 @@ void TCompileClass::CompileNotify(const std::string& message) {
 
 bool TCompileClass::Compile() {
   Results.clear();
+  ToolOutput.clear();
   SummaryLines.clear();
   Lines = Hints = Warnings = Errors = Fatal = 0;
 
@@ -292,6 +293,7 @@ void TCompileClass::RunBatchSetting(const std::string& label, const std::string&
 void TCompileClass::ParseOutput() {
   const std::string runnerMessage = LastLine;
   Results = platform::ReadTextLines(OutputFile);
+  ToolOutput = Results;
   LastLine = Results.empty() ? std::string() : Results.back();
   if (!Success) {
     // A tool that could not be started leaves no output: its reason is the

@@ -65,6 +65,9 @@ class TCompileClass {
   std::int32_t Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
   platform::TDateTime EndTime, StartTime;
   platform::TStringList Results;
+  // The tool's output of the last Compile as captured, before any filtering
+  // (empty when the entry did not reach its tool).
+  platform::TStringList ToolOutput;
   platform::TStringList SummaryLines;
   platform::TStringList PackageDirectives;
   platform::TStringList PackageSource;

@@ -94,8 +94,11 @@ std::string ProgramDir();
 // Where the program's writable settings go when its own directory cannot be
 // written (an installed program): $XDG_CONFIG_HOME/tesmar, else ~/.config/tesmar.
 std::string UserConfigDir();
-// Installed data directory (master copies of the default files), or "".
+// Installed data directory (master copies of the default files, the manual),
+// or "" when the program is not installed: a program in <prefix>/bin whose
+// <prefix>/share/tesmar exists is installed. Never on Windows.
 std::string InstalledDataDir();
+std::string InstalledDataDirOf(const std::string& programDir);
 bool IsDirectoryWritable(const std::string& dir);
 
 // The short (8.3) form of a path; the path itself where there is none.

@@ -304,10 +304,12 @@ std::string UserConfigDir() {
 }
 
 std::string InstalledDataDir() {
-  std::string dir = ProgramDir();
-  if (dir.empty()) return std::string();
-  // An installed program lives in <prefix>/bin with its data in <prefix>/share.
-  std::string data = ExtractFileDir(dir) + "/share/tesmar";
+  return InstalledDataDirOf(ProgramDir());
+}
+
+std::string InstalledDataDirOf(const std::string& programDir) {
+  if (programDir.empty() || ExtractFileName(programDir) != "bin") return std::string();
+  const std::string data = ExtractFileDir(programDir) + "/share/tesmar";
   struct stat st;
   return Stat(data, st) && S_ISDIR(st.st_mode) ? data : std::string();
 }

@@ -140,6 +140,10 @@ std::string InstalledDataDir() {
   return std::string();
 }
 
+std::string InstalledDataDirOf(const std::string&) {
+  return std::string();
+}
+
 bool IsDirectoryWritable(const std::string& dir) {
   if (!DirectoryExists(dir)) return false;
   char name[MAX_PATH + 1];

@@ -6,11 +6,22 @@
 #include "platform/ProfileFile.h"
 #include "project/uGlobalConstants.h"
 
+std::string ProgramSettingsDirOf(const std::string& programDir) {
+  if (platform::InstalledDataDirOf(programDir).empty() && platform::IsDirectoryWritable(programDir)) return programDir;
+  return platform::UserConfigDir();
+}
+
+std::string ProgramSettingsDir() {
+  return ProgramSettingsDirOf(platform::ProgramDir());
+}
+
 std::string ProgramIniFile() {
   if (const char* named = std::getenv(ProgramIniVariable); named && *named) return named;
-  const std::string programDir = platform::ProgramDir();
-  if (platform::IsDirectoryWritable(programDir)) return PathJoin(programDir, ProgramIniName);
-  return PathJoin(platform::UserConfigDir(), ProgramIniName);
+  return PathJoin(ProgramSettingsDir(), ProgramIniName);
+}
+
+std::string ProgramOptionsListFile() {
+  return PathJoin(ProgramSettingsDir(), ProgramOptionsListName);
 }
 
 TCatalogue ReadCatalogue(const std::string& iniFile) {

@@ -21,11 +21,23 @@ inline constexpr const char* ProgramIniName = "tesmar.ini";
 // Names another INI file for the catalogue (tests, scripts).
 inline constexpr const char* ProgramIniVariable = "TESMAR_INI";
 
+inline constexpr const char* ProgramOptionsListName = "options.txt";
+
+// Where the program keeps its own files (the catalogue, the compiler's option
+// list): beside the program, unless the program is installed or its directory
+// cannot be written; then the user's configuration directory. An installed
+// program (one in <prefix>/bin with its data in <prefix>/share/tesmar) never
+// writes beside itself, even run by a user who could, such as root: its
+// directory is shared by every user of the machine.
+std::string ProgramSettingsDir();
+std::string ProgramSettingsDirOf(const std::string& programDir);
+
 // The program's INI file: the file named by $TESMAR_INI when that is set and
-// not empty; otherwise "tesmar.ini" beside the program when its directory can
-// be written, else in the user's configuration directory. The GUI and the
+// not empty; otherwise "tesmar.ini" in ProgramSettingsDir(). The GUI and the
 // command-line build live in the same directory, so both find the same file.
 std::string ProgramIniFile();
+// The compiler's option list, "options.txt" in ProgramSettingsDir().
+std::string ProgramOptionsListFile();
 
 // The catalogue in file order. Keys with an empty value are dropped; a key
 // that occurs twice counts once (its first value). A missing file or section

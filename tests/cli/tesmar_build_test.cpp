@@ -13,6 +13,7 @@
 #include "platform/ProfileCache.h"
 #include "project/uPersistence.h"
 #include "support/TestDir.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
@@ -300,12 +301,61 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
   EXPECT_EQ(Run({"--quiet=yes", Path(".")}).Status, 2);
   EXPECT_EQ(Run({Path("a"), Path("b")}).Status, 2);
   EXPECT_EQ(Run({"--version-of", "x.exe", Path(".")}).Status, 2);
+  EXPECT_EQ(Run({"--version", Path(".")}).Status, 2);
+  EXPECT_EQ(Run({"--version", "--junit", "x.xml"}).Status, 2);
+  EXPECT_EQ(Run({"--junit"}).Status, 2);
   const TRun help = Run({"--help"});
   EXPECT_EQ(help.Status, 0);
   EXPECT_TRUE(
       help.Out.starts_with("Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] "
-                           "PROJECT\n"));
+                           "[--junit FILE] PROJECT\n"));
   EXPECT_FALSE(Exists("Files.ini"));  // nothing was built
+}
+
+TEST_F(TesmarBuildTest, ItsOwnVersionStrings) {
+  const TRun run = Run({"--version"});
+  EXPECT_EQ(run.Status, 0);
+  std::vector<std::string> expected;
+  for (const TVersionString& v : ProgramVersionStrings(tpCommandLine)) expected.push_back(v.Name + " = " + v.Value);
+  EXPECT_EQ(Lines(run.Out), expected);
+  ASSERT_EQ(expected.size(), 10u);
+  EXPECT_EQ(expected[0], "FileVersion = " + ProgramVersion() + ".0");
+  EXPECT_EQ(expected[5], "InternalName = tesmar-build");
+  EXPECT_TRUE(Matches(ProgramVersion(), R"(\d+\.\d+\.\d+)")) << ProgramVersion();
+}
+
+// The reports for build servers: each entry's compiler messages in the JSON
+// report, and a JUnit report that the schema accepts.
+TEST_F(TesmarBuildTest, ReportsCarryTheCompilersMessages) {
+  WriteProject("proj",
+               {{"App.dpr", HintProgram},
+                {"Bad.dpr", BrokenProgram},
+                {"Fat.dpr", "program Fat;\r\n{$MESSAGE WARN 'careful'}\r\n{$MESSAGE FATAL 'gave up'}\r\nend.\r\n"},
+                {"Tool.dpr", PlainProgram}});
+  const TRun run = Run({"--json", Path("run.json"), "--junit", Path("run.xml"), Path("proj")});
+  ASSERT_EQ(run.Status, 1) << run.Err;
+  const nlohmann::json report = nlohmann::json::parse(ReadBytes("run.json"));
+  ASSERT_EQ(report["entries"].size(), 4u);
+  using json = nlohmann::json;
+  const json expected[] = {
+      json::array({{{"kind", "Hint"}, {"file", "App.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "mind this"}}}),
+      json::array(
+          {{{"kind", "Error"}, {"file", "Bad.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "broken on purpose"}}}),
+      json::array({{{"kind", "Warning"}, {"file", "Fat.dpr"}, {"line", 2}, {"code", nullptr}, {"text", "careful"}},
+                   {{"kind", "Fatal"}, {"file", "Fat.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "gave up"}}}),
+      json::array(),
+  };
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(report["entries"][i]["diagnostics"], expected[i]) << i;
+
+  const TCommandResult valid =
+      RunShellCommand("xmllint --noout --schema '" + TestDataDir() + "/junit/junit.xsd' '" + Path("run.xml") + "'");
+  EXPECT_EQ(valid.Status, 0) << valid.Output;
+  const TCommandResult failures =
+      RunShellCommand("xmllint --xpath 'count(//testcase/failure)' '" + Path("run.xml") + "'");
+  EXPECT_EQ(failures.Output, "2\n");
+  const TCommandResult fatal =
+      RunShellCommand("xmllint --xpath 'string(//testcase[@name=\"src/Fat.dpr\"]/failure)' '" + Path("run.xml") + "'");
+  EXPECT_EQ(fatal.Output, "Fat.dpr(3) Fatal: gave up\n");
 }
 
 // The demo project, copied and relocated as scripts/run-demo.sh does, builds

@@ -1,9 +1,12 @@
 #include "project/uCatalogue.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "project/uGlobalConstants.h"
 #include "support/TestDir.h"
 
 class CatalogueTest : public TTestDir {};
@@ -73,9 +76,35 @@ TEST_F(CatalogueTest, ProgramIniFileCanBeNamedByTheEnvironment) {
   ::unsetenv(ProgramIniVariable);
   const std::string ini = ProgramIniFile();
   EXPECT_EQ(platform::ExtractFileName(ini), "tesmar.ini");
-  const std::string dir = platform::ExtractFileDir(ini);
-  if (platform::IsDirectoryWritable(platform::ProgramDir()))
-    EXPECT_EQ(dir, platform::ProgramDir());
-  else
-    EXPECT_EQ(dir, platform::UserConfigDir());
+  EXPECT_EQ(platform::ExtractFileDir(ini), ProgramSettingsDir());
+  EXPECT_EQ(ProgramOptionsListFile(), PathJoin(ProgramSettingsDir(), "options.txt"));
 }
+
+#ifndef _WIN32
+// An installed program keeps its files per user even where it could write
+// beside itself (root, or a prefix owned by the user); a program run from
+// where it was built keeps them beside itself.
+TEST_F(CatalogueTest, InstalledProgramsKeepTheirFilesPerUser) {
+  ::setenv("XDG_CONFIG_HOME", Path("config").c_str(), 1);
+  struct TCase {
+    const char* ProgramDir;
+    std::vector<const char*> MoreDirs;
+    bool PerUser;
+  };
+  const TCase cases[] = {
+      {"prefix/bin", {"prefix/share/tesmar"}, true},
+      {"build/bin", {}, false},
+      {"build/bin", {"build/share"}, false},        // a share without tesmar
+      {"opt/tesmar", {"opt/share/tesmar"}, false},  // not a bin directory
+      {"usr/local/bin", {"usr/local/share/tesmar/manual"}, true},
+  };
+  for (const TCase& c : cases) {
+    const std::string root = Path(std::to_string(&c - cases));
+    platform::ForceDirectories(root + "/" + c.ProgramDir);
+    for (const char* dir : c.MoreDirs) platform::ForceDirectories(root + "/" + dir);
+    const std::string programDir = root + "/" + c.ProgramDir;
+    EXPECT_EQ(ProgramSettingsDirOf(programDir), c.PerUser ? Path("config/tesmar") : programDir) << c.ProgramDir;
+  }
+  ::unsetenv("XDG_CONFIG_HOME");
+}
+#endif

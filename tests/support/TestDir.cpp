@@ -6,6 +6,13 @@
 #include <iterator>
 #include <random>
 
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+#else
+#include <sys/wait.h>
+#endif
+
 namespace fs = std::filesystem;
 
 void TTestDir::SetUp() {
@@ -31,7 +38,9 @@ void TTestDir::TearDown() {
   fs::remove_all(Root, ec);
 }
 
-std::string TTestDir::Path(const std::string& name) const { return (fs::path(Root) / name).string(); }
+std::string TTestDir::Path(const std::string& name) const {
+  return (fs::path(Root) / name).string();
+}
 
 void TTestDir::WriteBytes(const std::string& name, const std::string& bytes) const {
   fs::path p = fs::path(name).is_absolute() ? fs::path(name) : fs::path(Root) / name;
@@ -57,11 +66,30 @@ std::string BinDir() {
   if (const char* env = std::getenv("TESMAR_BIN_DIR")) return env;
   return TESMAR_BIN_DIR;
 }
-std::string TestDataDir() { return TESMAR_TEST_DATA_DIR; }
-std::string SourceDir() { return TESMAR_SOURCE_DIR; }
+std::string TestDataDir() {
+  return TESMAR_TEST_DATA_DIR;
+}
+std::string SourceDir() {
+  return TESMAR_SOURCE_DIR;
+}
 
 std::string CrLf(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& l : lines) out += l + "\r\n";
   return out;
+}
+
+TCommandResult RunShellCommand(const std::string& command) {
+  TCommandResult result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.Output.append(buffer, n);
+  const int status = pclose(pipe);
+#ifdef _WIN32
+  result.Status = status;
+#else
+  result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return result;
 }

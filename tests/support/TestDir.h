@@ -31,3 +31,11 @@ std::string TestDataDir();
 std::string SourceDir();
 // Lines joined with CR LF after each, the way the system writes text files.
 std::string CrLf(const std::vector<std::string>& lines);
+
+// Runs a shell command, standard error joined to standard output. Status is
+// the exit status, -1 when the command could not be run or did not exit.
+struct TCommandResult {
+  int Status = -1;
+  std::string Output;
+};
+TCommandResult RunShellCommand(const std::string& command);

@@ -1,0 +1,95 @@
+#include "cli/Diagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TCase {
+  const char* Line;
+  std::optional<TDiagnostic> Expected;  // Raw is the line itself
+};
+
+TDiagnostic D(const char* kind, const char* file, int line, const char* code, const char* text) {
+  return TDiagnostic{kind, file, line, code, text, ""};
+}
+
+TEST(Diagnostics, CompilerLineShapes) {
+  const TCase cases[] = {
+      // The four kinds, with a file.
+      {"Unit1.pas(3) Hint: Variable 'X' is declared but never used",
+       D("Hint", "Unit1.pas", 3, "", "Variable 'X' is declared but never used")},
+      {"Unit1.pas(40) Warning: Return value of function 'F' might be undefined",
+       D("Warning", "Unit1.pas", 40, "", "Return value of function 'F' might be undefined")},
+      {"App.dpr(12) Error: Undeclared identifier: 'Y'", D("Error", "App.dpr", 12, "", "Undeclared identifier: 'Y'")},
+      {"App.dpr(7) Fatal: Could not compile used unit 'Unit1.pas'",
+       D("Fatal", "App.dpr", 7, "", "Could not compile used unit 'Unit1.pas'")},
+      // Codes of every letter; a line without a file.
+      {"Unit1.pas(3) Hint: H2164 Variable 'X' is declared but never used",
+       D("Hint", "Unit1.pas", 3, "H2164", "Variable 'X' is declared but never used")},
+      {"Unit1.pas(9) Warning: W1000 Symbol 'Old' is deprecated",
+       D("Warning", "Unit1.pas", 9, "W1000", "Symbol 'Old' is deprecated")},
+      {"App.dpr(12) Error: E2003 Undeclared identifier: 'Y'",
+       D("Error", "App.dpr", 12, "E2003", "Undeclared identifier: 'Y'")},
+      {"Fatal: F1027 Unit not found: 'System.pas' or binary equivalents (.dcu)",
+       D("Fatal", "", 0, "F1027", "Unit not found: 'System.pas' or binary equivalents (.dcu)")},
+      {"Fatal: File not found: 'Gone.dpr'", D("Fatal", "", 0, "", "File not found: 'Gone.dpr'")},
+      {"Error: RES file not found", D("Error", "", 0, "", "RES file not found")},
+      {"Fatal: F2039", D("Fatal", "", 0, "F2039", "")},
+      // Paths with blanks and brackets; a text that itself holds a position.
+      {"C:\\My Projects\\Suite (old)\\Main Form.pas(120) Error: E2029 ')' expected but ';' found",
+       D("Error", "C:\\My Projects\\Suite (old)\\Main Form.pas", 120, "E2029", "')' expected but ';' found")},
+      {"/home/me/my proj/App.dpr(5) Warning: see Other.pas(9) Hint: here",
+       D("Warning", "/home/me/my proj/App.dpr", 5, "", "see Other.pas(9) Hint: here")},
+      // Something that is not a code stays in the text.
+      {"A.pas(1) Hint: H216 short code", D("Hint", "A.pas", 1, "", "H216 short code")},
+      {"A.pas(1) Hint: X2164 other letter", D("Hint", "A.pas", 1, "", "X2164 other letter")},
+      {"A.pas(1) Hint: H21645 long code", D("Hint", "A.pas", 1, "", "H21645 long code")},
+      {"A.pas(1) Error: E2003: colon after the code", D("Error", "A.pas", 1, "", "E2003: colon after the code")},
+      // Lines that only look like messages.
+      {"Unit1.pas(3)", std::nullopt},
+      {"Unit1.pas(3) Note: not a kind", std::nullopt},
+      {"Unit1.pas(3)Hint: no blank before the kind", std::nullopt},
+      {"Unit1.pas(3) Hint:no blank after the colon", std::nullopt},
+      {"Unit1.pas(3) hint: lower case", std::nullopt},
+      {"Unit1.pas(x) Hint: no line number", std::nullopt},
+      {"Unit1.pas() Hint: empty line number", std::nullopt},
+      {"(3) Hint: no file", std::nullopt},
+      {" Unit1.pas(3) Hint: indented", std::nullopt},
+      {"Unit1.pas(1234567890) Hint: line number too long", std::nullopt},
+      {"Compiling with Hint: on", std::nullopt},
+      {"Warnings: 0", std::nullopt},
+      {"Hint: ", std::nullopt},
+      {"Unit1.pas(3) Error:    ", std::nullopt},
+      {"Error", std::nullopt},
+      {"", std::nullopt},
+      {"1234 lines, 0.05 seconds, 512 bytes code, 64 bytes data.", std::nullopt},
+  };
+  for (const TCase& c : cases) {
+    const auto parsed = ParseDiagnostic(c.Line);
+    ASSERT_EQ(parsed.has_value(), c.Expected.has_value()) << c.Line;
+    if (!parsed) continue;
+    TDiagnostic expected = *c.Expected;
+    expected.Raw = c.Line;
+    EXPECT_EQ(*parsed, expected) << c.Line;
+  }
+}
+
+TEST(Diagnostics, LinesOfAToolRunInOrderWithLineEndsDropped) {
+  const std::vector<std::string> output{"Tesmar DCC32 stand-in",        "App.dpr(3)",
+                                        "App.dpr(3) Hint: mind this\r", "Unit1.pas(8) Warning: W1000 old",
+                                        "App.dpr(9) Error: broken",     "Fatal: F1027 Unit not found: 'X'"};
+  const auto found = ParseDiagnostics(output);
+  ASSERT_EQ(found.size(), 4u);
+  EXPECT_EQ(found[0].Raw, "App.dpr(3) Hint: mind this");
+  EXPECT_EQ(found[0].Text, "mind this");
+  EXPECT_EQ(found[1].Code, "W1000");
+  EXPECT_EQ(found[2].Kind, "Error");
+  EXPECT_EQ(found[3].Kind, "Fatal");
+  EXPECT_EQ(found[3].File, "");
+}
+
+}  // namespace

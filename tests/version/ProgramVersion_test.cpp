@@ -1,0 +1,53 @@
+#include "version/ProgramVersion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "version/uVersionInformation.h"
+
+namespace {
+
+TEST(ProgramVersion, TenStringsInTheReadersOrderForEachProgram) {
+  for (const TTesmarProgram program : {tpWindow, tpCommandLine}) {
+    const auto strings = ProgramVersionStrings(program, ".exe");
+    ASSERT_EQ(strings.size(), MSResourceNameCount);
+    for (std::size_t i = 0; i < MSResourceNameCount; ++i)
+      EXPECT_EQ(strings[i].Name, TVersionInformation::ResourceName(static_cast<tMSResourceNameEnum>(i)));
+    EXPECT_EQ(strings[msFileVersion].Value, ProgramVersion() + ".0");
+    EXPECT_EQ(strings[msProductVersion].Value, ProgramVersion());
+    EXPECT_EQ(strings[msOriginalFilename].Value, strings[msInternalName].Value + ".exe");
+    EXPECT_EQ(strings[msProductName].Value, "Delphi Tesmar Tool");
+    for (const TVersionString& s : strings) EXPECT_TRUE(s.Name == "LegalTrademarks" || !s.Value.empty()) << s.Name;
+  }
+  EXPECT_EQ(ProgramVersionStrings(tpWindow)[msInternalName].Value, "tesmar");
+  EXPECT_EQ(ProgramVersionStrings(tpCommandLine)[msInternalName].Value, "tesmar-build");
+  EXPECT_NE(ProgramVersionStrings(tpWindow)[msFileDescription].Value,
+            ProgramVersionStrings(tpCommandLine)[msFileDescription].Value);
+}
+
+// The version resource that a Windows build compiles into its executables,
+// read back by our own reader, holds exactly the strings of the core. The
+// Windows build's bin directory is given at configure time
+// (-DTESMAR_WINDOWS_BIN_DIR=...; test.sh does so).
+TEST(ProgramVersion, WindowsExecutablesCarryTheSameStrings) {
+#ifndef TESMAR_WINDOWS_BIN_DIR
+  GTEST_SKIP() << "no Windows build named (TESMAR_WINDOWS_BIN_DIR)";
+#else
+  int checked = 0;
+  for (const TTesmarProgram program : {tpWindow, tpCommandLine}) {
+    const auto strings = ProgramVersionStrings(program, ".exe");
+    const std::string exe = std::string(TESMAR_WINDOWS_BIN_DIR) + "/" + strings[msOriginalFilename].Value;
+    if (program == tpWindow && !platform::FileExists(exe)) continue;  // the window is not cross-built
+    TVersionInformation info;
+    info.LoadVersionInfo(exe);
+    ASSERT_TRUE(info.Loaded) << info.ErrorText;
+    for (const TVersionString& s : strings) EXPECT_EQ(info.GetVersionString(s.Name), s.Value) << exe << ": " << s.Name;
+    ++checked;
+  }
+  EXPECT_GE(checked, 1);
+#endif
+}
+
+}  // namespace
