@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/fMainForm.h"
 #include "dialogs/uUserDialogs.h"
@@ -7,6 +8,10 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("tesmar");
   QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
+  QApplication::setDesktopFileName("org.tesmar.Tesmar");
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QString(":/icons/tesmar-%1.png").arg(size));
+  QApplication::setWindowIcon(icon);
 
   const QStringList arguments = QApplication::arguments();
   TMainFormStart start;
