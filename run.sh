@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program, and runs its main job on the
-# bundled demo project.
+# Installs what is missing, builds the program, builds the bundled demo
+# project headless, and then, where a display is available, opens the window
+# on the demo project.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,15 +12,15 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESMAR_TESTS=OF
 cmake --build "$BUILD_DIR"
 
 BIN="$PWD/$BUILD_DIR/bin"
-if [ -x "$BIN/tesmar-build" ] && [ -d examples/demo ] && [ -f examples/demo/Files.ini ]; then
-  bash scripts/run-demo.sh "$BIN"
-else
-  # No display: run on the offscreen platform so the program still starts.
-  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    export QT_QPA_PLATFORM=offscreen
-    echo "No display: starting the program offscreen for 3 seconds."
-    timeout 3 "$BIN/tesmar" || true
-  else
-    exec "$BIN/tesmar"
-  fi
+DEMO="${TMPDIR:-/tmp}/tesmar-demo"
+status=0
+bash scripts/run-demo.sh "$BIN" || status=$?
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  # The window's catalogue for this run names the demo alone.
+  printf '[Projects]\r\ndemo=%s\r\n' "$DEMO" > "$DEMO/tesmar.ini"
+  echo
+  echo "Opening the window on the demo project."
+  PATH="$BIN:$PATH" TESMAR_INI="$DEMO/tesmar.ini" exec "$BIN/tesmar"
 fi
+exit "$status"

@@ -23,6 +23,7 @@
 #include "dialogs/fExtractLibPath.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/TextFile.h"
 #include "project/uCatalogue.h"
 
 TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* parent)
@@ -216,16 +217,12 @@ void TF_MainForm::miContentsClick() {
 
 // --- the memo and the heading ---------------------------------------------------
 
-void TF_MainForm::SetMemoLines(const std::vector<std::string>& lines) {
-  std::string bytes;
-  std::size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 1;
-  bytes.reserve(size);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i) bytes += '\n';
-    bytes += lines[i];
-  }
-  Memo1->setPlainText(DecodeText(bytes));
+void TF_MainForm::LoadMemoFromFile(const std::string& fileName) {
+  const QString text = DecodeTextFile(platform::ReadFileBytes(fileName));
+  // One change of the document, painted once.
+  Memo1->setUpdatesEnabled(false);
+  Memo1->document()->setPlainText(text);
+  Memo1->setUpdatesEnabled(true);
 }
 
 void TF_MainForm::AddMemoLine(const QString& line) {

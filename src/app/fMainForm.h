@@ -209,7 +209,8 @@ class TF_MainForm : public QMainWindow {
   void Guarded(const std::function<void()>& command);
 
   // The memo: text in and out, its lines, its colours.
-  void SetMemoLines(const std::vector<std::string>& lines);
+  // Shows a text file's lines in the memo; throws when it cannot be read.
+  void LoadMemoFromFile(const std::string& fileName);
   void AddMemoLine(const QString& line);
   int MemoLineCount() const;
   QString MemoLastLine() const;
@@ -219,7 +220,7 @@ class TF_MainForm : public QMainWindow {
   void SetResultsButtonsHeight(int height);
   void Memo1Change();
   void SetDefaultButton(QPushButton* button);
-  std::vector<std::string> LoadLog(const char* fileName) const;
+  void LoadLog(const char* fileName);
   void ShowMessageLog(const char* fileName, QPushButton* disabled, const char* failure, const char* noun);
 
   // The build event handlers.

@@ -193,12 +193,12 @@ void TF_MainForm::A_retrieveLastDumpExecute() {
   ShowResultsView();
 }
 
-std::vector<std::string> TF_MainForm::LoadLog(const char* fileName) const {
-  return platform::ReadTextLines(PathJoin(BuildRun->ProjectDir, fileName));
+void TF_MainForm::LoadLog(const char* fileName) {
+  LoadMemoFromFile(PathJoin(BuildRun->ProjectDir, fileName));
 }
 
 void TF_MainForm::A_summaryDisplayExecute() {
-  SetMemoLines(LoadLog(SummaryLogName));
+  LoadLog(SummaryLogName);
   SetHeading("Summary\r\n" + FromQ(MemoLastLine()));
   A_summaryDisplay->setEnabled(false);
   A_compileResultsDisplay->setEnabled(true);
@@ -207,7 +207,7 @@ void TF_MainForm::A_summaryDisplayExecute() {
 }
 
 void TF_MainForm::A_EventLogDisplayExecute() {
-  SetMemoLines(LoadLog(EventsLogName));
+  LoadLog(EventsLogName);
   SetHeading("Event Log");
   A_EventLogDisplay->setEnabled(false);
   A_summaryDisplay->setEnabled(true);
@@ -216,7 +216,7 @@ void TF_MainForm::A_EventLogDisplayExecute() {
 }
 
 void TF_MainForm::A_compileResultsDisplayExecute() {
-  SetMemoLines(LoadLog(CompileLogName));
+  LoadLog(CompileLogName);
   SetHeading("Compile Log");
   A_compileResultsDisplay->setEnabled(false);
   A_summaryDisplay->setEnabled(true);
@@ -227,9 +227,9 @@ void TF_MainForm::A_compileResultsDisplayExecute() {
 void TF_MainForm::ShowMessageLog(const char* fileName, QPushButton* disabled, const char* failure, const char* noun) {
   Memo1->clear();
   try {
-    SetMemoLines(LoadLog(fileName));
+    LoadLog(fileName);
   } catch (const std::exception& e) {
-    SetMemoLines({std::string(failure) + e.what()});
+    Memo1->setPlainText(ToQ(std::string(failure) + e.what()));
   }
   SetHeading(std::to_string(MemoLineCount()) + noun);
   for (QAction* action : {A_summaryDisplay, A_EventLogDisplay, A_compileResultsDisplay}) action->setEnabled(true);

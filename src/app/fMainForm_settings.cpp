@@ -71,8 +71,7 @@ void TF_MainForm::A_SelectFileExecute(QObject* sender) {
 
   Memo1->clear();
   PaintMemo(false);
-  if (!CurrentSource.empty() && platform::FileExists(CurrentSource))
-    SetMemoLines(platform::ReadTextLines(CurrentSource));
+  if (!CurrentSource.empty() && platform::FileExists(CurrentSource)) LoadMemoFromFile(CurrentSource);
   SetHeading(std::string(MemoLineCount() > 0 ? "Source File contents of" : "Missing source file...") + "\r\n" +
              ShortForHeading(CurrentSource));
 

@@ -85,6 +85,25 @@ QString DecodeText(std::string_view bytes, TTextEncoding* used) {
   return text;
 }
 
+QString DecodeTextFile(std::string_view bytes, TTextEncoding* used) {
+  std::string lines;
+  lines.reserve(bytes.size());
+  std::size_t from = 0;
+  while (from < bytes.size()) {
+    const std::size_t cr = bytes.find('\r', from);
+    if (cr == std::string_view::npos) {
+      lines.append(bytes.substr(from));
+      break;
+    }
+    lines.append(bytes.substr(from, cr - from));
+    lines.push_back('\n');
+    from = cr + 1;
+    if (from < bytes.size() && bytes[from] == '\n') ++from;
+  }
+  if (!lines.empty() && lines.back() == '\n') lines.pop_back();
+  return DecodeText(lines, used);
+}
+
 bool CanEncode(const QString& text, TTextEncoding encoding) {
   if (encoding == TTextEncoding::Utf8) return true;
   for (const QChar c : text)

@@ -18,6 +18,9 @@ QString DecodeText(std::string_view bytes, TTextEncoding* used = nullptr);
 // written as '?'; CanEncode tells beforehand.
 std::string EncodeText(const QString& text, TTextEncoding encoding);
 bool CanEncode(const QString& text, TTextEncoding encoding);
+// A text file's bytes as the lines a memo shows: CR LF, CR and LF all end a
+// line, and the line end after the last line is not a further, empty line.
+QString DecodeTextFile(std::string_view bytes, TTextEncoding* used = nullptr);
 // The DOS code page 437, in which console programs print.
 QString DecodeCodePage437(std::string_view bytes);
 

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/uActionButton.h"
 #include "platform/ProfileCache.h"
@@ -203,4 +205,23 @@ TEST_F(MainFormTest, PathsAreShortenedToAWidthMeasuredWithARealFont) {
   EXPECT_EQ(GlobalStuff().ShortenPath(path, fit, width), "/.../source/MainProgram.dpr");
   EXPECT_EQ(GlobalStuff().ShortenPath(path, 1, width), "/.../MainProgram.dpr");  // the name itself is never cut
   EXPECT_LE(width(GlobalStuff().ShortenPath(path, fit + 3, width)), fit + 3);
+}
+
+// Help opens the manual at its contents in the desktop's browser; where none
+// starts, a box says where the manual is.
+TEST_F(MainFormTest, HelpContentsOpensTheManualOrSaysWhereItIs) {
+  OpenWindow();
+  QAction* contents = Find<QAction>("miContents");
+  contents->trigger();
+  ASSERT_EQ(Dialogs.Texts("url").size(), 1);
+  const QUrl url(Dialogs.Texts("url")[0]);
+  EXPECT_EQ(url.fragment(), "contents");
+  EXPECT_TRUE(url.toLocalFile().endsWith("/manual/tesmar.html"));
+  EXPECT_TRUE(QFileInfo::exists(url.toLocalFile()));
+  EXPECT_TRUE(Dialogs.Texts("message").isEmpty());
+
+  Dialogs.UrlOpens = false;
+  contents->trigger();
+  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
+  EXPECT_TRUE(Dialogs.Texts("message")[0].endsWith(url.toLocalFile())) << Dialogs.Texts("message")[0].toStdString();
 }

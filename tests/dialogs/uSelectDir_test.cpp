@@ -1,0 +1,102 @@
+#include "dialogs/uSelectDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "support/GuiTest.h"
+
+namespace {
+
+class SelectDirTest : public TGuiTest {
+ protected:
+  QString Q(const std::string& path) const { return QString::fromStdString(path); }
+  // Runs the dialog with a script playing the user in it.
+  bool Run(QString& directory, int options, const std::function<void(TSelectDirDlg&)>& play, int help = 0) {
+    Dialogs.Windows.push_back([play](QDialog& dialog) {
+      auto& select = dynamic_cast<TSelectDirDlg&>(dialog);
+      play(select);
+      return dialog.result();
+    });
+    return SelectDir(nullptr, Dialogs, "Pick one", directory, options, help);
+  }
+};
+
+}  // namespace
+
+TEST_F(SelectDirTest, ATypedDirectoryThatDoesNotExistIsConfirmedThenCreated) {
+  WriteBytes("base/keep.txt", "x");
+  QString directory = Q(Path("base"));
+  const QString wanted = Q(Path("base/new/deeper"));
+  Dialogs.Confirms = {false, true};
+  const bool ok = Run(directory, sdAllowCreate | sdPerformCreate | sdPrompt, [&](TSelectDirDlg& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Pick one");
+    EXPECT_EQ(dialog.DirEdit->text(), Q(Path("base")));
+    dialog.DirEdit->setText(wanted);
+    dialog.OKButton->click();  // No: the dialog stays, the text as typed
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.DirEdit->text(), wanted);
+    dialog.OKButton->click();  // Yes
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(directory, wanted);
+  EXPECT_EQ(Dialogs.Texts("confirm"), (QStringList{"Create this new directory?", "Create this new directory?"}));
+  EXPECT_TRUE(QDir(wanted).exists());
+}
+
+TEST_F(SelectDirTest, CancelLeavesTheDirectoryAsItWas) {
+  QString directory = Q(Path("somewhere"));
+  EXPECT_FALSE(Run(directory, 7, [](TSelectDirDlg& dialog) {
+    dialog.DirEdit->setText("/elsewhere");
+    dialog.CancelButton->click();
+  }));
+  EXPECT_EQ(directory, Q(Path("somewhere")));
+  EXPECT_FALSE(Exists("somewhere"));
+}
+
+TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryWithItsDriveAndFiles) {
+  WriteBytes("file.dpr", "x");
+  WriteBytes("sub/inner.txt", "x");
+  QString directory;
+  EXPECT_TRUE(Run(directory, 7, [&](TSelectDirDlg& dialog) {
+    EXPECT_EQ(dialog.ListDirectory(), QDir::currentPath());
+    EXPECT_EQ(dialog.DirEdit->text(), QDir::currentPath());
+    EXPECT_EQ(dialog.DriveBox->itemText(0), "/");
+    EXPECT_GE(dialog.DriveBox->currentIndex(), 0);
+    ASSERT_EQ(dialog.FileList->count(), 1);
+    EXPECT_EQ(dialog.FileList->item(0)->text(), "file.dpr");
+    // Without a help context there is no help, and no network dialog here.
+    EXPECT_TRUE(dialog.HelpButton->isHidden());
+    EXPECT_TRUE(dialog.NetworkButton->isHidden());
+    EXPECT_TRUE(dialog.OKButton->isDefault());
+    dialog.OKButton->click();
+  }));
+  EXPECT_EQ(directory, QDir::currentPath());
+}
+
+TEST_F(SelectDirTest, WithoutCreationThePathLabelFollowsTheDirectoryList) {
+  WriteBytes("top/one/a.txt", "x");
+  WriteBytes("top/two/b.txt", "x");
+  QString directory = Q(Path("top"));
+  EXPECT_TRUE(Run(
+      directory, 0,
+      [&](TSelectDirDlg& dialog) {
+        EXPECT_TRUE(dialog.DirEdit->isHidden());
+        EXPECT_FALSE(dialog.PathLabel->isHidden());
+        EXPECT_FALSE(dialog.HelpButton->isHidden());
+        // The list: the way down to top, then its two subdirectories.
+        const QList<QListWidgetItem*> two = dialog.DirList->findItems("two", Qt::MatchEndsWith);
+        ASSERT_EQ(two.size(), 1);
+        emit dialog.DirList->itemActivated(two[0]);
+        EXPECT_EQ(dialog.PathLabel->Path(), Q(Path("top/two")));
+        EXPECT_EQ(dialog.FileList->item(0)->text(), "b.txt");
+        dialog.OKButton->click();
+      },
+      10));
+  EXPECT_EQ(directory, Q(Path("top/two")));
+  EXPECT_TRUE(Dialogs.Texts("confirm").isEmpty());
+}
