@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QToolButton>
 #include <QUrl>
 #include <iostream>
 
@@ -39,6 +41,8 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
   CreateActions();
   CreateMenu();
   CreateControls();
+  ConnectSettingCommands();
+  ConnectFileCommands();
   resize(812, 646);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -184,6 +188,25 @@ void TF_MainForm::closeEvent(QCloseEvent* event) {
   }
   if (Modified) Guarded([this] { AskToSaveChanges(); });
   event->accept();
+}
+
+bool TF_MainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (const TSettingRow* row = RowOf(watched)) {
+    const bool onEdit = watched == static_cast<QObject*>(row->Edit);
+    const bool onLabel = watched == static_cast<QObject*>(row->Label);
+    if (event->type() == QEvent::FocusIn && onEdit) {
+      Guarded([this, row] { SettingRowEnter(row->Edit); });
+    } else if (event->type() == QEvent::FocusOut && !onLabel) {
+      SettingRowExit(row->Edit);
+    } else if (event->type() == QEvent::MouseButtonRelease && onLabel && row->Label->isEnabled()) {
+      SettingLabelClick(row->Edit);
+    }
+  } else if (watched == m_mergedVerInfo->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    m_mergedVerInfoClick();
+  } else if (watched == LB_Files->viewport()) {
+    return ListDropEvent(event);
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TF_MainForm::resizeEvent(QResizeEvent* event) {

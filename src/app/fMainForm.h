@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -75,6 +76,16 @@ class TF_MainForm : public QMainWindow {
   // --- the file list (fMainForm_files.cpp)
   void LB_FilesClick();
   void SelectFileEntry(int index);
+  void A_AddFileExecute();
+  void A_getSourceExecute();
+  void A_deleteFileExecute();
+  void b_FileUpClick();
+  void b_fileDownClick();
+  void A_editFileListExecute();
+  void A_saveFileListExecute();
+  // Files dropped on the list are added as "Add" adds them, each target
+  // beside its source.
+  void AddDroppedFiles(const QStringList& files);
 
   // --- the settings of the current file (fMainForm_settings.cpp)
   void A_SelectFileExecute(QObject* sender);
@@ -82,6 +93,23 @@ class TF_MainForm : public QMainWindow {
   void DisableFileSettings();
   void ShowSettingPath(QLineEdit* edit, TsettingsTypeEnum kind);
   void UpdateDPKSupport();
+  void ShowSetting(QLineEdit* sender);
+  std::string GetSettingTitle(QLineEdit* sender);
+  // The enter and exit handlers of a row (e_configurationEnter, ...), and its
+  // label's click (Label5Click, ...).
+  void SettingRowEnter(QLineEdit* edit);
+  void SettingRowExit(QLineEdit* edit);
+  void SettingLabelClick(QLineEdit* edit);
+  void ChooseSettingFile(QLineEdit* edit, TsettingsTypeEnum kind, const std::string& description,
+                         const std::string& filter, const std::string& defaultExtension, const std::string& title);
+  void A_getTargetExecute();
+  void SaveSettingFromEditor(TsettingsTypeEnum kind);
+  void A_cancelEditWindowExecute();
+  void A_GrabIDEPathExecute();
+  void m_mergedVerInfoClick();
+  // The windows of the compiler's option list close when the configuration
+  // is saved or its edit cancelled.
+  void CloseDccOptionsWindows();
 
   // --- building and the results (fMainForm_build.cpp)
   void A_DoBuildExecute();
@@ -193,6 +221,7 @@ class TF_MainForm : public QMainWindow {
   TUserDialogs& Dialogs;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -202,6 +231,9 @@ class TF_MainForm : public QMainWindow {
   void CreateMenu();
   void CreateControls();
   void CreateSettingRows();
+  void ConnectSettingCommands();
+  void ConnectFileCommands();
+  bool ListDropEvent(QEvent* event);
   QAction* NewAction(const char* name, const QString& caption, void (TF_MainForm::*handler)() = nullptr);
 
   // Runs a command; an exception it raises is shown in a message box and
@@ -220,6 +252,14 @@ class TF_MainForm : public QMainWindow {
   void SetResultsButtonsHeight(int height);
   void Memo1Change();
   void SetDefaultButton(QPushButton* button);
+  // The row of an edit of the settings panel; nullptr for another widget.
+  const TSettingRow* RowOf(const QObject* widget) const;
+  // Adds one line (target=source) to both lists unless it is there already.
+  void AddFileEntry(const std::string& line);
+  // The memo's text as the bytes of a setting file, in the encoding the file
+  // was read in, CR LF after every line.
+  std::string MemoBytes() const;
+  void ShowSettingText(const std::string& bytes, bool editable);
   void LoadLog(const char* fileName);
   void ShowMessageLog(const char* fileName, QPushButton* disabled, const char* failure, const char* noun);
 
@@ -250,6 +290,10 @@ class TF_MainForm : public QMainWindow {
   TRunHook PreviousRunHook;
   TRunIdleHook PreviousIdleHook;
   int ResultsButtonsHeight = 40;
+  TTextEncoding MemoEncoding = TTextEncoding::Utf8;
+  // What the window's open dialog last filtered by, kept for a target whose
+  // kind is unknown.
+  QString LastOpenFilter;
   bool LastRunOK = true;
   bool MemoChangeAttached = false;
   bool BuildRunning = false;

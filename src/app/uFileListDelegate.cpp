@@ -1,0 +1,41 @@
+#include "app/uFileListDelegate.h"
+
+#include <QListWidget>
+#include <QPainter>
+
+#include "dialogs/uQtText.h"
+
+TFileListDelegate::TFileListDelegate(QListWidget* list) : QStyledItemDelegate(list), List(list) {}
+
+int TFileListDelegate::HalfWidth() const {
+  return (List->width() - 20) / 2;
+}
+
+QString TFileListDelegate::ShownText(const QString& line) const {
+  const qsizetype eq = line.indexOf('=');
+  const QString target = eq < 0 ? line : line.left(eq);
+  const QString source = eq < 0 ? QString() : line.mid(eq + 1, 250);
+  const QFontMetrics metrics = List->fontMetrics();
+  return ShortPath(target, HalfWidth(), metrics) + "=" + ShortPath(source, HalfWidth(), metrics);
+}
+
+void TFileListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  const bool selected = option.state & QStyle::State_Selected;
+  const QPalette::ColorGroup group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+  painter->fillRect(option.rect, option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base));
+  painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+  painter->setFont(List->font());
+  painter->drawText(option.rect.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                    ShownText(index.data().toString()));
+  if (option.state & QStyle::State_HasFocus) {
+    QPen dotted(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine);
+    painter->setPen(dotted);
+    painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+  }
+}
+
+QSize TFileListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+  // Thirteen pixels in the small font the list was made for; the height of a
+  // line in the font in use where that is taller.
+  return {List->viewport()->width(), std::max(13, List->fontMetrics().height() + 1)};
+}
