@@ -26,11 +26,19 @@ std::string ScriptOfResource(const std::string& file) {
   return platform::UpperAscii(file).find(".RES") != std::string::npos ? platform::ChangeFileExt(file, ".RC") : file;
 }
 
-// The target's file name for a source, by what the source builds.
-std::string TargetName(const std::string& source) {
-  const TTargetTypeEnum kind = GlobalStuff().TargetKind(source);
+// The target of a source beside the source, by what the source builds: a
+// resource script compiles to a .RES (not to the ".RC" that the kinds'
+// extension table gives a script).
+std::string TargetBeside(const std::string& source) {
+  static const char* const extensions[] = {"", ".RES", ".EXE", ".DLL", ".BPL"};
+  const TTargetTypeEnum kind = GlobalStuff().TargetKind(source);  // throws for a file of another kind
   if (kind == ttUnknown) return "Unknown...";
-  return platform::ChangeFileExt(platform::ExtractFileName(source), GlobalStuff().TargetExtension(kind));
+  return platform::ChangeFileExt(source, extensions[kind]);
+}
+
+std::string TargetName(const std::string& source) {
+  const std::string target = TargetBeside(source);
+  return target == "Unknown..." ? target : platform::ExtractFileName(target);
 }
 
 bool IsSourceFile(const QString& file) {
@@ -103,7 +111,7 @@ void TF_MainForm::A_AddFileExecute() {
 
   for (const QString& file : chosen) {
     const std::string source = ScriptOfResource(FromQ(file));
-    const std::string target = TargetName(source);  // throws for a file of another kind
+    const std::string target = TargetName(source);
     QString directory = ToQ(startDir);
     if (!Dialogs.SelectDirectory(this, ToQ("Select Target Directory for " + target), directory,
                                  sdAllowCreate | sdPerformCreate | sdPrompt, 0))
@@ -132,11 +140,8 @@ void TF_MainForm::AddDroppedFiles(const QStringList& files) {
   std::string source;
   for (const QString& file : files) {
     source = ScriptOfResource(FromQ(file));
-    const TTargetTypeEnum kind = GlobalStuff().TargetKind(source);
-    const std::string target =
-        kind == ttUnknown ? "Unknown..." : platform::ChangeFileExt(source, GlobalStuff().TargetExtension(kind));
     BuildRun->FileList().SetProjectPath(CurrentProjectDir);
-    AddFileEntry(target + "=" + source);
+    AddFileEntry(TargetBeside(source) + "=" + source);
   }
   if (source.empty()) return;
   e_SourceFile->setText(ToQ(source));

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/uActionButton.h"
+#include "support/GuiTest.h"
+
+namespace {
+
+// A program with a resource script of the same name beside it, an
+// independent resource script and a package; the three first share a library
+// path file.
+class SettingsPanelTest : public TGuiTest {
+ protected:
+  void SetUp() override {
+    TGuiTest::SetUp();
+    WriteProgram("App");
+    WriteBytes("src/App.rc", CrLf({"MAINICON ICON \"app.ico\""}));
+    WriteBytes("src/Lone.rc", CrLf({"MAINICON ICON \"app.ico\""}));
+    WriteBytes("src/Pack.dpk", CrLf({"package Pack;", "end."}));
+    WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
+    WriteBytes("proj/Shared.path", CrLf({"/lib/one"}));
+    const std::string shared = "LibraryPath=" + Path("proj/Shared.path");
+    WriteFilesIni({"HaltOnError=0"},
+                  {Entry("App.EXE", "App.dpr"), Path("src/App.RES") + "=" + Path("src/App.rc"),
+                   Path("src/Lone.RES") + "=" + Path("src/Lone.rc"), Entry("Pack.BPL", "Pack.dpk")},
+                  {"[" + Path("src/App.dpr") + "]", shared, "[" + Path("src/App.rc") + "]", shared,
+                   "[" + Path("src/Lone.rc") + "]", shared});
+    WriteCatalogue({"proj=" + Project});
+    OpenWindow().show();
+    QApplication::setActiveWindow(Form.get());
+  }
+  void Select(int row) {
+    Form->LB_Files->setCurrentRow(row);
+    Form->LB_FilesClick();
+  }
+  // Enters a row as the user does, through its label.
+  void Enter(const char* label) {
+    Form->findChild<QWidget*>("e_SourceFile")->setFocus();  // somewhere else first
+    QTest::mouseClick(Find<QLabel>(label), Qt::LeftButton);
+  }
+  QString Heading() { return Form->L_Results->text(); }
+  QString Memo() { return Form->Memo1->toPlainText(); }
+  TActionButton* Button(const char* name) { return Find<TActionButton>(name); }
+};
+
+}  // namespace
+
+TEST_F(SettingsPanelTest, EachRowShowsItsSettingWithItsHeadingAndButtons) {
+  struct TCase {
+    const char* Label;
+    const char* Title;
+    const char* File;  // "" for no four-line heading
+    const char* Save;  // caption of the save button, "" when hidden
+    const char* Side;  // caption of b_ideLibPath, "" when hidden
+  };
+  const TCase cases[] = {
+      {"Label5", "Configuration settings for ", "proj/Default.config", "Save Config", "DCC help"},
+      {"Label7", "Library Path for ", "proj/Shared.path", "Save Path", "Extract IDE path"},
+      {"Label13", "Global Version Information for", "proj/Default.ver", "Save Global VerInfo", "Edit Version"},
+      {"Label8", "Local Version Information for", "src/App.ver", "Save Local Ver Info", "Edit Version"},
+      {"Label9", "Resource mask for ", "proj/Default.mask", "Save RC Mask", ""},
+      {"Label11", "Pre processing .bat file for ", "proj/Default.before", "Save PreProcess", ""},
+      {"Label12", "Post processing .bat file for ", "proj/Default.after", "Save Post Process", ""},
+  };
+  Select(0);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Label);
+    Enter(c.Label);
+    const QStringList heading = Heading().split('\n');
+    ASSERT_EQ(heading.size(), 4) << Heading().toStdString();
+    EXPECT_EQ(heading[0], c.Title);
+    EXPECT_TRUE(heading[1].endsWith("/src/App.dpr")) << heading[1].toStdString();  // shortened to fit
+    EXPECT_EQ(heading[2], Memo().isEmpty() ? "is currently set to empty file" : "is in");
+    EXPECT_TRUE(heading[3].endsWith(QString(c.File).section('/', -1))) << heading[3].toStdString();
+    EXPECT_EQ(Form->ViewMode, vmEditing);
+    EXPECT_FALSE(Form->Memo1->isReadOnly());
+    EXPECT_TRUE(Button("b_save")->isVisible());
+    EXPECT_EQ(Button("b_save")->text(), c.Save);
+    EXPECT_EQ(Button("b_ideLibPath")->isVisible(), *c.Side != 0);
+    if (*c.Side) {
+      EXPECT_EQ(Button("b_ideLibPath")->text(), c.Side);
+    }
+    EXPECT_EQ(Button("b_cancelEditwindow")->text(), "&Cancel");
+  }
+  Enter("Label5");
+  EXPECT_EQ(Memo(), "-$A+\n-$B-");
+  // Entering a row puts the focus on its button, and its text is red while it is there.
+  EXPECT_TRUE(Find<QToolButton>("b_configuration")->hasFocus());
+  EXPECT_EQ(Form->e_configuration->palette().color(QPalette::Text), QColor(Qt::red));
+  Find<QToolButton>("b_LibraryPath")->setFocus();
+  EXPECT_NE(Form->e_configuration->palette().color(QPalette::Text), QColor(Qt::red));
+}
+
+TEST_F(SettingsPanelTest, TheSourceAndTargetRowsAndAnEmptyConfiguration) {
+  WriteBytes("proj/Default.config", "");
+  Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stConfigFile);
+  Select(0);
+  Enter("Label5");
+  EXPECT_EQ(Heading().split('\n')[2], "is currently set to empty file");
+  Enter("Label3");
+  EXPECT_TRUE(QRegularExpression("^Source of \n/[^\n]*/src/App\\.dpr$").match(Heading()).hasMatch());
+  EXPECT_TRUE(Memo().startsWith("program App;"));
+  EXPECT_FALSE(Button("b_save")->isVisible());
+  Enter("Label4");
+  EXPECT_TRUE(QRegularExpression("^Target file \n/[^\n]*/src/App\\.dpr\nis currently set to empty file$")
+                  .match(Heading())
+                  .hasMatch())
+      << Heading().toStdString();
+}
+
+TEST_F(SettingsPanelTest, AnIndependentResourceScriptHasNoVersionInformation) {
+  Select(2);  // Lone.rc, alone with its base name
+  Enter("Label8");
+  EXPECT_EQ(Heading(), "Independent resource file, no version info.");
+  EXPECT_TRUE(Memo().isEmpty());
+  EXPECT_FALSE(Button("b_save")->isVisible());
+  Select(1);  // App.rc beside App.dpr
+  Enter("Label8");
+  EXPECT_TRUE(Heading().startsWith("Local Version Information for\n"));
+  EXPECT_EQ(Button("b_save")->text(), "Save Local Ver Info");
+}
+
+TEST_F(SettingsPanelTest, TheDpkRowIsGreyedForAProgramAndLiveForAPackage) {
+  Select(0);
+  EXPECT_TRUE(Form->e_DPKSupport->text().isEmpty());
+  EXPECT_FALSE(Find<QLabel>("Label10")->isEnabled());
+  EXPECT_FALSE(Find<QAction>("A_getDPKSupportFile")->isEnabled());
+  Enter("Label5");
+  const QString before = Heading();
+  QTest::mouseClick(Find<QLabel>("Label10"), Qt::LeftButton);
+  EXPECT_EQ(Heading(), before);
+  Select(3);
+  EXPECT_TRUE(Find<QLabel>("Label10")->isEnabled());
+  EXPECT_TRUE(Form->e_DPKSupport->text().endsWith("Default.DPKConfig"));
+  Enter("Label10");
+  EXPECT_TRUE(Heading().startsWith("DPK configuration for \n"));
+  EXPECT_EQ(Button("b_save")->text(), "Save DPK Support");
+}
+
+TEST_F(SettingsPanelTest, ASharedLibraryPathIsSavedForEveryEntryThatUsesIt) {
+  Select(0);
+  Enter("Label7");
+  Form->Memo1->setPlainText("/lib/one\n/lib/two");
+  Button("b_save")->click();
+  EXPECT_EQ(Heading(), "LibraryPath saved.");
+  EXPECT_EQ(Form->ViewMode, vmViewing);
+  EXPECT_TRUE(Memo().isEmpty());
+  EXPECT_FALSE(Form->Modified);  // the file is written at once
+  EXPECT_EQ(ReadBytes("proj/Shared.path"), CrLf({"/lib/one", "/lib/two"}));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(i)->GetSettingContent(stLibraryPath),
+              CrLf({"/lib/one", "/lib/two"}));
+  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(3)->GetSettingPath(stLibraryPath), Path("proj/Default.path"));
+}
+
+TEST_F(SettingsPanelTest, AnEmptiedSettingRemovesItsFileAndKeepsABackup) {
+  Select(0);
+  Enter("Label5");
+  Form->Memo1->clear();
+  Button("b_save")->click();
+  EXPECT_EQ(Heading(), "ConfigFile saved.");
+  EXPECT_FALSE(Exists("proj/Default.config"));
+  EXPECT_EQ(ReadBytes("proj/Default.~config"), CrLf({"-$A+", "-$B-"}));
+  Enter("Label5");
+  EXPECT_EQ(Heading().split('\n')[2], "is currently set to empty file");
+}
+
+// A setting file in Windows-1252 keeps its bytes when edited, but for the edit.
+TEST_F(SettingsPanelTest, AWindows1252FileKeepsItsEncodingWhenSaved) {
+  WriteBytes("proj/Default.mask",
+             "// Gr\xFC\xDF"
+             "e \x80 5\r\nMAINICON ICON\r\n");
+  Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stRCMask);
+  Select(0);
+  Enter("Label9");
+  EXPECT_EQ(Memo(), QString::fromUtf8("// Grüße € 5\nMAINICON ICON"));
+  Form->Memo1->appendPlainText("// added");
+  Button("b_save")->click();
+  EXPECT_EQ(ReadBytes("proj/Default.mask"),
+            "// Gr\xFC\xDF"
+            "e \x80 5\r\nMAINICON ICON\r\n// added\r\n");
+
+  // NUL bytes would not survive: shown, not saved.
+  WriteBytes("proj/Default.before", std::string("run\0this\r\n", 10));
+  Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stPreProcessing);
+  Enter("Label11");
+  EXPECT_TRUE(Form->Memo1->isReadOnly());
+  EXPECT_FALSE(Button("b_save")->isVisible());
+  EXPECT_TRUE(Heading().endsWith("The file holds NUL bytes: it is shown, not edited here."));
+}
+
+TEST_F(SettingsPanelTest, ChoosingAnotherFileAndATarget) {
+  WriteBytes("proj/App.config", CrLf({"-$O-"}));
+  Select(0);
+  Dialogs.Files = {{QString::fromStdString(Path("proj/App.config"))}};
+  Dialogs.Windows.push_back([](QDialog& dialog) {
+    dialog.findChild<QPushButton*>("OKBtn")->click();  // Designate, the choice offered first
+    return dialog.result();
+  });
+  Find<QAction>("A_getConfig")->trigger();
+  EXPECT_EQ(Dialogs.OpenRequests[0].Title, "Select the configuration file");
+  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0)->GetSettingPath(stConfigFile), Path("proj/App.config"));
+  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0)->GetSettingContent(stConfigFile), CrLf({"-$O-"}));
+  EXPECT_TRUE(Form->e_configuration->toolTip().endsWith("App.config"));
+  EXPECT_TRUE(Form->Modified);
+  EXPECT_EQ(Memo(), "-$O-");  // the row shows its new file
+
+  Dialogs.Files = {{QString::fromStdString(Path("bin/App.EXE"))}};
+  Find<QAction>("A_getTarget")->trigger();
+  EXPECT_EQ(Dialogs.OpenRequests[1].Title.toStdString(), "Select target for " + Path("src/App.dpr"));
+  EXPECT_EQ(Dialogs.OpenRequests[1].Filter, "Executable |*.EXE");
+  EXPECT_EQ(Form->LB_Files->item(0)->text().toStdString(), Path("bin/App.EXE") + "=" + Path("src/App.dpr"));
+  EXPECT_EQ(Form->BuildRun->FileList().DestOf(0), Path("bin/App.EXE"));
+}

@@ -1,0 +1,163 @@
+#include "dialogs/fFileSelectDlg.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "support/GuiTest.h"
+
+namespace {
+
+// The current file Default.config and a new file App.config, both in proj/.
+class FileSelectTest : public TGuiTest {
+ protected:
+  void SetUp() override {
+    TGuiTest::SetUp();
+    WriteFiles();
+  }
+  void WriteFiles() {
+    WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
+    WriteBytes("proj/App.config", "-$W+\n-$O-");  // written elsewhere, LF only
+  }
+  // The exchange with the new file picked in the open dialog and the user's
+  // part in the dialog played by play.
+  bool Exchange(const std::string& picked, const std::function<void(Tf_FileSelectDlg&)>& play,
+                const std::string& description = "configuration") {
+    Dialogs.Files.push_back({QString::fromStdString(Path(picked))});
+    Dialogs.Windows.push_back([play](QDialog& dialog) {
+      play(dynamic_cast<Tf_FileSelectDlg&>(dialog));
+      return dialog.result();
+    });
+    Result.clear();
+    return ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), description,
+                                "Config options files|*.config|cfg|*.cfg|any file|*.*", ".config",
+                                "Select the configuration file", Result);
+  }
+  std::string Result;
+};
+
+}  // namespace
+
+TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
+  struct TCase {
+    const char* Choice;
+    const char* Uses;
+    const char* DefaultAfter;  // "" for deleted
+    const char* AppAfter;
+  };
+  const std::string current = CrLf({"-$A+", "-$B-"});
+  const std::string fresh = CrLf({"-$W+", "-$O-"});
+  const TCase cases[] = {
+      {"RB_repoint", "proj/App.config", "current", "as written"},
+      {"RB_repointdelete", "proj/App.config", "", "as written"},
+      {"RB_ReplaceMove", "proj/App.config", "", "current"},
+      {"RB_ReplaceCopy", "proj/App.config", "current", "current"},
+      {"RB_Move", "proj/Default.config", "new", ""},
+      {"RB_copy", "proj/Default.config", "new", "as written"},
+  };
+  auto expected = [&](const std::string& what) {
+    return what == "current" ? current : what == "new" ? fresh : what == "as written" ? "-$W+\n-$O-" : "";
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Choice);
+    WriteFiles();
+    ASSERT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
+      dialog.findChild<QRadioButton*>(c.Choice)->click();
+      dialog.OKBtn->click();
+    }));
+    EXPECT_EQ(Result, Path(c.Uses));
+    EXPECT_EQ(Exists("proj/Default.config") ? ReadBytes("proj/Default.config") : "", expected(c.DefaultAfter));
+    EXPECT_EQ(Exists("proj/App.config") ? ReadBytes("proj/App.config") : "", expected(c.AppAfter));
+  }
+}
+
+TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoice) {
+  ASSERT_FALSE(Exchange(
+      "proj/App.config",
+      [&](Tf_FileSelectDlg& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Select the configuration file");
+        EXPECT_TRUE(dialog.RB_repoint->isChecked());
+        EXPECT_EQ(dialog.Label1->text().toStdString(), "Current library path file = " + Path("proj/Default.config"));
+        EXPECT_EQ(dialog.Label2->text().toStdString(), "New library path file = " + Path("proj/App.config"));
+        EXPECT_EQ(dialog.RB_repoint->text(),
+                  "Designate: Use newly selected file instead of current file, does not delete current file).");
+        EXPECT_EQ(dialog.L_CurrentFile->text(), "Nothing will happen to this file");
+        EXPECT_EQ(dialog.L_newerFile->text(), "This will be the new library path file");
+        EXPECT_TRUE(dialog.L_newerFile->font().bold());
+        EXPECT_EQ(dialog.m_newFile->toPlainText(), "-$W+\n-$O-");
+        dialog.RB_ReplaceMove->click();
+        EXPECT_EQ(dialog.L_CurrentFile->text(), "This file will be deleted");
+        EXPECT_TRUE(dialog.L_CurrentFile->font().italic());
+        EXPECT_EQ(dialog.m_newFile->toPlainText(), "-$A+\n-$B-");
+        dialog.RB_copy->click();
+        EXPECT_EQ(dialog.L_CurrentFile->text(), "This will be the new library path file");
+        EXPECT_EQ(dialog.M_oldFile->toPlainText(), "-$W+\n-$O-");
+        EXPECT_EQ(dialog.L_newerFile->text(), "Nothing will happen to this file");
+        dialog.CancelBtn->click();
+      },
+      "library path"));
+  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
+  EXPECT_TRUE(Exists("proj/App.config"));
+}
+
+TEST_F(FileSelectTest, ANewNameThatDoesNotExistCanOnlyReceiveTheCurrentText) {
+  ASSERT_TRUE(Exchange("proj/Fresh.config", [&](Tf_FileSelectDlg& dialog) {
+    EXPECT_FALSE(dialog.RB_Move->isEnabled());
+    EXPECT_FALSE(dialog.RB_copy->isEnabled());
+    EXPECT_TRUE(dialog.RB_ReplaceMove->isEnabled());
+    EXPECT_TRUE(dialog.m_newFile->toPlainText().isEmpty());
+    dialog.RB_ReplaceMove->click();
+    dialog.OKBtn->click();
+  }));
+  EXPECT_EQ(Result, Path("proj/Fresh.config"));
+  EXPECT_EQ(ReadBytes("proj/Fresh.config"), CrLf({"-$A+", "-$B-"}));
+  EXPECT_FALSE(Exists("proj/Default.config"));
+}
+
+TEST_F(FileSelectTest, PickingTheCurrentFileDeletesNothing) {
+  ASSERT_TRUE(Exchange("proj/Default.config", [&](Tf_FileSelectDlg& dialog) {
+    dialog.RB_repointdelete->click();
+    dialog.OKBtn->click();
+  }));
+  EXPECT_EQ(Result, Path("proj/Default.config"));
+  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
+}
+
+TEST_F(FileSelectTest, AChoiceThatBecameUnavailableGivesWayToDesignate) {
+  ASSERT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
+    dialog.RB_Move->click();
+    Dialogs.Files.push_back({QString::fromStdString(Path("proj/Missing.config"))});
+    dialog.b_again->click();
+    EXPECT_FALSE(dialog.RB_Move->isEnabled());
+    EXPECT_TRUE(dialog.RB_repoint->isChecked());
+    // Cancelling a further look keeps the file picked before.
+    Dialogs.Files.push_back({});
+    dialog.b_again->click();
+    EXPECT_EQ(dialog.NewFile, Path("proj/Missing.config"));
+    dialog.OKBtn->click();
+  }));
+  EXPECT_EQ(Result, Path("proj/Missing.config"));
+  EXPECT_TRUE(Exists("proj/App.config"));
+  EXPECT_FALSE(Exists("proj/Missing.config"));
+}
+
+TEST_F(FileSelectTest, CancelledOpenDialogShowsNoDialogAndAFailedWriteEndsWithoutAResult) {
+  Dialogs.Files.push_back({});
+  std::string newFile;
+  EXPECT_FALSE(ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), "configuration", "", ".config", "t",
+                                    newFile));
+  EXPECT_TRUE(Dialogs.Texts("window").isEmpty());
+
+  chmod(Path("proj/Default.config").c_str(), 0444);
+  EXPECT_FALSE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
+    dialog.RB_copy->click();
+    dialog.OKBtn->click();
+  }));
+  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
+  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
+  EXPECT_TRUE(Exists("proj/App.config"));
+}
