@@ -8,12 +8,14 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QTimer>
 #include <functional>
 #include <iostream>
 
 #include "app/fMainForm.h"
 #include "dialogs/fExtractLibPath.h"
+#include "dialogs/fFileSelectDlg.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "project/uCatalogue.h"
@@ -69,6 +71,13 @@ int main(int argc, char* argv[]) {
     window.LB_Files->setCurrentRow(0);
     window.LB_FilesClick();
     Save(window, "main-window");
+    // A setting in the editor: the configuration of the package.
+    window.LB_Files->setCurrentRow(2);
+    window.LB_FilesClick();
+    window.show();
+    window.activateWindow();
+    window.e_configuration->setFocus();
+    Save(window, "main-window-setting-editor");
     window.A_DoBuildExecute();
     Save(window, "main-window-after-build");
   }
@@ -80,6 +89,17 @@ int main(int argc, char* argv[]) {
   {
     Tf_ExtractLibPath dialog(nullptr, "5");
     Save(dialog, "extract-library-path");
+  }
+  {
+    Tf_FileSelectDlg dialog(nullptr, dialogs);
+    dialog.CurrentFile = project + "/Default.config";
+    dialog.NewFile = project + "/src/DemoApp.before";
+    dialog.SettingDescription = "configuration";
+    dialog.setWindowTitle("Select the configuration file");
+    dialog.SetChoiceTexts();
+    dialog.RB_ReplaceMove->setChecked(true);
+    dialog.RB_ReplaceMoveClick();
+    Save(dialog, "file-relocation");
   }
   QFile::remove(QString::fromStdString(ini));
   return Failures == 0 ? 0 : 1;

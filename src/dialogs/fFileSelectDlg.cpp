@@ -82,18 +82,14 @@ Tf_FileSelectDlg::Tf_FileSelectDlg(QWidget* parent, TUserDialogs& dialogs) : QDi
   RB_repointdelete = NewChoice(GroupBox1, "RB_repointdelete");
   RB_ReplaceMove = NewChoice(GroupBox1, "RB_ReplaceMove");
   RB_ReplaceCopy = NewChoice(GroupBox1, "RB_ReplaceCopy");
-  auto* choices = new QGridLayout(GroupBox1);
-  choices->addWidget(replace, 0, 0, 1, 2);
-  choices->addWidget(RB_Move, 1, 0);
-  choices->addWidget(RB_copy, 1, 1);
-  choices->addWidget(change, 2, 0, 1, 2);
-  choices->addWidget(RB_repoint, 3, 0);
-  choices->addWidget(RB_repointdelete, 3, 1);
-  choices->addWidget(carry, 4, 0, 1, 2);
-  choices->addWidget(RB_ReplaceMove, 5, 0);
-  choices->addWidget(RB_ReplaceCopy, 5, 1);
-  for (QRadioButton* choice : {RB_Move, RB_copy, RB_repoint, RB_repointdelete, RB_ReplaceMove, RB_ReplaceCopy})
-    choice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  // Each explanation above its two choices, the left one first; the
+  // captions are too long to stand side by side.
+  auto* choices = new QVBoxLayout(GroupBox1);
+  choices->setSpacing(2);
+  for (QWidget* row : std::initializer_list<QWidget*>{replace, RB_Move, RB_copy, change, RB_repoint, RB_repointdelete,
+                                                      carry, RB_ReplaceMove, RB_ReplaceCopy})
+    choices->addWidget(row);
+  for (QLabel* label : {change, carry}) label->setContentsMargins(0, 6, 0, 0);
 
   auto* panes = new QSplitter(Qt::Horizontal, this);
   panes->setObjectName("Splitter1");

@@ -223,3 +223,30 @@ TEST_F(SettingsPanelTest, ChoosingAnotherFileAndATarget) {
   EXPECT_EQ(Form->LB_Files->item(0)->text().toStdString(), Path("bin/App.EXE") + "=" + Path("src/App.dpr"));
   EXPECT_EQ(Form->BuildRun->FileList().DestOf(0), Path("bin/App.EXE"));
 }
+
+// The IDE's library path replaces the edited path, after the version
+// question; a version other than 4 or 5 is refused with its message.
+TEST_F(SettingsPanelTest, ExtractingTheIdePathAsksForTheDelphiVersion) {
+  Select(0);
+  Enter("Label7");
+  ASSERT_EQ(Button("b_ideLibPath")->text(), "Extract IDE path");
+  auto answer = [](const char* version) {
+    return [version](QDialog& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Extract Delphi Library Path");
+      auto* edit = dialog.findChild<QLineEdit*>("E_Version");
+      EXPECT_EQ(edit->text(), "5");
+      edit->setText(version);
+      dialog.findChild<QPushButton*>("OKBtn")->click();
+      return dialog.result();
+    };
+  };
+  Dialogs.Windows = {answer("6"), answer("5")};
+  Button("b_ideLibPath")->click();
+  EXPECT_EQ(Dialogs.Texts("message"),
+            QStringList{"Only 4 and 5 supported at this time for automated library path extraction"});
+  EXPECT_EQ(Memo(), "/lib/one");
+  // No Delphi 5 in this Wine prefix: an empty path replaces the text.
+  Button("b_ideLibPath")->click();
+  EXPECT_TRUE(Memo().isEmpty());
+  EXPECT_EQ(Form->ViewMode, vmEditing);
+}
