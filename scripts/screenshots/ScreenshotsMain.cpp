@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
     Save(window, "main-window-after-build");
   }
   {
-    TSelectDirDlg dialog(nullptr, dialogs, "Select Project specs directory", QString::fromStdString(project),
+    TSelectDirDlg dialog(nullptr, dialogs, ProjectDirectoryCaption, QString::fromStdString(project),
                          sdAllowCreate | sdPerformCreate | sdPrompt, 0);
     Save(dialog, "select-directory");
   }

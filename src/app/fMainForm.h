@@ -31,6 +31,9 @@ class TActionButton;
 class TUserDialogs;
 class TWindowLibraryPathPrompt;
 
+// The caption of the directory dialog of the project commands.
+inline constexpr const char* ProjectDirectoryCaption = "Select Project specs directory";
+
 // The mode of the results area.
 enum TViewMode { vmEmpty, vmFilesAvailable, vmEditing, vmViewing, vmBuilding };
 

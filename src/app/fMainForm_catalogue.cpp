@@ -95,8 +95,7 @@ void TF_MainForm::CatalogueAdd(const std::string& name, const std::string& dir) 
 
 void TF_MainForm::A_NewProjectExecute() {
   QString dir;
-  if (!Dialogs.SelectDirectory(this, "Select Project specs directory", dir, sdAllowCreate | sdPerformCreate | sdPrompt,
-                               0))
+  if (!Dialogs.SelectDirectory(this, ProjectDirectoryCaption, dir, sdAllowCreate | sdPerformCreate | sdPrompt, 0))
     return;
   if (Modified) AskToSaveChanges();
   LB_Files->clear();
@@ -118,8 +117,7 @@ void TF_MainForm::A_NewProjectExecute() {
 
 void TF_MainForm::A_OpenProjectExecute() {
   QString dir;
-  if (!Dialogs.SelectDirectory(this, "Select Project specs directory", dir, sdAllowCreate | sdPerformCreate | sdPrompt,
-                               0))
+  if (!Dialogs.SelectDirectory(this, ProjectDirectoryCaption, dir, sdAllowCreate | sdPerformCreate | sdPrompt, 0))
     return;
   if (Modified) AskToSaveChanges();
   LB_Files->clear();

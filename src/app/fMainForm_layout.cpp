@@ -362,7 +362,7 @@ void TF_MainForm::CreateControls() {
 }
 
 void TF_MainForm::CreateSettingRows() {
-  struct TRowSpec {
+  struct TRowLayout {
     const char* Label;
     const char* Caption;
     const char* Edit;
@@ -370,7 +370,7 @@ void TF_MainForm::CreateSettingRows() {
     QAction* Action;
     TsettingsTypeEnum Kind;
   };
-  const TRowSpec rows[] = {
+  const TRowLayout rows[] = {
       {"Label3", "&Source", "e_SourceFile", "b_sourceFile", A_getSource, stSourceFile},
       {"Label4", "&Target", "e_target", "b_target", A_getTarget, stDestFile},
       {"Label5", "&Configuration", "e_configuration", "b_configuration", A_getConfig, stConfigFile},
@@ -384,21 +384,21 @@ void TF_MainForm::CreateSettingRows() {
   auto* grid = new QGridLayout(P_filesettings);
   grid->setVerticalSpacing(3);
   int row = 0;
-  for (const TRowSpec& spec : rows) {
-    auto* label = new QLabel(spec.Caption, P_filesettings);
-    label->setObjectName(spec.Label);
+  for (const TRowLayout& r : rows) {
+    auto* label = new QLabel(r.Caption, P_filesettings);
+    label->setObjectName(r.Label);
     auto* edit = new QLineEdit(P_filesettings);
-    edit->setObjectName(spec.Edit);
-    edit->setReadOnly(spec.Kind != stSourceFile && spec.Kind != stDestFile);
+    edit->setObjectName(r.Edit);
+    edit->setReadOnly(r.Kind != stSourceFile && r.Kind != stDestFile);
     label->setBuddy(edit);
     auto* button = new QToolButton(P_filesettings);
-    button->setObjectName(spec.Button);
-    button->setDefaultAction(spec.Action);
+    button->setObjectName(r.Button);
+    button->setDefaultAction(r.Action);
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     grid->addWidget(label, row, 0);
     grid->addWidget(edit, row, 1);
     grid->addWidget(button, row, 2);
-    SettingRows.push_back({label, edit, button, spec.Kind});
+    SettingRows.push_back({label, edit, button, r.Kind});
     ++row;
   }
   grid->setColumnStretch(1, 1);
