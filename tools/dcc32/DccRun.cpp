@@ -1,8 +1,10 @@
 #include "dcc32/DccRun.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "common/PEWriter.h"
 #include "dcc32/DccCompiler.h"
@@ -58,45 +60,96 @@ bool IsFormFile(const std::string& path) {
   return ext == ".DFM" || ext == ".XFM";
 }
 
-const char* const HelpLines[] = {
-    "Usage: DCC32 <source> [switches]",
-    "",
-    "<source> is a program or library (.dpr) or a package (.dpk); without an",
-    "extension, .dpr is tried. Switches come from the options file named like",
-    "the source with \".cfg\" (read first, one or more per line) and then from",
-    "the command line.",
-    "",
-    "Switches:",
-    "  -E<dir>        directory of the target (default: beside the source)",
-    "  -U<dirs>       unit directories, separated by ';' (several add up)",
-    "  -I<dirs>       include directories",
-    "  -R<dirs>       resource directories, searched after the source's own",
-    "  -O<dirs>       object directories",
-    "  -D<symbols>    conditional symbols, separated by ';'",
-    "  -K<address>    image base, $hex or decimal, a multiple of 64K",
-    "  -$M<min>,<max> stack commit and reserve sizes",
-    "  -$<letter>+/-  compiler switch (accepted)",
-    "  -CC / -CG      console / GUI application",
-    "  -Q             quiet: no progress lines",
-    "  -B -M -W -H -V -N<dir> -LE<dir> -LN<dir> -A<aliases>",
-    "                 accepted and ignored",
-    "  /? -h --help   this list",
-    "",
-    "Directives in the sources:",
-    "  uses / contains        units, found by 'in' path, beside the source, then",
-    "                         on the unit directories, without regard to case",
-    "  {$R name.res}          link the resources of a .RES file; *.RES is the",
-    "                         file's own name with .RES",
-    "  {$MESSAGE [HINT|WARN|ERROR|FATAL] 'text'}",
-    "  {$IFDEF} {$IFNDEF} {$IF Defined()} {$ELSE} {$ENDIF} {$DEFINE} {$UNDEF}",
-    "  {$APPTYPE CONSOLE|GUI}",
-    "",
-    "Output: one line <file>(<lines>) per file compiled, messages as",
-    "<file>(<line>) Hint|Warning|Error|Fatal: text, and on success",
-    "<n> lines, <t> seconds, <code> bytes code, <data> bytes data.",
-    "The target is a PE32 image whose code only returns; its resources are",
-    "those of the linked .RES files.",
+// The option list, in two columns as the real compiler prints it: each entry
+// is a switch and what it does.
+struct THelpEntry {
+  const char* Switch;
+  const char* Meaning;
 };
+
+const THelpEntry SwitchesLeft[] = {
+    {"-A<unit>=<alias>", "Set unit alias"},
+    {"-B", "Rebuild every unit"},
+    {"-CC", "Console application"},
+    {"-CG", "Windowed application"},
+    {"-D<syms>", "Define symbols"},
+    {"-E<path>", "Target directory"},
+    {"-F<offset>", "Locate a run error"},
+    {"-GD", "Detailed map file"},
+    {"-GP", "Map file, public names"},
+    {"-GS", "Map file, segments"},
+    {"-H", "Show hints"},
+    {"-I<paths>", "Include directories"},
+    {"-J", "Write .obj files"},
+    {"-JP", "Write C++ .obj files"},
+    {"-K<addr>", "Image base address"},
+    {"-LE<path>", "Package .bpl directory"},
+    {"-LN<path>", "Package .dcp directory"},
+};
+const THelpEntry SwitchesRight[] = {
+    {"-$<dir>", "Compiler directive"},   {"-LU<package>", "Build with package"},
+    {"-M", "Rebuild changed units"},     {"-N<path>", "Unit output directory"},
+    {"-O<paths>", "Object directories"}, {"-P", "Also find 8.3 file names"},
+    {"-Q", "Quiet: no progress lines"},  {"-R<paths>", "Resource directories"},
+    {"-U<paths>", "Unit directories"},   {"-V", "Debug info in the target"},
+    {"-VR", "Remote debug symbols"},     {"-W", "Show warnings"},
+    {"-Z", "Packages never rebuilt"},    {"--help", "This list"},
+};
+
+// The directives of -$<letter><state>, with their defaults.
+const THelpEntry DirectivesLeft[] = {
+    {"A+", "Aligned record fields"},
+    {"B-", "Complete boolean evaluation"},
+    {"C+", "Assertions"},
+    {"D+", "Debug information"},
+    {"G+", "Imported data references"},
+    {"H+", "Long strings"},
+    {"I+", "I/O checks"},
+    {"J+", "Assignable typed constants"},
+    {"L+", "Local debug symbols"},
+    {"M-", "Run-time type information"},
+    {"O+", "Optimization"},
+};
+const THelpEntry DirectivesRight[] = {
+    {"P+", "Open string parameters"},
+    {"Q-", "Integer overflow checks"},
+    {"R-", "Range checks"},
+    {"T-", "Typed @ operator"},
+    {"U-", "Pentium-safe division"},
+    {"V+", "Strict var-strings"},
+    {"W-", "Stack frames"},
+    {"X+", "Extended syntax"},
+    {"Y+", "Symbol reference information"},
+    {"Z1", "Minimum enumeration size"},
+};
+
+// Where the right column starts.
+constexpr std::size_t HelpColumn = 37;
+
+template <std::size_t L, std::size_t R>
+void AddColumns(std::vector<std::string>& lines, const THelpEntry (&left)[L], const THelpEntry (&right)[R],
+                const char* separator) {
+  for (std::size_t i = 0; i < std::max(L, R); ++i) {
+    std::string line;
+    if (i < L) line = std::string("  ") + left[i].Switch + separator + left[i].Meaning;
+    if (i < R) {
+      line.resize(std::max(line.size() + 2, HelpColumn), ' ');
+      line += std::string(right[i].Switch) + separator + right[i].Meaning;
+    }
+    lines.push_back(line);
+  }
+}
+
+std::vector<std::string> HelpLines() {
+  std::vector<std::string> lines{"", "Syntax: dcc32 [options] filename [options]", ""};
+  AddColumns(lines, SwitchesLeft, SwitchesRight, " = ");
+  lines.push_back("Compiler directives: -$<letter><state>, the default shown");
+  AddColumns(lines, DirectivesLeft, DirectivesRight, "  ");
+  lines.push_back("Stack sizes: -$M<minimum>,<maximum>");
+  lines.push_back("");
+  lines.push_back("This stand-in honours -E -U -I -R -O -D -K -$M -CC -CG -Q and accepts the rest.");
+  return lines;
+}
 
 }  // namespace
 
@@ -123,11 +176,10 @@ int TDccRun::Run(const std::vector<std::string>& args) {
   try {
     std::vector<std::string> switches;
     Opts = ParseCommandLine(args, switches);
-    if (Opts.Help) {
-      for (const char* line : HelpLines) Print(line);
+    if (Opts.Help || Opts.Source.empty()) {
+      // Asked for, or nothing to compile: the option list.
+      for (const std::string& line : HelpLines()) Print(line);
       code = 0;
-    } else if (Opts.Source.empty()) {
-      Print("Usage: DCC32 <source> [switches]   (DCC32 /? lists the switches)");
     } else {
       code = Compile(switches);
     }
