@@ -136,6 +136,9 @@ class TF_MainForm : public QMainWindow {
   // directory; empty when there is none.
   static std::string ManualFile();
 
+  // --- the dialogs of the window (fMainForm_dialogs.cpp)
+  void A_editVersionExecute();
+
   // Fields of the window.
   std::vector<std::string> ProjectCatalogue;
   std::string CurrentProjectDir;

@@ -105,7 +105,7 @@ void TF_MainForm::CreateActions() {
   A_SaveLocalVerInfo = NewAction("A_SaveLocalVerInfo", "Save Local Ver Info");
   A_saveGlobalVerInfo = NewAction("A_saveGlobalVerInfo", "Save Global VerInfo");
   A_cancelEditWindow = NewAction("A_cancelEditWindow", "&Cancel");
-  A_editVersion = NewAction("A_editVersion", "Edit Version");
+  A_editVersion = NewAction("A_editVersion", "Edit Version", &TF_MainForm::A_editVersionExecute);
   A_GrabIDEPath = NewAction("A_GrabIDEPath", "Extract IDE path");
   A_DisplayDCCOptions = NewAction("A_DisplayDCCOptions", "DCC help");
   A_addToPath = NewAction("A_addToPath", "Add");
@@ -144,7 +144,7 @@ void TF_MainForm::CreateActions() {
     ProjectCommands->addAction(action);
 
   // Commands of windows that do not exist yet.
-  for (QAction* later : {A_projectOptions, A_editVersion, A_DisplayDCCOptions}) later->setEnabled(false);
+  for (QAction* later : {A_projectOptions, A_DisplayDCCOptions}) later->setEnabled(false);
 }
 
 void TF_MainForm::CreateMenu() {

@@ -76,6 +76,11 @@ QString DecodeText(std::string_view bytes, TTextEncoding* used) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
   }
   if (used) *used = TTextEncoding::Windows1252;
+  return DecodeText(bytes, TTextEncoding::Windows1252);
+}
+
+QString DecodeText(std::string_view bytes, TTextEncoding encoding) {
+  if (encoding == TTextEncoding::Utf8) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
   QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
   QChar* out = text.data();
   for (const char c : bytes) {

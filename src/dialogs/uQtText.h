@@ -14,6 +14,8 @@ enum class TTextEncoding { Utf8, Windows1252 };
 bool IsValidUtf8(std::string_view bytes);
 // Bytes as text, and the encoding they were taken in.
 QString DecodeText(std::string_view bytes, TTextEncoding* used = nullptr);
+// Bytes as text in a given encoding (invalid UTF-8 is replaced).
+QString DecodeText(std::string_view bytes, TTextEncoding encoding);
 // Text as bytes in an encoding. Characters that Windows-1252 cannot hold are
 // written as '?'; CanEncode tells beforehand.
 std::string EncodeText(const QString& text, TTextEncoding encoding);
