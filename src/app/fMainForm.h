@@ -137,7 +137,15 @@ class TF_MainForm : public QMainWindow {
   static std::string ManualFile();
 
   // --- the dialogs of the window (fMainForm_dialogs.cpp)
+  void A_projectOptionsExecute();
   void A_editVersionExecute();
+  void A_DisplayDCCOptionsExecute();
+  void miAboutClick();
+  // Closes every open window of the compiler's option list.
+  void CloseDccOptionsWindows();
+  // Where "DCC help" has the compiler write its option list; empty:
+  // ProgramOptionsListFile().
+  std::string DccOptionsFile;
 
   // Fields of the window.
   std::vector<std::string> ProjectCatalogue;

@@ -1,9 +1,36 @@
-// The window's side of its dialogs: the version information editor.
+// The window's side of its dialogs: the project options, the version
+// information editor, the compiler's option list and the about box.
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 
 #include "app/fMainForm.h"
+#include "dialogs/fAbout.h"
+#include "dialogs/fDccOptions.h"
 #include "dialogs/fEditVersion.h"
+#include "dialogs/fOptions.h"
 #include "dialogs/uUserDialogs.h"
+#include "engine/DelphiTools.h"
+#include "platform/FileSystem.h"
+#include "project/uCatalogue.h"
+
+void TF_MainForm::A_projectOptionsExecute() {
+  Tf_options dialog(this, Dialogs);
+  for (const auto& [box, flag] : dialog.FlagBoxes()) box->setChecked(BuildRun->GetOption(flag));
+  // The path goes back in the encoding it came in, so that an unchanged one
+  // compares equal.
+  TTextEncoding encoding;
+  dialog.e_compilerpath->setText(DecodeText(BuildRun->DCCPath, &encoding));
+  if (Dialogs.Exec(dialog) != QDialog::Accepted) return;
+
+  const QString typed = dialog.e_compilerpath->text();
+  const std::string path = EncodeText(typed, CanEncode(typed, encoding) ? encoding : TTextEncoding::Utf8);
+  bool changed = path != BuildRun->DCCPath;
+  for (const auto& [box, flag] : dialog.FlagBoxes()) changed = changed || box->isChecked() != BuildRun->GetOption(flag);
+  if (changed) SetModified(true);
+  for (const auto& [box, flag] : dialog.FlagBoxes()) BuildRun->SetOption(flag, box->isChecked());
+  BuildRun->DCCPath = path;
+}
 
 void TF_MainForm::A_editVersionExecute() {
   {
@@ -14,4 +41,41 @@ void TF_MainForm::A_editVersionExecute() {
   // The merged version of the panel shows what the editor left in the files.
   const int index = BuildRun->FileList().FindSource(BuildRun->SelectedSource);
   if (index >= 0) m_mergedVerInfo->setPlainText(ToQ(BuildRun->FileList().SettingsAt(index)->VersionSummary()));
+}
+
+void TF_MainForm::A_DisplayDCCOptionsExecute() {
+  const std::string output = DccOptionsFile.empty() ? ProgramOptionsListFile() : DccOptionsFile;
+  std::string error;
+  bool ran = false;
+  try {
+    // The per-user directory of an installed program may not exist yet.
+    if (const std::string dir = platform::ExtractFileDir(output); !dir.empty()) platform::ForceDirectories(dir);
+    ran = RunDosRedirected(CompilerOptionsCommandLine(), IniFile, output, error);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (!ran) {
+    Dialogs.Message(this, ScreenText("Failed to get DCC options: " + error));
+    return;
+  }
+  auto* window = new Tf_dccoptions(this);
+  try {
+    window->LoadFromFile(output);
+  } catch (...) {
+    delete window;
+    throw;
+  }
+  window->show();
+}
+
+void TF_MainForm::CloseDccOptionsWindows() {
+  for (Tf_dccoptions* window : findChildren<Tf_dccoptions*>(Qt::FindDirectChildrenOnly)) window->close();
+}
+
+void TF_MainForm::miAboutClick() {
+  {
+    Tf_about box(this);
+    Dialogs.Exec(box);
+  }
+  SetViewMode(vmViewing);
 }

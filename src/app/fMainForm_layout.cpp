@@ -69,7 +69,7 @@ void TF_MainForm::CreateActions() {
   A_OpenProject = NewAction("A_OpenProject", "&Open Project", &TF_MainForm::A_OpenProjectExecute);
   A_saveProjectSettings =
       NewAction("A_saveProjectSettings", "&Save Project", &TF_MainForm::A_saveProjectSettingsExecute);
-  A_projectOptions = NewAction("A_projectOptions", "Options");
+  A_projectOptions = NewAction("A_projectOptions", "Options", &TF_MainForm::A_projectOptionsExecute);
   A_moveProject = NewAction("A_moveProject", "Move Project");
   A_DoBuild = NewAction("A_DoBuild", "&Build", &TF_MainForm::A_DoBuildExecute);
   A_stopBuild = NewAction("A_stopBuild", "A_stopBuild");
@@ -107,7 +107,7 @@ void TF_MainForm::CreateActions() {
   A_cancelEditWindow = NewAction("A_cancelEditWindow", "&Cancel");
   A_editVersion = NewAction("A_editVersion", "Edit Version", &TF_MainForm::A_editVersionExecute);
   A_GrabIDEPath = NewAction("A_GrabIDEPath", "Extract IDE path");
-  A_DisplayDCCOptions = NewAction("A_DisplayDCCOptions", "DCC help");
+  A_DisplayDCCOptions = NewAction("A_DisplayDCCOptions", "DCC help", &TF_MainForm::A_DisplayDCCOptionsExecute);
   A_addToPath = NewAction("A_addToPath", "Add");
   A_deleteLine = NewAction("A_deleteLine", "Delete");
 
@@ -142,9 +142,6 @@ void TF_MainForm::CreateActions() {
                           A_SaveLocalVerInfo, A_saveGlobalVerInfo, A_cancelEditWindow,    A_editVersion,
                           A_GrabIDEPath})
     ProjectCommands->addAction(action);
-
-  // Commands of windows that do not exist yet.
-  for (QAction* later : {A_projectOptions, A_DisplayDCCOptions}) later->setEnabled(false);
 }
 
 void TF_MainForm::CreateMenu() {
@@ -183,6 +180,7 @@ void TF_MainForm::CreateMenu() {
   connect(miContents, &QAction::triggered, this, [this] { Guarded([this] { miContentsClick(); }); });
   miAbout = help->addAction("About");
   miAbout->setObjectName("miAbout");
+  connect(miAbout, &QAction::triggered, this, [this] { Guarded([this] { miAboutClick(); }); });
 }
 
 void TF_MainForm::CreateControls() {

@@ -1,0 +1,31 @@
+#include "dialogs/fDccOptions.h"
+
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "dialogs/uQtText.h"
+#include "platform/TextFile.h"
+
+Tf_dccoptions::Tf_dccoptions(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("f_dccoptions");
+  setWindowTitle("Current DCC options help dump");
+  setAttribute(Qt::WA_DeleteOnClose);
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setObjectName("Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Memo1);
+  resize(580, 439);
+}
+
+void Tf_dccoptions::LoadFromFile(const std::string& fileName) {
+  const platform::TStringList lines = platform::ReadTextLines(fileName);
+  std::string bytes;
+  for (std::size_t i = 0; i < lines.size(); ++i) bytes += (i ? "\n" : "") + lines[i];
+  Memo1->setPlainText(DecodeCodePage437(bytes));
+}
