@@ -4,6 +4,7 @@
 //
 //   tesmar_screenshots <project directory> <output directory>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -14,8 +15,12 @@
 #include <iostream>
 
 #include "app/fMainForm.h"
+#include "dialogs/fAbout.h"
+#include "dialogs/fDccOptions.h"
+#include "dialogs/fEditVersion.h"
 #include "dialogs/fExtractLibPath.h"
 #include "dialogs/fFileSelectDlg.h"
+#include "dialogs/fOptions.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "project/uCatalogue.h"
@@ -80,6 +85,29 @@ int main(int argc, char* argv[]) {
     Save(window, "main-window-setting-editor");
     window.A_DoBuildExecute();
     Save(window, "main-window-after-build");
+
+    window.LB_Files->setCurrentRow(0);
+    window.LB_FilesClick();
+    {
+      Tf_editversion editor(&window, dialogs, *window.BuildRun, window.CurrentProjectName, window.CurrentSource);
+      Save(editor, "edit-version");
+    }
+    {
+      Tf_options options(&window, dialogs);
+      for (const auto& [box, flag] : options.FlagBoxes()) box->setChecked(window.BuildRun->GetOption(flag));
+      options.e_compilerpath->setText(QString::fromStdString(project + "/bin"));
+      Save(options, "project-options");
+    }
+    // The compiler's option list as the window's command shows it; the list
+    // file goes with the demo, not beside this program.
+    window.DccOptionsFile = project + "/options.txt";
+    window.A_DisplayDCCOptionsExecute();
+    for (Tf_dccoptions* list : window.findChildren<Tf_dccoptions*>()) Save(*list, "dcc-options");
+    window.CloseDccOptionsWindows();
+    {
+      Tf_about about(&window);
+      Save(about, "about");
+    }
   }
   {
     TSelectDirDlg dialog(nullptr, dialogs, ProjectDirectoryCaption, QString::fromStdString(project),
