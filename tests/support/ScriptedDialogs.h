@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -24,6 +25,17 @@ class TScriptedDialogs : public TUserDialogs {
   std::deque<std::optional<QString>> Directories;  // nullopt: cancelled
   // Plays the user in one of the program's modal windows; returns its result.
   std::deque<std::function<int(QDialog&)>> Windows;
+  // Plays the user in the next window, one of type T: it is shown, act works
+  // its controls, and the window's result is what it ends with.
+  template <typename T>
+  void Play(std::function<void(T&)> act) {
+    Windows.push_back([act](QDialog& dialog) {
+      auto& window = dynamic_cast<T&>(dialog);
+      window.show();
+      act(window);
+      return window.result();
+    });
+  }
   bool UrlOpens = true;
 
   std::vector<TAsked> Asked;
