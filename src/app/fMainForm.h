@@ -141,8 +141,6 @@ class TF_MainForm : public QMainWindow {
   void A_editVersionExecute();
   void A_DisplayDCCOptionsExecute();
   void miAboutClick();
-  // Closes every open window of the compiler's option list.
-  void CloseDccOptionsWindows();
   // Where "DCC help" has the compiler write its option list; empty:
   // ProgramOptionsListFile().
   std::string DccOptionsFile;

@@ -68,10 +68,6 @@ void TF_MainForm::A_DisplayDCCOptionsExecute() {
   window->show();
 }
 
-void TF_MainForm::CloseDccOptionsWindows() {
-  for (Tf_dccoptions* window : findChildren<Tf_dccoptions*>(Qt::FindDirectChildrenOnly)) window->close();
-}
-
 void TF_MainForm::miAboutClick() {
   {
     Tf_about box(this);
