@@ -143,8 +143,12 @@ void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, in
 
 void TF_MainForm::ProjectHalt(const std::string& name, const std::string& message) {
   SetHeading("Tesmar Halted: \r\n" + name + "\r\n" + message);
-  // An unattended run asks nothing: no one is there to answer.
-  if (BuildRun->GetOption(poHaltOnError) && !Unattended) {
+  // An unattended run asks nothing: no one is there to answer. Outside a
+  // build (a report while a project loads or saves, or from the version
+  // editor) there is nothing to halt: the report is shown, not asked about.
+  if (BuildRun->GetOption(poHaltOnError) && !Unattended && !BuildRunning) {
+    Dialogs.Message(this, ScreenText("Error: " + message));
+  } else if (BuildRun->GetOption(poHaltOnError) && !Unattended) {
     if (Dialogs.Confirm(this, ScreenText("Error: " + message + "\r\nDo you want to halt the build?"))) {
       BuildRun->HaltRequest = true;
       AddMemoLine("User halted build ");

@@ -296,7 +296,7 @@ TEST_F(EditVersionTest, CancelWritesNothing) {
 // A missing local file is reported through the resource handler, its values
 // come from the executable named for the fallback, and OK creates the file
 // with all eighteen keys. The editor says nothing itself; a project that
-// halts on errors asks its halt question.
+// halts on errors shows the reports (no build runs: nothing is asked).
 TEST_F(EditVersionTest, AMissingLocalFileIsReportedReadFromTheExecutableAndCreatedOnOk) {
   const std::string full = TestDataDir() + "/version/full.exe", bare = TestDataDir() + "/version/norsrc.exe";
   struct TCase {
@@ -314,7 +314,6 @@ TEST_F(EditVersionTest, AMissingLocalFileIsReportedReadFromTheExecutableAndCreat
     Dialogs.Asked.clear();
     std::remove(Path("src/App.ver").c_str());
     OpenProject(Group, std::nullopt, c.HaltOnError).BuildRun->GetResourceHandler().ExeFileName = c.Executable;
-    if (c.HaltOnError) Dialogs.Confirms = {false, false};
     const std::size_t before = Form->BuildRun->Events.size();
     OpenEditor();
     const Tf_editversion::TColumn& local = Editor->LocalEdits;
@@ -327,12 +326,12 @@ TEST_F(EditVersionTest, AMissingLocalFileIsReportedReadFromTheExecutableAndCreat
     if (!c.ExecutableReport.empty()) reports.push_back("Resource Error for " + bare + ": " + c.ExecutableReport);
     QStringList questions;
     for (std::string& report : reports) {
-      if (c.HaltOnError) questions << ToQ("Error: " + report + "\nDo you want to halt the build?");
+      if (c.HaltOnError) questions << ToQ("Error: " + report);
       report = "proj would have been halted: " + report;
     }
     const auto& events = Form->BuildRun->Events;
     EXPECT_EQ(std::vector<std::string>(events.begin() + static_cast<std::ptrdiff_t>(before), events.end()), reports);
-    EXPECT_EQ(Dialogs.Texts("confirm"), questions);
+    EXPECT_EQ(Dialogs.Texts("message"), questions);
     EXPECT_EQ(Dialogs.Asked.size(), static_cast<std::size_t>(questions.size()));
 
     QTest::mouseClick(Editor->b_OK, Qt::LeftButton);
