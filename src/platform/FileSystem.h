@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef DeleteFile
 // <windows.h> defines DeleteFile as a macro; our function keeps its name.
@@ -72,6 +74,18 @@ void SetReadOnly(const std::string& path, bool readOnly);
 std::time_t LastWriteTime(const std::string& path);
 // Length in bytes. Throws TOSError when the file cannot be opened.
 std::uint64_t FileSize(const std::string& path);
+
+// Names of the entries of a directory ("" for the current one) that start
+// with prefix, letter case included. Within a TDirectoryListingScope the kept
+// listing answers, so asking again costs no reading of the directory.
+std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, const std::string& prefix);
+
+// Opens an existing file (a resolved name) for reading bytes. Only a regular
+// file is opened: a pipe, a device or a socket is refused with TError
+// (what + ". It is not a regular file (a pipe, a device or a socket)."), as
+// reading one may wait for ever. Other failures throw TOSError (what + ". " +
+// the system's text). The caller closes the stream.
+std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std::string& what);
 
 // Renames a file, replacing nothing: the target must not exist (a change of
 // letter case alone is allowed). Throws TOSError.

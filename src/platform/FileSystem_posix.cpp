@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,9 +77,9 @@ std::string ListingKey(const std::string& dir) {
   return dir.empty() ? cwd : cwd + (dir.back() == '/' ? dir : dir + "/");
 }
 
-bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
-  if (ProbeCommonSpellings(dir, name, found)) return true;
-  if (ListingScopes == 0) return ScanEntryIgnoringCase(dir, name, found);
+// The kept listing of a directory, read now when there is none yet. Only
+// while a TDirectoryListingScope lives.
+const std::map<std::string, std::string>& KeptListing(const std::string& dir) {
   auto& listings = Listings();
   const std::string key = ListingKey(dir);
   auto it = listings.find(key);
@@ -93,8 +94,15 @@ bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std:
     }
     it = listings.emplace(key, std::move(entries)).first;
   }
-  auto entry = it->second.find(LowerAscii(name));
-  if (entry == it->second.end()) return false;
+  return it->second;
+}
+
+bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+  if (ProbeCommonSpellings(dir, name, found)) return true;
+  if (ListingScopes == 0) return ScanEntryIgnoringCase(dir, name, found);
+  const auto& listing = KeptListing(dir);
+  auto entry = listing.find(LowerAscii(name));
+  if (entry == listing.end()) return false;
   found = entry->second;
   return true;
 }
@@ -232,6 +240,54 @@ std::uint64_t FileSize(const std::string& path) {
   if (!Stat(ResolvePath(path), st)) ThrowOS("Cannot open file \"" + path + "\"", errno);
   if (S_ISDIR(st.st_mode)) ThrowOS("Cannot open file \"" + path + "\"", EISDIR);
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, const std::string& prefix) {
+  std::vector<std::string> names;
+  if (ListingScopes > 0) {
+    // A kept listing holds one spelling per name without regard to case;
+    // names that differ in case alone are rare enough to read the directory.
+    const auto& listing = KeptListing(dir);
+    const std::string lower = LowerAscii(prefix);
+    bool clash = false;
+    for (auto it = listing.lower_bound(lower); it != listing.end() && it->first.starts_with(lower); ++it) {
+      if (it->second.starts_with(prefix)) names.push_back(it->second);
+      clash = clash || !it->second.starts_with(prefix);
+    }
+    if (!clash) return names;
+    names.clear();
+  }
+  if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
+    while (const dirent* e = readdir(d))
+      if (std::string_view(e->d_name).starts_with(prefix)) names.emplace_back(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std::string& what) {
+  // Opened without waiting, so that a FIFO without a writer does not hold the
+  // program; a regular file then reads as usual.
+  int fd;
+  do {
+    fd = ::open(resolvedName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw TOSError(what + ". " + SystemErrorText(errno), errno);
+  struct stat st;
+  const int code = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (code != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (code != 0) throw TOSError(what + ". " + SystemErrorText(code), code);
+    throw TError(what + ". It is not a regular file (a pipe, a device or a socket).");
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    const int code = errno;
+    ::close(fd);
+    throw TOSError(what + ". " + SystemErrorText(code), code);
+  }
+  return f;
 }
 
 void RenameFile(const std::string& from, const std::string& to) {

@@ -4,10 +4,14 @@
 // <windows.h> maps DeleteFile to DeleteFileA; ours is a function of its own.
 #undef DeleteFile
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
@@ -86,6 +90,45 @@ std::uint64_t FileSize(const std::string& path) {
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
     ThrowOS("Cannot open file \"" + path + "\"", ERROR_ACCESS_DENIED);
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, const std::string& prefix) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((dir + prefix + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    // The pattern also matches short (8.3) names: look at the long one.
+    const std::string name = data.cFileName;
+    if (name.size() >= prefix.size() && SameTextAscii(name.substr(0, prefix.size()), prefix)) names.push_back(name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return names;
+}
+
+std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std::string& what) {
+  HANDLE h = CreateFileA(resolvedName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    throw TOSError(what + ". " + SystemErrorText(static_cast<int>(code)), static_cast<int>(code));
+  }
+  // A console, a pipe or a device may wait for ever on a read.
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    throw TError(what + ". It is not a regular file (a pipe, a device or a socket).");
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    throw TOSError(what + ". " + SystemErrorText(ERROR_TOO_MANY_OPEN_FILES), ERROR_TOO_MANY_OPEN_FILES);
+  }
+  std::FILE* f = _fdopen(fd, "rb");
+  if (!f) {
+    _close(fd);
+    throw TOSError(what + ". " + SystemErrorText(ERROR_TOO_MANY_OPEN_FILES), ERROR_TOO_MANY_OPEN_FILES);
+  }
+  return f;
 }
 
 void RenameFile(const std::string& from, const std::string& to) {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Error.h"
+
 // Starting other programs. A command line is one string, as Windows takes it;
 // on POSIX it is split into arguments by the Windows rules. A program name
 // without a directory is looked for in the current directory first, then on
@@ -51,21 +53,38 @@ struct TRunResult {
   TRunStage Stage = TRunStage::rsStartFailed;
   int ErrorCode = 0;  // the system's error code when not rsRan (2: not found)
   int ExitCode = 0;   // the child's exit code when rsRan (a signal gives 128+n)
+  // The child was ended before it finished (see TEndChild), and why.
+  bool Ended = false;
+  std::string EndReason;
 };
 
 // Called again and again while RunRedirected waits for its child, at most
 // WaitCallbackIntervalMs apart, so that a front end keeps its window alive
-// during a long compile. An exception from it ends the calls; the child is
-// still waited for, and the exception then reaches RunRedirected's caller.
+// during a long compile. A TEndChild from it ends the child (below). Any other
+// exception ends the calls; the child is still waited for, and the exception
+// then reaches RunRedirected's caller.
 using TWaitCallback = std::function<void()>;
 inline constexpr int WaitCallbackIntervalMs = 50;
+
+// Thrown by a wait callback to end the child before it finishes (a time
+// limit, a stop request): RunRedirected ends the child and every process it
+// started (on POSIX its process group, asked to terminate and killed after
+// ChildEndGraceMs; on Windows its job object), waits for it, and returns as
+// for any child that ran, with Ended set and EndReason = what().
+class TEndChild : public TError {
+ public:
+  using TError::TError;
+};
+inline constexpr int ChildEndGraceMs = 2000;
 
 // Runs a command line hidden, standard input from inputFile (opened for
 // reading and writing, or for reading alone where it may only be read;
 // created when missing), standard output and standard error both into
 // outputFile (created anew, emptied when it exists), in the current directory
 // with the parent's environment, and waits for the child without a time limit
-// (calling whileWaiting meanwhile, when given).
+// (calling whileWaiting meanwhile, when given). The child starts in a process
+// group (POSIX) or job object (Windows) of its own, so that it can be ended
+// with everything it started; nothing else changes for it.
 // Names and command lines have no length limit of their own.
 //
 // A failure also sets LastOSErrorCode(). An empty command line and a program
@@ -98,6 +117,10 @@ void SetLastOSErrorCode(int code);
 std::string FindProgram(const std::string& name);
 // The same search on PATH alone (no current directory, bare names only).
 std::string SearchPathFor(const std::string& name);
+
+// This process's id, and whether a process of that id runs (on this machine).
+long CurrentProcessId();
+bool ProcessIsRunning(long pid);
 
 // Whether a file is a Windows program: it starts with "MZ". Always false on
 // Windows, where the system starts such files itself.

@@ -81,11 +81,41 @@ pid_t WaitBlocking(pid_t pid, int& status) {
   return waited;
 }
 
+// Whether the child has ended within ms, left unreaped (a zombie), so that
+// its id, which names its process group too, cannot pass to another process.
+bool EndedWithin(pid_t pid, int ms) {
+  for (int waited = 0;; waited += 10) {
+    siginfo_t info{};
+    const int done = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    if ((done == 0 && info.si_pid == pid) || (done < 0 && errno != EINTR)) return true;
+    if (waited >= ms) return false;
+    const timespec pause{0, 10 * 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+// Ends the child and everything in its process group: asked to terminate,
+// killed when it has not ended after ChildEndGraceMs. What it started and
+// left behind in the group is killed before the child is reaped.
+pid_t EndChildGroup(pid_t pid, int& status) {
+  kill(-pid, SIGTERM);
+  kill(-pid, SIGCONT);  // a stopped child could not act on the request
+  if (!EndedWithin(pid, ChildEndGraceMs)) {
+    kill(-pid, SIGKILL);
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+  }
+  kill(-pid, SIGKILL);
+  return WaitBlocking(pid, status);
+}
+
 // Waits for the child, calling whileWaiting at most WaitCallbackIntervalMs
 // apart. Where the system gives a descriptor for the child (pidfd), its end
 // wakes the wait at once; elsewhere the child is looked at after short
-// sleeps that grow to the interval, so a quick tool costs little.
-pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting) {
+// sleeps that grow to the interval, so a quick tool costs little. A
+// TEndChild from the callback ends the child and gives its reason.
+pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting, TRunResult& result) {
 #ifdef SYS_pidfd_open
   const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
 #else
@@ -106,6 +136,11 @@ pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting) {
     }
     try {
       whileWaiting();
+    } catch (const TEndChild& end) {
+      result.Ended = true;
+      result.EndReason = end.what();
+      waited = EndChildGroup(pid, status);
+      break;
     } catch (...) {
       failure = std::current_exception();
       waited = WaitBlocking(pid, status);
@@ -170,7 +205,10 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigmask(&setup.Attr, &none);
   posix_spawnattr_setsigdefault(&setup.Attr, &defaults);
-  posix_spawnattr_setflags(&setup.Attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // A process group of its own, so that the child can be ended with all it
+  // started, and a terminal's interrupt reaches it only through us.
+  posix_spawnattr_setpgroup(&setup.Attr, 0);
+  posix_spawnattr_setflags(&setup.Attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
   pid_t pid = 0;
   const int spawnError = posix_spawn(&pid, program.c_str(), &setup.Actions, &setup.Attr, argv.data(), environ);
@@ -181,7 +219,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   // Once the child runs it may change any directory; what was kept is stale.
   ForgetDirectoryListings();
   int status = 0;
-  const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting) : WaitBlocking(pid, status);
+  const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting, result) : WaitBlocking(pid, status);
   if (waited < 0)
     result.ExitCode = -1;
   else if (WIFEXITED(status))
@@ -189,6 +227,15 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   else if (WIFSIGNALED(status))
     result.ExitCode = 128 + WTERMSIG(status);
   return result;
+}
+
+long CurrentProcessId() {
+  return static_cast<long>(getpid());
+}
+
+bool ProcessIsRunning(long pid) {
+  if (pid <= 0 || pid != static_cast<pid_t>(pid)) return false;
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace platform

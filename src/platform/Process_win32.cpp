@@ -87,12 +87,23 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   // length (the system's own limit is 32767 characters).
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
+  // The child starts suspended and runs in a job object of its own, so that
+  // it can be ended with every process it starts.
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, HIGH_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                      &info))
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, HIGH_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
+                      nullptr, &startup, &info))
     return Failed(TRunStage::rsStartFailed, GetLastError());
   process.H = info.hProcess;
   thread.H = info.hThread;
+  THandle job;
+  job.H = CreateJobObjectA(nullptr, nullptr);
+  // Where the job cannot be had (a system that nests no jobs), the child
+  // alone is ended.
+  if (job.Valid() && !AssignProcessToJobObject(job.H, info.hProcess)) {
+    CloseHandle(job.H);
+    job.H = nullptr;
+  }
+  ResumeThread(info.hThread);
 
   TRunResult result;
   result.Stage = TRunStage::rsRan;
@@ -102,6 +113,12 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
     while (WaitForSingleObject(info.hProcess, WaitCallbackIntervalMs) == WAIT_TIMEOUT) {
       try {
         whileWaiting();
+      } catch (const TEndChild& end) {
+        result.Ended = true;
+        result.EndReason = end.what();
+        if (!job.Valid() || !TerminateJobObject(job.H, 1)) TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, INFINITE);
+        break;
       } catch (...) {
         WaitForSingleObject(info.hProcess, INFINITE);
         throw;
@@ -111,6 +128,19 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   DWORD exitCode = 0;
   result.ExitCode = GetExitCodeProcess(info.hProcess, &exitCode) ? static_cast<int>(exitCode) : -1;
   return result;
+}
+
+long CurrentProcessId() {
+  return static_cast<long>(GetCurrentProcessId());
+}
+
+bool ProcessIsRunning(long pid) {
+  if (pid <= 0) return false;
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (h == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;  // there, but not ours to see
+  const bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return running;
 }
 
 }  // namespace platform

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 namespace platform {
 
@@ -24,12 +26,56 @@ struct TFileCloser {
 };
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
-// A name beside target that nothing uses yet, for writing the new content.
+TWriteFault& WriteFaultHook() {
+  static TWriteFault hook;
+  return hook;
+}
+
+int InjectedFault(const std::string& target, TWriteStage stage) {
+  return WriteFaultHook() ? WriteFaultHook()(target, stage) : 0;
+}
+
+// What the names of files written beside a target start with.
+std::string TempPrefix(const std::string& target) {
+  return ExtractFileName(target) + ".~";
+}
+
+// A name beside target that nothing uses yet, for writing the new content:
+// <name>.~<process id>-<n>.tmp, so that the next save can tell whose it is.
 std::string SiblingTempName(const std::string& target) {
-  std::random_device rd;
+  static std::minstd_rand numbers(std::random_device{}());
+  const std::string stem = target + ".~" + std::to_string(CurrentProcessId()) + "-";
   for (;;) {
-    std::string name = target + ".~" + std::to_string(rd() % 1000000) + ".tmp";
+    std::string name = stem + std::to_string(numbers() % 1000000) + ".tmp";
     if (!PathExists(name)) return name;
+  }
+}
+
+// The process that wrote a file beside a target, read from its name; -1 when
+// the name is not one of ours.
+long TempOwner(std::string_view name, std::string_view prefix) {
+  if (!name.starts_with(prefix) || !name.ends_with(".tmp")) return -1;
+  name = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  const auto dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size() || dash > 9) return -1;
+  long pid = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (i == dash) continue;
+    if (name[i] < '0' || name[i] > '9') return -1;
+    if (i < dash) pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+// Removes what killed saves of target left beside it: files of ours whose
+// process has ended (or is this one, which writes one file at a time).
+void RemoveLeftovers(const std::string& target) {
+  const std::string dir = ExtractFilePath(target);
+  const std::string prefix = TempPrefix(target);
+  for (const std::string& name : DirectoryEntriesStartingWith(dir, prefix)) {
+    const long owner = TempOwner(name, prefix);
+    if (owner < 0 || (owner != CurrentProcessId() && ProcessIsRunning(owner))) continue;
+    if (std::remove((dir + name).c_str()) == 0) NoteDirectoryEntry(dir + name, false);
   }
 }
 
@@ -74,9 +120,8 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
   const std::string what = "Cannot open file \"" + fileName + "\"";
   std::string real = ResolvePath(fileName);
   if (DirectoryExists(real)) ThrowOS(what, EISDIR);
-  errno = 0;
-  TFilePtr f(real.empty() ? nullptr : std::fopen(real.c_str(), "rb"));
-  if (!f) ThrowOS(what, errno ? errno : ENOENT);
+  if (real.empty()) ThrowOS(what, ENOENT);
+  TFilePtr f(OpenRegularFileForReading(real, what));
   std::string bytes;
   char buffer[65536];
   // The size is checked while reading, so a file that grows (or a device
@@ -104,12 +149,14 @@ TStringList ReadTextLines(const std::string& fileName) {
 namespace {
 
 // Writes all bytes and closes the file; 0, or the system's error code.
-int WriteAndClose(TFilePtr& f, std::string_view bytes) {
+int WriteAndClose(TFilePtr& f, std::string_view bytes, const std::string& target) {
   errno = 0;
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
   int code = errno;
   ok = std::fflush(f.get()) == 0 && ok;
   if (!ok && !code) code = errno;
+  if (ok) code = InjectedFault(target, TWriteStage::wsWritten);
+  ok = ok && code == 0;
   ok = std::fclose(f.release()) == 0 && ok;
   if (!ok && !code) code = errno ? errno : EIO;
   return ok ? 0 : code;
@@ -136,28 +183,31 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
     if (current.size() == bytes.size() && current == bytes) return;
   }
 
-  // A new file is written in place (a failure removes it again); only a file
-  // that stands already is replaced through a sibling, so that it is never
-  // left truncated.
-  std::string temp = replacing ? SiblingTempName(target) : target;
+  // Written beside the target and renamed to its name, whether one stands
+  // there or not: a kill at any moment leaves the old file (or none) whole,
+  // and at worst a file beside it that the next save removes. Not flushed to
+  // the disk: a build manager's files are not worth a wait for the disk.
+  RemoveLeftovers(target);
+  const std::string temp = SiblingTempName(target);
   errno = 0;
-  TFilePtr f(std::fopen(temp.c_str(), replacing ? "wb" : "wbx"));
+  TFilePtr f(std::fopen(temp.c_str(), "wb"));
   if (!f) ThrowOS(what, errno ? errno : EACCES);
-  if (const int code = WriteAndClose(f, bytes)) {
+  int code = InjectedFault(target, TWriteStage::wsOpened);
+  if (!code) code = WriteAndClose(f, bytes, target);
+  if (code) {
+    f.reset();
     std::remove(temp.c_str());
     ThrowOS(what, code);
   }
 
-  if (!replacing) {
-    NoteDirectoryEntry(target, true);
-    return;
-  }
   namespace fs = std::filesystem;
   std::error_code ec;
   // The new file keeps the permissions of the one it replaces.
-  auto status = fs::status(target, ec);
-  if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
-  ec.clear();
+  if (replacing) {
+    auto status = fs::status(target, ec);
+    if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
+    ec.clear();
+  }
   fs::rename(temp, target, ec);
   if (ec) {
     std::remove(temp.c_str());
@@ -178,7 +228,10 @@ void AppendFileBytes(const std::string& fileName, std::string_view bytes) {
   errno = 0;
   TFilePtr f(std::fopen(target.c_str(), "ab"));
   if (!f) ThrowOS(what, errno ? errno : EACCES);
-  if (const int code = WriteAndClose(f, bytes)) {
+  int code = InjectedFault(target, TWriteStage::wsOpened);
+  if (!code) code = WriteAndClose(f, bytes, target);
+  if (code) {
+    f.reset();
     fs::resize_file(target, before, ec);  // never leave half a line behind
     ThrowOS(what, code);
   }
@@ -187,6 +240,10 @@ void AppendFileBytes(const std::string& fileName, std::string_view bytes) {
 
 void WriteTextLines(const std::string& fileName, const TStringList& lines) {
   WriteFileBytes(fileName, JoinLines(lines));
+}
+
+TWriteFault SetWriteFault(TWriteFault fault) {
+  return std::exchange(WriteFaultHook(), std::move(fault));
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,13 +26,17 @@ std::string NormalizeLineEnds(std::string_view text);
 inline constexpr std::uint64_t MaxTextFileSize = 256ull * 1024 * 1024;
 
 // Reads a file as lines. Throws TOSError when it cannot be read ("Cannot open
-// file "<name>". <reason>"), TError when it is larger than MaxTextFileSize.
+// file "<name>". <reason>"), TError when it is larger than MaxTextFileSize or
+// is no regular file (a pipe or a device, which could keep a read waiting).
 TStringList ReadTextLines(const std::string& fileName);
 // Reads a whole file as bytes, with the same limits.
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize = MaxTextFileSize);
 // Writes lines with CR LF after each, replacing the file. The new content is
-// written beside the file and renamed over it, so a failure never leaves a
-// truncated file where a complete one stood. A read-only file is not replaced
+// written beside the file (<name>.~<process id>-<n>.tmp) and renamed to the
+// name, so the file is whole or not there at any moment: a failure or a kill
+// never leaves a truncated or empty file, neither where one stood nor where
+// none did. Such leftovers of a killed save (their process has ended) are
+// removed by the next save of the same file. A read-only file is not replaced
 // (fails as on Windows). Throws TOSError ("Cannot create file "<name>".
 // <reason>"). The name resolves like every other, so an existing file keeps
 // the letter case of its name.
@@ -41,5 +46,15 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes);
 // held stays as it was; a failed append is cut off again. A read-only file is
 // refused like a write. Throws TOSError.
 void AppendFileBytes(const std::string& fileName, std::string_view bytes);
+
+// A seam for tests of failing writes: called by WriteFileBytes and
+// AppendFileBytes with the file's resolved name once the file (or the one
+// written beside it) is open (wsOpened) and again once every byte is in it
+// (wsWritten). A non-zero answer is a system error code that fails the write
+// at that point, as a full disk does; a test may also end the process there.
+// Installs the hook (an empty one for none) and gives back the one it replaces.
+enum class TWriteStage { wsOpened, wsWritten };
+using TWriteFault = std::function<int(const std::string& fileName, TWriteStage stage)>;
+TWriteFault SetWriteFault(TWriteFault fault);
 
 }  // namespace platform

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/Signals.h"
+#include "support/Faults.h"
 #include "support/TestDir.h"
 
 using platform::SplitCommandLine;
@@ -250,3 +254,40 @@ TEST_F(TProcessTest, WhileWaitingIsCalledDuringTheRunOnly) {
                std::runtime_error);
   EXPECT_EQ(ReadBytes("out.txt"), "finished\n");
 }
+
+#ifndef _WIN32
+// A callback's TEndChild ends the child and everything it started, also when
+// they ignore the request to terminate, and the run tells why.
+TEST_F(TProcessTest, EndingAChildEndsWhatItStartedToo) {
+  WriteProgram("stubborn.sh",
+               "#!/bin/sh\ntrap '' TERM\nsleep 60 &\necho $! > grandchild.pid\nwhile :; do sleep 1; done\n");
+  const auto start = std::chrono::steady_clock::now();
+  const auto r = platform::RunRedirected(Path("stubborn.sh"), "in.txt", "out.txt", [&] {
+    if (Exists("grandchild.pid") && ReadBytes("grandchild.pid").ends_with("\n")) throw platform::TEndChild("enough");
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_EQ(r.Stage, platform::TRunStage::rsRan);
+  EXPECT_TRUE(r.Ended);
+  EXPECT_EQ(r.EndReason, "enough");
+  EXPECT_EQ(r.ExitCode, 128 + SIGKILL);
+  EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("grandchild.pid"))));
+  EXPECT_TRUE(platform::ProcessIsRunning(platform::CurrentProcessId()));
+
+  // A child that ends on its own is not marked.
+  EXPECT_FALSE(platform::RunRedirected("true", "in.txt", "out.txt", [] {}).Ended);
+}
+
+// While a TStopSignals lives, SIGINT, SIGTERM and SIGHUP no longer end the
+// program; the first is kept. Afterwards they do again.
+TEST(StopSignals, TheFirstRequestIsKeptAndTheProgramGoesOn) {
+  {
+    const platform::TStopSignals signals;
+    EXPECT_EQ(signals.Received(), "");
+    raise(SIGTERM);
+    raise(SIGINT);
+    raise(SIGHUP);
+    EXPECT_EQ(signals.Received(), "SIGTERM");
+  }
+  EXPECT_EXIT(raise(SIGINT), testing::KilledBySignal(SIGINT), "");
+}
+#endif

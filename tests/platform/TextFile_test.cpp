@@ -5,7 +5,12 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "support/Faults.h"
 #include "support/TestDir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace platform;
 
@@ -92,3 +97,66 @@ TEST_F(TextFileTest, SameContentLeavesTheFileAloneButReadOnlyIsStillRefused) {
   platform::SetReadOnly(Path("same.txt"), true);
   EXPECT_THROW(platform::WriteTextLines(Path("same.txt"), {"a", "c"}), TOSError);
 }
+
+// A full disk fails a write, an append and a new file alike, and leaves every
+// file as it was, with nothing beside it.
+TEST_F(TextFileTest, AFullDiskFailsTheWriteAndKeepsWhatWasThere) {
+  WriteBytes("f.txt", "old\r\n");
+  for (auto stage : {TWriteStage::wsOpened, TWriteStage::wsWritten}) {
+    const TFullDisk full(".txt", stage);
+    for (auto write : {+[] { WriteTextLines("f.txt", {"new"}); }, +[] { AppendFileBytes("f.txt", "more\r\n"); },
+                       +[] { WriteTextLines("g.txt", {"new"}); }}) {
+      try {
+        write();
+        ADD_FAILURE() << "no exception";
+      } catch (const TOSError& e) {
+        EXPECT_EQ(e.Code, ENOSPC) << e.what();
+      }
+    }
+    EXPECT_EQ(ReadBytes("f.txt"), "old\r\n");
+    EXPECT_FALSE(Exists("g.txt"));
+    EXPECT_EQ(LeftoversOf(Root, "f.txt") + LeftoversOf(Root, "g.txt"), 0);
+  }
+}
+
+#ifndef _WIN32
+// A kill at any point of a write leaves the old file whole, or no file where
+// none stood, never an empty or cut one. What it left beside the file goes
+// with the next save of that file; what a running process writes stays.
+TEST_F(TextFileTest, AKilledWriteLeavesTheFileWholeAndTheNextSaveTidiesUp) {
+  WriteBytes("old.txt", "old\r\n");
+  for (auto stage : {TWriteStage::wsOpened, TWriteStage::wsWritten}) {
+    EXPECT_TRUE(KilledWhileWriting([] { WriteTextLines("new.txt", {"new"}); }, "new.txt", stage));
+    EXPECT_TRUE(KilledWhileWriting([] { WriteTextLines("old.txt", {"new"}); }, "old.txt", stage));
+    EXPECT_FALSE(Exists("new.txt"));
+    EXPECT_EQ(ReadBytes("old.txt"), "old\r\n");
+  }
+  // The second kill's save already took away what the first one left.
+  EXPECT_EQ(LeftoversOf(Root, "new.txt"), 1);
+  WriteBytes("new.txt.~1-5.tmp", "being written by process 1, which runs");
+  WriteBytes("new.txt.~x-5.tmp", "not one of ours");
+  WriteTextLines("new.txt", {"new"});
+  WriteTextLines("old.txt", {"new"});
+  EXPECT_EQ(ReadBytes("new.txt"), "new\r\n");
+  EXPECT_EQ(ReadBytes("old.txt"), "new\r\n");
+  EXPECT_EQ(LeftoversOf(Root, "old.txt"), 0);
+  EXPECT_EQ(LeftoversOf(Root, "new.txt"), 2);  // the two below
+  EXPECT_TRUE(Exists("new.txt.~1-5.tmp"));
+  EXPECT_TRUE(Exists("new.txt.~x-5.tmp"));
+}
+
+// Opening a pipe without a writer, or a terminal, waits for ever; reading a
+// device may never end. Such names are refused at once.
+TEST_F(TextFileTest, PipesAndDevicesAreRefusedNotWaitedOn) {
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+  for (const std::string& name : {Path("fifo"), std::string("/dev/zero")}) {
+    try {
+      ReadFileBytes(name);
+      ADD_FAILURE() << name;
+    } catch (const TError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot open file \"" + name + "\". It is not a regular file (a pipe, a device or a socket).");
+    }
+  }
+}
+#endif
