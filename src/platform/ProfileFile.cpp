@@ -19,6 +19,8 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
@@ -129,8 +131,13 @@ struct TProfileFile::TData {
   std::size_t DiskBlocks = 0;
   bool Appendable = false;
   std::size_t FirstChanged = 0;
+  // The file starts with a UTF-8 byte-order mark, which is no part of its
+  // first line and is written back as it was.
+  bool ByteOrderMark = false;
 
   void Load(std::string_view text) {
+    ByteOrderMark = text.starts_with(Utf8ByteOrderMark);
+    if (ByteOrderMark) text.remove_prefix(Utf8ByteOrderMark.size());
     Blocks.assign(1, TBlock{});
     for (std::string& line : SplitLines(text)) {
       TLine l = Classify(line);
@@ -194,7 +201,7 @@ struct TProfileFile::TData {
   }
 
   std::string Text(std::size_t fromBlock) const {
-    std::string text;
+    std::string text(fromBlock == 0 && ByteOrderMark ? Utf8ByteOrderMark : std::string_view());
     for (std::size_t b = fromBlock; b < Blocks.size(); ++b) {
       if (Blocks[b].HasHeader) text += Blocks[b].Header + "\r\n";
       for (const std::string& line : Blocks[b].Lines) text += line + "\r\n";
@@ -230,6 +237,8 @@ TProfileFile::TProfileFile(std::string fileName, std::uint64_t maxSize)
     return;
   }
   std::string bytes = ReadFileBytes(Name, maxSize);
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
+    throw TError("The file \"" + Name + "\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text.");
   // Text never holds NUL bytes; such a file is something else and must not be
   // taken for settings (nor written back mangled).
   if (bytes.find('\0') != std::string::npos)

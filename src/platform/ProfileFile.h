@@ -16,6 +16,9 @@
 // enclosed in matching quotes (single or double) is read without them. Lines
 // split at CR, LF or CR LF; written with CR LF.
 //
+// A UTF-8 byte-order mark at the start of the file is no part of its first
+// line; it is kept when the file is written again.
+//
 // How lines are read:
 // - A line whose first non-blank character is ';' is a comment.
 // - A line whose first non-blank character is '[' and that holds a ']' starts a
@@ -39,7 +42,8 @@ class TProfileFile {
  public:
   // Opens (parses) the file if it exists; a missing file is an empty profile.
   // Throws TError with a clear message for a file that is not text (binary
-  // data) or absurdly large, TOSError when it exists but cannot be read.
+  // data, UTF-16), absurdly large or no regular file, TOSError when it exists
+  // but cannot be read.
   explicit TProfileFile(std::string fileName);
   // The same with another size limit than MaxTextFileSize.
   TProfileFile(std::string fileName, std::uint64_t maxSize);

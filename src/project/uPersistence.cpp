@@ -412,8 +412,10 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
   if (fileName.empty() || !platform::FileExists(fileName)) return "";
   try {
     return platform::JoinLines(platform::ReadTextLines(fileName));
-  } catch (const std::exception&) {
-    return "";  // an unreadable setting file reads as an empty one
+  } catch (const std::exception& e) {
+    // Read as empty, the file would silently drop switches or lines.
+    ReportError("Failed to read " + fileName + ": " + e.what());
+    return "";
   }
 }
 

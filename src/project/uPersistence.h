@@ -62,6 +62,9 @@ class TPersistenceObject {
   void ReadSettingPaths(const std::string& projectPath, const std::string& section, TSettingsPathNameArray& paths);
   void WriteSettingPaths(const std::string& projectPath, const std::string& section,
                          const TSettingsPathNameArray& paths);
+  // The text of a file; empty for a missing one. One that exists but cannot
+  // be read is reported ("Failed to read " + name + ": " + reason) and gives
+  // the empty text too.
   std::string ReadFileContent(const std::string& fileName);
   void WriteFileContent(const std::string& fileName, const std::string& text);
   void ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory);

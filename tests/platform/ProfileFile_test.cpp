@@ -165,6 +165,13 @@ TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
   } catch (const TError& e) {
     EXPECT_STREQ(e.what(), "The file \"bin.ini\" is not a text file: it holds binary data.");
   }
+  WriteBytes("wide.ini", std::string("\xFF\xFE[\0s\0]\0", 8));
+  try {
+    TProfileFile p("wide.ini");
+    FAIL() << "no exception";
+  } catch (const TError& e) {
+    EXPECT_STREQ(e.what(), "The file \"wide.ini\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text.");
+  }
   WriteBytes("big.ini", "[s]\nk=" + std::string(5000, 'v') + "\n");
   EXPECT_THROW(TProfileFile("big.ini", 4096), TError);
   EXPECT_EQ(TProfileFile("big.ini", 8192).ReadString("s", "k", "").size(), 5000u);
@@ -198,4 +205,19 @@ TEST_F(ProfileFileTest, NewSectionsAreAddedToTheEndAndOtherChangesRewriteTheFile
   ini.UpdateFile();
   EXPECT_EQ(ReadBytes("b.ini"), "[one]\r\nk=1\r\n[two]\r\nx=2\r\n");
   EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"one", "two"}));
+}
+
+// A byte-order mark (as an editor saving UTF-8 writes it) is no part of the
+// first section's line, and stays in front of the file when it is written.
+TEST_F(ProfileFileTest, ByteOrderMarkIsSkippedAndKept) {
+  WriteBytes("bom.ini", "\xEF\xBB\xBF[options]\r\nA=1\r\n");
+  TProfileFile ini(Path("bom.ini"));
+  EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"options"});
+  EXPECT_EQ(ini.ReadString("options", "A", ""), "1");
+  ini.WriteString("more", "B", "2");  // added to the end
+  ini.UpdateFile();
+  ini.WriteString("options", "A", "3");  // the whole file again
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBytes("bom.ini"), "\xEF\xBB\xBF[options]\r\nA=3\r\n[more]\r\nB=2\r\n");
+  EXPECT_EQ(TProfileFile::FromText("t", "\xEF\xBB\xBFk=v\r\n")->Text(), "\xEF\xBB\xBFk=v\r\n");
 }

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "ide/IDELibPath.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
+#include "support/Faults.h"
 #include "support/TestDir.h"
 
 namespace {
@@ -79,6 +81,34 @@ TEST_F(PersistenceTest, CancelledVersionPromptStopsTheSetUpAndAsksAgainNextTime)
   EXPECT_FALSE(Store.SetupProjectDir(Project));
   EXPECT_EQ(Prompt.Proposals.size(), 2u);
 }
+
+#ifndef _WIN32
+// A new project's first load killed while it writes a default file leaves
+// that file out rather than empty (an empty Default.mask would fail every
+// build): the next load writes it whole and takes away what the kill left.
+TEST_F(PersistenceTest, AKillDuringTheFirstLoadLeavesNoEmptyDefaultFile) {
+  for (const char* file : {"Files.ini", "Default.mask"}) {
+    std::filesystem::remove_all(Project);
+    ASSERT_TRUE(KilledWhileWriting([&] { Store.SetupProjectDir(Project); }, file, platform::TWriteStage::wsOpened));
+    EXPECT_FALSE(Exists("proj/" + std::string(file)));
+    EXPECT_EQ(LeftoversOf(Project, file), 1);
+    ASSERT_TRUE(Store.SetupProjectDir(Project));
+    EXPECT_EQ(ReadBytes("proj/Default.mask"), CrLf(BuiltInDefaultContent("Default.mask")));
+    EXPECT_EQ(ReadBytes("proj/Files.ini"), CrLf(BuiltInDefaultContent("Files.ini")));
+    EXPECT_EQ(LeftoversOf(Project, file), 0);
+  }
+}
+
+// A setting file that is there but cannot be read is reported, not taken for
+// an empty one that would silently drop its switches or lines.
+TEST_F(PersistenceTest, AnUnreadableSettingFileIsReported) {
+  ASSERT_EQ(mkfifo(Path("Default.config").c_str(), 0644), 0);
+  EXPECT_EQ(Store.ReadFileContent(Path("Default.config")), "");
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0], "Failed to read " + Path("Default.config") + ": Cannot open file \"" + Path("Default.config") +
+                            "\". It is not a regular file (a pipe, a device or a socket).");
+}
+#endif
 
 TEST_F(PersistenceTest, DeletedDefaultFileComesBackAtTheNextLoad) {
   ASSERT_TRUE(Store.SetupProjectDir(Project));
