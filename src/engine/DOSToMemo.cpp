@@ -1,9 +1,11 @@
 #include "engine/DOSToMemo.h"
 
+#include <chrono>
 #include <exception>
 #include <utility>
 
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/Process.h"
 #include "platform/TextFile.h"
 
@@ -17,6 +19,45 @@ TRunHook& Hook() {
 TRunIdleHook& IdleHook() {
   static TRunIdleHook hook;
   return hook;
+}
+
+TRunStopCheck& StopCheck() {
+  static TRunStopCheck check;
+  return check;
+}
+
+double& TimeLimit() {
+  static double seconds = 0;
+  return seconds;
+}
+
+std::string StopAnswer() {
+  return StopCheck() ? StopCheck()() : std::string();
+}
+
+// The program a command line names, without its directory, for the lines
+// that say what became of it.
+std::string ProgramOf(const std::string& commandLine) {
+  const auto args = platform::SplitCommandLine(commandLine);
+  return args.empty() ? std::string("The command") : platform::ExtractFileName(args.front());
+}
+
+std::string SecondsText(double seconds) {
+  std::string text = platform::FormatFixed2(seconds);
+  while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) text.pop_back();
+  return text;
+}
+
+// Adds a line to the end of a command's output, on a line of its own.
+void AddLastLine(const std::string& outputFile, const std::string& line) {
+  std::string bytes;
+  try {
+    bytes = platform::ReadFileBytes(outputFile);
+  } catch (const std::exception&) {
+    bytes = "?";  // unknown: start a line of its own
+  }
+  const bool atLineStart = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+  platform::AppendFileBytes(outputFile, (atLineStart ? "" : "\r\n") + line + "\r\n");
 }
 
 // Brackets a run with the hook: starting on construction, ended on
@@ -55,20 +96,53 @@ TRunIdleHook SetRunIdleHook(TRunIdleHook hook) {
   return std::exchange(IdleHook(), std::move(hook));
 }
 
+TRunStopCheck SetRunStopCheck(TRunStopCheck check) {
+  return std::exchange(StopCheck(), std::move(check));
+}
+
+double SetRunTimeLimit(double seconds) {
+  return std::exchange(TimeLimit(), seconds > 0 ? seconds : 0);
+}
+
 bool RunDosRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
-                      std::string& errorMessage) {
+                      std::string& errorMessage, bool* ended) {
+  if (ended) *ended = false;
+  if (const std::string why = StopAnswer(); !why.empty()) {
+    const std::string line = ProgramOf(commandLine) + " was not started: " + why;
+    platform::WriteTextLines(outputFile, {line});
+    errorMessage = "DOS redirected  failed: " + line;
+    return false;
+  }
   std::string input = inputFile;
   if (!platform::FileExists(inputFile)) {
     input = "tmpInput.txt";
     platform::WriteTextLines(input, {"fake input file"});
   }
 
+  // The wait looks after the window, the stop check and the time limit;
+  // without any of them the runner simply waits.
+  platform::TWaitCallback whileWaiting;
+  const double limit = TimeLimit();
+  if (IdleHook() || StopCheck() || limit > 0) {
+    const auto started = std::chrono::steady_clock::now();
+    whileWaiting = [started, limit] {
+      if (IdleHook()) IdleHook()();
+      if (std::string why = StopAnswer(); !why.empty()) throw platform::TEndChild(why);
+      if (limit > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > limit)
+        throw platform::TEndChild("it ran longer than " + SecondsText(limit) + (limit == 1 ? " second" : " seconds"));
+    };
+  }
+
   THookCall hookCall;
   try {
-    const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile, IdleHook());
+    const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile, whileWaiting);
     if (result.Stage != platform::TRunStage::rsRan) platform::SetLastOSErrorCode(result.ErrorCode);
     switch (result.Stage) {
       case platform::TRunStage::rsRan:
+        if (result.Ended) {
+          if (ended) *ended = true;
+          AddLastLine(outputFile, ProgramOf(commandLine) + " was ended: " + result.EndReason);
+        }
         return true;
       case platform::TRunStage::rsInputOpenFailed:
         errorMessage = "DOS redirected  failed: " + OpenFailureText("input", input, errorMessage);

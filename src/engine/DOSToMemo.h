@@ -24,6 +24,23 @@ TRunHook SetRunHook(TRunHook hook);
 using TRunIdleHook = std::function<void()>;
 TRunIdleHook SetRunIdleHook(TRunIdleHook hook);
 
+// Asked before a command starts and again while it runs: a non-empty answer
+// is why no command may run now (a build that is being interrupted). A
+// command not yet started is then not started: RunDosRedirected gives false,
+// and the output file holds the one line "<program> was not started: " +
+// answer. A running command is ended with every process it started, and
+// "<program> was ended: " + answer becomes the last line of its output.
+// Installs the check (an empty one for none) and gives back the one it
+// replaces.
+using TRunStopCheck = std::function<std::string()>;
+TRunStopCheck SetRunStopCheck(TRunStopCheck check);
+
+// The longest a command may run, in seconds (0: no limit). One that runs
+// longer is ended with every process it started, and "<program> was ended: it
+// ran longer than <n> seconds" becomes the last line of its output. Gives back
+// the limit it replaces.
+double SetRunTimeLimit(double seconds);
+
 // Runs one console command hidden, standard input from inputFile and standard
 // output and standard error together into outputFile (created anew), in the
 // current directory, and waits until the child has ended.
@@ -34,6 +51,7 @@ TRunIdleHook SetRunIdleHook(TRunIdleHook hook);
 // exit code is not looked at); errorMessage is then left exactly as it was.
 // Returns false when it could not be started, errorMessage then holding the
 // reason, and LastOSErrorCode() the system's code. Command lines and file
-// names have no length limit.
+// names have no length limit. When given, ended tells whether the command was
+// ended before it finished (the stop check or the time limit above).
 bool RunDosRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
-                      std::string& errorMessage);
+                      std::string& errorMessage, bool* ended = nullptr);

@@ -1,27 +1,43 @@
 #include "engine/DelphiTools.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "project/uGlobalConstants.h"
 
 using platform::ChangeFileExt;
 using platform::ExtractFileName;
+using platform::QuoteArgument;
+
+namespace {
+
+// The tool in the directory, as the first word of a command line.
+std::string Tool(const std::string& dccPath, const char* name) {
+  return platform::QuoteProgramName(PathJoin(dccPath, name));
+}
+
+}  // namespace
+
+std::string ShortPathArgument(const std::string& path) {
+  return QuoteArgument(platform::ShortPathName(path));
+}
 
 std::string CompilerCommandLine(const std::string& dccPath, const std::string& sourceFile,
                                 const std::string& destFile) {
   const std::string destDir = platform::ExtractFilePath(destFile);
   const std::string output =
       destDir.empty() ? std::string() : platform::IncludeTrailingPathDelimiter(platform::ShortPathName(destDir));
-  // The blank after the tool name is part of the name that is joined.
-  return PathJoin(dccPath, "DCC32.exe ") + ExtractFileName(sourceFile) + " -E" + output;
+  return Tool(dccPath, "DCC32.exe") + " " + QuoteArgument(ExtractFileName(sourceFile)) + " " +
+         QuoteArgument("-E" + output);
 }
 
 std::string ResourceEntryCommandLine(const std::string& dccPath, const std::string& sourceFile) {
   const std::string name = ExtractFileName(sourceFile);
-  return PathJoin(dccPath, "BRCC32.exe ") + "-v -fo" + ChangeFileExt(name, ".RES") + " " + name;
+  return Tool(dccPath, "BRCC32.exe") + " -v " + QuoteArgument("-fo" + ChangeFileExt(name, ".RES")) + " " +
+         QuoteArgument(name);
 }
 
 std::string ScriptCommandLine(const std::string& scriptName) {
-  return "BRCC32.exe -v -fo" + ChangeFileExt(scriptName, ".RES") + " " + scriptName;
+  return "BRCC32.exe -v " + QuoteArgument("-fo" + ChangeFileExt(scriptName, ".RES")) + " " + QuoteArgument(scriptName);
 }
 
 std::string CompilerOptionsCommandLine() {

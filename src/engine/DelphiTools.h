@@ -8,6 +8,16 @@
 // directory. The tool directory (the project's DCCPath) may be blank; the
 // bare tool name is then found by the system's search for programs.
 
+// Names in these lines are split off again by the Windows rules
+// (platform::SplitCommandLine): a tool path, source name or directory that
+// holds a blank is quoted, and only then. Windows writes directories in their
+// short (8.3) form, which holds no blank; POSIX has no short form, so there
+// the directory itself is quoted.
+
+// A file's short (8.3) form as one argument of a command line: quoted where it
+// still holds a blank (POSIX has no short forms).
+std::string ShortPathArgument(const std::string& path);
+
 // Compiles a program, library or package: the tool, the source name, and the
 // destination's directory (short form, with its trailing separator) after
 // " -E". A destination without a directory gives " -E" alone, which keeps the

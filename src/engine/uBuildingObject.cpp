@@ -83,6 +83,16 @@ std::string TCompileClass::SourceName() const {
   return platform::ExtractFileName(SourceFile);
 }
 
+bool TCompileClass::StampsVersion() const {
+  return AutoResource && IsCompilerKind(GlobalStuff().TargetKind(SourceFile));
+}
+
+void TCompileClass::SummaryNote(const std::string& message) {
+  SummaryLines.push_back(message);
+  Notes.push_back(message);
+  CompileNotify(message);
+}
+
 void TCompileClass::SetProjectSettings(TProjectSettings* settings) {
   Settings = settings;
   if (!settings) CompileNotify("Project settings are nil");
@@ -97,6 +107,9 @@ bool TCompileClass::Compile() {
   Results.clear();
   ToolOutput.clear();
   SummaryLines.clear();
+  Notes.clear();
+  VersionStamped = false;
+  EndedLine.clear();
   Lines = Hints = Warnings = Errors = Fatal = 0;
 
   try {
@@ -147,9 +160,7 @@ void TCompileClass::WriteConfigFile() {
     const std::string text = Settings ? Settings->GetSettingContent(stConfigWithPath) : std::string();
     platform::WriteTextLines(name, platform::SplitLines(text));
   } catch (const std::exception& e) {
-    const std::string message = "Failed to save " + name + ": " + e.what();
-    SummaryLines.push_back(message);
-    CompileNotify(message);
+    SummaryNote("Failed to save " + name + ": " + e.what());
   }
 }
 
@@ -160,6 +171,7 @@ void TCompileClass::PrepareResources() {
   std::string handling;  // the file being handled, for the failure note
   try {
     if (AutoResource) {
+      const int reportsBefore = ResourceHandler->ErrorCount;
       ResourceHandler->SettingsDir = ProjectPath;
       ResourceHandler->ExeFileName = SourceFile;
       const std::string localFile = Settings->GetSettingPath(stLocalVerInfo);
@@ -169,25 +181,25 @@ void TCompileClass::PrepareResources() {
       const std::string script = platform::ChangeFileExt(SourceName(), ".RC");
       handling = script;
       ResourceHandler->RCFileName = script;
-      ResourceHandler->GenerateResourceScript();
-      CommandLine = ScriptCommandLine(script);
-      if (Options.IgnoreResFileErrors() && CheckReadOnlyRes(script))
-        Success = false;
-      else
-        Success = RunDosRedirected(CommandLine, InputFile, OutputFile, LastLine);
-      Kind = ttRC;
-      AutoResourceRun = true;
-      ParseOutput();
-      AutoResourceRun = false;
-      Kind = remembered;
+      // A script that could not be written (reported) is not compiled: the
+      // one of an earlier build would pass for this build's.
+      if (ResourceHandler->GenerateResourceScript()) {
+        CommandLine = ScriptCommandLine(script);
+        if (Options.IgnoreResFileErrors() && CheckReadOnlyRes(script))
+          Success = false;
+        else
+          Success = RunDosRedirected(CommandLine, InputFile, OutputFile, LastLine);
+        Kind = ttRC;
+        AutoResourceRun = true;
+        ParseOutput();
+        AutoResourceRun = false;
+        Kind = remembered;
+        VersionStamped = Success && ResourceHandler->ErrorCount == reportsBefore;
+      }
     }
     const std::string resFile = platform::ChangeFileExt(SourceFile, ".res");
     handling = resFile;
-    if (!platform::FileExists(resFile)) {
-      const std::string message = "RES file missing: " + resFile;
-      SummaryLines.push_back(message);
-      CompileNotify(message);
-    }
+    if (!platform::FileExists(resFile)) SummaryNote("RES file missing: " + resFile);
     if (Kind == ttBPL) {
       const std::string packageFile = platform::ChangeFileExt(SourceFile, ".dpk");
       handling = packageFile;
@@ -197,9 +209,8 @@ void TCompileClass::PrepareResources() {
   } catch (const std::exception& e) {
     AutoResourceRun = false;
     Kind = remembered;
-    const std::string message = "Failed to replace " + handling + " " + e.what();
-    SummaryLines.push_back(message);
-    CompileNotify(message);
+    VersionStamped = false;
+    SummaryNote("Failed to replace " + handling + " " + e.what());
   }
 }
 
@@ -213,6 +224,16 @@ bool TCompileClass::CheckReadOnlyRes(const std::string& scriptName) {
 void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
   const std::int32_t build = StrToInt(ResourceHandler->GetValue(reBuild));
   const std::int32_t productBuild = StrToInt(ResourceHandler->GetValue(reProductBuild));
+  // A version resource holds each part in 16 bits: a number that would leave
+  // them fails the step before anything is changed, never wraps.
+  auto check = [](const char* name, std::int32_t value) {
+    if (value < 0 || value >= MaxVersionPart)
+      throw TError("the " + std::string(name) + " " + std::to_string(value) +
+                   " cannot be incremented: a version part is a whole number from 0 to " +
+                   std::to_string(MaxVersionPart));
+  };
+  if (Options.AutoFileIncrement()) check("build number", build);
+  if (Options.AutoProdIncrement()) check("product build number", productBuild);
   if (Options.AutoFileIncrement()) ResourceHandler->SetValue(reBuild, std::to_string(build + 1));
   if (Options.AutoProdIncrement()) ResourceHandler->SetValue(reProductBuild, std::to_string(productBuild + 1));
 
@@ -236,8 +257,7 @@ void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
     platform::UpdateSharedProfile(ini);
     ResourceHandler->LoadMergedVersion(localVersionFile, Settings->GetSettingPath(stGroupVerInfo));
   } catch (const std::exception& e) {
-    if (ResourceHandler->OnResourceError)
-      ResourceHandler->OnResourceError(localVersionFile, std::string("AutoIncrement failed: ") + e.what());
+    ResourceHandler->RaiseResourceError(localVersionFile, std::string("AutoIncrement failed: ") + e.what());
   }
 }
 
@@ -274,16 +294,18 @@ void TCompileClass::RunBatchSetting(const std::string& label, const std::string&
   std::string text = Settings->GetSettingContent(kind);
   if (text.rfind("none", 0) == 0) return;
   text = ReplaceIgnoringCase(text, "#FullName#", file);
-  text = ReplaceIgnoringCase(text, "#shortPathName#", platform::ShortPathName(file));
+  text = ReplaceIgnoringCase(text, "#shortPathName#", ShortPathArgument(file));
   const std::string input = Settings->GetSettingPath(kind);
   const std::string capture = platform::ChangeFileExt(SourceFile, ".extraResults");
   const platform::TStringList lines = platform::SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string error;
     platform::TStringList taken;
-    if (RunDosRedirected(lines[i], input, capture, error))
+    bool ended = false;
+    if (RunDosRedirected(lines[i], input, capture, error, &ended)) {
       taken = platform::ReadTextLines(capture);
-    else
+      if (ended && !taken.empty()) EndedLine = taken.back();
+    } else
       taken = {"  " + label + " line " + std::to_string(i) + " failed: " + lines[i] + "   Error Code " +
                std::to_string(platform::LastOSErrorCode()) + ": " + error};
     CompileNotify(platform::JoinLines(taken));
@@ -317,6 +339,11 @@ void TCompileClass::ParseOutput() {
       Success = false;
     }
   }
+  // A processing command that had to be ended leaves the entry unfinished.
+  if (!AutoResourceRun && !EndedLine.empty()) {
+    Success = false;
+    LastLine = EndedLine;
+  }
   FilterOutput();
   Results.push_back(LastLine);
 
@@ -336,7 +363,10 @@ void TCompileClass::ParseOutput() {
   } else {
     const std::string name = platform::ChangeFileExt(platform::ExtractFileName(DestFile), ".RES");
     line = Success ? "OK: " + name : "ERR: " + name + " " + LastLine;
-    if (AutoResource && AutoResourceRun) line = "  auto res file creation " + line;
+    if (AutoResource && AutoResourceRun) {
+      line = "  auto res file creation " + line;
+      if (!Success) Notes.push_back(TrimControls(line));
+    }
   }
   SummaryLines.push_back(line);
 }
@@ -365,7 +395,10 @@ TBuilderClass::TBuilderClass()
   ResourceHandler->OnResourceError = [this](const std::string& file, const std::string& info) {
     ResourceError(file, info);
   };
-  ProjectStore->OnError = [this](const std::string& message) { ProjectHalt(message); };
+  ProjectStore->OnError = [this](const std::string& message) {
+    if (Running) Compiler->Notes.push_back(message);
+    ProjectHalt(message);
+  };
 }
 
 TBuilderClass::~TBuilderClass() = default;
@@ -543,6 +576,7 @@ void TBuilderClass::ProjectHalt(const std::string& message) {
 
 void TBuilderClass::ResourceError(const std::string& file, const std::string& information) {
   const std::string message = "Resource Error for " + file + ": " + information;
+  if (Running) Compiler->Notes.push_back(message);
   if (Options.IgnoreResFileErrors())
     Events.push_back(message);
   else

@@ -49,9 +49,15 @@ class TCompileClass {
   void RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind);
   void ParseOutput();
   void FilterOutput();
+  // A note of the summary: into SummaryLines and Notes, and passed to
+  // CompileNotify.
+  void SummaryNote(const std::string& message);
 
   // The source file's name without its directory.
   std::string SourceName() const;
+  // Whether this entry makes its own version resource (a compiler entry with
+  // AutoResource), so that VersionStamped tells something.
+  bool StampsVersion() const;
 
   TProjectSettings* Settings = nullptr;
   TResourceHandler* ResourceHandler;
@@ -69,6 +75,17 @@ class TCompileClass {
   // (empty when the entry did not reach its tool).
   platform::TStringList ToolOutput;
   platform::TStringList SummaryLines;
+  // Problems met while the entry was compiled, besides its own result: its
+  // summary notes (configuration file, resources, RES file, a resource script
+  // that failed) and the resource errors and store reports raised meanwhile.
+  platform::TStringList Notes;
+  // Whether the entry's version resource was made afresh by this compile:
+  // build numbers stored, resource script written and compiled, and no
+  // resource error on the way. False for an entry that makes none.
+  bool VersionStamped = false;
+  // The last line of a pre- or post-processing command that had to be ended
+  // (time limit, stop): such an entry fails with it.
+  std::string EndedLine;
   platform::TStringList PackageDirectives;
   platform::TStringList PackageSource;
   TCompileNotify OnCompileNotify;

@@ -63,6 +63,21 @@ bool IsBlank(const std::string& text) {
   return true;
 }
 
+// Decimal digits (blanks around them allowed) of a value from 0 to
+// MaxVersionPart.
+bool IsVersionPart(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  const auto last = text.find_last_not_of(" \t");
+  if (first == std::string::npos) return false;
+  long value = 0;
+  for (std::size_t i = first; i <= last; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+    if (value > MaxVersionPart) return false;
+  }
+  return true;
+}
+
 // Every occurrence, left to right; inserted text is not searched again.
 std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
   std::string result;
@@ -111,7 +126,8 @@ std::string JoinFields(const TResourceHandler& handler, TResourceTypeEnum first,
 
 TResourceHandler::TResourceHandler() = default;
 
-void TResourceHandler::RaiseResourceError(const std::string& filename, const std::string& info) const {
+void TResourceHandler::RaiseResourceError(const std::string& filename, const std::string& info) {
+  ++ErrorCount;
   if (OnResourceError) OnResourceError(filename, info);
 }
 
@@ -243,10 +259,20 @@ std::string TResourceHandler::VersionShortText() const {
   return text;
 }
 
-void TResourceHandler::GenerateResourceScript() {
+bool TResourceHandler::GenerateResourceScript() {
   if (Mask.empty()) {
     RaiseResourceError(RCFileName, "Resource Mask empty.");
-    return;
+    return false;
+  }
+  for (int field = reMajor; field <= reProductBuild; ++field) {
+    const auto f = static_cast<TResourceTypeEnum>(field);
+    const std::string value = GetValue(f);
+    if (!IsBlank(value) && !IsVersionPart(value)) {
+      RaiseResourceError(RCFileName, GlobalStuff().ResourceTypeName(f) + " is " + value +
+                                         ": a version part is a whole number from 0 to " +
+                                         std::to_string(MaxVersionPart) + ".");
+      return false;
+    }
   }
   std::string text = platform::JoinLines(Mask);
 
@@ -259,7 +285,7 @@ void TResourceHandler::GenerateResourceScript() {
     while (line < Mask.size() && Mask[line].find(IconSectionMarker) == std::string::npos) ++line;
     if (line == Mask.size()) {
       RaiseResourceError(RCFileName, "RC Mask file doesn't contain MAINICON section.");
-      return;
+      return false;
     }
     // A section cut short by the end of the mask loses what it has.
     std::vector<std::string> lines = Mask;
@@ -278,7 +304,9 @@ void TResourceHandler::GenerateResourceScript() {
   // with CR LF like the rest.
   try {
     platform::WriteTextLines(RCFileName, platform::SplitLines(text));
+    return true;
   } catch (const std::exception& e) {
     RaiseResourceError(RCFileName, "Could not save " + RCFileName + ": " + e.what());
+    return false;
   }
 }

@@ -11,6 +11,10 @@
 // it: the eighteen version fields with where each value came from, the version
 // files (.ver) they are kept in, and the script written from an RC mask.
 
+// The largest value of one part of a version number (Major, Build, ...): a
+// version resource holds each in 16 bits.
+inline constexpr int MaxVersionPart = 65535;
+
 // Which layer a version value was last taken from.
 enum TVersionSource { vsNone, vsGroupFile, vsLocalFile, vsExecutable };
 
@@ -33,6 +37,8 @@ class TResourceHandler {
   std::array<TVersionValue, ResourceTypeCount> Values;
   // Every problem of loading, saving and script generation; none is raised.
   TResourceHandlerMissingFileNotify OnResourceError;
+  // How many problems have been raised through OnResourceError so far.
+  int ErrorCount = 0;
   // The resource script that GenerateResourceScript writes.
   std::string RCFileName;
   // The lines of the RC mask the script is made from.
@@ -84,11 +90,14 @@ class TResourceHandler {
 
   // Writes RCFileName from Mask: the icon's bytes in place of the first
   // "#ICONDATA#" (or, without an icon, the mask's MAINICON section left out)
-  // and the version values in place of their placeholders. Problems are
-  // reported through OnResourceError; only an icon file that exists but cannot
-  // be read raises its error.
-  void GenerateResourceScript();
+  // and the version values in place of their placeholders. Each of the eight
+  // version parts must be a whole number from 0 to MaxVersionPart (blank
+  // counts as 0): a resource compiler would cut a larger one to 16 bits. True
+  // when the script was written; problems are reported through
+  // OnResourceError, and only an icon file that exists but cannot be read
+  // raises its error.
+  bool GenerateResourceScript();
 
- private:
-  void RaiseResourceError(const std::string& filename, const std::string& info) const;
+  // Counts the problem and raises OnResourceError with it.
+  void RaiseResourceError(const std::string& filename, const std::string& info);
 };

@@ -93,3 +93,31 @@ TEST_F(TDOSToMemoTest, FakeInputThatCannotBeWrittenIsThrownBeforeTheRun) {
   EXPECT_THROW(RunDosRedirected("cat", "missing.txt", Path("out.txt"), message), TError);
   EXPECT_TRUE(HookCalls.empty());
 }
+
+#ifndef _WIN32
+// A command that runs past the time limit, or that a stop check ends, is
+// ended with what it started, and the last line of its output says why; one
+// that the stop check refuses is not started at all.
+TEST_F(TDOSToMemoTest, TimeLimitAndStopCheckEndOrRefuseCommands) {
+  const double before = SetRunTimeLimit(0.3);
+  std::string message = "kept";
+  bool ended = false;
+  EXPECT_TRUE(RunDosRedirected(R"(/bin/sh -c "printf partial; sleep 30")", "in.txt", "out.txt", message, &ended));
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(message, "kept");
+  EXPECT_EQ(ReadBytes("out.txt"), "partial\r\nsh was ended: it ran longer than 0.3 seconds\r\n");
+  SetRunTimeLimit(before);
+
+  const auto old = SetRunStopCheck([this] { return Exists("begun") ? std::string("stopped by the test") : ""; });
+  EXPECT_TRUE(RunDosRedirected(R"(/bin/sh -c "touch begun; echo; sleep 30")", "in.txt", "out.txt", message, &ended));
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(ReadBytes("out.txt"), "\nsh was ended: stopped by the test\r\n");
+  HookCalls.clear();
+  EXPECT_FALSE(RunDosRedirected("cat", "in.txt", "out.txt", message, &ended));
+  EXPECT_FALSE(ended);
+  EXPECT_EQ(message, "DOS redirected  failed: cat was not started: stopped by the test");
+  EXPECT_EQ(ReadBytes("out.txt"), "cat was not started: stopped by the test\r\n");
+  EXPECT_TRUE(HookCalls.empty());
+  SetRunStopCheck(old);
+}
+#endif

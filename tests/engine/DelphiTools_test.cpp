@@ -14,8 +14,14 @@ TEST(DelphiTools, CompilerLineNamesSourceAndOutputDirectory) {
             "/delphi/bin/DCC32.exe App.dpr -E/proj/out/");
   EXPECT_EQ(CompilerCommandLine("/delphi/bin/", "/proj/src/Pack.dpk", "/proj/out/Pack.bpl"),
             "/delphi/bin/DCC32.exe Pack.dpk -E/proj/out/");
-  // The tool directory is used untrimmed when it is not blank.
-  EXPECT_EQ(CompilerCommandLine(" /d ", "Lib.dpr", "/out/Lib.dll"), " /d /DCC32.exe Lib.dpr -E/out/");
+  // The tool directory is used untrimmed when it is not blank; a name with a
+  // blank is quoted, here and in every other place.
+  EXPECT_EQ(CompilerCommandLine(" /d ", "Lib.dpr", "/out/Lib.dll"), "\" /d /DCC32.exe\" Lib.dpr -E/out/");
+  EXPECT_EQ(CompilerCommandLine("/my tools", "/s/My App.dpr", "/my out/App.exe"),
+            "\"/my tools/DCC32.exe\" \"My App.dpr\" \"-E/my out/\"");
+  EXPECT_EQ(ResourceEntryCommandLine("", "/s/My Icons.rc"), "BRCC32.exe -v \"-foMy Icons.RES\" \"My Icons.rc\"");
+  EXPECT_EQ(ScriptCommandLine("My App.RC"), "BRCC32.exe -v \"-foMy App.RES\" \"My App.RC\"");
+  EXPECT_EQ(ShortPathArgument("/a b/x.dpr"), "\"/a b/x.dpr\"");
   // A destination without a directory keeps the output where the compiler runs.
   EXPECT_EQ(CompilerCommandLine("", "/proj/App.dpr", "App.exe"), "DCC32.exe App.dpr -E");
 }

@@ -361,11 +361,34 @@ TEST_F(ResourceScriptTest, PlaceholdersAreCaseSensitiveAndLaterOnesFilledInValue
   Handler.SetValue(reCompany, "#ProductName# #Company# #Major#");
   Handler.SetValue(reComments, "#Company#");
   Handler.SetValue(reDescription, "two\nlines\r\nand \"quoted\"");
-  Handler.SetValue(reBuild, "#Major#");
   Handler.GenerateResourceScript();
   EXPECT_TRUE(Events.empty());
   EXPECT_EQ(ReadBytes("App.RC"),
-            CrLf({"#major# 11", "App Suite #Company# #Major#|#Company#|two", "lines", "and \"quoted\"", "#Major#"}));
+            CrLf({"#major# 11", "App Suite #Company# #Major#|#Company#|two", "lines", "and \"quoted\"", "7"}));
+}
+
+// A version resource holds each of the eight parts in 16 bits: a part out of
+// 0..65535, or no whole number, gives no script (a resource compiler would
+// cut it), and the script of before stays.
+TEST_F(ResourceScriptTest, VersionPartsOutOfRangeGiveNoScript) {
+  for (const auto& [field, value] :
+       std::vector<std::pair<TResourceTypeEnum, std::string>>{{reMajor, "65536"},
+                                                              {reBuild, "-1"},
+                                                              {reProductBuild, "4294967297"},
+                                                              {reRelease, "1.5"},
+                                                              {reMinor, "#Major#"}}) {
+    SetSampleValues();
+    Events.clear();
+    WriteBytes("App.RC", "old");
+    Handler.SetValue(field, value);
+    EXPECT_FALSE(Handler.GenerateResourceScript());
+    EXPECT_EQ(Events, (TEvents{{"App.RC", GlobalStuff().ResourceTypeName(field) + " is " + value +
+                                              ": a version part is a whole number from 0 to 65535."}}));
+    EXPECT_EQ(ReadBytes("App.RC"), "old");
+  }
+  Handler.SetValue(reMinor, "65535");
+  EXPECT_TRUE(Handler.GenerateResourceScript());
+  EXPECT_NE(ReadBytes("App.RC").find("FILEVERSION 1, 65535, 0, 7"), std::string::npos);
 }
 
 TEST_F(ResourceScriptTest, MasksThatGiveNoScript) {
