@@ -7,9 +7,9 @@
 std::string ProgressLine(int number, int count, const TEntryReport& entry) {
   std::string line = "[" + std::to_string(number) + "/" + std::to_string(count) + "] " +
                      platform::ExtractFileName(entry.Source) + " -> " + platform::ExtractFileName(entry.Target) + ": " +
-                     (entry.OK ? "OK" : "ERR") + ", " + std::to_string(entry.Lines) + " lines, " +
-                     std::to_string(entry.Hints) + " hints, " + std::to_string(entry.Warnings) + " warnings, " +
-                     std::to_string(entry.Errors) + " errors";
+                     (entry.OK ? "OK" : "ERR") + (entry.VersionStamped == false ? ", version not stamped" : "") + ", " +
+                     std::to_string(entry.Lines) + " lines, " + std::to_string(entry.Hints) + " hints, " +
+                     std::to_string(entry.Warnings) + " warnings, " + std::to_string(entry.Errors) + " errors";
   if (entry.Fatal != 0) line += ", " + std::to_string(entry.Fatal) + " fatal";
   return line;
 }
@@ -37,7 +37,9 @@ std::string ReportJson(const TRunReport& report) {
                        {"fatal", e.Fatal},
                        {"seconds", e.Seconds},
                        {"last_line", e.LastLine},
-                       {"diagnostics", diagnostics}});
+                       {"diagnostics", diagnostics},
+                       {"version_stamped", e.VersionStamped ? json(*e.VersionStamped) : json(nullptr)},
+                       {"notes", e.Notes}});
   }
   json logs = json::object();
   for (const auto& [kind, path] : report.Logs) logs[kind] = path;
@@ -45,6 +47,7 @@ std::string ReportJson(const TRunReport& report) {
                      {"loaded", report.Loaded},
                      {"completed", report.Completed},
                      {"stopped", report.Stopped},
+                     {"interrupted", report.Interrupted.empty() ? json(nullptr) : json(report.Interrupted)},
                      {"planned", report.Planned},
                      {"entries", entries},
                      {"totals",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,10 @@ struct TEntryReport {
   double Seconds = 0;
   std::string LastLine;
   std::vector<TDiagnostic> Diagnostics;  // the compiler's messages, in order
+  // Whether the entry's version resource was made afresh; none for an entry
+  // that makes no version resource.
+  std::optional<bool> VersionStamped;
+  std::vector<std::string> Notes;  // summary notes, resource and store reports
 };
 
 struct TPlannedEntry {
@@ -28,9 +33,10 @@ struct TRunReport {
   std::string ProjectDir;
   std::string ProjectName;
   bool Loaded = false;
-  bool Completed = false;  // the run reached its end without a failure
-  bool Stopped = false;    // a halt request ended it before its last entry
-  int Planned = 0;         // entries the run was to build
+  bool Completed = false;   // the run reached its end without a failure
+  bool Stopped = false;     // a halt request ended it before its last entry
+  std::string Interrupted;  // the signal that stopped the run ("SIGTERM"), if one did
+  int Planned = 0;          // entries the run was to build
   std::vector<TEntryReport> Entries;
   std::vector<TPlannedEntry> NotReached;  // entries a stopped run did not build
   std::vector<std::string> Halts;         // every halt report, in order
@@ -41,7 +47,8 @@ struct TRunReport {
 };
 
 // "[2/5] App.dpr -> App.EXE: OK, 1234 lines, 0 hints, 2 warnings, 0 errors",
-// with ERR for a failed entry and ", <n> fatal" added when there are any.
+// with ERR for a failed entry, "OK, version not stamped" for one whose version
+// resource could not be made, and ", <n> fatal" added when there are any.
 std::string ProgressLine(int number, int count, const TEntryReport& entry);
 
 // The report as JSON text (ends with a line break). Bytes that are not UTF-8

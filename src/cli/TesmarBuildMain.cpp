@@ -1,5 +1,6 @@
 #include "cli/TesmarBuildMain.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <new>
@@ -10,11 +11,13 @@
 
 #include "cli/BuildReport.h"
 #include "cli/JUnitReport.h"
+#include "engine/DOSToMemo.h"
 #include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
 #include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Signals.h"
 #include "platform/TextFile.h"
 #include "project/uCatalogue.h"
 #include "project/uGlobalConstants.h"
@@ -32,7 +35,8 @@ constexpr int ExitEntryFailed = 1;
 constexpr int ExitNoRun = 2;
 
 const char* const UsageLines[] = {
-    "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] [--junit FILE] PROJECT",
+    "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] [--junit FILE]",
+    "                    [--tool-timeout SECONDS] PROJECT",
     "       tesmar-build --version-of FILE",
     "       tesmar-build --version",
     "       tesmar-build --help",
@@ -46,18 +50,24 @@ const char* const UsageLines[] = {
     "  --halt-on-error    stop before the next entry once an entry has failed",
     "  --quiet            print only the final result line and errors",
     "  --json FILE        write a report of the run to FILE, with the compiler's",
-    "                     messages of each entry",
+    "                     messages and the notes of each entry",
     "  --junit FILE       write a JUnit XML report of the run to FILE",
+    "  --tool-timeout SECONDS",
+    "                     end a tool or processing line that runs longer; its",
+    "                     entry fails",
     "  --version-of FILE  print the version strings of an executable",
     "  --version          print the version strings of tesmar-build",
     "  -h, --help         print this text",
     "",
-    "Each entry prints a progress line; halt reports go to standard error; the last",
-    "line printed is the final result of the summary.",
+    "Each entry prints a progress line; halt reports and the entry's notes (summary",
+    "notes, resource and store reports) go to standard error; the last line printed",
+    "is the final result of the summary. SIGINT, SIGTERM or SIGHUP end the running",
+    "tool and stop the run; its logs are written.",
     "",
-    "Exit status: 0 every entry was built, 1 an entry failed or the run was stopped,",
-    "2 the command line was wrong, the project could not be loaded or the run ended",
-    "by a failure (no logs written).",
+    "Exit status: 0 every entry was built, 1 an entry failed or its version could",
+    "not be stamped, or the run was stopped or interrupted, 2 the command line was",
+    "wrong, the project could not be loaded whole or the run ended by a failure (no",
+    "logs written).",
 };
 
 class TUsageError : public TError {
@@ -74,8 +84,23 @@ struct TCommandLine {
   std::optional<std::string> JUnitFile;
   bool HaltOnError = false;
   bool Quiet = false;
+  double ToolTimeout = 0;  // seconds; 0: no limit
   std::string Project;
 };
+
+// A time in seconds: a positive decimal number.
+double ParseSeconds(const std::string& name, const std::string& text) {
+  std::size_t used = 0;
+  double value = 0;
+  try {
+    value = std::stod(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || !(value > 0) || value > 1e9 || text.find_first_not_of("0123456789.") != std::string::npos)
+    throw TUsageError(name + " needs a number of seconds greater than 0, not " + text);
+  return value;
+}
 
 TCommandLine ParseCommandLine(int argc, char** argv) {
   TCommandLine line;
@@ -126,11 +151,14 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       flag(line.Version);
     else if (name == "--version-of")
       line.VersionOf = value();
+    else if (name == "--tool-timeout")
+      line.ToolTimeout = ParseSeconds(name, value());
     else
       throw TUsageError("unknown option " + arg);
   }
   if (line.Help) return line;
-  const bool buildOptions = line.Source || line.JsonFile || line.JUnitFile || line.HaltOnError || line.Quiet;
+  const bool buildOptions =
+      line.Source || line.JsonFile || line.JUnitFile || line.HaltOnError || line.Quiet || line.ToolTimeout > 0;
   if (line.VersionOf) {
     if (!positional.empty() || buildOptions || line.Version)
       throw TUsageError("--version-of takes no project and no other option");
@@ -241,6 +269,27 @@ void WriteReport(const std::string& file, const std::string& text) {
   }
 }
 
+// While a build runs: the time limit of its tools, and what a stop signal
+// does (the running tool is ended with what it started, no other starts).
+class TRunControls {
+ public:
+  TRunControls(double toolTimeout, const platform::TStopSignals& signals)
+      : OldLimit(SetRunTimeLimit(toolTimeout)), OldCheck(SetRunStopCheck([&signals] {
+          const std::string received = signals.Received();
+          return received.empty() ? received : "the build was interrupted (" + received + ")";
+        })) {}
+  ~TRunControls() {
+    SetRunTimeLimit(OldLimit);
+    SetRunStopCheck(std::move(OldCheck));
+  }
+  TRunControls(const TRunControls&) = delete;
+  TRunControls& operator=(const TRunControls&) = delete;
+
+ private:
+  double OldLimit;
+  TRunStopCheck OldCheck;
+};
+
 int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err) {
   // Names given on the command line are relative to where the program was
   // started, which the load leaves.
@@ -259,6 +308,8 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     return status;
   };
 
+  const platform::TStopSignals signals;
+  const TRunControls controls(line.ToolTimeout, signals);
   TBuilderClass builder;
   // A new project's Default.path asks for the Delphi version; without a
   // window the proposed version is the answer.
@@ -268,15 +319,22 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   bool running = false;
   int number = 0;
   int okBefore = 0;
+  std::vector<std::string> entryHalts;  // halt reports of the entry in progress
   auto started = std::chrono::steady_clock::now();
+  auto stopOnSignal = [&] {
+    if (!signals.Received().empty()) builder.HaltRequest = true;
+  };
   builder.OnProjectHalt = [&](const std::string&, const std::string& message) {
     report.Halts.push_back(message);
+    entryHalts.push_back(message);
     err << "halt: " << message << '\n' << std::flush;
     if (running && line.HaltOnError) builder.HaltRequest = true;
   };
+  builder.OnProjectStart = [&](const std::string&, const std::string&) { stopOnSignal(); };
   builder.OnCompileStart = [&](const std::string&, const std::string&, const std::string&) {
     ++number;
     okBefore = builder.OKCount;
+    entryHalts.clear();
     started = std::chrono::steady_clock::now();
   };
   // The run has counted the entry when this is raised; its count tells the
@@ -284,6 +342,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   // is the previous entry's).
   builder.OnCompileEnd = [&](const std::string& source, const std::string& target, const std::string& lastLine, bool,
                              int lines, int hints, int warnings, int errors, int fatal) {
+    const TCompileClass& step = builder.CompileStep();
     TEntryReport entry;
     entry.Source = source;
     entry.Target = target;
@@ -295,12 +354,23 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     entry.Fatal = fatal;
     entry.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     entry.LastLine = lastLine;
-    entry.Diagnostics = ParseDiagnostics(builder.CompileStep().ToolOutput);
+    entry.Diagnostics = ParseDiagnostics(step.ToolOutput);
+    if (step.StampsVersion()) entry.VersionStamped = step.VersionStamped;
+    entry.Notes = step.Notes;
+    // Every note on standard error, once: a store report was there already
+    // as a halt report.
+    for (const std::string& note : entry.Notes)
+      if (std::find(entryHalts.begin(), entryHalts.end(), note) == entryHalts.end())
+        err << "note: " << note << '\n' << std::flush;
     report.Entries.push_back(entry);
     if (!line.Quiet) out << ProgressLine(number, report.Planned, entry) << '\n' << std::flush;
+    stopOnSignal();
   };
 
-  report.Loaded = builder.LoadProject(project.Directory);
+  // A project whose Files.ini or setting files could not be read whole (the
+  // store reported while loading) is not built: its options, entries or
+  // switches would silently be others.
+  report.Loaded = builder.LoadProject(project.Directory) && report.Halts.empty();
   if (!report.Loaded) {
     err << ProgramName << ": the project in " << project.Directory << " could not be loaded\n";
     return finish(ExitNoRun);
@@ -320,6 +390,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   running = true;
   report.Completed = builder.RunBuild();
   running = false;
+  report.Interrupted = signals.Received();
 
   report.OK = builder.OKCount;
   report.Err = builder.ErrCount;
@@ -332,7 +403,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     err << ProgramName << ": the run ended by a failure; no logs were written\n";
     return finish(ExitNoRun);
   }
-  report.Stopped = static_cast<int>(report.Entries.size()) < report.Planned;
+  report.Stopped = static_cast<int>(report.Entries.size()) < report.Planned || !report.Interrupted.empty();
   if (report.Stopped && !line.Source)
     for (int i = static_cast<int>(report.Entries.size()); i < builder.FileList().Count(); ++i)
       report.NotReached.push_back(PlannedEntry(builder.FileList().Strings(i)));
@@ -342,7 +413,14 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     report.Logs.emplace_back(kind, platform::ApplyTrailingDotRule(PathJoin(builder.ProjectDir, name)));
   if (!builder.Summary.empty()) report.FinalLine = builder.Summary.back();
   out << report.FinalLine << '\n' << std::flush;
-  return finish(report.Err > 0 || report.Stopped ? ExitEntryFailed : ExitAllOK);
+  const auto unstamped = std::count_if(report.Entries.begin(), report.Entries.end(),
+                                       [](const TEntryReport& e) { return e.VersionStamped == false; });
+  if (unstamped > 0)
+    err << ProgramName << ": " << unstamped << (unstamped == 1 ? " entry was" : " entries were")
+        << " built without a freshly stamped version\n";
+  if (!report.Interrupted.empty())
+    err << ProgramName << ": interrupted (" << report.Interrupted << "); the run was stopped and its logs written\n";
+  return finish(report.Err > 0 || report.Stopped || unstamped > 0 ? ExitEntryFailed : ExitAllOK);
 }
 
 }  // namespace

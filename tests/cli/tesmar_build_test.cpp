@@ -1,17 +1,28 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/BuildReport.h"
 #include "cli/TesmarBuildMain.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
 #include "project/uPersistence.h"
+#include "support/Faults.h"
 #include "support/TestDir.h"
 #include "version/ProgramVersion.h"
 
@@ -94,6 +105,15 @@ class TesmarBuildTest : public TTestDir {
     WriteBytes(dir + "/Default.ver", CrLf({"[version]", "Major=3", "Company=Test", "IconFileName=" + Path("app.ico")}));
     std::filesystem::copy_file(SourceDir() + "/examples/demo/src/demo.ico", Path("app.ico"),
                                std::filesystem::copy_options::overwrite_existing);
+  }
+
+  // The project's compiler is a shell script of the test's.
+  void UseCompiler(const std::string& dir, const std::string& script) {
+    WriteBytes("tools/DCC32.exe", "#!/bin/sh\n" + script);
+    std::filesystem::permissions(Path("tools/DCC32.exe"), std::filesystem::perms::owner_all);
+    std::string ini = ReadBytes(dir + "/Files.ini");
+    ini.replace(ini.find("DCCPath="), 8, "DCCPath=" + Path("tools"));
+    WriteBytes(dir + "/Files.ini", ini);
   }
 
   std::string OldPath;
@@ -304,11 +324,17 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
   EXPECT_EQ(Run({"--version", Path(".")}).Status, 2);
   EXPECT_EQ(Run({"--version", "--junit", "x.xml"}).Status, 2);
   EXPECT_EQ(Run({"--junit"}).Status, 2);
+  for (const char* seconds : {"0", "-1", "abc", "1e3", "nan"}) {
+    const TRun timeout = Run({"--tool-timeout", seconds, Path(".")});
+    EXPECT_EQ(timeout.Status, 2) << seconds;
+    EXPECT_TRUE(timeout.Err.starts_with("tesmar-build: --tool-timeout needs a number of seconds greater than 0, not "))
+        << timeout.Err;
+  }
   const TRun help = Run({"--help"});
   EXPECT_EQ(help.Status, 0);
-  EXPECT_TRUE(
-      help.Out.starts_with("Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] "
-                           "[--junit FILE] PROJECT\n"));
+  EXPECT_TRUE(help.Out.starts_with(
+      "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] [--junit FILE]\n"
+      "                    [--tool-timeout SECONDS] PROJECT\n"));
   EXPECT_FALSE(Exists("Files.ini"));  // nothing was built
 }
 
@@ -387,6 +413,119 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
   EXPECT_EQ(version.Status, 0) << version.Err;
   EXPECT_EQ(Lines(version.Out)[0], "FileVersion = 1.2.0.42");
   EXPECT_EQ(Lines(version.Out)[3], "CompanyName = Tesmar Demo Makers");
+}
+
+// A version that could not be stamped does not pass for a clean entry: its
+// notes go to standard error (a store or resource report once, as a halt
+// report) and into the report, and the status is 1.
+TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
+  WriteProject("proj", {{"App.dpr", PlainProgram}});
+  ASSERT_EQ(Run({Path("proj")}).Status, 0);  // a resource of before, to link with
+  const std::string ver = Path("proj/Default.ver"), ini = Path("proj/Files.ini");
+  auto version = [&](const std::string& line) {
+    WriteBytes(ver, CrLf({"[version]", line, "IconFileName=" + Path("app.ico")}));
+  };
+  for (const auto& [arrange, shown] : std::vector<std::pair<std::function<void()>, std::string>>{
+           {[&] { version("Build=x"); }, "note: Failed to replace  'x' is not a valid integer value\n"},
+           {[&] { platform::SetReadOnly(ini, true); },
+            "note: Failed to replace  Unable to write to " + ini + ": " + SystemErrorText(EACCES) + "\n"},
+           {[&] { version("Major=70000"); },
+            "halt: Resource Error for App.RC: Major is 70000: a version part is a whole number from 0 to 65535.\n"}}) {
+    version("Build=1");
+    arrange();
+    const TRun run = Run({"--json", Path("r.json"), Path("proj")});
+    platform::SetReadOnly(ini, false);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, shown + "tesmar-build: 1 entry was built without a freshly stamped version\n");
+    EXPECT_TRUE(Lines(run.Out)[0].starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << run.Out;
+    const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
+    EXPECT_EQ(entry["version_stamped"], false);
+    ASSERT_EQ(entry["notes"].size(), 1u);
+    EXPECT_NE(shown.find(entry["notes"][0].get<std::string>()), std::string::npos) << entry["notes"];
+  }
+  version("Build=1");
+  const TRun clean = Run({"--json", Path("r.json"), Path("proj")});
+  EXPECT_EQ(clean.Status, 0) << clean.Err;
+  EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["entries"][0]["version_stamped"], true);
+}
+
+// A Files.ini or setting file that cannot be read whole, or that is no regular
+// file (which would keep the build waiting), is reported and nothing is built.
+TEST_F(TesmarBuildTest, AProjectThatCannotBeReadWholeIsNotBuilt) {
+  struct TCase {
+    std::string File, Bytes, Shown;
+  };
+  for (const auto& [file, bytes, shown] : std::vector<TCase>{
+           {"Files.ini", std::string("\x01\x00\xFFgarbage\x00", 11), "is not a text file: it holds binary data."},
+           {"Files.ini", std::string("\xFF\xFE[\0o\0", 6), "is UTF-16 text, which is not read"},
+           {"Files.ini", "", "It is not a regular file (a pipe, a device or a socket)."},
+           {"Default.config", "", "halt: Failed to read " + Path("proj/Default.config") + ": "}}) {
+    std::filesystem::remove_all(Path("proj"));
+    WriteProject("proj", {{"App.dpr", PlainProgram}});
+    std::filesystem::remove(Path("proj/" + file));
+    if (bytes.empty())
+      ASSERT_EQ(mkfifo(Path("proj/" + file).c_str(), 0644), 0);
+    else
+      WriteBytes("proj/" + file, bytes);
+    const TRun run = Run({"--json", Path("r.json"), Path("proj")});
+    EXPECT_EQ(run.Status, 2) << file;
+    EXPECT_NE(run.Err.find(shown), std::string::npos) << run.Err;
+    EXPECT_TRUE(run.Err.ends_with("tesmar-build: the project in " + Path("proj") + " could not be loaded\n"));
+    EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["loaded"], false);
+    EXPECT_FALSE(Exists("proj/Compile.log"));
+  }
+  ASSERT_EQ(mkfifo(Path("fifo.exe").c_str(), 0644), 0);
+  EXPECT_EQ(Run({"--version-of", Path("fifo.exe")}).Status, 1);
+}
+
+// A tool that runs longer than --tool-timeout is ended with what it started,
+// and its entry fails with a line that says so; the next entry runs.
+TEST_F(TesmarBuildTest, AToolPastItsTimeoutIsEndedAndItsEntryFails) {
+  WriteProject("proj", {{"App.dpr", PlainProgram}, {"Tool.dpr", PlainProgram}});
+  UseCompiler("proj", "case \"$1\" in App.dpr) sleep 60 & echo $! > " + Path("sleeper") + "; wait;; esac\nexec " +
+                          BinDir() + "/DCC32.exe \"$@\"\n");
+  const auto start = std::chrono::steady_clock::now();
+  const TRun run = Run({"--tool-timeout", "1", "--json", Path("r.json"), Path("proj")});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("halt: DCC32.exe was ended: it ran longer than 1 second\n"), std::string::npos) << run.Err;
+  const nlohmann::json report = nlohmann::json::parse(ReadBytes("r.json"));
+  EXPECT_EQ(report["entries"][0]["result"], "ERR");
+  EXPECT_EQ(report["entries"][0]["last_line"], "DCC32.exe was ended: it ran longer than 1 second");
+  EXPECT_EQ(report["entries"][1]["result"], "OK");
+  EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
+}
+
+// SIGTERM (or Ctrl-C) while a tool runs: the tool and what it started end,
+// the run stops as a stopped run does, with its logs, and the status is 1.
+TEST_F(TesmarBuildTest, ASignalEndsTheToolAndStopsTheRunWithItsLogs) {
+  WriteProject("proj", {{"App.dpr", PlainProgram}, {"Tool.dpr", PlainProgram}});
+  // The sleeper's number is there whole once its file is.
+  UseCompiler("proj", "sleep 60 & echo $! > " + Path("sleeper.tmp") + "\nmv " + Path("sleeper.tmp") + " " +
+                          Path("sleeper") + "\nwait\n");
+  const std::string command = BinDir() + "/tesmar-build --json " + Path("r.json") + " " + Path("proj") + " > " +
+                              Path("out.txt") + " 2> " + Path("err.txt");
+  const pid_t child = fork();
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 500 && !Exists("sleeper"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(Exists("sleeper"));
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << ReadBytes("err.txt");
+  EXPECT_TRUE(ReadBytes("err.txt").ends_with(
+      "tesmar-build: interrupted (SIGTERM); the run was stopped and its logs written\n"));
+  const nlohmann::json report = nlohmann::json::parse(ReadBytes("r.json"));
+  EXPECT_EQ(report["interrupted"], "SIGTERM");
+  EXPECT_EQ(report["stopped"], true);
+  EXPECT_EQ(report["entries"].size(), 1u);
+  EXPECT_EQ(report["entries"][0]["last_line"], "DCC32.exe was ended: the build was interrupted (SIGTERM)");
+  EXPECT_TRUE(Lines(ReadBytes("proj/Summary.log")).back().starts_with("Final result is 0 OK, 1 ERR."));
+  EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
 }
 
 TEST(BuildReport, FatalCountsShowAndForeignBytesNeverBreakTheReport) {
