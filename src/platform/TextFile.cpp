@@ -40,15 +40,13 @@ std::string TempPrefix(const std::string& target) {
   return ExtractFileName(target) + ".~";
 }
 
-// A name beside target that nothing uses yet, for writing the new content:
-// <name>.~<process id>-<n>.tmp, so that the next save can tell whose it is.
+// The name beside target for writing the new content: <name>.~<process
+// id>-<n>.tmp, so that the next save can tell whose it is. Only this process
+// makes names with its id, one file at a time, and what an earlier process of
+// the same id left is gone with the leftovers.
 std::string SiblingTempName(const std::string& target) {
   static std::minstd_rand numbers(std::random_device{}());
-  const std::string stem = target + ".~" + std::to_string(CurrentProcessId()) + "-";
-  for (;;) {
-    std::string name = stem + std::to_string(numbers() % 1000000) + ".tmp";
-    if (!PathExists(name)) return name;
-  }
+  return target + ".~" + std::to_string(CurrentProcessId()) + "-" + std::to_string(numbers() % 1000000) + ".tmp";
 }
 
 // The process that wrote a file beside a target, read from its name; -1 when
