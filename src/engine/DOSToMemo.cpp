@@ -109,7 +109,11 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
   if (ended) *ended = false;
   if (const std::string why = StopAnswer(); !why.empty()) {
     const std::string line = ProgramOf(commandLine) + " was not started: " + why;
-    platform::WriteTextLines(outputFile, {line});
+    try {
+      platform::WriteTextLines(outputFile, {line});
+    } catch (const std::exception&) {
+      // The message tells it all the same.
+    }
     errorMessage = "DOS redirected  failed: " + line;
     return false;
   }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -415,6 +417,7 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
   EXPECT_EQ(Lines(version.Out)[3], "CompanyName = Tesmar Demo Makers");
 }
 
+#ifndef _WIN32
 // A version that could not be stamped does not pass for a clean entry: its
 // notes go to standard error (a store or resource report once, as a halt
 // report) and into the report, and the status is 1.
@@ -527,6 +530,8 @@ TEST_F(TesmarBuildTest, ASignalEndsTheToolAndStopsTheRunWithItsLogs) {
   EXPECT_TRUE(Lines(ReadBytes("proj/Summary.log")).back().starts_with("Final result is 0 OK, 1 ERR."));
   EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
 }
+
+#endif
 
 TEST(BuildReport, FatalCountsShowAndForeignBytesNeverBreakTheReport) {
   TEntryReport entry;

@@ -211,6 +211,7 @@ TEST_F(BuildTest, BuildNumbersOfTheGroupFileTheProjectFileAndALocalFile) {
   EXPECT_EQ(ReadBytes("src/C.ver"), CrLf({"[version]", "Build=6"}));
 }
 
+#ifndef _WIN32
 // Whatever keeps the resource step from stamping this build's version is a
 // note of the entry, and the entry is not stamped: a build number that is no
 // number, would leave 0..65535 (nothing wraps) or cannot be stored (a
@@ -307,6 +308,8 @@ TEST_F(BuildTest, AProcessingLineEndedByTheTimeLimitFailsItsEntry) {
   EXPECT_EQ(builder.CompileStep().LastLine, "sleep was ended: it ran longer than 0.5 seconds");
   EXPECT_TRUE(platform::FileExists(Path("out/App.EXE")));  // the compiler itself had finished
 }
+
+#endif
 
 TEST_F(BuildTest, HaltRequestFromTheHaltEventStopsBeforeTheNextEntry) {
   WriteProgram("A");
