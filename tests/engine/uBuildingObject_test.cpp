@@ -3,18 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
-#include <tuple>
 
 #include "engine/DOSToMemo.h"
 #include "ide/IDELibPath.h"
-#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
-#include "support/Faults.h"
 #include "support/TestDir.h"
 #include "version/uVersionInformation.h"
 
@@ -212,67 +208,6 @@ TEST_F(BuildTest, BuildNumbersOfTheGroupFileTheProjectFileAndALocalFile) {
 }
 
 #ifndef _WIN32
-// Whatever keeps the resource step from stamping this build's version is a
-// note of the entry, and the entry is not stamped: a build number that is no
-// number, would leave 0..65535 (nothing wraps) or cannot be stored (a
-// read-only Files.ini, a full disk), a version part out of range. The target
-// keeps the resource of the build before.
-TEST_F(BuildTest, AVersionThatCannotBeStampedIsNotedNotHidden) {
-  WriteProgram();
-  WriteFilesIni({"AutoFileIncrement=1"}, {Entry("App.EXE", "App.dpr")});
-  auto build = [&] {
-    TBuilderClass builder;
-    EXPECT_TRUE(builder.LoadProject(Project));
-    EXPECT_TRUE(builder.RunBuild());
-    EXPECT_EQ(builder.OKCount, 1);
-    return std::pair{builder.CompileStep().VersionStamped, builder.CompileStep().Notes};
-  };
-  std::filesystem::copy_file(SourceDir() + "/examples/demo/src/demo.ico", Path("app.ico"));
-  const std::string icon = "IconFileName=" + Path("app.ico");
-  WriteBytes("src/App.ver", CrLf({"[version]", "Build=4", icon}));
-  EXPECT_EQ(build(), std::pair(true, platform::TStringList{}));
-  const std::string res = ReadBytes("src/App.RES");
-
-  const std::string partRange = "a version part is a whole number from 0 to 65535";
-  struct TCase {
-    std::string Build, Major, Note;
-  };
-  for (const auto& [build_, major, note] : std::vector<TCase>{
-           {"abc", "1", "Failed to replace  'abc' is not a valid integer value"},
-           {"65535", "1", "Failed to replace  the build number 65535 cannot be incremented: " + partRange},
-           {"2147483647", "1", "Failed to replace  the build number 2147483647 cannot be incremented: " + partRange},
-           {"8", "65536", "Resource Error for App.RC: Major is 65536: " + partRange + "."}}) {
-    const std::string ver = CrLf({"[version]", "Major=" + major, "Build=" + build_, icon});
-    WriteBytes("src/App.ver", ver);
-    EXPECT_EQ(build(), std::pair(false, platform::TStringList{note}));
-    EXPECT_EQ(ReadBytes("src/App.RES"), res) << note;
-    if (major == "1") {
-      EXPECT_EQ(ReadBytes("src/App.ver"), ver);  // not written, not wrapped
-    }
-  }
-
-  // The project's number goes into a read-only Files.ini; a local one onto a
-  // full disk.
-  WriteBytes("proj/Default.ver", CrLf({"[version]", "Build=7"}));
-  WriteBytes("src/App.ver", CrLf({"[version]", "Minor=1", icon}));
-  platform::SetReadOnly(Project + "/Files.ini", true);
-  auto [stamped, notes] = build();
-  EXPECT_FALSE(stamped);
-  EXPECT_EQ(notes, platform::TStringList{"Failed to replace  Unable to write to " + Project +
-                                         "/Files.ini: " + SystemErrorText(EACCES)});
-  platform::SetReadOnly(Project + "/Files.ini", false);
-  WriteBytes("proj/Default.ver", CrLf({"[version]"}));
-  WriteBytes("src/App.ver", CrLf({"[version]", "Build=9", icon}));
-  EXPECT_EQ(ReadBytes("src/App.RES"), res);
-  // The script is made all the same, with a number that the next build gives
-  // again.
-  const TFullDisk full("App.ver");
-  std::tie(stamped, notes) = build();
-  EXPECT_FALSE(stamped);
-  EXPECT_EQ(notes, platform::TStringList{"Resource Error for " + Path("src/App.ver") + ": AutoIncrement failed: " +
-                                         "Unable to write to " + Path("src/App.ver") + ": " + SystemErrorText(ENOSPC)});
-}
-
 // A blank in the project, source, target or tool directory: POSIX has no short
 // names to hide it, so each goes to the tool quoted, as one argument.
 TEST_F(BuildTest, BlanksInDirectoryNamesReachTheToolsWhole) {

@@ -99,15 +99,6 @@ TEST_F(PersistenceTest, AKillDuringTheFirstLoadLeavesNoEmptyDefaultFile) {
   }
 }
 
-// A setting file that is there but cannot be read is reported, not taken for
-// an empty one that would silently drop its switches or lines.
-TEST_F(PersistenceTest, AnUnreadableSettingFileIsReported) {
-  ASSERT_EQ(mkfifo(Path("Default.config").c_str(), 0644), 0);
-  EXPECT_EQ(Store.ReadFileContent(Path("Default.config")), "");
-  ASSERT_EQ(Reports.size(), 1u);
-  EXPECT_EQ(Reports[0], "Failed to read " + Path("Default.config") + ": Cannot open file \"" + Path("Default.config") +
-                            "\". It is not a regular file (a pipe, a device or a socket).");
-}
 #endif
 
 TEST_F(PersistenceTest, DeletedDefaultFileComesBackAtTheNextLoad) {
