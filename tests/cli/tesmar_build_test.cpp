@@ -422,33 +422,40 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
 // Whatever keeps the resource step from stamping this build's version does
 // not pass for a clean entry: a build number that is no number or would leave
 // 0..65535 (nothing is written, nothing wraps), one that cannot be stored (a
-// read-only or full Files.ini), a version part out of range. Its note goes to
-// standard error (a report that was a halt line already, once) and into the
-// report, the target keeps the resource of before, and the status is 1.
+// read-only or full Files.ini or version file), a version part out of range.
+// Its note goes to standard error (a report that was a halt line already,
+// once) and into the report, and the status is 1. The target keeps the
+// resource of before, unless only the local number could not be stored: its
+// script is made, with a number that the next build gives again.
 TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
   WriteProject("proj", {{"App.dpr", PlainProgram}});
   ASSERT_EQ(Run({Path("proj")}).Status, 0);
-  const std::string res = ReadBytes("proj/src/App.RES");
   const std::string ver = Path("proj/Default.ver"), ini = Path("proj/Files.ini");
-  auto version = [&](const std::string& line) {
-    WriteBytes(ver, CrLf({"[version]", line, "IconFileName=" + Path("app.ico")}));
+  auto version = [&](const std::string& line, const std::string& build = "Build=1") {
+    WriteBytes(ver, CrLf({"[version]", line, build, "IconFileName=" + Path("app.ico")}));
   };
   const std::string range = "a version part is a whole number from 0 to 65535";
   std::optional<TFullDisk> full;
   for (const auto& [arrange, shown] : std::vector<std::pair<std::function<void()>, std::string>>{
-           {[&] { version("Build=x"); }, "note: Failed to replace  'x' is not a valid integer value"},
-           {[&] { version("Build=65535"); },
+           {[&] { version("", "Build=x"); }, "note: Failed to replace  'x' is not a valid integer value"},
+           {[&] { version("", "Build=65535"); },
             "note: Failed to replace  the build number 65535 cannot be incremented: " + range},
-           {[&] { version("Build=2147483647"); },
+           {[&] { version("", "Build=2147483647"); },
             "note: Failed to replace  the build number 2147483647 cannot be incremented: " + range},
            {[&] { platform::SetReadOnly(ini, true); },
             "note: Failed to replace  Unable to write to " + ini + ": " + SystemErrorText(EACCES)},
            {[&] { full.emplace("Files.ini"); },
             "note: Failed to replace  Unable to write to " + ini + ": " + SystemErrorText(ENOSPC)},
+           {[&] {
+              version("Company=local number", "");  // Default.ver serves as the local file and keeps it
+              full.emplace("Default.ver");
+            },
+            "halt: Resource Error for " + ver + ": AutoIncrement failed: Unable to write to " + ver + ": " +
+                SystemErrorText(ENOSPC)},
            {[&] { version("Major=70000"); }, "halt: Resource Error for App.RC: Major is 70000: " + range + "."}}) {
-    version("Build=1");
+    version("");
     arrange();
-    const std::string verBefore = ReadBytes(ver);
+    const std::string verBefore = ReadBytes(ver), res = ReadBytes("proj/src/App.RES");
     const TRun run = Run({"--json", Path("r.json"), Path("proj")});
     full.reset();
     platform::SetReadOnly(ini, false);
@@ -458,11 +465,12 @@ TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
     const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
     EXPECT_EQ(entry["version_stamped"], false);
     EXPECT_EQ(entry["notes"], nlohmann::json::array({shown.substr(6)}));
-    EXPECT_EQ(ReadBytes("proj/src/App.RES"), res) << shown;
-    if (shown.find("Build") == std::string::npos) continue;
     EXPECT_EQ(ReadBytes(ver), verBefore);
+    if (shown.find("AutoIncrement") == std::string::npos) {
+      EXPECT_EQ(ReadBytes("proj/src/App.RES"), res) << shown;
+    }
   }
-  version("Build=1");
+  version("");
   const TRun clean = Run({"--json", Path("r.json"), Path("proj")});
   EXPECT_EQ(clean.Status, 0) << clean.Err;
   EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["entries"][0]["version_stamped"], true);
