@@ -293,7 +293,8 @@ void TF_MainForm::A_getTargetExecute() {
   e_target->setFocus();
   TTargetTypeEnum kind = ttUnknown;
   const int index = LB_Files->currentRow();
-  if (index >= 0 && index < BuildRun->FileList().Count()) kind = BuildRun->FileList().SettingsAt(index)->TargetType;
+  if (index >= 0 && index < BuildRun->FileList().Count())
+    kind = BuildRun->FileList().SettingsAt(index)->GetTargetType();
   switch (kind) {
     case ttRC:
       LastOpenFilter = "Resource file|*.RES";

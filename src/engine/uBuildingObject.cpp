@@ -444,10 +444,34 @@ bool TBuilderClass::SaveProject() {
   store.IgnoreResFileErrors = Options.IgnoreResFileErrors();
   store.ReplaceReadOnly = Options.ReplaceReadOnly();
   platform::TDirectoryListingScope listings;
+  // A save that would write Files.ini as it stands writes only the setting
+  // files that changed (none, mostly): nothing is moved aside or rewritten.
+  if (SaveLeavesFilesIniAsItIs()) {
+    Files->SaveAllSettingTexts();
+    return true;
+  }
   if (!store.PrepareFilesIniForSave(ProjectDir)) return false;
   Files->SaveAllSettings();
   if (!store.SaveOptions(ProjectDir, Options, DCCPath)) return false;
   return store.SaveFileList(ProjectDir, Files->Text());
+}
+
+bool TBuilderClass::SaveLeavesFilesIniAsItIs() {
+  const std::string filesIni = PathJoin(ProjectDir, "Files.ini");
+  // A read-only Files.ini goes the whole way, which says so.
+  if (!platform::FileExists(filesIni) || platform::IsReadOnly(filesIni)) return false;
+  std::string current, rebuilt;
+  try {
+    current = platform::ReadFileBytes(filesIni);
+  } catch (const std::exception&) {
+    return false;
+  }
+  TPersistenceObject& store = *ProjectStore;
+  store.BeginSaveRehearsal(ProjectDir);
+  Files->SaveAllSettingPaths();
+  store.SaveOptions(ProjectDir, Options, DCCPath);
+  store.SaveFileList(ProjectDir, Files->Text());
+  return store.EndSaveRehearsal(rebuilt) && rebuilt == current;
 }
 
 bool TBuilderClass::RunBuild() {

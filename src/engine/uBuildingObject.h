@@ -112,6 +112,9 @@ class TBuilderClass {
   bool LoadProject(const std::string& directory);
   bool ReadProject();
   bool SaveProject();
+  // Whether a save would write Files.ini exactly as it stands (rehearsed in
+  // memory).
+  bool SaveLeavesFilesIniAsItIs();
   // False when the run ended by a failure.
   bool RunBuild();
 

@@ -41,12 +41,15 @@ std::string ResolvePath(const std::string& path);
 // component, as Windows does.
 std::string ApplyTrailingDotRule(const std::string& path);
 
-// While one of these lives, the directory listings read to resolve names
-// without regard to case are kept, so bulk work (loading a project with a
-// thousand entries) does not read one directory a thousand times. Every change
-// the program makes through this service or the text-file service drops them,
-// and so does every program it runs; use a scope only where nothing else
-// changes the files meanwhile.
+// While one of these lives, what the program learns of the file system is
+// kept, so that bulk work (loading a project with a thousand entries that
+// share their setting files) reads each directory and each file once: the
+// directory listings read to resolve names without regard to case (read
+// again when the directory changes), whether a path exists and its status,
+// and the bytes of small files read. A change the program makes through this
+// service or the text-file service updates what is kept of that path; a
+// program it runs drops all but the listings. Use a scope only where nothing
+// else changes the files meanwhile.
 class TDirectoryListingScope {
  public:
   TDirectoryListingScope();
@@ -54,11 +57,28 @@ class TDirectoryListingScope {
   TDirectoryListingScope(const TDirectoryListingScope&) = delete;
   TDirectoryListingScope& operator=(const TDirectoryListingScope&) = delete;
 };
-// Drops kept listings (the program changed something in the file system).
+// Drops everything kept (the program changed something in the file system).
 void ForgetDirectoryListings();
+// Drops what is kept of paths and files, keeping the listings, which tell a
+// change of a directory themselves (another program ran).
+void ForgetKeptFileFacts();
+// The bytes of a file (a resolved name) read while the scope lives, nullptr
+// when there are none; KeepFileBytes keeps them (small files only).
+const std::string* KeptFileBytes(const std::string& resolvedPath);
+void KeepFileBytes(const std::string& resolvedPath, const std::string& bytes);
 // Tells the kept listings that the program itself created (exists) or removed
 // the entry of a resolved path.
 void NoteDirectoryEntry(const std::string& resolvedPath, bool exists);
+
+// What tells one state of a file from another: a file replaced, rewritten or
+// touched has another identity.
+struct TFileIdentity {
+  bool Exists = false;
+  unsigned long long Device = 0, Inode = 0, Size = 0;
+  long long MTimeSec = 0, MTimeNsec = 0, CTimeSec = 0, CTimeNsec = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+TFileIdentity FileIdentity(const std::string& resolvedPath);
 
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory

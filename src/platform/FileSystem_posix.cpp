@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/AsciiText.h"
@@ -34,12 +36,68 @@ bool ScanEntryIgnoringCase(const std::string& dir, const std::string& name, std:
   return any;
 }
 
-// Listings kept while a TDirectoryListingScope lives: lower-cased name to
-// the entry chosen for it.
+// What is kept while a TDirectoryListingScope lives. Listings (lower-cased
+// name to the entry chosen for it) carry the directory's modification time
+// and are read again once it changes, so that files another program creates
+// or removes are seen; a listing read while the directory was changing is
+// not kept at all. The results of looking at a path and the bytes of files
+// read are kept until the program changes the file or runs another program.
+struct TListing {
+  std::map<std::string, std::string> Entries;
+  struct timespec Modified {};
+};
+struct TKeptStat {
+  int Result = 0;
+  int Error = 0;
+  struct stat Status {};
+};
+struct TKeptFacts {
+  std::map<std::string, TListing> Listings;
+  std::unordered_map<std::string, TKeptStat> Stats, LinkStats;
+  std::unordered_map<std::string, std::string> Bytes;
+};
 int ListingScopes = 0;
-std::map<std::string, std::map<std::string, std::string>>& Listings() {
-  static std::map<std::string, std::map<std::string, std::string>> listings;
-  return listings;
+TKeptFacts& Kept() {
+  static TKeptFacts kept;
+  return kept;
+}
+
+// The modification time of a directory when it can be trusted to tell a
+// later change: not when it lies within the file system's clock tick of now.
+bool SettledTime(const std::string& dir, struct timespec& modified) {
+  struct stat st;
+  if (::stat(dir.empty() ? "." : dir.c_str(), &st) != 0) return false;
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  const long long age = (now.tv_sec - st.st_mtim.tv_sec) * 1000000000LL + (now.tv_nsec - st.st_mtim.tv_nsec);
+  modified = st.st_mtim;
+  return age > 20000000LL;  // 20 ms: well beyond any tick
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+int KeptStatOf(const std::string& path, struct stat& st, bool link) {
+  if (ListingScopes == 0) return link ? ::lstat(path.c_str(), &st) : ::stat(path.c_str(), &st);
+  auto& stats = link ? Kept().LinkStats : Kept().Stats;
+  auto it = stats.find(path);
+  if (it == stats.end()) {
+    TKeptStat kept;
+    kept.Result = link ? ::lstat(path.c_str(), &kept.Status) : ::stat(path.c_str(), &kept.Status);
+    kept.Error = kept.Result == 0 ? 0 : errno;
+    it = stats.emplace(path, kept).first;
+  }
+  st = it->second.Status;
+  errno = it->second.Error;
+  return it->second.Result;
+}
+
+void ForgetFactsOf(const std::string& path) {
+  TKeptFacts& kept = Kept();
+  kept.Stats.erase(path);
+  kept.LinkStats.erase(path);
+  kept.Bytes.erase(path);
 }
 
 // The spellings that projects made on Windows most often differ by: the
@@ -59,7 +117,7 @@ bool ProbeCommonSpellings(const std::string& dir, const std::string& name, std::
   struct stat st;
   for (const std::string& candidate : candidates) {
     if (candidate == name) continue;
-    if (::lstat((dir + candidate).c_str(), &st) == 0) {
+    if (KeptStatOf(dir + candidate, st, true) == 0) {
       found = candidate;
       return true;
     }
@@ -77,24 +135,31 @@ std::string ListingKey(const std::string& dir) {
   return dir.empty() ? cwd : cwd + (dir.back() == '/' ? dir : dir + "/");
 }
 
-// The kept listing of a directory, read now when there is none yet. Only
-// while a TDirectoryListingScope lives.
+// The kept listing of a directory, read now when there is none yet or the
+// directory changed since. Only while a TDirectoryListingScope lives.
 const std::map<std::string, std::string>& KeptListing(const std::string& dir) {
-  auto& listings = Listings();
+  auto& listings = Kept().Listings;
   const std::string key = ListingKey(dir);
   auto it = listings.find(key);
-  if (it == listings.end()) {
-    std::map<std::string, std::string> entries;
-    if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
-      while (const dirent* e = readdir(d)) {
-        auto [at, added] = entries.emplace(LowerAscii(e->d_name), e->d_name);
-        if (!added && at->second > e->d_name) at->second = e->d_name;
-      }
-      closedir(d);
+  struct timespec modified {};
+  const bool settled = SettledTime(dir, modified);
+  if (it != listings.end() && settled && SameTime(it->second.Modified, modified)) return it->second.Entries;
+  TListing listing;
+  listing.Modified = modified;
+  if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      auto [at, added] = listing.Entries.emplace(LowerAscii(e->d_name), e->d_name);
+      if (!added && at->second > e->d_name) at->second = e->d_name;
     }
-    it = listings.emplace(key, std::move(entries)).first;
+    closedir(d);
   }
-  return it->second;
+  // A directory changing as it was read is read again next time.
+  if (!settled) listing.Modified = {};
+  if (it == listings.end())
+    it = listings.emplace(key, std::move(listing)).first;
+  else
+    it->second = std::move(listing);
+  return it->second.Entries;
 }
 
 bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
@@ -112,7 +177,7 @@ bool Stat(const std::string& path, struct stat& st) {
     errno = ENOENT;
     return false;
   }
-  return ::stat(path.c_str(), &st) == 0;
+  return KeptStatOf(path, st, false) == 0;
 }
 
 // A component with the dots at its end dropped, unless it is made of dots only.
@@ -133,28 +198,52 @@ TDirectoryListingScope::TDirectoryListingScope() {
 }
 
 TDirectoryListingScope::~TDirectoryListingScope() {
-  if (--ListingScopes == 0) Listings().clear();
+  if (--ListingScopes == 0) Kept() = TKeptFacts();
 }
 
 void ForgetDirectoryListings() {
-  Listings().clear();
+  Kept() = TKeptFacts();
+}
+
+void ForgetKeptFileFacts() {
+  TKeptFacts& kept = Kept();
+  kept.Stats.clear();
+  kept.LinkStats.clear();
+  kept.Bytes.clear();
 }
 
 void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
   if (ListingScopes == 0) return;
+  ForgetFactsOf(resolvedPath);
   const auto slash = resolvedPath.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : resolvedPath.substr(0, slash + 1);
   const std::string name = resolvedPath.substr(slash == std::string::npos ? 0 : slash + 1);
-  auto it = Listings().find(ListingKey(dir));
-  if (it == Listings().end()) return;
+  auto& listings = Kept().Listings;
+  auto it = listings.find(ListingKey(dir));
+  if (it == listings.end()) return;
   const std::string key = LowerAscii(name);
   if (exists) {
-    auto [at, added] = it->second.emplace(key, name);
+    auto [at, added] = it->second.Entries.emplace(key, name);
     if (!added && at->second > name) at->second = name;
   } else if (::access(resolvedPath.c_str(), F_OK) != 0) {
     // Another spelling of the name may still be there: read the directory again.
-    Listings().erase(it);
+    listings.erase(it);
+    return;
   }
+  // The change is in the listing: the directory's new time is its own.
+  struct timespec modified {};
+  it->second.Modified = SettledTime(dir, modified) ? modified : timespec{};
+}
+
+const std::string* KeptFileBytes(const std::string& resolvedPath) {
+  if (ListingScopes == 0) return nullptr;
+  auto it = Kept().Bytes.find(resolvedPath);
+  return it == Kept().Bytes.end() ? nullptr : &it->second;
+}
+
+void KeepFileBytes(const std::string& resolvedPath, const std::string& bytes) {
+  // Setting files are small; a large file (a log) is not worth keeping.
+  if (ListingScopes > 0 && bytes.size() <= 256 * 1024) Kept().Bytes[resolvedPath] = bytes;
 }
 
 std::string ResolvePath(const std::string& path) {
@@ -165,7 +254,7 @@ std::string ResolvePath(const std::string& path) {
   for (std::size_t i = 0; i < path.size(); ++i)
     if (path[i] == '.' && (i + 1 == path.size() || path[i + 1] == '/')) trailingDot = true;
   struct stat exact;
-  if (!trailingDot && ::lstat(path.c_str(), &exact) == 0) return path;
+  if (!trailingDot && KeptStatOf(path, exact, true) == 0) return path;
   std::string result;
   std::size_t i = 0;
   while (i < path.size() && path[i] == '/') result += path[i++];
@@ -177,7 +266,7 @@ std::string ResolvePath(const std::string& path) {
     if (resolving) {
       struct stat st;
       std::string found;
-      if (::lstat((result + name).c_str(), &st) == 0) {
+      if (KeptStatOf(result + name, st, true) == 0) {
         result += name;
       } else if (FindEntryIgnoringCase(result, name, found)) {
         result += found;
@@ -193,6 +282,21 @@ std::string ResolvePath(const std::string& path) {
     i = end;
   }
   return result;
+}
+
+TFileIdentity FileIdentity(const std::string& resolvedPath) {
+  TFileIdentity id;
+  struct stat st;
+  if (!Stat(resolvedPath, st)) return id;
+  id.Exists = true;
+  id.Device = static_cast<unsigned long long>(st.st_dev);
+  id.Inode = static_cast<unsigned long long>(st.st_ino);
+  id.Size = static_cast<unsigned long long>(st.st_size);
+  id.MTimeSec = st.st_mtim.tv_sec;
+  id.MTimeNsec = st.st_mtim.tv_nsec;
+  id.CTimeSec = st.st_ctim.tv_sec;
+  id.CTimeNsec = st.st_ctim.tv_nsec;
+  return id;
 }
 
 bool FileExists(const std::string& path) {
@@ -226,6 +330,7 @@ void SetReadOnly(const std::string& path, bool readOnly) {
   mode_t mode = st.st_mode & 07777;
   // Read-only takes every write bit away, as nobody may write such a file.
   mode = readOnly ? (mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+  ForgetFactsOf(real);
   if (::chmod(real.c_str(), mode) != 0) ThrowOS("Cannot set attributes of " + path, errno);
 }
 
@@ -320,9 +425,11 @@ bool DeleteFile(const std::string& path) {
 }
 
 void ForceDirectories(const std::string& path) {
-  ForgetDirectoryListings();
   if (path.empty()) throw TOSError("Unable to create directory", ENOENT);
   std::string real = ResolvePath(path);
+  struct stat existing;
+  if (Stat(real, existing) && S_ISDIR(existing.st_mode)) return;
+  ForgetDirectoryListings();
   std::error_code ec;
   std::filesystem::create_directories(real, ec);
   if (ec) ThrowOS("Unable to create directory " + path, ec.value());

@@ -1,4 +1,5 @@
 #define WIN32_LEAN_AND_MEAN
+#include <sys/stat.h>
 #include <windows.h>
 #include <winnetwk.h>
 // <windows.h> maps DeleteFile to DeleteFileA; ours is a function of its own.
@@ -38,6 +39,19 @@ DWORD Attributes(const std::string& path) {
 
 std::string ResolvePath(const std::string& path) {
   return ApplyTrailingDotRule(path);
+}
+
+TFileIdentity FileIdentity(const std::string& resolvedPath) {
+  TFileIdentity id;
+  struct _stat64 st;
+  if (resolvedPath.empty() || _stat64(resolvedPath.c_str(), &st) != 0) return id;
+  id.Exists = true;
+  id.Device = static_cast<unsigned long long>(st.st_dev);
+  id.Inode = static_cast<unsigned long long>(st.st_ino);
+  id.Size = static_cast<unsigned long long>(st.st_size);
+  id.MTimeSec = st.st_mtime;
+  id.CTimeSec = st.st_ctime;
+  return id;
 }
 
 bool FileExists(const std::string& path) {
@@ -231,6 +245,11 @@ std::string ExpandUNCFileName(const std::string& path) {
 TDirectoryListingScope::TDirectoryListingScope() = default;
 TDirectoryListingScope::~TDirectoryListingScope() = default;
 void ForgetDirectoryListings() {}
+void ForgetKeptFileFacts() {}
+const std::string* KeptFileBytes(const std::string&) {
+  return nullptr;
+}
+void KeepFileBytes(const std::string&, const std::string&) {}
 void NoteDirectoryEntry(const std::string&, bool) {}
 
 }  // namespace platform

@@ -216,10 +216,13 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
 
   TRunResult result;
   result.Stage = TRunStage::rsRan;
-  // Once the child runs it may change any directory; what was kept is stale.
-  ForgetDirectoryListings();
+  // Once the child runs it may change any file; what was kept of files is
+  // stale (the listings see a change of their directory themselves). Again
+  // once it has ended, for what the window read while it waited.
+  ForgetKeptFileFacts();
   int status = 0;
   const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting, result) : WaitBlocking(pid, status);
+  ForgetKeptFileFacts();
   if (waited < 0)
     result.ExitCode = -1;
   else if (WIFEXITED(status))

@@ -1,7 +1,5 @@
 #include "platform/ProfileCache.h"
 
-#include <sys/stat.h>
-
 #include <map>
 
 #include "platform/FileSystem.h"
@@ -10,38 +8,9 @@ namespace platform {
 
 namespace {
 
-struct TIdentity {
-  bool Exists = false;
-  unsigned long long Device = 0, Inode = 0, Size = 0;
-  long long MTimeSec = 0, MTimeNsec = 0, CTimeSec = 0, CTimeNsec = 0;
-  bool operator==(const TIdentity&) const = default;
-};
-
-TIdentity IdentityOf(const std::string& resolved) {
-  TIdentity id;
-#ifdef _WIN32
-  struct _stat64 st;
-  if (_stat64(resolved.c_str(), &st) != 0) return id;
-  id.MTimeSec = st.st_mtime;
-  id.CTimeSec = st.st_ctime;
-#else
-  struct stat st;
-  if (stat(resolved.c_str(), &st) != 0) return id;
-  id.MTimeSec = st.st_mtim.tv_sec;
-  id.MTimeNsec = st.st_mtim.tv_nsec;
-  id.CTimeSec = st.st_ctim.tv_sec;
-  id.CTimeNsec = st.st_ctim.tv_nsec;
-#endif
-  id.Exists = true;
-  id.Device = static_cast<unsigned long long>(st.st_dev);
-  id.Inode = static_cast<unsigned long long>(st.st_ino);
-  id.Size = static_cast<unsigned long long>(st.st_size);
-  return id;
-}
-
 struct TEntry {
   std::shared_ptr<TProfileFile> Profile;
-  TIdentity Identity;
+  TFileIdentity Identity;
 };
 
 std::map<std::string, TEntry>& Cache() {
@@ -57,7 +26,7 @@ std::string KeyOf(const std::string& fileName) {
 
 std::shared_ptr<TProfileFile> OpenSharedProfile(const std::string& fileName) {
   const std::string key = KeyOf(fileName);
-  const TIdentity now = IdentityOf(ResolvePath(fileName));
+  const TFileIdentity now = FileIdentity(ResolvePath(fileName));
   auto& cache = Cache();
   auto it = cache.find(key);
   // A file that does not exist is never kept: it may appear at any time, and
@@ -81,7 +50,7 @@ void UpdateSharedProfile(const std::shared_ptr<TProfileFile>& profile) {
     Cache().erase(key);
     throw;
   }
-  const TIdentity now = IdentityOf(ResolvePath(profile->FileName()));
+  const TFileIdentity now = FileIdentity(ResolvePath(profile->FileName()));
   if (now.Exists)
     Cache()[key] = TEntry{profile, now};
   else

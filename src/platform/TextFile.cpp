@@ -111,12 +111,21 @@ std::string JoinLines(const TStringList& lines) {
 }
 
 std::string NormalizeLineEnds(std::string_view text) {
-  return JoinLines(SplitLines(text));
+  // Most texts are written with CR LF already: nothing to split and join.
+  bool normal = text.empty() || text.ends_with("\r\n");
+  for (std::size_t i = 0; normal && i < text.size(); ++i) {
+    if (text[i] == '\r')
+      normal = i + 1 < text.size() && text[++i] == '\n';
+    else if (text[i] == '\n')
+      normal = false;
+  }
+  return normal ? std::string(text) : JoinLines(SplitLines(text));
 }
 
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
   const std::string what = "Cannot open file \"" + fileName + "\"";
   std::string real = ResolvePath(fileName);
+  if (const std::string* kept = KeptFileBytes(real); kept && kept->size() <= maxSize) return *kept;
   if (DirectoryExists(real)) ThrowOS(what, EISDIR);
   if (real.empty()) ThrowOS(what, ENOENT);
   TFilePtr f(OpenRegularFileForReading(real, what));
@@ -137,6 +146,7 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
       break;
     }
   }
+  KeepFileBytes(real, bytes);
   return bytes;
 }
 

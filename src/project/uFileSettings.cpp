@@ -59,7 +59,7 @@ void TProjectSettings::ClearSettings() {
     Paths[kind].clear();
     Memory[kind].clear();
   }
-  TargetType = ttUnknown;
+  TargetType.reset();
 }
 
 std::string TProjectSettings::GetSettingPath(TsettingsTypeEnum kind) {
@@ -114,17 +114,29 @@ void TProjectSettings::LoadAll() {
   ClearSettings();
   Store().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
   Store().ReadSettingsIntoMemory(Paths, Memory);
-  // What the source builds, for the library warning of the version summary and
-  // the choice of a target; a source of any other kind stays unknown.
-  try {
-    TargetType = GlobalStuff().TargetKind(GetSourceFile());
-  } catch (const std::exception&) {
-    TargetType = ttUnknown;
+}
+
+TTargetTypeEnum TProjectSettings::GetTargetType() {
+  if (!TargetType) {
+    try {
+      TargetType = GlobalStuff().TargetKind(GetSourceFile());
+    } catch (const std::exception&) {
+      TargetType = ttUnknown;
+    }
   }
+  return *TargetType;
 }
 
 void TProjectSettings::SaveAll() {
+  SavePaths();
+  SaveTexts();
+}
+
+void TProjectSettings::SavePaths() {
   Store().WriteSettingPaths(ProjectPath, GetSourceFile(), Paths);
+}
+
+void TProjectSettings::SaveTexts() {
   Store().WriteSettingsFromMemory(Paths, Memory);
 }
 
@@ -173,7 +185,7 @@ std::string TProjectSettings::VersionSummary() {
     }
   }
   std::string text;
-  if (TargetType == ttDLL && GetSettingContent(stSourceFile).find("{$R *.RES}") == std::string::npos)
+  if (GetTargetType() == ttDLL && GetSettingContent(stSourceFile).find("{$R *.RES}") == std::string::npos)
     text +=
         "Version information will not appear in this .dll\r\nunless the line\r\n{$R *.RES}\r\nis added to the "
         "implementation section\r\n";
@@ -261,10 +273,11 @@ std::string TProjectList::Text() const {
 
 void TProjectList::Clear() {
   Entries.clear();
+  LineCounts.clear();
 }
 
 void TProjectList::Delete(int index) {
-  At(index);
+  CountLine(At(index).Line, -1);
   Entries.erase(Entries.begin() + index);
 }
 
@@ -276,9 +289,14 @@ void TProjectList::Move(int from, int to) {
   Entries.insert(Entries.begin() + to, std::move(entry));
 }
 
+void TProjectList::CountLine(const std::string& line, int by) {
+  const std::string key = LowerAscii(line);
+  if ((LineCounts[key] += by) <= 0) LineCounts.erase(key);
+}
+
 void TProjectList::AddFileLine(const std::string& line) {
-  for (const TEntry& e : Entries)
-    if (SameTextAscii(e.Line, line)) return;
+  if (LineCounts.contains(LowerAscii(line))) return;
+  CountLine(line, 1);
   std::string source, target;
   const auto eq = line.find('=');
   if (eq == std::string::npos) {
@@ -339,7 +357,9 @@ void TProjectList::SetDestFile(int index, const std::string& destFile) {
   const TEntry& entry = At(index);
   const auto eq = entry.Line.find('=');
   const std::string rest = eq == std::string::npos ? std::string() : entry.Line.substr(eq);
+  CountLine(Entries[static_cast<std::size_t>(index)].Line, -1);
   Entries[static_cast<std::size_t>(index)].Line = destFile + rest;
+  CountLine(destFile + rest, 1);
   entry.Settings->SetDestFile(destFile);
 }
 
@@ -350,6 +370,14 @@ void TProjectList::LoadAllSettings(const std::string& projectPath) {
 
 void TProjectList::SaveAllSettings() {
   for (TEntry& e : Entries) e.Settings->SaveAll();
+}
+
+void TProjectList::SaveAllSettingPaths() {
+  for (TEntry& e : Entries) e.Settings->SavePaths();
+}
+
+void TProjectList::SaveAllSettingTexts() {
+  for (TEntry& e : Entries) e.Settings->SaveTexts();
 }
 
 void TProjectList::ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "project/uGlobalConstants.h"
@@ -29,6 +31,10 @@ class TProjectSettings {
 
   void LoadAll();
   void SaveAll();
+  // The two halves of SaveAll: the file names into Files.ini, the texts into
+  // their files.
+  void SavePaths();
+  void SaveTexts();
   void SaveSettingFile(TsettingsTypeEnum kind);
 
   // The version information a build will put into the target: the group
@@ -45,8 +51,17 @@ class TProjectSettings {
   TProjectList* Owner;
   TSettingsPathNameArray Paths;
   TSettingsInMemory Memory;
-  TTargetTypeEnum TargetType = ttUnknown;
   std::string ProjectPath;
+
+  // What the source builds (unknown for a source of any other kind), for the
+  // library warning of the version summary and the choice of a target. Found
+  // when first asked (a program's first line tells it from a library), so
+  // that a load reads no source file.
+  TTargetTypeEnum GetTargetType();
+  void SetTargetType(TTargetTypeEnum kind) { TargetType = kind; }
+
+ private:
+  std::optional<TTargetTypeEnum> TargetType;
 };
 
 // The -U, -I, -R and -O lines for a library path text, chunked when the joined
@@ -88,6 +103,8 @@ class TProjectList {
   void SetDestFile(int index, const std::string& destFile);
   void LoadAllSettings(const std::string& projectPath);
   void SaveAllSettings();
+  void SaveAllSettingPaths();
+  void SaveAllSettingTexts();
   void ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text);
 
  private:
@@ -100,4 +117,8 @@ class TProjectList {
   std::string ProjectPath;
   TPersistenceObject* StoreObject;
   std::vector<TEntry> Entries;
+  // The lines, lower-cased, with how often each stands in the list: a line
+  // is added once whatever its letter case, without a look at every line.
+  std::unordered_map<std::string, int> LineCounts;
+  void CountLine(const std::string& line, int by);
 };

@@ -182,8 +182,45 @@ TPersistenceObject& Persistence() {
 }
 
 void TPersistenceObject::ReportError(const std::string& message) {
+  if (Rehearsal) {
+    RehearsalFailed = true;
+    return;
+  }
   LastError = message;
   if (OnError) OnError(message);
+}
+
+std::shared_ptr<platform::TProfileFile> TPersistenceObject::FilesIniForSave() {
+  return Rehearsal ? Rehearsal : platform::OpenSharedProfile(FilesIniPath());
+}
+
+void TPersistenceObject::StoreFilesIni(const std::shared_ptr<platform::TProfileFile>& ini) {
+  if (!Rehearsal) platform::UpdateSharedProfile(ini);
+}
+
+void TPersistenceObject::BeginSaveRehearsal(const std::string& projectPath) {
+  Rehearsal = platform::TProfileFile::FromText(PathJoin(projectPath, "Files.ini"), "");
+  RehearsalFailed = false;
+  SavedPendingVersionDir = PendingVersionDir;
+  SavedPendingVersion = PendingVersion;
+  try {
+    auto current = platform::OpenSharedProfile(PathJoin(projectPath, "Files.ini"));
+    auto version = current->ReadSectionValues(VersionSection);
+    if (!version.empty() || PendingVersionDir != projectPath) {
+      PendingVersion = std::move(version);
+      PendingVersionDir = projectPath;
+    }
+  } catch (const std::exception&) {
+    RehearsalFailed = true;
+  }
+}
+
+bool TPersistenceObject::EndSaveRehearsal(std::string& filesIniText) {
+  filesIniText = Rehearsal ? Rehearsal->Text() : std::string();
+  Rehearsal.reset();
+  PendingVersionDir = std::move(SavedPendingVersionDir);
+  PendingVersion = std::move(SavedPendingVersion);
+  return !RehearsalFailed;
 }
 
 std::string TPersistenceObject::FilesIniPath() const {
@@ -269,10 +306,10 @@ bool TPersistenceObject::SaveOptions(const std::string& projectPath, const TProj
   try {
     ProjectPath = projectPath;
     GlobalStuff().ChangeDir(projectPath);
-    auto ini = platform::OpenSharedProfile(FilesIniPath());
+    auto ini = FilesIniForSave();
     for (const TOptionKey& key : OptionKeysInWriteOrder()) ini->WriteBool(OptionsSection, key.Key, options[key.Flag]);
     ini->WriteString(OptionsSection, "DCCPath", dccPath);
-    platform::UpdateSharedProfile(ini);
+    StoreFilesIni(ini);
     return true;
   } catch (const std::exception& e) {
     ReportError("Failed to save project options for " + projectPath + ": " + e.what());
@@ -309,7 +346,7 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
   if (!SetupProjectDir(projectPath)) return false;
   try {
     GlobalStuff().ChangeDir(projectPath);
-    auto ini = platform::OpenSharedProfile(FilesIniPath());
+    auto ini = FilesIniForSave();
     ini->EraseSection(FileListSection);
     const platform::TStringList lines = platform::SplitLines(fileListText);
     // The value the text holds for a name: that of its first line.
@@ -331,7 +368,7 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
       PendingVersion.clear();
       PendingVersionDir.clear();
     }
-    platform::UpdateSharedProfile(ini);
+    StoreFilesIni(ini);
     return true;
   } catch (const std::exception& e) {
     ReportError("Failed to store project filelist " + projectPath + ": " + e.what());
@@ -397,10 +434,10 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
   ProjectPath = projectPath;
   const std::string name = section.empty() ? PathJoin(ProjectPath, "DefaultSettings") : section;
   try {
-    auto ini = platform::OpenSharedProfile(FilesIniPath());
+    auto ini = FilesIniForSave();
     for (TsettingsTypeEnum kind : StoredKindsInWriteOrder())
       ini->WriteString(name, GlobalStuff().SettingName(kind), paths[kind]);
-    platform::UpdateSharedProfile(ini);
+    StoreFilesIni(ini);
   } catch (const std::exception& e) {
     ReportError("Error persisting, " + std::string(e.what()));
   }
@@ -411,7 +448,7 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
 std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
   if (fileName.empty() || !platform::FileExists(fileName)) return "";
   try {
-    return platform::JoinLines(platform::ReadTextLines(fileName));
+    return platform::NormalizeLineEnds(platform::ReadFileBytes(fileName));
   } catch (const std::exception& e) {
     // Read as empty, the file would silently drop switches or lines.
     ReportError("Failed to read " + fileName + ": " + e.what());
@@ -422,7 +459,7 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
   if (fileName.empty()) return;
   try {
-    const std::string bytes = platform::JoinLines(platform::SplitLines(text));
+    const std::string bytes = platform::NormalizeLineEnds(text);
     // A project save writes every shared setting file once per entry that
     // uses it; a file that already holds the text is left as it is. A
     // read-only file is still refused, as any write would be.

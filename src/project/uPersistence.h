@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,9 @@
 #include "project/uGlobalConstants.h"
 
 class TLibraryPathPrompt;
+namespace platform {
+class TProfileFile;
+}
 
 // The project option flags, addressed by index 0 to 8.
 enum TProjectOptionIndex {
@@ -58,6 +62,15 @@ class TPersistenceObject {
   bool SaveFileList(const std::string& projectPath, const std::string& fileListText);
   bool PrepareFilesIniForSave(const std::string& projectPath);
 
+  // A save rehearsed in memory. While it lasts, WriteSettingPaths,
+  // SaveOptions and SaveFileList rebuild the text of Files.ini in memory, as
+  // a save builds the file from nothing (with the [version] section that
+  // PrepareFilesIniForSave would carry over), and report nothing. The end
+  // gives that text; false when anything failed on the way. A project save
+  // that would write Files.ini as it is writes nothing.
+  void BeginSaveRehearsal(const std::string& projectPath);
+  bool EndSaveRehearsal(std::string& filesIniText);
+
   // Per-file operations.
   void ReadSettingPaths(const std::string& projectPath, const std::string& section, TSettingsPathNameArray& paths);
   void WriteSettingPaths(const std::string& projectPath, const std::string& section,
@@ -92,6 +105,11 @@ class TPersistenceObject {
 
  private:
   std::string FilesIniPath() const;
+  // Files.ini as the saving operations change it: the shared copy, or the
+  // rehearsal's text in memory; StoreFilesIni writes what changed (not
+  // during a rehearsal).
+  std::shared_ptr<platform::TProfileFile> FilesIniForSave();
+  void StoreFilesIni(const std::shared_ptr<platform::TProfileFile>& ini);
   std::vector<std::string> MasterDirs() const;
   std::vector<std::string> DefaultFileLines(std::size_t index);
 
@@ -99,6 +117,11 @@ class TPersistenceObject {
   // PrepareFilesIniForSave, to be carried into the rebuilt file.
   std::string PendingVersionDir;
   std::vector<std::pair<std::string, std::string>> PendingVersion;
+
+  std::shared_ptr<platform::TProfileFile> Rehearsal;
+  bool RehearsalFailed = false;
+  std::string SavedPendingVersionDir;
+  std::vector<std::pair<std::string, std::string>> SavedPendingVersion;
 };
 
 // The one store of the program, created at first use.

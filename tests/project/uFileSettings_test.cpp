@@ -96,7 +96,7 @@ TEST_F(FileSettingsTest, LoadEditAndSaveOneSourcesSettings) {
   TProjectList list(Project);
   list.AddFileLine(Path("out/App.EXE") + "=" + Path("src/App.dpr"));
   TProjectSettings& s = *list.SettingsAt(0);
-  EXPECT_EQ(s.TargetType, ttEXE);
+  EXPECT_EQ(s.GetTargetType(), ttEXE);
   EXPECT_EQ(s.GetSettingContent(stConfigFile), CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""}));
   EXPECT_EQ(s.GetSettingPath(stRCMask), Project + "/Default.mask");
   EXPECT_EQ(s.GetSettingPath(stLocalVerInfo), Project + "/Default.ver");
@@ -165,7 +165,7 @@ TEST_F(FileSettingsTest, VersionSummaryMergesGroupAndLocal) {
 TEST_F(FileSettingsTest, LibrarySummaryWarnsUnlessTheSourceLinksItsResources) {
   WriteBytes("Lib.dpr", "library Lib;\r\nbegin\r\nend.\r\n");
   TProjectSettings s(nullptr, "/o/Lib.DLL", Path("Lib.dpr"), Project);
-  s.TargetType = ttDLL;
+  s.SetTargetType(ttDLL);
   s.Memory[stGroupVerInfo] = CrLf({"[version]", "Major=1"});
   const std::string warning =
       "Version information will not appear in this .dll\r\nunless the line\r\n{$R *.RES}\r\nis added to the "
@@ -212,7 +212,7 @@ TEST_F(FileSettingsTest, ListOwnershipAndLookups) {
   EXPECT_EQ(list.SettingsAt(2)->GetSourceFile(), "/src/" + std::string(251, 't'));
   EXPECT_EQ(list.Strings(2).size(), 323u);
   EXPECT_EQ(list.Text(), "/out/App.EXE=/src/App.dpr\r\n/out/App.RES=/src/App.rc\r\n" + list.Strings(2) + "\r\n");
-  EXPECT_EQ(list.SettingsAt(1)->TargetType, ttRC);
+  EXPECT_EQ(list.SettingsAt(1)->GetTargetType(), ttRC);
 
   EXPECT_EQ(list.FindSource("/SRC/APP.DPR"), 0);
   EXPECT_EQ(list.FindSource("/src/Other.dpr"), -1);
