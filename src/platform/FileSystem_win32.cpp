@@ -189,7 +189,7 @@ void ForceDirectories(const std::string& path) {
   if (path.empty()) throw TOSError("Unable to create directory", ERROR_PATH_NOT_FOUND);
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path), ec);
-  if (ec) ThrowOS("Unable to create directory " + path, static_cast<DWORD>(ec.value()));
+  if (ec) ThrowOS("Unable to create directory " + path, static_cast<DWORD>(SystemCodeOf(ec)));
   if (!DirectoryExists(path)) ThrowOS("Unable to create directory " + path, ERROR_DIRECTORY);
 }
 
