@@ -62,15 +62,15 @@ class TesmarBuildTest : public TTestDir {
   void SetUp() override {
     TTestDir::SetUp();
     OldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", (BinDir() + ":" + OldPath).c_str(), 1);
-    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
-    setenv("TESMAR_INI", Path("tesmar.ini").c_str(), 1);
+    PrependToPath(BinDir());
+    SetEnv("WINEPREFIX", Path("no-wine"));
+    SetEnv("TESMAR_INI", Path("tesmar.ini"));
     Persistence().MasterCopyDirs = {Path("no-masters")};
     platform::ForgetSharedProfiles();
   }
   void TearDown() override {
-    setenv("PATH", OldPath.c_str(), 1);
-    unsetenv("TESMAR_INI");
+    SetEnv("PATH", OldPath);
+    UnsetEnv("TESMAR_INI");
     TTestDir::TearDown();
   }
 
@@ -393,11 +393,15 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
   namespace fs = std::filesystem;
   const std::string demo = Path("demo");
   fs::copy(SourceDir() + "/examples/demo", demo, fs::copy_options::recursive);
+  // "@DEMO@/src/App.dpr" becomes the copy's path, in the system's separators.
   for (const auto& item : fs::recursive_directory_iterator(demo)) {
     if (!item.is_regular_file()) continue;
     std::string text = ReadBytes(item.path().string());
     bool changed = false;
-    for (std::size_t at; (at = text.find("@DEMO@")) != std::string::npos; changed = true) text.replace(at, 6, demo);
+    for (std::size_t at; (at = text.find("@DEMO@")) != std::string::npos; changed = true) {
+      const std::size_t end = text.find_first_of("]=\r\n", at);
+      text.replace(at, end - at, demo + NativePath(text.substr(at + 6, end - at - 6)));
+    }
     if (changed) WriteBytes(item.path().string(), text);
   }
   const TRun run = Run({demo});

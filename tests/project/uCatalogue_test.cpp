@@ -71,9 +71,9 @@ TEST_F(CatalogueTest, AddingToAReadOnlyFileFailsWithAMessage) {
 }
 
 TEST_F(CatalogueTest, ProgramIniFileCanBeNamedByTheEnvironment) {
-  ::setenv(ProgramIniVariable, Path("named.ini").c_str(), 1);
+  SetEnv(ProgramIniVariable, Path("named.ini"));
   EXPECT_EQ(ProgramIniFile(), Path("named.ini"));
-  ::unsetenv(ProgramIniVariable);
+  UnsetEnv(ProgramIniVariable);
   const std::string ini = ProgramIniFile();
   EXPECT_EQ(platform::ExtractFileName(ini), "tesmar.ini");
   EXPECT_EQ(platform::ExtractFileDir(ini), ProgramSettingsDir());

@@ -1,5 +1,10 @@
 #include "version/uRCBuilder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -7,6 +12,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/ProfileCache.h"
 #include "platform/TextFile.h"
 #include "project/uPersistence.h"
@@ -41,6 +47,7 @@ std::string SmallIcon() {
   return file + image;
 }
 
+#ifndef _WIN32
 // The bytes of the RT_ICON resource in a decompiled listing, when it lists
 // them as little-endian 32-bit words ("0x18110a03L").
 std::string IconImageFromListing(const std::string& rc) {
@@ -54,6 +61,77 @@ std::string IconImageFromListing(const std::string& rc) {
   }
   return bytes;
 }
+
+#else
+// A program's version and icon resources as the system's own functions read
+// them (version.dll, and the resource loader on the file as data).
+class TSystemResources {
+ public:
+  explicit TSystemResources(const std::string& file) : File(file) {
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &handle);
+    if (size == 0) return;
+    Data.resize(size);
+    if (!GetFileVersionInfoA(file.c_str(), 0, size, Data.data())) {
+      Data.clear();
+      return;
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (VerQueryValueA(Data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && length >= sizeof *fixed) {
+      FileVersion = Dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+      ProductVersion = Dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
+    }
+    WORD* translation = nullptr;
+    if (VerQueryValueA(Data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) &&
+        length >= 4) {
+      char block[32];
+      std::snprintf(block, sizeof block, "%04x%04x", translation[0], translation[1]);
+      Block = std::string("\\StringFileInfo\\") + block + "\\";
+    }
+  }
+  std::string String(const std::string& name) const {
+    char* text = nullptr;
+    UINT length = 0;
+    if (Data.empty() || !VerQueryValueA(Data.data(), (Block + name).c_str(), reinterpret_cast<void**>(&text), &length))
+      return "<missing>";
+    return std::string(text, length > 0 && text[length - 1] == '\0' ? length - 1 : length);
+  }
+  // The image of the first icon of a named icon group.
+  std::string Icon(const std::string& group) const {
+    const HMODULE module =
+        LoadLibraryExA(File.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module) return "<not loaded>";
+    std::string image = "<missing>";
+    const std::string directory = Resource(module, group.c_str(), RT_GROUP_ICON);
+    // The group: reserved, type, count, then 14-byte entries ending in the icon's id.
+    if (directory.size() >= 6 + 14) {
+      const auto id =
+          static_cast<WORD>(static_cast<unsigned char>(directory[18]) | static_cast<unsigned char>(directory[19]) << 8);
+      image = Resource(module, MAKEINTRESOURCEA(id), RT_ICON);
+    }
+    FreeLibrary(module);
+    return image;
+  }
+  std::string FileVersion = "<missing>", ProductVersion = "<missing>";
+
+ private:
+  static std::string Dotted(DWORD high, DWORD low) {
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
+           std::to_string(LOWORD(low));
+  }
+  static std::string Resource(HMODULE module, const char* name, const char* type) {
+    const HRSRC found = FindResourceA(module, name, type);
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes) return "";
+    return std::string(static_cast<const char*>(bytes), SizeofResource(module, found));
+  }
+  std::string File;
+  std::string Block;
+  std::vector<char> Data;
+};
+#endif
 
 }  // namespace
 
@@ -443,9 +521,10 @@ TEST_F(ResourceScriptTest, UnwritableScriptIsReported) {
 }
 
 // The script of the default mask, compiled by the resource compiler stand-in
-// and read back by an independent resource decompiler.
+// and read back by an independent resource decompiler (on Windows, by the
+// system itself from the program it is linked into).
 TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
-  const std::string brcc = BinDir() + "/BRCC32.exe";
+  const std::string brcc = BinDir() + platform::PathDelim + "BRCC32.exe";
   ASSERT_TRUE(platform::FileExists(brcc)) << brcc << " has not been built";
   const std::string icon = SmallIcon();
   WriteBytes("app.ico", icon);
@@ -454,12 +533,37 @@ TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
   Handler.GenerateResourceScript();
   ASSERT_TRUE(Events.empty());
 
-  const std::string compile = "\"" + brcc + "\" -v -foApp.RES App.RC > brcc.out 2>&1";
-  ASSERT_EQ(std::system(compile.c_str()), 0) << ReadBytes("brcc.out");
-  ASSERT_TRUE(Exists("App.RES")) << ReadBytes("brcc.out");
-  const std::string decompile = "i686-w64-mingw32-windres -J res -O rc App.RES > App.out.rc 2> windres.err";
-  ASSERT_EQ(std::system(decompile.c_str()), 0) << ReadBytes("windres.err");
-  const std::string rc = ReadBytes("App.out.rc");
+  const TCommandRun compile = RunCommandLine(platform::QuoteProgramName(brcc) + " -v -foApp.RES App.RC");
+  ASSERT_EQ(compile.ExitCode, 0) << compile.Last();
+  ASSERT_TRUE(Exists("App.RES")) << compile.Last();
+#ifdef _WIN32
+  // Linked into a program by the compiler stand-in, the resources are read
+  // back by the system's own version and resource functions.
+  WriteBytes("App.dpr", "program App;\r\n{$R *.RES}\r\nbegin\r\nend.\r\n");
+  const TCommandRun link =
+      RunCommandLine(platform::QuoteProgramName(BinDir() + platform::PathDelim + "DCC32.exe") + " App.dpr -E.");
+  ASSERT_EQ(link.ExitCode, 0) << link.Last();
+  const TSystemResources system(Path("App.exe"));
+  EXPECT_EQ(system.FileVersion, "1.2.0.7");
+  EXPECT_EQ(system.ProductVersion, "5.6.7.8");
+  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{{"CompanyName", "Acme & Sons"},
+                                                                                    {"FileDescription", "Tool"},
+                                                                                    {"FileVersion", "1.2.0.7"},
+                                                                                    {"InternalName", "app"},
+                                                                                    {"LegalCopyright", "(c) Acme"},
+                                                                                    {"LegalTrademarks", "TM"},
+                                                                                    {"OriginalFilename", "app.exe"},
+                                                                                    {"ProductName", "App Suite"},
+                                                                                    {"ProductVersion", "5.6.7.8"},
+                                                                                    {"Comments", "Notes"},
+                                                                                    {"Appid", "42"}})
+    EXPECT_EQ(system.String(name), value) << name;
+  EXPECT_EQ(system.Icon("MAINICON"), icon.substr(22));
+#else
+  const TCommandRun decompile = RunCommandLine("i686-w64-mingw32-windres -J res -O rc App.RES");
+  ASSERT_EQ(decompile.ExitCode, 0) << decompile.Last();
+  std::string rc;
+  for (const std::string& line : decompile.Lines) rc += line + "\n";
 
   for (const char* text :
        {"FILEVERSION 1, 2, 0, 7", "PRODUCTVERSION 5, 6, 7, 8", "VALUE \"CompanyName\", \"Acme & Sons\"",
@@ -472,4 +576,5 @@ TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
   // The icon image (after the 22-byte file header) is a whole number of
   // 32-bit words, which the decompiler lists as such.
   EXPECT_EQ(IconImageFromListing(rc), icon.substr(22)) << rc;
+#endif
 }
