@@ -376,6 +376,10 @@ TEST_F(TesmarBuildTest, ReportsCarryTheCompilersMessages) {
   };
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(report["entries"][i]["diagnostics"], expected[i]) << i;
 
+#ifdef _WIN32
+  GTEST_SKIP() << "the JSON report checked; xmllint, which checks the JUnit report, belongs to the build machine "
+                  "and does not run beside a Windows program";
+#endif
   const TCommandResult valid =
       RunShellCommand("xmllint --noout --schema '" + TestDataDir() + "/junit/junit.xsd' '" + Path("run.xml") + "'");
   EXPECT_EQ(valid.Status, 0) << valid.Output;
