@@ -1,9 +1,5 @@
 #include "version/uRCBuilder.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,6 +12,7 @@
 #include "platform/ProfileCache.h"
 #include "platform/TextFile.h"
 #include "project/uPersistence.h"
+#include "support/SystemResources.h"
 #include "support/TestDir.h"
 
 namespace {
@@ -62,75 +59,6 @@ std::string IconImageFromListing(const std::string& rc) {
   return bytes;
 }
 
-#else
-// A program's version and icon resources as the system's own functions read
-// them (version.dll, and the resource loader on the file as data).
-class TSystemResources {
- public:
-  explicit TSystemResources(const std::string& file) : File(file) {
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &handle);
-    if (size == 0) return;
-    Data.resize(size);
-    if (!GetFileVersionInfoA(file.c_str(), 0, size, Data.data())) {
-      Data.clear();
-      return;
-    }
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (VerQueryValueA(Data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && length >= sizeof *fixed) {
-      FileVersion = Dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
-      ProductVersion = Dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
-    }
-    WORD* translation = nullptr;
-    if (VerQueryValueA(Data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) &&
-        length >= 4) {
-      char block[32];
-      std::snprintf(block, sizeof block, "%04x%04x", translation[0], translation[1]);
-      Block = std::string("\\StringFileInfo\\") + block + "\\";
-    }
-  }
-  std::string String(const std::string& name) const {
-    char* text = nullptr;
-    UINT length = 0;
-    if (Data.empty() || !VerQueryValueA(Data.data(), (Block + name).c_str(), reinterpret_cast<void**>(&text), &length))
-      return "<missing>";
-    return std::string(text, length > 0 && text[length - 1] == '\0' ? length - 1 : length);
-  }
-  // The image of the first icon of a named icon group.
-  std::string Icon(const std::string& group) const {
-    const HMODULE module =
-        LoadLibraryExA(File.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (!module) return "<not loaded>";
-    std::string image = "<missing>";
-    const std::string directory = Resource(module, group.c_str(), RT_GROUP_ICON);
-    // The group: reserved, type, count, then 14-byte entries ending in the icon's id.
-    if (directory.size() >= 6 + 14) {
-      const auto id =
-          static_cast<WORD>(static_cast<unsigned char>(directory[18]) | static_cast<unsigned char>(directory[19]) << 8);
-      image = Resource(module, MAKEINTRESOURCEA(id), RT_ICON);
-    }
-    FreeLibrary(module);
-    return image;
-  }
-  std::string FileVersion = "<missing>", ProductVersion = "<missing>";
-
- private:
-  static std::string Dotted(DWORD high, DWORD low) {
-    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
-           std::to_string(LOWORD(low));
-  }
-  static std::string Resource(HMODULE module, const char* name, const char* type) {
-    const HRSRC found = FindResourceA(module, name, type);
-    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) return "";
-    return std::string(static_cast<const char*>(bytes), SizeofResource(module, found));
-  }
-  std::string File;
-  std::string Block;
-  std::vector<char> Data;
-};
 #endif
 
 }  // namespace
@@ -539,11 +467,7 @@ TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
 #ifdef _WIN32
   // Linked into a program by the compiler stand-in, the resources are read
   // back by the system's own version and resource functions.
-  WriteBytes("App.dpr", "program App;\r\n{$R *.RES}\r\nbegin\r\nend.\r\n");
-  const TCommandRun link =
-      RunCommandLine(platform::QuoteProgramName(BinDir() + platform::PathDelim + "DCC32.exe") + " App.dpr -E.");
-  ASSERT_EQ(link.ExitCode, 0) << link.Last();
-  const TSystemResources system(Path("App.exe"));
+  const TSystemResources system(LinkResourcesForTheSystem(Path("App.RES")));
   EXPECT_EQ(system.FileVersion, "1.2.0.7");
   EXPECT_EQ(system.ProductVersion, "5.6.7.8");
   for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{{"CompanyName", "Acme & Sons"},
