@@ -332,10 +332,25 @@ TEST_F(TProcessTest, WhileWaitingIsCalledDuringTheRunOnly) {
   EXPECT_EQ(ReadBytes("out.txt"), "finished\n");
 }
 
-#ifndef _WIN32
 // A callback's TEndChild ends the child and everything it started, also when
 // they ignore the request to terminate, and the run tells why.
 TEST_F(TProcessTest, EndingAChildEndsWhatItStartedToo) {
+#ifdef _WIN32
+  // The child and what it started share a job object, which is ended whole.
+  const auto r = platform::RunRedirected(ChildCommand("spawn grandchild.pid sleep 60000"), "in.txt", "out.txt", [&] {
+    if (Exists("grandchild.pid") && ReadBytes("grandchild.pid").ends_with("\n")) throw platform::TEndChild("enough");
+  });
+  EXPECT_EQ(r.Stage, platform::TRunStage::rsRan);
+  EXPECT_TRUE(r.Ended);
+  EXPECT_EQ(r.EndReason, "enough");
+  EXPECT_EQ(r.ExitCode, 1);
+  const long grandchild = std::stol(ReadBytes("grandchild.pid"));
+  EXPECT_TRUE(EndsSoon(grandchild)) << grandchild;
+  EXPECT_TRUE(platform::ProcessIsRunning(platform::CurrentProcessId()));
+
+  // A child that ends on its own is not marked.
+  EXPECT_FALSE(platform::RunRedirected(ChildCommand("exit 0"), "in.txt", "out.txt", [] {}).Ended);
+#else
   WriteProgram("stubborn.sh",
                "#!/bin/sh\ntrap '' TERM\nsleep 60 &\necho $! > grandchild.pid\nwhile :; do sleep 1; done\n");
   const auto start = std::chrono::steady_clock::now();
@@ -352,8 +367,10 @@ TEST_F(TProcessTest, EndingAChildEndsWhatItStartedToo) {
 
   // A child that ends on its own is not marked.
   EXPECT_FALSE(platform::RunRedirected("true", "in.txt", "out.txt", [] {}).Ended);
+#endif
 }
 
+#ifndef _WIN32
 // While a TStopSignals lives, SIGINT, SIGTERM and SIGHUP no longer end the
 // program; the first is kept. Afterwards they do again.
 TEST(StopSignals, TheFirstRequestIsKeptAndTheProgramGoesOn) {

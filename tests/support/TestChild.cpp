@@ -9,6 +9,8 @@
 //   self              the full name of this program
 //   hold FILE         makes FILE and holds it locked until the program
 //                     ends (see ChildHolds in TestDir.h)
+//   spawn FILE        starts this program again, sleeping for a minute, and
+//                     writes that process's id and a line end to FILE
 //   sleep MS          waits MS milliseconds
 //   flood BYTES TEXT  TEXT lines on standard output, BYTES bytes in all
 //   exit N            ends with exit code N
@@ -40,7 +42,10 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/file.h>
+
+extern char** environ;
 #endif
 
 namespace {
@@ -90,6 +95,29 @@ bool Hold(const std::string& name) {
 #endif
 }
 
+// Starts this program sleeping for a minute, apart from this one; its
+// process id, or -1.
+long SpawnSleeper() {
+  const std::string self = platform::ProgramFile();
+#ifdef _WIN32
+  std::string line = platform::QuoteProgramName(self) + " sleep 60000";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return -1;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return static_cast<long>(info.dwProcessId);
+#else
+  std::vector<std::string> args{self, "sleep", "60000"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  return posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+#endif
+}
+
 int Usage(const std::string& what) {
   Write(stderr, "tesmar-test-child: " + what + "\n");
   return 125;
@@ -128,6 +156,14 @@ int main(int argc, char** argv) {
     } else if (command == "hold") {
       const std::string* file = operand();
       if (!file || !Hold(*file)) return Usage("hold needs a file it can lock");
+    } else if (command == "spawn") {
+      const std::string* file = operand();
+      const long pid = file ? SpawnSleeper() : -1;
+      if (pid <= 0) return Usage("spawn needs a file, and a process it can start");
+      std::FILE* out = std::fopen(file->c_str(), "wb");
+      if (!out) return Usage("spawn cannot write " + *file);
+      std::fprintf(out, "%ld\n", pid);
+      std::fclose(out);
     } else if (command == "sleep") {
       const std::string* ms = operand();
       if (!ms) return Usage("sleep needs milliseconds");
