@@ -2,37 +2,74 @@
 # Builds the demo project (examples/demo) with the command-line build and the
 # stand-in Delphi tools, then prints its summary and its hint and warning logs.
 #
-#   scripts/run-demo.sh <bin dir>
+#   scripts/run-demo.sh [--check] [--wine WINE_RUN] <bin dir>
 #
-# <bin dir> holds tesmar-build, DCC32.exe and BRCC32.exe. The demo is copied to
-# ${TMPDIR:-/tmp}/tesmar-demo (replaced on every run); the placeholder @DEMO@
-# in its files becomes the copy's absolute path, since a project stores full
-# paths. The exit status is that of tesmar-build.
+# <bin dir> holds tesmar-build, DCC32.exe, BRCC32.exe and DemoStep. The demo is
+# copied to ${TMPDIR:-/tmp}/tesmar-demo by scripts/prepare-demo.sh (replaced on
+# every run). The exit status is that of tesmar-build.
+#
+# --check       the exit status is 1 unless every entry built and no pre- or
+#               post-processing line failed.
+# --wine RUN    <bin dir> holds the Windows programs of a cross build, run
+#               through that build's wine-run script; the copy is
+#               ${TMPDIR:-/tmp}/tesmar-demo-windows and its paths are the
+#               Windows paths that Wine gives it (Z:\...).
 set -euo pipefail
 
-if [ $# -ne 1 ] || [ ! -d "$1" ]; then
-  echo "usage: $0 <bin dir>" >&2
+usage() {
+  echo "usage: $0 [--check] [--wine WINE_RUN] <bin dir>" >&2
   exit 2
+}
+check=0
+runner=""
+while [ $# -gt 1 ]; do
+  case "$1" in
+  --check) check=1 ;;
+  --wine)
+    [ $# -gt 2 ] || usage
+    runner=$2
+    shift
+    ;;
+  *) usage ;;
+  esac
+  shift
+done
+if [ $# -ne 1 ] || [ ! -d "$1" ]; then
+  usage
 fi
 BIN=$(cd "$1" && pwd)
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-DEMO="${TMPDIR:-/tmp}/tesmar-demo"
 
-for program in tesmar-build DCC32.exe BRCC32.exe; do
+if [ -n "$runner" ]; then
+  [ -x "$runner" ] || usage
+  exe=.exe
+  DEMO="${TMPDIR:-/tmp}/tesmar-demo-windows"
+  # Wine's drive Z: is the root directory.
+  demo_name="Z:$(printf '%s' "$DEMO" | tr / '\\')"
+else
+  exe=""
+  DEMO="${TMPDIR:-/tmp}/tesmar-demo"
+  demo_name=$DEMO
+fi
+
+for program in "tesmar-build$exe" DCC32.exe BRCC32.exe "DemoStep$exe"; do
   if [ ! -x "$BIN/$program" ]; then
     echo "run-demo: $BIN/$program is missing; build the project first" >&2
     exit 2
   fi
 done
 
-bash "$ROOT/scripts/prepare-demo.sh" "$DEMO"
+bash "$ROOT/scripts/prepare-demo.sh" ${runner:+--windows} "$DEMO"
 
-# The project leaves DCCPath empty, so the tools are found on the PATH.
-export PATH="$BIN:$PATH"
-
-echo "Building the demo project in $DEMO"
+echo "Building the demo project in $demo_name"
 status=0
-"$BIN/tesmar-build" "$DEMO" || status=$?
+if [ -n "$runner" ]; then
+  # Windows finds the tools beside tesmar-build.exe.
+  "$runner" "$BIN/tesmar-build.exe" "$demo_name" || status=$?
+else
+  # The project leaves DCCPath empty, so the tools are found on the PATH.
+  PATH="$BIN:$PATH" "$BIN/tesmar-build" "$DEMO" || status=$?
+fi
 
 show() {
   if [ -f "$DEMO/$1" ]; then
@@ -44,4 +81,16 @@ show() {
 show Summary.log
 show Hint.log
 show Warning.log
+
+if [ "$check" = 1 ]; then
+  if [ "$status" -ne 0 ]; then
+    echo "run-demo: not every entry built (status $status)" >&2
+    exit 1
+  fi
+  if tr -d '\r' < "$DEMO/Events.log" | grep -E ' line [0-9]+ failed: '; then
+    echo "run-demo: a processing line failed" >&2
+    exit 1
+  fi
+  echo "run-demo: every entry built, every processing line ran"
+fi
 exit "$status"

@@ -11,9 +11,10 @@ PACKAGES=(
   # checks of the installation, the reports and the Debian packages
   dpkg-dev desktop-file-utils appstream libxml2-utils groff-base
 )
-# The Windows cross-compiler that test.sh uses to keep the Windows path building.
+# The Windows cross-compiler that test.sh builds the Windows path with, the
+# GoogleTest sources its tests are built with, and Wine that runs them.
 if [ "${1:-}" = "--with-windows" ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix)
+  PACKAGES+=(g++-mingw-w64-x86-64-posix googletest wine64)
 fi
 
 missing=()

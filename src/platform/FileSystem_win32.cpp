@@ -37,8 +37,54 @@ DWORD Attributes(const std::string& path) {
 
 }  // namespace
 
+// Windows finds a name whatever its letter case and drops the dots at the end
+// of a component itself. What is looked up here is the spelling of the
+// entries that exist, so that a file that is replaced (written beside and
+// renamed over) keeps its name, and one file has one name in the program.
 std::string ResolvePath(const std::string& path) {
-  return ApplyTrailingDotRule(path);
+  if (path.empty()) return path;
+  // Device and long-name forms ("\\.\", "\\?\") are taken as they are.
+  if (path.size() >= 4 && IsPathDelim(path[0]) && IsPathDelim(path[1]) && (path[2] == '?' || path[2] == '.') &&
+      IsPathDelim(path[3]))
+    return path;
+  std::string result;
+  std::size_t i = 0;
+  auto nextDelim = [&path](std::size_t from) {
+    while (from < path.size() && !IsPathDelim(path[from])) ++from;
+    return from;
+  };
+  // The root stays as written: a drive ("C:"), or a server and share.
+  if (path.size() >= 2 && path[1] == ':') {
+    i = 2;
+  } else if (path.size() >= 2 && IsPathDelim(path[0]) && IsPathDelim(path[1])) {
+    const std::size_t server = nextDelim(2);
+    i = server < path.size() ? nextDelim(server + 1) : server;
+  }
+  result = path.substr(0, i);
+  while (i < path.size() && IsPathDelim(path[i])) result += path[i++];
+  bool resolving = true;  // every component so far exists
+  while (i < path.size()) {
+    const std::size_t end = nextDelim(i);
+    std::string name = ApplyTrailingDotRule(path.substr(i, end - i));
+    if (resolving && name != "." && name != ".." && name.find_first_of("*?") == std::string::npos) {
+      WIN32_FIND_DATAA found;
+      const HANDLE search = FindFirstFileA((result + name).c_str(), &found);
+      if (search == INVALID_HANDLE_VALUE) {
+        resolving = false;
+      } else {
+        FindClose(search);
+        // A short (8.3) name that was given is a spelling of its own.
+        const bool shortNameGiven =
+            SameTextAscii(name, found.cAlternateFileName) && !SameTextAscii(name, found.cFileName);
+        if (!shortNameGiven) name = found.cFileName;
+      }
+    }
+    result += name;
+    // Keep the separators as written (a doubled one or a trailing one too).
+    i = end;
+    while (i < path.size() && IsPathDelim(path[i])) result += path[i++];
+  }
+  return result;
 }
 
 TFileIdentity FileIdentity(const std::string& resolvedPath) {
@@ -157,7 +203,7 @@ void ForceDirectories(const std::string& path) {
   if (path.empty()) throw TOSError("Unable to create directory", ERROR_PATH_NOT_FOUND);
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path), ec);
-  if (ec) ThrowOS("Unable to create directory " + path, static_cast<DWORD>(ec.value()));
+  if (ec) ThrowOS("Unable to create directory " + path, static_cast<DWORD>(SystemCodeOf(ec)));
   if (!DirectoryExists(path)) ThrowOS("Unable to create directory " + path, ERROR_DIRECTORY);
 }
 
@@ -169,7 +215,9 @@ std::string GetCurrentDir() {
 }
 
 void SetCurrentDir(const std::string& path) {
-  if (!SetCurrentDirectoryA(path.c_str())) ThrowOS("Cannot change directory to " + path, GetLastError());
+  // The directory's own spelling, so that the names made from it are those
+  // of the files.
+  if (!SetCurrentDirectoryA(ResolvePath(path).c_str())) ThrowOS("Cannot change directory to " + path, GetLastError());
 }
 
 std::string ProgramFile() {

@@ -6,6 +6,7 @@
 #endif
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/Process.h"
@@ -27,26 +28,36 @@ class THandle {
   HANDLE H = INVALID_HANDLE_VALUE;
 };
 
-// Names of MAX_PATH characters and more are passed in their "\\?\" form,
-// which the file functions accept at any length.
-std::string LongName(const std::string& name) {
-  if (name.size() < MAX_PATH || name.rfind("\\\\?\\", 0) == 0) return name;
-  DWORD size = GetFullPathNameA(name.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return name;
-  std::vector<char> buffer(size + 1);
-  size = GetFullPathNameA(name.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-  if (size == 0 || size >= buffer.size()) return name;
-  std::string full(buffer.data(), size);
-  if (full.rfind("\\\\", 0) == 0) return "\\\\?\\UNC\\" + full.substr(2);
-  return "\\\\?\\" + full;
+// The name in UTF-16, read as the ANSI functions read it (the system's code page).
+std::wstring Wide(const std::string& name) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), size);
+  return wide;
 }
 
-HANDLE OpenForChild(const std::string& name, DWORD disposition) {
+// The ANSI file functions stop at MAX_PATH characters, even for a "\\?\"
+// name: a file is opened through the wide ones, and a name of MAX_PATH
+// characters and more in its "\\?\" form, which has no such limit.
+std::wstring NameForOpen(const std::string& name) {
+  std::wstring wide = Wide(name);
+  if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::vector<wchar_t> buffer(size + 1);
+  size = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (size == 0 || size >= buffer.size()) return wide;
+  std::wstring full(buffer.data(), size);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+HANDLE OpenForChild(const std::string& name, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES security{};
   security.nLength = sizeof security;
   security.bInheritHandle = TRUE;
-  return CreateFileA(LongName(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     &security, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+  return CreateFileW(NameForOpen(name).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, disposition,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
 }
 
 TRunResult Failed(TRunStage stage, DWORD code) {
@@ -67,9 +78,13 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   THandle input;
   THandle output;
 
-  input.H = OpenForChild(inputFile, OPEN_ALWAYS);
+  // The input is opened for writing too, but a file that may only be read
+  // (a read-only settings file) still serves as the child's input.
+  input.H = OpenForChild(inputFile, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+  if (!input.Valid() && GetLastError() == ERROR_ACCESS_DENIED)
+    input.H = OpenForChild(inputFile, GENERIC_READ, OPEN_EXISTING);
   if (!input.Valid()) return Failed(TRunStage::rsInputOpenFailed, GetLastError());
-  output.H = OpenForChild(outputFile, CREATE_ALWAYS);
+  output.H = OpenForChild(outputFile, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
   if (!output.Valid()) return Failed(TRunStage::rsOutputOpenFailed, GetLastError());
 
   // An empty line names no program; say so as for one that is not found.

@@ -21,8 +21,11 @@ bool TRegistryKey::Open(TRegistryRoot root, const std::string& keyPath) {
   while (!key.empty() && key.front() == '\\') key.erase(0, 1);
   HKEY hroot = root == TRegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
   HKEY handle = nullptr;
-  // The 32-bit view: the keys we read belong to 32-bit programs.
-  if (RegOpenKeyExA(hroot, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &handle) != ERROR_SUCCESS) return false;
+  // The 32-bit view first: the keys we read belong to 32-bit programs. A key
+  // that only the 64-bit view holds is still found, as in a Wine prefix.
+  if (RegOpenKeyExA(hroot, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &handle) != ERROR_SUCCESS &&
+      RegOpenKeyExA(hroot, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &handle) != ERROR_SUCCESS)
+    return false;
   Handle = handle;
   Opened = true;
   return true;

@@ -15,6 +15,7 @@ namespace platform {
 
 namespace {
 
+// code: the system's error code (see SystemCodeOfErrno).
 [[noreturn]] void ThrowOS(const std::string& what, int code) {
   throw TOSError(what + ". " + SystemErrorText(code), code);
 }
@@ -31,8 +32,10 @@ TWriteFault& WriteFaultHook() {
   return hook;
 }
 
+// The system's code for an injected failure (an errno value), or 0.
 int InjectedFault(const std::string& target, TWriteStage stage) {
-  return WriteFaultHook() ? WriteFaultHook()(target, stage) : 0;
+  const int code = WriteFaultHook() ? WriteFaultHook()(target, stage) : 0;
+  return code ? SystemCodeOfErrno(code) : 0;
 }
 
 // What the names of files written beside a target start with.
@@ -126,9 +129,10 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
   const std::string what = "Cannot open file \"" + fileName + "\"";
   std::string real = ResolvePath(fileName);
   if (const std::string* kept = KeptFileBytes(real); kept && kept->size() <= maxSize) return *kept;
-  if (DirectoryExists(real)) ThrowOS(what, EISDIR);
-  if (real.empty()) ThrowOS(what, ENOENT);
+  if (DirectoryExists(real)) ThrowOS(what, SystemCodeOfErrno(EISDIR));
+  if (real.empty()) ThrowOS(what, SystemCodeOfErrno(ENOENT));
   TFilePtr f(OpenRegularFileForReading(real, what));
+  ClearLibraryError();
   std::string bytes;
   char buffer[65536];
   // The size is checked while reading, so a file that grows (or a device
@@ -142,7 +146,7 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
       bytes.append(buffer, n);
     }
     if (n < sizeof buffer) {
-      if (std::ferror(f.get())) ThrowOS("Cannot read file \"" + fileName + "\"", errno ? errno : EIO);
+      if (std::ferror(f.get())) ThrowOS("Cannot read file \"" + fileName + "\"", LastLibraryErrorCode(EIO));
       break;
     }
   }
@@ -158,15 +162,15 @@ namespace {
 
 // Writes all bytes and closes the file; 0, or the system's error code.
 int WriteAndClose(TFilePtr& f, std::string_view bytes, const std::string& target) {
-  errno = 0;
+  ClearLibraryError();
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-  int code = errno;
+  int code = ok ? 0 : LastLibraryErrorCode(EIO);
   ok = std::fflush(f.get()) == 0 && ok;
-  if (!ok && !code) code = errno;
+  if (!ok && !code) code = LastLibraryErrorCode(EIO);
   if (ok) code = InjectedFault(target, TWriteStage::wsWritten);
   ok = ok && code == 0;
   ok = std::fclose(f.release()) == 0 && ok;
-  if (!ok && !code) code = errno ? errno : EIO;
+  if (!ok && !code) code = LastLibraryErrorCode(EIO);
   return ok ? 0 : code;
 }
 
@@ -175,10 +179,10 @@ int WriteAndClose(TFilePtr& f, std::string_view bytes, const std::string& target
 void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   const std::string what = "Cannot create file \"" + fileName + "\"";
   std::string target = ResolvePath(fileName);
-  if (target.empty()) ThrowOS(what, ENOENT);
-  if (DirectoryExists(target)) ThrowOS(what, EISDIR);
+  if (target.empty()) ThrowOS(what, SystemCodeOfErrno(ENOENT));
+  if (DirectoryExists(target)) ThrowOS(what, SystemCodeOfErrno(EISDIR));
   const bool replacing = FileExists(target);
-  if (replacing && IsReadOnly(target)) ThrowOS(what, EACCES);
+  if (replacing && IsReadOnly(target)) ThrowOS(what, SystemCodeOfErrno(EACCES));
   // A file that holds these bytes already is left as it is: a build writes
   // the same configuration and resource script again and again.
   if (replacing && FileSize(target) == bytes.size()) {
@@ -197,9 +201,9 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   // the disk: a build manager's files are not worth a wait for the disk.
   RemoveLeftovers(target);
   const std::string temp = SiblingTempName(target);
-  errno = 0;
+  ClearLibraryError();
   TFilePtr f(std::fopen(temp.c_str(), "wb"));
-  if (!f) ThrowOS(what, errno ? errno : EACCES);
+  if (!f) ThrowOS(what, LastLibraryErrorCode(EACCES));
   int code = InjectedFault(target, TWriteStage::wsOpened);
   if (!code) code = WriteAndClose(f, bytes, target);
   if (code) {
@@ -219,7 +223,7 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   fs::rename(temp, target, ec);
   if (ec) {
     std::remove(temp.c_str());
-    ThrowOS(what, ec.value());
+    ThrowOS(what, SystemCodeOf(ec));
   }
   NoteDirectoryEntry(target, true);
 }
@@ -227,15 +231,15 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
 void AppendFileBytes(const std::string& fileName, std::string_view bytes) {
   const std::string what = "Cannot create file \"" + fileName + "\"";
   std::string target = ResolvePath(fileName);
-  if (target.empty()) ThrowOS(what, ENOENT);
-  if (DirectoryExists(target)) ThrowOS(what, EISDIR);
-  if (FileExists(target) && IsReadOnly(target)) ThrowOS(what, EACCES);
+  if (target.empty()) ThrowOS(what, SystemCodeOfErrno(ENOENT));
+  if (DirectoryExists(target)) ThrowOS(what, SystemCodeOfErrno(EISDIR));
+  if (FileExists(target) && IsReadOnly(target)) ThrowOS(what, SystemCodeOfErrno(EACCES));
   namespace fs = std::filesystem;
   std::error_code ec;
   const auto before = fs::exists(target, ec) ? fs::file_size(target, ec) : 0;
-  errno = 0;
+  ClearLibraryError();
   TFilePtr f(std::fopen(target.c_str(), "ab"));
-  if (!f) ThrowOS(what, errno ? errno : EACCES);
+  if (!f) ThrowOS(what, LastLibraryErrorCode(EACCES));
   int code = InjectedFault(target, TWriteStage::wsOpened);
   if (!code) code = WriteAndClose(f, bytes, target);
   if (code) {

@@ -8,13 +8,18 @@
 
 #include "support/TestDir.h"
 
-#ifndef _WIN32
 namespace {
 
 // Reports are checked as XML: validated against the JUnit schema by xmllint,
 // then read back through XPath, which undoes every escape.
 class JUnitReportTest : public TTestDir {
  protected:
+  void SetUp() override {
+    TTestDir::SetUp();
+#ifdef _WIN32
+    GTEST_SKIP() << "xmllint belongs to the build machine and does not run beside a Windows program";
+#endif
+  }
   void Validate(const std::string& file) {
     const TCommandResult result =
         RunShellCommand("xmllint --noout --schema '" + TestDataDir() + "/junit/junit.xsd' '" + file + "'");
@@ -141,4 +146,3 @@ TEST_F(JUnitReportTest, EveryKindOfRunIsAValidReportThatReadsBack) {
 }
 
 }  // namespace
-#endif

@@ -62,15 +62,15 @@ class TesmarBuildTest : public TTestDir {
   void SetUp() override {
     TTestDir::SetUp();
     OldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", (BinDir() + ":" + OldPath).c_str(), 1);
-    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
-    setenv("TESMAR_INI", Path("tesmar.ini").c_str(), 1);
+    PrependToPath(BinDir());
+    SetEnv("WINEPREFIX", Path("no-wine"));
+    SetEnv("TESMAR_INI", Path("tesmar.ini"));
     Persistence().MasterCopyDirs = {Path("no-masters")};
     platform::ForgetSharedProfiles();
   }
   void TearDown() override {
-    setenv("PATH", OldPath.c_str(), 1);
-    unsetenv("TESMAR_INI");
+    SetEnv("PATH", OldPath);
+    UnsetEnv("TESMAR_INI");
     TTestDir::TearDown();
   }
 
@@ -376,6 +376,10 @@ TEST_F(TesmarBuildTest, ReportsCarryTheCompilersMessages) {
   };
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(report["entries"][i]["diagnostics"], expected[i]) << i;
 
+#ifdef _WIN32
+  GTEST_SKIP() << "the JSON report checked; xmllint, which checks the JUnit report, belongs to the build machine "
+                  "and does not run beside a Windows program";
+#endif
   const TCommandResult valid =
       RunShellCommand("xmllint --noout --schema '" + TestDataDir() + "/junit/junit.xsd' '" + Path("run.xml") + "'");
   EXPECT_EQ(valid.Status, 0) << valid.Output;
@@ -393,11 +397,15 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
   namespace fs = std::filesystem;
   const std::string demo = Path("demo");
   fs::copy(SourceDir() + "/examples/demo", demo, fs::copy_options::recursive);
+  // "@DEMO@/src/App.dpr" becomes the copy's path, in the system's separators.
   for (const auto& item : fs::recursive_directory_iterator(demo)) {
     if (!item.is_regular_file()) continue;
     std::string text = ReadBytes(item.path().string());
     bool changed = false;
-    for (std::size_t at; (at = text.find("@DEMO@")) != std::string::npos; changed = true) text.replace(at, 6, demo);
+    for (std::size_t at; (at = text.find("@DEMO@")) != std::string::npos; changed = true) {
+      const std::size_t end = text.find_first_of("]=\r\n", at);
+      text.replace(at, end - at, demo + NativePath(text.substr(at + 6, end - at - 6)));
+    }
     if (changed) WriteBytes(item.path().string(), text);
   }
   const TRun run = Run({demo});
@@ -410,7 +418,12 @@ TEST_F(TesmarBuildTest, TheDemoProjectBuilds) {
   EXPECT_NE(out[4].find("Hints: 1,  Warnings: 1,"), std::string::npos) << out[4];
   EXPECT_NE(ReadBytes("demo/Hint.log").find("Hint: DemoApp: the greeting is made at run time"), std::string::npos);
   EXPECT_NE(ReadBytes("demo/Warning.log").find("Warning: DemoUnit: Greeting does not check"), std::string::npos);
-  EXPECT_NE(ReadBytes("demo/Events.log").find("Post-processing: DemoApp.exe is "), std::string::npos);
+  // The processing lines ran, and none of them failed.
+  const std::string events = ReadBytes("demo/Events.log");
+  EXPECT_NE(events.find("Pre-processing: about to compile DemoApp.dpr in " + Path("demo/src")), std::string::npos);
+  EXPECT_NE(events.find("Post-processing: DemoApp.exe is "), std::string::npos);
+  EXPECT_NE(events.find("Post-processing: DemoLib.dll is "), std::string::npos);
+  EXPECT_FALSE(std::regex_search(events, std::regex(" line \\d+ failed: "))) << events;
 
   const TRun version = Run({"--version-of", Path("demo/bin/DemoApp.exe")});
   EXPECT_EQ(version.Status, 0) << version.Err;

@@ -1,13 +1,19 @@
 #include "engine/DOSToMemo.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "support/TestDir.h"
 
@@ -34,7 +40,7 @@ const std::string OpenFailureHead =
 TEST_F(TDOSToMemoTest, MissingInputIsReplacedByTheFakeInputFile) {
   WriteBytes("tmpInput.txt", "old content that goes\r\n");
   std::string message = "caller's text";
-  ASSERT_TRUE(RunDosRedirected("cat", "nothing-here.dat", "out.txt", message));
+  ASSERT_TRUE(RunDosRedirected(ChildCommand("cat"), "nothing-here.dat", "out.txt", message));
   EXPECT_EQ(message, "caller's text");
   EXPECT_EQ(ReadBytes("tmpInput.txt"), "fake input file\r\n");
   EXPECT_EQ(ReadBytes("out.txt"), "fake input file\r\n");
@@ -46,14 +52,14 @@ TEST_F(TDOSToMemoTest, ExistingInputIsUsedAndOutputEmptied) {
   WriteBytes("started.dat", "");
   WriteBytes("TmpResults.dat", "left from the last run\r\n");
   std::string message;
-  ASSERT_TRUE(RunDosRedirected("cat", "started.dat", "TmpResults.dat", message));
+  ASSERT_TRUE(RunDosRedirected(ChildCommand("cat"), "started.dat", "TmpResults.dat", message));
   EXPECT_EQ(message, "");
   EXPECT_EQ(ReadBytes("TmpResults.dat"), "");
   EXPECT_FALSE(Exists("tmpInput.txt"));
 
   // The exit code is not looked at.
   message = "kept";
-  EXPECT_TRUE(RunDosRedirected(R"(/bin/sh -c "echo failing >&2; exit 3")", "started.dat", "TmpResults.dat", message));
+  EXPECT_TRUE(RunDosRedirected(ChildCommand("err failing exit 3"), "started.dat", "TmpResults.dat", message));
   EXPECT_EQ(message, "kept");
   EXPECT_EQ(ReadBytes("TmpResults.dat"), "failing\n");
 }
@@ -72,26 +78,38 @@ TEST_F(TDOSToMemoTest, ProgramsThatCannotStartGiveTheWinApiCode) {
 TEST_F(TDOSToMemoTest, OutputThatCannotBeCreatedIsTold) {
   WriteBytes("in.txt", "x\r\n");
   std::string message = "previous";
-  EXPECT_FALSE(RunDosRedirected("cat", "in.txt", "no/such/dir/out.txt", message));
+  EXPECT_FALSE(RunDosRedirected(ChildCommand("cat"), "in.txt", "no/such/dir/out.txt", message));
   EXPECT_EQ(message, OpenFailureHead + "for the output file * no/such/dir/out.txt *\n\nprevious");
   EXPECT_EQ(HookCalls, (std::vector<bool>{true, false}));
 }
 
 TEST_F(TDOSToMemoTest, InputThatCannotBeOpenedIsTold) {
-  if (geteuid() == 0) GTEST_SKIP() << "the superuser opens any file";
   WriteBytes("in.txt", "secret\r\n");
+#ifdef _WIN32
+  // Another program holds the file open and shares it with nobody.
+  const HANDLE held = CreateFileA(Path("in.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#else
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser opens any file";
   std::filesystem::permissions(Path("in.txt"), std::filesystem::perms::none);
+#endif
   std::string message;
-  EXPECT_FALSE(RunDosRedirected("cat", "in.txt", "out.txt", message));
+  EXPECT_FALSE(RunDosRedirected(ChildCommand("cat"), "in.txt", "out.txt", message));
   EXPECT_EQ(message, OpenFailureHead + "for the input file * in.txt *\n\n");
+#ifdef _WIN32
+  CloseHandle(held);
+#endif
 }
 
+// The fake input is written where the run starts; a read-only one left there
+// stops the run before anything is started.
 TEST_F(TDOSToMemoTest, FakeInputThatCannotBeWrittenIsThrownBeforeTheRun) {
-  if (geteuid() == 0) GTEST_SKIP() << "the superuser writes anywhere";
-  std::filesystem::permissions(Root, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  WriteBytes("tmpInput.txt", "left behind\r\n");
+  platform::SetReadOnly(Path("tmpInput.txt"), true);
   std::string message;
-  EXPECT_THROW(RunDosRedirected("cat", "missing.txt", Path("out.txt"), message), TError);
+  EXPECT_THROW(RunDosRedirected(ChildCommand("cat"), "missing.txt", Path("out.txt"), message), TError);
   EXPECT_TRUE(HookCalls.empty());
+  EXPECT_FALSE(Exists("out.txt"));
 }
 
 #ifndef _WIN32

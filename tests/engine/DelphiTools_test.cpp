@@ -5,38 +5,51 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
+#include "support/TestDir.h"
 
-#ifndef _WIN32
+namespace {
+// Paths in the system's separators: "/p/App.dpr" is "\p\App.dpr" on Windows.
+std::string N(const std::string& path) {
+  return NativePath(path);
+}
+}  // namespace
 
 TEST(DelphiTools, CompilerLineNamesSourceAndOutputDirectory) {
-  EXPECT_EQ(CompilerCommandLine("/delphi/bin", "/proj/src/App.dpr", "/proj/out/App.exe"),
-            "/delphi/bin/DCC32.exe App.dpr -E/proj/out/");
-  EXPECT_EQ(CompilerCommandLine("/delphi/bin/", "/proj/src/Pack.dpk", "/proj/out/Pack.bpl"),
-            "/delphi/bin/DCC32.exe Pack.dpk -E/proj/out/");
+  EXPECT_EQ(CompilerCommandLine(N("/delphi/bin"), N("/proj/src/App.dpr"), N("/proj/out/App.exe")),
+            N("/delphi/bin/DCC32.exe App.dpr -E/proj/out/"));
+  EXPECT_EQ(CompilerCommandLine(N("/delphi/bin/"), N("/proj/src/Pack.dpk"), N("/proj/out/Pack.bpl")),
+            N("/delphi/bin/DCC32.exe Pack.dpk -E/proj/out/"));
   // The tool directory is used untrimmed when it is not blank; a name with a
   // blank is quoted, here and in every other place.
-  EXPECT_EQ(CompilerCommandLine(" /d ", "Lib.dpr", "/out/Lib.dll"), "\" /d /DCC32.exe\" Lib.dpr -E/out/");
+  EXPECT_EQ(CompilerCommandLine(N(" /d "), "Lib.dpr", N("/out/Lib.dll")), N("\" /d /DCC32.exe\" Lib.dpr -E/out/"));
+#ifdef _WIN32
+  // A backslash before a closing quote is doubled, so that it stays one.
+  EXPECT_EQ(CompilerCommandLine("\\my tools", "\\s\\My App.dpr", "\\my out\\App.exe"),
+            "\"\\my tools\\DCC32.exe\" \"My App.dpr\" \"-E\\my out\\\\\"");
+#else
   EXPECT_EQ(CompilerCommandLine("/my tools", "/s/My App.dpr", "/my out/App.exe"),
             "\"/my tools/DCC32.exe\" \"My App.dpr\" \"-E/my out/\"");
-  EXPECT_EQ(ResourceEntryCommandLine("", "/s/My Icons.rc"), "BRCC32.exe -v \"-foMy Icons.RES\" \"My Icons.rc\"");
+#endif
+  EXPECT_EQ(ResourceEntryCommandLine("", N("/s/My Icons.rc")), "BRCC32.exe -v \"-foMy Icons.RES\" \"My Icons.rc\"");
   EXPECT_EQ(ScriptCommandLine("My App.RC"), "BRCC32.exe -v \"-foMy App.RES\" \"My App.RC\"");
-  EXPECT_EQ(ShortPathArgument("/a b/x.dpr"), "\"/a b/x.dpr\"");
+  EXPECT_EQ(ShortPathArgument(N("/a b/x.dpr")), N("\"/a b/x.dpr\""));
   // A destination without a directory keeps the output where the compiler runs.
-  EXPECT_EQ(CompilerCommandLine("", "/proj/App.dpr", "App.exe"), "DCC32.exe App.dpr -E");
+  EXPECT_EQ(CompilerCommandLine("", N("/proj/App.dpr"), "App.exe"), "DCC32.exe App.dpr -E");
 }
 
 TEST(DelphiTools, BlankToolDirectoryLeavesTheBareTool) {
   for (const std::string blank : {"", "   ", " \t\r\n"}) {
-    EXPECT_EQ(CompilerCommandLine(blank, "/p/App.dpr", "/p/bin/App.exe"), "DCC32.exe App.dpr -E/p/bin/");
-    EXPECT_EQ(ResourceEntryCommandLine(blank, "/p/Icons.rc"), "BRCC32.exe -v -foIcons.RES Icons.rc");
+    EXPECT_EQ(CompilerCommandLine(blank, N("/p/App.dpr"), N("/p/bin/App.exe")), N("DCC32.exe App.dpr -E/p/bin/"));
+    EXPECT_EQ(ResourceEntryCommandLine(blank, N("/p/Icons.rc")), "BRCC32.exe -v -foIcons.RES Icons.rc");
   }
 }
 
 TEST(DelphiTools, ResourceLinesNameTheResFile) {
-  EXPECT_EQ(ResourceEntryCommandLine("/delphi/bin", "/proj/res/Strings.rc"),
-            "/delphi/bin/BRCC32.exe -v -foStrings.RES Strings.rc");
-  EXPECT_EQ(ResourceEntryCommandLine("", "/proj/my.app.rc"), "BRCC32.exe -v -fomy.app.RES my.app.rc");
+  EXPECT_EQ(ResourceEntryCommandLine(N("/delphi/bin"), N("/proj/res/Strings.rc")),
+            N("/delphi/bin/BRCC32.exe") + " -v -foStrings.RES Strings.rc");
+  EXPECT_EQ(ResourceEntryCommandLine("", N("/proj/my.app.rc")), "BRCC32.exe -v -fomy.app.RES my.app.rc");
   EXPECT_EQ(ResourceEntryCommandLine("", "NoExt"), "BRCC32.exe -v -foNoExt.RES NoExt");
   EXPECT_EQ(ScriptCommandLine("App.RC"), "BRCC32.exe -v -foApp.RES App.RC");
   EXPECT_EQ(CompilerOptionsCommandLine(), "DCC32.exe /?");
@@ -44,19 +57,32 @@ TEST(DelphiTools, ResourceLinesNameTheResFile) {
 
 TEST(DelphiTools, LinesSplitIntoTheToolsArguments) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(platform::SplitCommandLine(CompilerCommandLine("/d", "/p/App.dpr", "/p/out/App.exe")),
-            (V{"/d/DCC32.exe", "App.dpr", "-E/p/out/"}));
-  EXPECT_EQ(platform::SplitCommandLine(ResourceEntryCommandLine("", "/p/Icons.rc")),
+  EXPECT_EQ(platform::SplitCommandLine(CompilerCommandLine(N("/d"), N("/p/App.dpr"), N("/p/out/App.exe"))),
+            (V{N("/d/DCC32.exe"), "App.dpr", N("-E/p/out/")}));
+  EXPECT_EQ(platform::SplitCommandLine(ResourceEntryCommandLine("", N("/p/Icons.rc"))),
             (V{"BRCC32.exe", "-v", "-foIcons.RES", "Icons.rc"}));
 }
 
-#else
+#ifdef _WIN32
 
-TEST(DelphiTools, WindowsLinesUseBackslashes) {
-  EXPECT_EQ(CompilerCommandLine("C:\\Delphi\\Bin", "C:\\proj\\App.dpr", "C:\\Windows\\Temp\\App.exe"),
-            "C:\\Delphi\\Bin\\DCC32.exe App.dpr -EC:\\Windows\\Temp\\");
+class DelphiToolsOnWindows : public TTestDir {};
+
+// Drive letters and backslashes; an output directory that exists is named in
+// its short form, and the switch is one argument whatever its name.
+TEST_F(DelphiToolsOnWindows, WindowsLinesUseBackslashes) {
+  EXPECT_EQ(CompilerCommandLine("C:\\Delphi\\Bin", "C:\\proj\\App.dpr", "C:\\No Such Dir\\App.exe"),
+            "C:\\Delphi\\Bin\\DCC32.exe App.dpr \"-EC:\\No Such Dir\\\\\"");
   EXPECT_EQ(ResourceEntryCommandLine("C:\\Delphi\\Bin\\", "C:\\proj\\Icons.rc"),
             "C:\\Delphi\\Bin\\BRCC32.exe -v -foIcons.RES Icons.rc");
+
+  WriteBytes("Output Directory/.keep", "");
+  const auto args = platform::SplitCommandLine(CompilerCommandLine("", "App.dpr", Path("Output Directory/App.exe")));
+  ASSERT_EQ(args.size(), 3u);
+  EXPECT_EQ(args[2], "-E" + platform::ShortPathName(Path("Output Directory")) + "\\");
+  EXPECT_TRUE(platform::DirectoryExists(args[2].substr(2))) << args[2];
+  // A directory without a short form keeps its blank, in one argument.
+  EXPECT_EQ(platform::SplitCommandLine(CompilerCommandLine("", "App.dpr", "C:\\No Such Dir\\App.exe"))[2],
+            "-EC:\\No Such Dir\\");
 }
 
 #endif

@@ -1,7 +1,6 @@
 #include "engine/uBuildingObject.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +26,12 @@ std::vector<std::string> LinesOf(const std::string& bytes) {
   return lines;
 }
 
+// A text that a pattern matches literally (a Windows path holds backslashes).
+std::string Literally(const std::string& text) {
+  static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+  return std::regex_replace(text, special, R"(\$&)");
+}
+
 bool Matches(const std::string& text, const std::string& pattern) {
   return std::regex_match(text, std::regex(pattern));
 }
@@ -37,8 +42,8 @@ class BuildTest : public TTestDir {
  protected:
   void SetUp() override {
     TTestDir::SetUp();
-    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
-    setenv("PATH", (BinDir() + ":" + std::getenv("PATH")).c_str(), 1);
+    SetEnv("WINEPREFIX", Path("no-wine"));
+    PrependToPath(BinDir());
     Persistence().MasterCopyDirs = {Path("no-masters")};
     Persistence().LibraryPathPrompt = &Prompt;
     platform::ForgetSharedProfiles();
@@ -100,7 +105,7 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   ASSERT_TRUE(builder.RunBuild());
 
   ASSERT_EQ(seen.size(), 4u);
-  EXPECT_TRUE(Matches(seen[0], "start Build defined in " + Project +
+  EXPECT_TRUE(Matches(seen[0], "start Build defined in " + Literally(Project) +
                                    " started \\w{3}, \\d\\d \\w{3} \\d{4}  "
                                    "\\d\\d:\\d\\d:\\d\\d\r\n"))
       << seen[0];
@@ -134,7 +139,8 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
 
   const auto log = LinesOf(ReadBytes("proj/Compile.log"));
   ASSERT_GE(log.size(), 8u);
-  EXPECT_EQ(log[0], "DCC32.exe App.dpr -E" + Path("out") + "/");
+  // The output directory in its short form (on Windows; the name itself elsewhere).
+  EXPECT_EQ(log[0], "DCC32.exe App.dpr -E" + platform::ShortPathName(Path("out/")));
   const auto lastOutput = std::find_if(log.begin(), log.end(),
                                        [](const std::string& l) { return l.find(" lines, ") != std::string::npos; });
   ASSERT_NE(lastOutput, log.end());
@@ -150,13 +156,16 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   EXPECT_EQ(ReadBytes("proj/Error.log"), "");
 
   const auto events = LinesOf(ReadBytes("proj/Events.log"));
-  EXPECT_TRUE(Matches(events[0], "Build defined in " + Project + " started .*"));
+  EXPECT_TRUE(Matches(events[0], "Build defined in " + Literally(Project) + " started .*"));
   EXPECT_EQ(events[1], "");
   EXPECT_EQ(events[2], "");
   EXPECT_EQ(events[3], "Start: " + Path("src/App.dpr"));
   EXPECT_EQ(events[4], "  --> " + Path("out/App.EXE"));
   EXPECT_TRUE(Matches(events[5], "   --> App.dpr compile started \\w{3}, \\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d"));
-  EXPECT_FALSE(Exists("proj/Summary.log."));
+  // The summary is named "Summary.log." and stored without the dot.
+  const auto files = Listing("proj");
+  EXPECT_NE(std::find(files.begin(), files.end(), "Summary.log"), files.end());
+  EXPECT_EQ(std::find(files.begin(), files.end(), "Summary.log."), files.end());
 }
 
 // The group file Default.ver keeps its number: the project's own number goes
@@ -179,7 +188,7 @@ TEST_F(BuildTest, BuildNumbersOfTheGroupFileTheProjectFileAndALocalFile) {
   }
   EXPECT_EQ(ReadBytes("proj/Default.ver"), CrLf({"[version]", "Major=2", "Build=7"}));
 
-  const std::string filesIni = "GroupVerInfo=" + Project + "/Files.ini";
+  const std::string filesIni = "GroupVerInfo=" + Path("proj/Files.ini");
   WriteBytes("src/C.ver", CrLf({"[version]", "Build=4"}));
   WriteFilesIni(
       {"AutoFileIncrement=1"}, {Entry("B.EXE", "B.dpr"), Entry("C.EXE", "C.dpr")},
@@ -347,11 +356,14 @@ TEST_F(BuildTest, EmptyFileListStillWritesEveryLog) {
   EXPECT_NE(events.find("Build defined in"), events.rfind("Build defined in"));
 }
 
+// The test child stands in for the compiler: a copy named DCC32.exe carries
+// out the commands of TESMAR_TEST_CHILD.
 TEST_F(BuildTest, ProcessingLinesToolsThatCannotStartCrashOrFlood) {
   WriteProgram();
-  WriteBytes("proj/Default.before", CrLf({"no-such-program-here --flag", "sh -c \"echo before #fullname#\""}));
-  WriteBytes("tools/DCC32.exe", "#!/bin/sh\nkill -SEGV $$\n");
-  chmod(Path("tools/DCC32.exe").c_str(), 0755);
+  WriteBytes("proj/Default.before", CrLf({"no-such-program-here --flag", ChildCommand("out \"before #fullname#\"")}));
+  std::filesystem::create_directories(Path("tools"));
+  std::filesystem::copy_file(ChildProgram(), Path("tools/DCC32.exe"));
+  SetEnv("TESMAR_TEST_CHILD", "crash");
   WriteFilesIni({"DCCPath=" + Path("tools")}, {Entry("App.EXE", "App.dpr")});
   TBuilderClass builder;
   std::vector<std::string> notes;
@@ -368,22 +380,24 @@ TEST_F(BuildTest, ProcessingLinesToolsThatCannotStartCrashOrFlood) {
   EXPECT_NE(ReadBytes("proj/Summary.log")
                 .find("ERR: App.EXE Lines: 1,  Hints: 0,  Warnings: 0,  Errors: 0,   "
                       "Fatal: 0 \r\n"),  // the script run counted its one line
-            std::string::npos);
+            std::string::npos)
+      << ReadBytes("proj/Summary.log");
 
   // A missing tool is a run that was not started.
-  std::remove(Path("tools/DCC32.exe").c_str());
+  std::filesystem::remove(Path("tools/DCC32.exe"));
   ASSERT_TRUE(builder.RunBuild());
   const auto log = LinesOf(ReadBytes("proj/Compile.log"));
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[0], "xxxxx>");
-  EXPECT_EQ(log[1], "Compile Failed: " + Path("tools") + "/DCC32.exe App.dpr -E" + Path("out") +
-                        "/   Error Code 2: DOS redirected  failed: WINAPI Error Code = 2");
+  EXPECT_EQ(log[1], "Compile Failed: " + Path("tools/DCC32.exe") + " App.dpr -E" +
+                        platform::ShortPathName(Path("out/")) +
+                        "   Error Code 2: DOS redirected  failed: WINAPI Error Code = 2");
 
   // Tens of megabytes of output: read, filtered and judged all the same.
-  WriteBytes("tools/DCC32.exe",
-             "#!/bin/sh\nyes 'Unit1.pas(12)' | head -c 40000000\n"
-             "echo\necho 'App.dpr(3) Warning: late'\necho '1234 lines, 0.1 seconds, 10 bytes code, 10 bytes data.'\n");
-  chmod(Path("tools/DCC32.exe").c_str(), 0755);
+  std::filesystem::copy_file(ChildProgram(), Path("tools/DCC32.exe"));
+  SetEnv("TESMAR_TEST_CHILD",
+         "flood 40000000 Unit1.pas(12) out \"\" out \"App.dpr(3) Warning: late\" "
+         "out \"1234 lines, 0.1 seconds, 10 bytes code, 10 bytes data.\"");
   ASSERT_TRUE(builder.RunBuild());
   EXPECT_EQ(builder.OKCount, 1);
   EXPECT_EQ(builder.TotalLines, 1234);
@@ -400,7 +414,7 @@ TEST_F(BuildTest, ReadOnlyResWithIgnoreResFileErrorsIsNotReplaced) {
     ASSERT_TRUE(first.RunBuild());
   }
   const std::string res = ReadBytes("src/App.RES");
-  chmod(Path("src/App.RES").c_str(), 0444);
+  platform::SetReadOnly(Path("src/App.RES"), true);
   WriteBytes("src/App.ver", CrLf({"[version]", "Major=9"}));
   TBuilderClass builder;
   ASSERT_TRUE(builder.LoadProject(Project));

@@ -1,6 +1,6 @@
 #include "platform/FileSystem.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "platform/Error.h"
 #include "platform/TextFile.h"
@@ -28,6 +28,18 @@ TEST_F(FileSystemTest, ResolvesEachComponentWithoutRegardToCase) {
 // the exact one wins, then the usual Windows variants (extension, then the
 // whole name, in the other case), then the first in byte order.
 TEST_F(FileSystemTest, ExactNameWinsThenTheUsualSpellingsThenByteOrder) {
+#ifdef _WIN32
+  // Windows holds one entry per name whatever its letter case: another
+  // spelling writes to it, and it keeps the name it was made with.
+  WriteBytes("a.txt", "lower");
+  WriteBytes("A.txt", "upper");
+  WriteBytes("Mixed.Txt", "m");
+  WriteBytes("mIXED.txt", "n");
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"Mixed.Txt", "a.txt"}));
+  for (const char* name : {"a.txt", "A.txt", "a.TXT", "A.TXT"}) EXPECT_EQ(ResolvePath(name), "a.txt") << name;
+  EXPECT_EQ(ResolvePath("MIXED.TXT"), "Mixed.Txt");
+  EXPECT_EQ(ReadBytes("a.txt"), "upper");
+#else
   WriteBytes("a.txt", "lower");
   WriteBytes("A.txt", "upper");
   WriteBytes("Mixed.Txt", "m");
@@ -37,6 +49,7 @@ TEST_F(FileSystemTest, ExactNameWinsThenTheUsualSpellingsThenByteOrder) {
   EXPECT_EQ(ResolvePath("a.TXT"), "a.txt");
   EXPECT_EQ(ResolvePath("A.TXT"), "A.txt");
   EXPECT_EQ(ResolvePath("MIXED.TXT"), "Mixed.Txt");  // no usual spelling exists: byte order
+#endif
 }
 
 TEST_F(FileSystemTest, TrailingDotIsDropped) {
@@ -55,9 +68,9 @@ TEST_F(FileSystemTest, ReadOnlyAttribute) {
   EXPECT_FALSE(IsReadOnly("F.INI"));
   SetReadOnly("F.ini", true);
   EXPECT_TRUE(IsReadOnly("f.ini"));
-  struct stat st;
-  ASSERT_EQ(::stat(Path("f.ini").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & S_IWUSR, 0u);
+  // What the system itself shows: no write permission, or the read-only attribute.
+  const auto perms = std::filesystem::status(Path("f.ini")).permissions();
+  EXPECT_EQ(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
   // Windows does not delete a read-only file.
   EXPECT_FALSE(DeleteFile("f.ini"));
   EXPECT_TRUE(Exists("f.ini"));
@@ -98,7 +111,7 @@ TEST_F(FileSystemTest, ForceDirectories) {
   WriteBytes("Proj/x", "");
   ForceDirectories("proj/a/b/");
   EXPECT_TRUE(Exists("Proj/a/b"));
-  EXPECT_FALSE(Exists("proj"));
+  EXPECT_EQ(Listing(), std::vector<std::string>{"Proj"});
   ForceDirectories("proj/a/b");  // already there
   try {
     ForceDirectories("");
@@ -119,29 +132,55 @@ TEST_F(FileSystemTest, CurrentDirectory) {
 }
 
 TEST_F(FileSystemTest, ProgramAndPathForms) {
-  EXPECT_EQ(ExtractFileName(ProgramFile()), "tests_platform");
+  EXPECT_EQ(ExtractFileName(ProgramFile()), ProgramName("tests_platform"));
   EXPECT_EQ(ProgramDir(), ExtractFileDir(ProgramFile()));
+#ifdef _WIN32
+  // A long name has a short twin where the file system keeps one; a missing
+  // file keeps its name.
+  WriteBytes("Long Name Here/Some File.text", "");
+  const std::string shortName = ShortPathName(Path("Long Name Here/Some File.text"));
+  EXPECT_EQ(shortName.find(' '), std::string::npos) << shortName;
+  EXPECT_TRUE(FileExists(shortName)) << shortName;
+  EXPECT_EQ(ShortPathName("C:\\no such dir\\c.txt"), "C:\\no such dir\\c.txt");
+#else
   EXPECT_EQ(ShortPathName("/a b/c.txt"), "/a b/c.txt");
+#endif
   EXPECT_EQ(ExpandFileName("a/../b.txt"), Path("b.txt"));
   EXPECT_TRUE(IsDirectoryWritable("."));
   EXPECT_FALSE(IsDirectoryWritable("missing"));
 }
 
 TEST(FileNames, DelphiStyleParts) {
-  EXPECT_EQ(ExtractFileExt("/src/App.dpr"), ".dpr");
-  EXPECT_EQ(ExtractFileExt("/src.d/App"), "");
-  EXPECT_EQ(ExtractFileExt("/src/App."), ".");
+  const auto N = NativePath;
+  EXPECT_EQ(ExtractFileExt(N("/src/App.dpr")), ".dpr");
+  EXPECT_EQ(ExtractFileExt(N("/src.d/App")), "");
+  EXPECT_EQ(ExtractFileExt(N("/src/App.")), ".");
   EXPECT_EQ(ExtractFileExt("a.tar.gz"), ".gz");
-  EXPECT_EQ(ChangeFileExt("/src/App.dpr", ".cfg"), "/src/App.cfg");
-  EXPECT_EQ(ChangeFileExt("/src/App.dpr", "."), "/src/App.");
-  EXPECT_EQ(ChangeFileExt("/src.d/App", ".RES"), "/src.d/App.RES");
-  EXPECT_EQ(ExtractFilePath("/src/App.dpr"), "/src/");
+  EXPECT_EQ(ChangeFileExt(N("/src/App.dpr"), ".cfg"), N("/src/App.cfg"));
+  EXPECT_EQ(ChangeFileExt(N("/src/App.dpr"), "."), N("/src/App."));
+  EXPECT_EQ(ChangeFileExt(N("/src.d/App"), ".RES"), N("/src.d/App.RES"));
+  EXPECT_EQ(ExtractFilePath(N("/src/App.dpr")), N("/src/"));
   EXPECT_EQ(ExtractFilePath("App.dpr"), "");
-  EXPECT_EQ(ExtractFileName("/src/App.dpr"), "App.dpr");
-  EXPECT_EQ(ExtractFileDir("/src/App.dpr"), "/src");
-  EXPECT_EQ(ExtractFileDir("/App.dpr"), "/");
-  EXPECT_EQ(IncludeTrailingPathDelimiter("/src"), "/src/");
-  EXPECT_EQ(IncludeTrailingPathDelimiter("/src/"), "/src/");
+  EXPECT_EQ(ExtractFileName(N("/src/App.dpr")), "App.dpr");
+  EXPECT_EQ(ExtractFileDir(N("/src/App.dpr")), N("/src"));
+  EXPECT_EQ(ExtractFileDir(N("/App.dpr")), N("/"));
+  EXPECT_EQ(IncludeTrailingPathDelimiter(N("/src")), N("/src/"));
+  EXPECT_EQ(IncludeTrailingPathDelimiter(N("/src/")), N("/src/"));
+#ifdef _WIN32
+  // Drive letters end a directory part, and either separator is one.
+  EXPECT_EQ(ExtractFileDir("C:\\App.dpr"), "C:\\");
+  EXPECT_EQ(ExtractFileDir("C:\\proj\\App.dpr"), "C:\\proj");
+  EXPECT_EQ(ExtractFilePath("C:App.dpr"), "C:");
+  EXPECT_EQ(ExtractFileName("C:App.dpr"), "App.dpr");
+  EXPECT_EQ(ExtractFileName("C:\\proj/src\\App.dpr"), "App.dpr");
+  EXPECT_EQ(ExtractFileDir("C:/proj/App.dpr"), "C:/proj");
+  EXPECT_EQ(ExtractFileExt("C:\\src.d\\App"), "");
+  EXPECT_EQ(ChangeFileExt("D:App", ".RES"), "D:App.RES");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("C:/proj/"), "C:/proj/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("C:\\proj"), "C:\\proj\\");
+  EXPECT_EQ(ApplyTrailingDotRule("C:\\proj\\Summary.log."), "C:\\proj\\Summary.log");
+  EXPECT_EQ(ExtractFileDir("\\\\server\\share\\App.dpr"), "\\\\server\\share");
+#endif
 }
 
 // Listings kept for a bulk load must follow what the program itself changes.

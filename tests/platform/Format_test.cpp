@@ -8,6 +8,8 @@
 #include <ctime>
 #include <limits>
 
+#include "support/TestDir.h"
+
 using namespace platform;
 
 namespace {
@@ -15,8 +17,12 @@ namespace {
 class FormatTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
+    SetEnv("TZ", "UTC");
+#ifdef _WIN32
+    _tzset();
+#else
     tzset();
+#endif
     std::setlocale(LC_ALL, "C");
   }
 };

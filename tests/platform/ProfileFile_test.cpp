@@ -1,5 +1,7 @@
 #include "platform/ProfileFile.h"
 
+#include <cerrno>
+
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "support/TestDir.h"
@@ -149,7 +151,12 @@ TEST_F(ProfileFileTest, ReadOnlyFileIsNotWritten) {
     p.UpdateFile();
     FAIL() << "no exception";
   } catch (const TError& e) {
+    // The system's own reason: EACCES, or ERROR_ACCESS_DENIED on Windows.
+#ifdef _WIN32
+    EXPECT_EQ(std::string(e.what()), "Unable to write to ro.ini: " + SystemErrorText(5));
+#else
     EXPECT_EQ(std::string(e.what()), "Unable to write to ro.ini: " + SystemErrorText(EACCES));
+#endif
   }
   EXPECT_EQ(ReadBytes("ro.ini"), "[s]\nk=1\n");
   EXPECT_TRUE(p.Modified());

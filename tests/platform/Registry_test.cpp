@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <random>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "support/ScratchRegistry.h"
 #include "support/TestDir.h"
 
 using namespace platform;
@@ -155,32 +157,56 @@ TEST(WineRegistry, SurvivesGarbageAndNotesAMissingHeader) {
   }
 }
 
+const char* const UserSample =
+    "WINE REGISTRY Version 2\n"
+    ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+    "[Software\\\\Wine]\n"
+    "\"Version\"=\"win10\"\n";
+
 #ifndef _WIN32
 
+// The registry is the text files of a Wine prefix of the test's own.
 class RegistryTest : public TTestDir {
  protected:
   void SetUp() override {
     TTestDir::SetUp();
     if (const char* old = std::getenv("WINEPREFIX")) OldPrefix = old;
     Prefix = Path("prefix");
-    setenv("WINEPREFIX", Prefix.c_str(), 1);
+    SetEnv("WINEPREFIX", Prefix);
     WriteBytes("prefix/system.reg", Sample);
-    WriteBytes("prefix/user.reg",
-               "WINE REGISTRY Version 2\n"
-               ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-               "[Software\\\\Wine]\n"
-               "\"Version\"=\"win10\"\n");
+    WriteBytes("prefix/user.reg", UserSample);
   }
   void TearDown() override {
     if (OldPrefix)
-      setenv("WINEPREFIX", OldPrefix->c_str(), 1);
+      SetEnv("WINEPREFIX", *OldPrefix);
     else
-      unsetenv("WINEPREFIX");
+      UnsetEnv("WINEPREFIX");
     TTestDir::TearDown();
   }
   std::string Prefix;
   std::optional<std::string> OldPrefix;
 };
+
+#else
+
+// The same keys written through the API, into scratch keys of the test's own.
+class RegistryTest : public TTestDir {
+ protected:
+  void SetUp() override {
+    TTestDir::SetUp();
+    Scratch = std::make_unique<TScratchRegistry>();
+    WriteRegistryKeys(TRegistryRoot::LocalMachine, Sample,
+                      {"Software\\Borland\\Delphi\\5.0", "Software\\Borland\\Delphi\\5.0\\Library"});
+    WriteRegistryKeys(TRegistryRoot::CurrentUser, UserSample, {"Software\\Wine"});
+  }
+  void TearDown() override {
+    Scratch.reset();
+    TTestDir::TearDown();
+  }
+  std::unique_ptr<TScratchRegistry> Scratch;
+};
+
+#endif
 
 TEST_F(RegistryTest, OpensKeysOfEachRootFromItsFile) {
   TRegistryKey key;
@@ -216,14 +242,43 @@ TEST_F(RegistryTest, NonStringValuesAreRefused) {
 }
 
 TEST_F(RegistryTest, MissingOrForeignFilesHoldNoKeys) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows reads its registry through the API: there is no file to be missing or foreign";
+#else
   WriteBytes("prefix/user.reg", "REGEDIT4\n[Software\\Wine]\n\"Version\"=\"win10\"\n");
   TRegistryKey key;
   EXPECT_FALSE(key.Open(TRegistryRoot::CurrentUser, "Software\\Wine"));
-  setenv("WINEPREFIX", Path("nowhere").c_str(), 1);
+  SetEnv("WINEPREFIX", Path("nowhere"));
   EXPECT_FALSE(key.Open(TRegistryRoot::LocalMachine, "Software\\Borland\\Delphi\\5.0"));
+#endif
 }
 
 TEST_F(RegistryTest, A64BitPrefixShowsTheThirtyTwoBitView) {
+#ifdef _WIN32
+  // The two views are those of the machine's own HKEY_LOCAL_MACHINE\Software:
+  // the keys are written there, under a name of the test's own.
+  Scratch.reset();
+  std::random_device rd;
+  const std::string base = "Software\\Tesmar Tests " + std::to_string(rd());
+  struct TRemove {
+    std::string Key;
+    ~TRemove() { DeleteRegistryTree(TRegistryRoot::LocalMachine, Key); }
+  } remove{base};
+  std::string escaped;
+  for (char c : base) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  WriteRegistryKeys(TRegistryRoot::LocalMachine,
+                    "WINE REGISTRY Version 2\n[" + escaped + "\\\\Delphi]\n\"RootDir\"=\"C:\\\\64\"\n[" + escaped +
+                        "\\\\Only64]\n\"X\"=\"y\"\n",
+                    {base + "\\Delphi", base + "\\Only64"}, true);
+  WriteRegistryKeys(TRegistryRoot::LocalMachine,
+                    "WINE REGISTRY Version 2\n[" + escaped + "\\\\Delphi]\n\"RootDir\"=\"C:\\\\32\"\n",
+                    {base + "\\Delphi"});
+  TRegistryKey key;
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "\\" + base + "\\Delphi"));
+  EXPECT_EQ(key.ReadString("RootDir"), "C:\\32");
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, base + "\\Only64"));
+  EXPECT_EQ(key.ReadString("X"), "y");
+#else
   WriteBytes("prefix/system.reg",
              "WINE REGISTRY Version 2\n#arch=win64\n"
              "[Software\\\\Borland\\\\Delphi\\\\5.0]\n\"RootDir\"=\"C:\\\\64\"\n"
@@ -234,9 +289,17 @@ TEST_F(RegistryTest, A64BitPrefixShowsTheThirtyTwoBitView) {
   EXPECT_EQ(key.ReadString("RootDir"), "C:\\32");
   ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "Software\\Only64"));
   EXPECT_EQ(key.ReadString("X"), "y");
+#endif
 }
 
 TEST_F(RegistryTest, WindowsPathsMapIntoThePrefix) {
+#ifdef _WIN32
+  // Windows paths are the system's own: nothing to map, and no prefix.
+  EXPECT_EQ(WinePrefix(), "");
+  for (const std::string path :
+       {"C:\\Program Files\\Borland", "d:", "relative\\dir", "\\\\server\\share", "C:relative"})
+    EXPECT_EQ(MapWindowsPath(path), path);
+#else
   EXPECT_EQ(WinePrefix(), Prefix);
   EXPECT_EQ(MapWindowsPath("C:\\Program Files\\Borland"), Prefix + "/dosdevices/c:/Program Files/Borland");
   EXPECT_EQ(MapWindowsPath("d:"), Prefix + "/dosdevices/d:");
@@ -248,11 +311,10 @@ TEST_F(RegistryTest, WindowsPathsMapIntoThePrefix) {
   EXPECT_EQ(MapWindowsPath("C:\\PROGRAM FILES\\BORLAND\\DELPHI5\\LIB"),
             Prefix + "/dosdevices/c:/Program Files/Borland/Delphi5/Lib");
 
-  unsetenv("WINEPREFIX");
+  UnsetEnv("WINEPREFIX");
   const char* home = std::getenv("HOME");
   if (home && *home) {
     EXPECT_EQ(WinePrefix(), std::string(home) + "/.wine");
   }
-}
-
 #endif
+}

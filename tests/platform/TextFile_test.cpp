@@ -1,5 +1,6 @@
 #include "platform/TextFile.h"
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
@@ -40,7 +41,8 @@ TEST_F(TextFileTest, WritesCrLfAndReplacesTheExistingSpelling) {
   WriteBytes("Dir/App.RES", "old");
   WriteTextLines("dir/app.res", {"a", "b"});
   EXPECT_EQ(ReadBytes("Dir/App.RES"), "a\r\nb\r\n");
-  EXPECT_FALSE(Exists("dir"));
+  EXPECT_EQ(Listing(), std::vector<std::string>{"Dir"});
+  EXPECT_EQ(Listing("Dir"), std::vector<std::string>{"App.RES"});
   WriteTextLines("Summary.log.", {"s"});
   EXPECT_EQ(ReadBytes("Summary.log"), "s\r\n");
   WriteTextLines("empty.txt", {});
@@ -69,10 +71,23 @@ TEST_F(TextFileTest, ReadFailuresAndSizeLimit) {
     ReadTextLines("missing.txt");
     FAIL() << "no exception";
   } catch (const TOSError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"missing.txt\"", 0), 0u) << e.what();
+    // ENOENT and ERROR_FILE_NOT_FOUND are both 2, with the system's text.
+    EXPECT_EQ(e.Code, 2);
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"missing.txt\". " + SystemErrorText(2));
   }
   WriteBytes("d/x", "");
-  EXPECT_THROW(ReadFileBytes("d"), TOSError);
+  try {
+    ReadFileBytes("d");
+    FAIL() << "no exception";
+  } catch (const TOSError& e) {
+    // A directory: EISDIR, or ERROR_ACCESS_DENIED on Windows, which opens no directory as a file.
+#ifdef _WIN32
+    EXPECT_EQ(e.Code, 5);
+#else
+    EXPECT_EQ(e.Code, EISDIR);
+#endif
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"d\". " + SystemErrorText(e.Code));
+  }
   WriteBytes("big.bin", std::string(1000, 'x'));
   EXPECT_EQ(ReadFileBytes("big.bin", 1000).size(), 1000u);
   EXPECT_THROW(ReadFileBytes("big.bin", 999), TError);
@@ -110,7 +125,13 @@ TEST_F(TextFileTest, AFullDiskFailsTheWriteAndKeepsWhatWasThere) {
         write();
         ADD_FAILURE() << "no exception";
       } catch (const TOSError& e) {
+        // The system's code for a full disk: ENOSPC, or ERROR_DISK_FULL on Windows.
+#ifdef _WIN32
+        EXPECT_EQ(e.Code, 112) << e.what();
+#else
         EXPECT_EQ(e.Code, ENOSPC) << e.what();
+#endif
+        EXPECT_EQ(std::string(e.what()).substr(std::string(e.what()).find(". ") + 2), SystemErrorText(e.Code));
       }
     }
     EXPECT_EQ(ReadBytes("f.txt"), "old\r\n");

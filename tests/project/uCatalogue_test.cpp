@@ -71,21 +71,28 @@ TEST_F(CatalogueTest, AddingToAReadOnlyFileFailsWithAMessage) {
 }
 
 TEST_F(CatalogueTest, ProgramIniFileCanBeNamedByTheEnvironment) {
-  ::setenv(ProgramIniVariable, Path("named.ini").c_str(), 1);
+  SetEnv(ProgramIniVariable, Path("named.ini"));
   EXPECT_EQ(ProgramIniFile(), Path("named.ini"));
-  ::unsetenv(ProgramIniVariable);
+  UnsetEnv(ProgramIniVariable);
   const std::string ini = ProgramIniFile();
   EXPECT_EQ(platform::ExtractFileName(ini), "tesmar.ini");
   EXPECT_EQ(platform::ExtractFileDir(ini), ProgramSettingsDir());
   EXPECT_EQ(ProgramOptionsListFile(), PathJoin(ProgramSettingsDir(), "options.txt"));
 }
 
-#ifndef _WIN32
 // An installed program keeps its files per user even where it could write
 // beside itself (root, or a prefix owned by the user); a program run from
-// where it was built keeps them beside itself.
+// where it was built keeps them beside itself. Windows knows no installed
+// layout: a program keeps them beside itself wherever it may write there.
 TEST_F(CatalogueTest, InstalledProgramsKeepTheirFilesPerUser) {
-  ::setenv("XDG_CONFIG_HOME", Path("config").c_str(), 1);
+#ifdef _WIN32
+  platform::ForceDirectories(Path("prefix/bin"));
+  platform::ForceDirectories(Path("prefix/share/tesmar"));
+  EXPECT_EQ(ProgramSettingsDirOf(Path("prefix/bin")), Path("prefix/bin"));
+  EXPECT_EQ(ProgramSettingsDirOf(Path("nowhere/bin")), platform::UserConfigDir());
+  EXPECT_NE(platform::UserConfigDir(), "");
+#else
+  SetEnv("XDG_CONFIG_HOME", Path("config"));
   struct TCase {
     const char* ProgramDir;
     std::vector<const char*> MoreDirs;
@@ -105,6 +112,6 @@ TEST_F(CatalogueTest, InstalledProgramsKeepTheirFilesPerUser) {
     const std::string programDir = root + "/" + c.ProgramDir;
     EXPECT_EQ(ProgramSettingsDirOf(programDir), c.PerUser ? Path("config/tesmar") : programDir) << c.ProgramDir;
   }
-  ::unsetenv("XDG_CONFIG_HOME");
-}
+  UnsetEnv("XDG_CONFIG_HOME");
 #endif
+}

@@ -17,7 +17,7 @@ class FileSettingsTest : public TTestDir {
  protected:
   void SetUp() override {
     TTestDir::SetUp();
-    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
+    SetEnv("WINEPREFIX", Path("no-wine"));
     Persistence().MasterCopyDirs = {Path("masters")};
     Persistence().LibraryPathPrompt = &Prompt;
     Persistence().OnError = [this](const std::string& m) { Reports.push_back(m); };
@@ -98,8 +98,8 @@ TEST_F(FileSettingsTest, LoadEditAndSaveOneSourcesSettings) {
   TProjectSettings& s = *list.SettingsAt(0);
   EXPECT_EQ(s.GetTargetType(), ttEXE);
   EXPECT_EQ(s.GetSettingContent(stConfigFile), CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""}));
-  EXPECT_EQ(s.GetSettingPath(stRCMask), Project + "/Default.mask");
-  EXPECT_EQ(s.GetSettingPath(stLocalVerInfo), Project + "/Default.ver");
+  EXPECT_EQ(s.GetSettingPath(stRCMask), Path("proj/Default.mask"));
+  EXPECT_EQ(s.GetSettingPath(stLocalVerInfo), Path("proj/Default.ver"));
   EXPECT_EQ(s.GetSettingPath(stConfigWithPath), Path("src/App.cfg"));
   EXPECT_EQ(s.GetSettingContent(stSourceFile), "program App;\r\nbegin\r\nend.\r\n");
   EXPECT_EQ(s.GetSettingContent(stDestFile), "");  // no target yet
@@ -141,9 +141,9 @@ TEST_F(FileSettingsTest, EmptyPathReadsTheStoredNamesAgain) {
   TProjectSettings s(nullptr, "/o/A.EXE", "/s/A.dpr", Project);
   s.SetSettingPath(stConfigFile, "/unsaved.config");
   EXPECT_EQ(s.GetSettingPath(stRCMask), "/m/stored.mask");
-  EXPECT_EQ(s.GetSettingPath(stConfigFile), Project + "/Default.config");  // the unsaved name is gone
+  EXPECT_EQ(s.GetSettingPath(stConfigFile), Path("proj/Default.config"));  // the unsaved name is gone
   s.SetSettingPath(stRCMask, "");
-  EXPECT_EQ(s.Paths[stRCMask], Project + "/Default.mask");
+  EXPECT_EQ(s.Paths[stRCMask], Path("proj/Default.mask"));
 }
 
 TEST_F(FileSettingsTest, VersionSummaryMergesGroupAndLocal) {
@@ -255,10 +255,10 @@ TEST_F(FileSettingsTest, SharedSettingTextReachesEveryEntryUsingTheFile) {
   list.AddFileLine("/out/B.EXE=/src/B.dpr");
   list.SettingsAt(1)->SetSettingPath(stLibraryPath, "/own.path");
   const std::string ownText = list.SettingsAt(1)->GetSettingContent(stLibraryPath);
-  list.ShareSettingContent(stConfigFile, Project + "/Default.config", "-Q\r\n");
+  list.ShareSettingContent(stConfigFile, Path("proj/Default.config"), "-Q\r\n");
   EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stConfigFile), "-Q\r\n");
   EXPECT_EQ(list.SettingsAt(1)->GetSettingContent(stConfigFile), "-Q\r\n");
-  list.ShareSettingContent(stLibraryPath, Project + "/Default.path", "/lib\r\n");
+  list.ShareSettingContent(stLibraryPath, Path("proj/Default.path"), "/lib\r\n");
   EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stLibraryPath), "/lib\r\n");
   EXPECT_EQ(list.SettingsAt(1)->GetSettingContent(stLibraryPath), ownText);
   const std::string before = list.SettingsAt(0)->GetSettingContent(stConfigWithPath);

@@ -1,7 +1,6 @@
 #include "project/uPersistence.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,7 +17,7 @@ class PersistenceTest : public TTestDir {
  protected:
   void SetUp() override {
     TTestDir::SetUp();
-    setenv("WINEPREFIX", Path("no-wine").c_str(), 1);  // no Delphi installed: an empty library path
+    SetEnv("WINEPREFIX", Path("no-wine"));  // no Delphi installed: an empty library path
     Store.MasterCopyDirs = {Path("masters")};
     Store.LibraryPathPrompt = &Prompt;
     Store.OnError = [this](const std::string& m) { Reports.push_back(m); };
@@ -141,7 +140,7 @@ TEST_F(PersistenceTest, MissingFilesIniIsReportedAndOptionsKeepTheirValues) {
   options[poMinimizeOnBuild] = true;
   std::string dcc = "kept";
   EXPECT_FALSE(Store.LoadOptions(Project, options, dcc));
-  EXPECT_EQ(Store.LastError, "Could not find " + Project + "/Files.ini");
+  EXPECT_EQ(Store.LastError, "Could not find " + Path("proj/Files.ini"));
   EXPECT_TRUE(options.MinimizeOnBuild());
   EXPECT_EQ(dcc, "kept");
 }
@@ -175,7 +174,7 @@ TEST_F(PersistenceTest, ReadOnlyFilesIniStopsTheSaveBeforeAnythingIsWritten) {
   ASSERT_TRUE(Store.SetupProjectDir(Project));
   WriteBytes("proj/Files.~ni", "old backup");
   const std::string before = ReadBytes("proj/Files.ini");
-  chmod(Path("proj/Files.ini").c_str(), 0444);
+  platform::SetReadOnly(Path("proj/Files.ini"), true);
   EXPECT_FALSE(Store.PrepareFilesIniForSave(Project));
   EXPECT_EQ(Store.LastError, "Files.ini is read only, cannot save file list.");
   EXPECT_FALSE(Exists("proj/Files.~ni"));  // the old backup is already gone at that point
@@ -233,15 +232,15 @@ TEST_F(PersistenceTest, SettingPathsFallBackToTheDefaults) {
   EXPECT_EQ(paths[stLibraryPath], "/x/lib.path");
   EXPECT_EQ(paths[stRCMask], "");  // present but empty
   EXPECT_EQ(paths[stLocalVerInfo], "");
-  EXPECT_EQ(paths[stConfigFile], Project + "/Default.config");
+  EXPECT_EQ(paths[stConfigFile], Path("proj/Default.config"));
   EXPECT_EQ(paths[stConfigWithPath], "/src/App.cfg");
-  EXPECT_EQ(paths[stGroupVerInfo], Project + "/Default.ver");
-  EXPECT_EQ(paths[stPostProcessing], Project + "/Default.after");
+  EXPECT_EQ(paths[stGroupVerInfo], Path("proj/Default.ver"));
+  EXPECT_EQ(paths[stPostProcessing], Path("proj/Default.after"));
 
   TSettingsPathNameArray defaults;
   Store.ReadSettingPaths(Project, "", defaults);
-  EXPECT_EQ(defaults[stConfigWithPath], Project + "/DefaultSettings.cfg");
-  EXPECT_EQ(defaults[stLocalVerInfo], Project + "/DefaultSettings.ver");
+  EXPECT_EQ(defaults[stConfigWithPath], Path("proj/DefaultSettings.cfg"));
+  EXPECT_EQ(defaults[stLocalVerInfo], Path("proj/DefaultSettings.ver"));
 }
 
 TEST_F(PersistenceTest, FileContentLineEndsAndFailures) {
@@ -271,8 +270,8 @@ TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
     memory[kind] = "new " + GlobalStuff().SettingName(kind);
     WriteBytes(paths[kind], "old");
   }
-  chmod(paths[stRCMask].c_str(), 0444);
-  chmod(paths[stPreProcessing].c_str(), 0444);
+  platform::SetReadOnly(paths[stRCMask], true);
+  platform::SetReadOnly(paths[stPreProcessing], true);
 
   Store.WriteSettingsFromMemory(paths, memory);  // neither option: both refuse
   EXPECT_EQ(ReadBytes(paths[stRCMask]), "old");
@@ -335,7 +334,7 @@ TEST_F(PersistenceTest, IconFoundBesideTheScriptOrReportedMissing) {
   EXPECT_EQ(Store.LastError, " Icon File for App.RC not found. Will compile without icon.");
   std::string name;
   EXPECT_FALSE(Store.CheckIconFile("App.RC", name));  // empty name, script without directory
-  EXPECT_EQ(name, "/");
+  EXPECT_EQ(name, NativePath("/"));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/Process.h"
+
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,8 +33,10 @@ TFullDisk::~TFullDisk() {
   platform::SetWriteFault(std::move(Previous));
 }
 
-#ifndef _WIN32
 bool EndsSoon(long pid) {
+#ifdef _WIN32
+  auto running = [pid] { return platform::ProcessIsRunning(pid); };
+#else
   auto running = [pid] {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -40,9 +44,12 @@ bool EndsSoon(long pid) {
     const auto close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
   };
+#endif
   for (int i = 0; i < 150 && running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   return !running();
 }
+
+#ifndef _WIN32
 
 bool KilledWhileWriting(const std::function<void()>& work, const std::string& nameEnd, platform::TWriteStage stage) {
   const pid_t child = fork();

@@ -21,11 +21,12 @@ class TFullDisk {
   platform::TWriteFault Previous;
 };
 
-#ifndef _WIN32
 // Whether a process has ended, waiting a few seconds for it (a kill takes the
 // system a moment). A zombie that nobody reaps, as an orphan in a container
 // may stay, has ended.
 bool EndsSoon(long pid);
+
+#ifndef _WIN32
 
 // Runs work in a child process that is killed (SIGKILL) the moment it writes
 // a file whose name ends with nameEnd and reaches the given stage. True when

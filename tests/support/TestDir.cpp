@@ -1,16 +1,26 @@
 #include "support/TestDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+
 #ifdef _WIN32
+#include <windows.h>
 #define popen _popen
 #define pclose _pclose
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace fs = std::filesystem;
@@ -28,18 +38,51 @@ void TTestDir::SetUp() {
   fs::current_path(Root);
 }
 
+#ifdef _WIN32
+namespace {
+
+// Removes a tree whose names may be longer than MAX_PATH, which the standard
+// library's removal does not reach there: the wide functions take them in
+// their "\\?\" form. Read-only entries go too.
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = dir + L"\\" + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(dir.c_str());
+}
+
+}  // namespace
+#endif
+
 void TTestDir::TearDown() {
   std::error_code ec;
   fs::current_path(StartDir, ec);
+#ifdef _WIN32
+  RemoveTree(L"\\\\?\\" + fs::path(Root).wstring());
+#else
   // Read-only files and directories must not keep the tree alive.
   for (auto it = fs::recursive_directory_iterator(Root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(Root, ec);
+#endif
 }
 
 std::string TTestDir::Path(const std::string& name) const {
-  return (fs::path(Root) / name).string();
+  return (fs::path(Root) / name).make_preferred().string();
 }
 
 void TTestDir::WriteBytes(const std::string& name, const std::string& bytes) const {
@@ -60,6 +103,14 @@ std::string TTestDir::ReadBytes(const std::string& name) const {
 bool TTestDir::Exists(const std::string& name) const {
   fs::path p = fs::path(name).is_absolute() ? fs::path(name) : fs::path(Root) / name;
   return fs::exists(p);
+}
+
+std::vector<std::string> TTestDir::Listing(const std::string& dir) const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.empty() ? fs::path(Root) : fs::path(Path(dir))))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string BinDir() {
@@ -92,4 +143,109 @@ TCommandResult RunShellCommand(const std::string& command) {
   result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
   return result;
+}
+
+std::string NativePath(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = platform::PathDelim;
+  return path;
+}
+
+void SetEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+  // An empty value would remove the variable there.
+  ASSERT_FALSE(value.empty()) << name;
+  ASSERT_EQ(_putenv_s(name.c_str(), value.c_str()), 0) << name;
+#else
+  ASSERT_EQ(setenv(name.c_str(), value.c_str(), 1), 0) << name;
+#endif
+}
+
+void UnsetEnv(const std::string& name) {
+#ifdef _WIN32
+  _putenv_s(name.c_str(), "");
+#else
+  unsetenv(name.c_str());
+#endif
+}
+
+void PrependToPath(const std::string& dir) {
+#ifdef _WIN32
+  const char separator = ';';
+#else
+  const char separator = ':';
+#endif
+  const char* old = std::getenv("PATH");
+  SetEnv("PATH", old && *old ? dir + separator + old : dir);
+}
+
+std::string ProgramName(const std::string& base) {
+#ifdef _WIN32
+  return base + ".exe";
+#else
+  return base;
+#endif
+}
+
+std::string ChildProgram() {
+  return BinDir() + platform::PathDelim + ProgramName("tesmar-test-child");
+}
+
+bool ChildHolds(const std::string& file) {
+#ifdef _WIN32
+  const HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+#else
+  const int fd = open(file.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);
+  return held;
+#endif
+}
+
+std::string ChildCommand(const std::string& arguments) {
+  return platform::QuoteProgramName(ChildProgram()) + " " + arguments;
+}
+
+const std::string& TCommandRun::Last() const {
+  static const std::string none;
+  return Lines.empty() ? none : Lines.back();
+}
+
+bool TCommandRun::Has(const std::string& line) const {
+  for (const auto& l : Lines)
+    if (l == line) return true;
+  return false;
+}
+
+TCommandRun RunCommandLine(const std::string& commandLine) {
+  std::random_device rd;
+  const fs::path base = fs::temp_directory_path() / ("tesmar_run_" + std::to_string(rd()));
+  const std::string input = base.string() + ".in";
+  const std::string output = base.string() + ".out";
+  TCommandRun run;
+  const platform::TRunResult result = platform::RunRedirected(commandLine, input, output);
+  if (result.Stage == platform::TRunStage::rsRan) run.ExitCode = result.ExitCode;
+  std::ifstream in(output, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    run.Lines.push_back(line);
+    start = end + 1;
+  }
+  std::error_code ec;
+  fs::remove(input, ec);
+  fs::remove(output, ec);
+  return run;
 }

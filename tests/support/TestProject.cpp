@@ -18,8 +18,8 @@ void TProjectTest::SetUp() {
   TTestDir::SetUp();
   SavedPath = Env("PATH");
   SavedWinePrefix = Env("WINEPREFIX");
-  setenv("WINEPREFIX", Path("no-wine").c_str(), 1);
-  setenv("PATH", (BinDir() + ":" + SavedPath).c_str(), 1);
+  SetEnv("WINEPREFIX", Path("no-wine"));
+  PrependToPath(BinDir());
   Persistence().MasterCopyDirs = {Path("no-masters")};
   Persistence().LibraryPathPrompt = &Prompt;
   platform::ForgetSharedProfiles();
@@ -29,11 +29,11 @@ void TProjectTest::SetUp() {
 void TProjectTest::TearDown() {
   Persistence().LibraryPathPrompt = nullptr;
   Persistence().MasterCopyDirs.clear();
-  setenv("PATH", SavedPath.c_str(), 1);
+  SetEnv("PATH", SavedPath);
   if (SavedWinePrefix.empty())
-    unsetenv("WINEPREFIX");
+    UnsetEnv("WINEPREFIX");
   else
-    setenv("WINEPREFIX", SavedWinePrefix.c_str(), 1);
+    SetEnv("WINEPREFIX", SavedWinePrefix);
   TTestDir::TearDown();
 }
 

@@ -10,6 +10,9 @@
 #include "brcc32/RcParser.h"
 #include "common/ResFormat.h"
 #include "common/ResReader.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "support/SystemResources.h"
 #include "support/TestDir.h"
 
 using namespace tesmar_brcc;
@@ -141,53 +144,30 @@ std::string CompileError(const std::string& text) {
   return "(no error)";
 }
 
-struct TRun {
-  int Code = -1;
-  std::vector<std::string> Lines;
-  std::string Last() const { return Lines.empty() ? std::string() : Lines.back(); }
-  bool Has(const std::string& line) const {
-    for (const auto& l : Lines)
-      if (l == line) return true;
-    return false;
-  }
-};
-
-TRun RunCommand(const std::string& command) {
-  TRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return run;
-  std::string text;
-  std::array<char, 4096> buf{};
-  std::size_t n = 0;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) text.append(buf.data(), n);
-  const int status = pclose(pipe);
-  run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::string line;
-  for (char c : text) {
-    if (c == '\n') {
-      run.Lines.push_back(line);
-      line.clear();
-    } else if (c != '\r') {
-      line += c;
-    }
-  }
-  if (!line.empty()) run.Lines.push_back(line);
-  return run;
-}
+using TRun = TCommandRun;
 
 TRun Brcc(const std::string& args) {
-  return RunCommand("\"" + BinDir() + "/BRCC32.exe\" " + args);
+  return RunCommandLine(platform::QuoteProgramName(BinDir() + platform::PathDelim + "BRCC32.exe") + " " + args);
 }
 
-bool HaveWindres() {
-  return std::system("command -v i686-w64-mingw32-windres >/dev/null 2>&1") == 0;
+// Why the .RES files cannot be read back here; "" when they can (on
+// Windows, linked into a program, by the system itself).
+std::string NoWindres() {
+#ifdef _WIN32
+  return "";
+#else
+  return platform::SearchPathFor("i686-w64-mingw32-windres").empty() ? "i686-w64-mingw32-windres is not installed" : "";
+#endif
 }
 
+#ifndef _WIN32
 std::string Windres(const std::string& resFile) {
   std::string text;
-  for (const auto& l : RunCommand("i686-w64-mingw32-windres -J res -O rc \"" + resFile + "\"").Lines) text += l + "\n";
+  for (const auto& l : RunCommandLine("i686-w64-mingw32-windres -J res -O rc \"" + resFile + "\"").Lines)
+    text += l + "\n";
   return text;
 }
+#endif
 
 class Brcc32Test : public TTestDir {};
 
@@ -196,7 +176,7 @@ class Brcc32Test : public TTestDir {};
 // ---- the system's default mask ---------------------------------------------
 
 TEST_F(Brcc32Test, DefaultMaskWithIconIsReadBackByWindres) {
-  if (!HaveWindres()) GTEST_SKIP() << "i686-w64-mingw32-windres is not installed";
+  if (const std::string why = NoWindres(); !why.empty()) GTEST_SKIP() << why;
   // 1152 bytes: a multiple of 16, so the last icon row is just a pair of quotes.
   const std::string icon = MakeIcon(2);
   ASSERT_EQ(icon.size() % 16, 0u);
@@ -204,11 +184,28 @@ TEST_F(Brcc32Test, DefaultMaskWithIconIsReadBackByWindres) {
   WriteBytes("App.RC", script);
 
   const TRun run = Brcc("-v -foApp.RES App.RC");
-  ASSERT_EQ(run.Code, 0) << run.Last();
+  ASSERT_EQ(run.ExitCode, 0) << run.Last();
   EXPECT_EQ(run.Last(), "New File: App.RES");
   EXPECT_TRUE(run.Has("Lines: " + std::to_string(42 + icon.size() / 16 + 1)));
   EXPECT_EQ(ReadBytes("App.RC"), script);
 
+#ifdef _WIN32
+  // Linked into a program, read back by the system's own functions.
+  const TSystemResources system(LinkResourcesForTheSystem(Path("App.RES")));
+  EXPECT_EQ(system.FileVersion, "1.2.0.7");
+  EXPECT_EQ(system.ProductVersion, "3.4.5.6");
+  EXPECT_EQ(system.FileFlagsMask, 0x3fu);
+  EXPECT_EQ(system.FileOS, 0x4u);
+  EXPECT_EQ(system.FileType, 0x1u);
+  EXPECT_EQ(system.Translation, "040904E4");
+  EXPECT_EQ(system.String("FileVersion"), "1.2.0.7");
+  EXPECT_EQ(system.String("OriginalFilename"), "App.exe");
+  EXPECT_EQ(system.String("InternalName"), "");
+  // Windows-1252 text arrives as UTF-16: the e acute.
+  EXPECT_EQ(system.String("CompanyName"), "Acme \xC3\xA9 Ltd");
+  EXPECT_EQ(system.Icon("MAINICON"), MakeIcon().substr(22));   // the image, without the bytes after it
+  EXPECT_NE(system.Resource("#3", "#1", 0x409), "<missing>");  // LANGUAGE 9, 1
+#else
   const std::string rc = Windres(Path("App.RES"));
   for (const char* expected :
        {"FILEVERSION 1, 2, 0, 7", "PRODUCTVERSION 3, 4, 5, 6", "FILEFLAGSMASK 0x3f", "FILEOS 0x4", "FILETYPE 0x1",
@@ -218,6 +215,7 @@ TEST_F(Brcc32Test, DefaultMaskWithIconIsReadBackByWindres) {
     EXPECT_NE(rc.find(expected), std::string::npos) << expected << "\n" << rc;
   // Windows-1252 text arrives as UTF-16 (windres shows the e acute in octal).
   EXPECT_NE(rc.find("VALUE \"CompanyName\", L\"Acme \\351 Ltd\""), std::string::npos) << rc;
+#endif
 }
 
 TEST_F(Brcc32Test, DefaultMaskLayout) {
@@ -479,11 +477,11 @@ TEST(Brcc32ScriptTest, DeepNestingIsAnErrorNotACrash) {
 TEST_F(Brcc32Test, OutputNameAttachedOrSeparateAndVerboseLines) {
   WriteBytes("a.rc", "1 RCDATA { 1 }\r\n2 RCDATA\r\n{ 2 }");
   TRun run = Brcc("-fo out1.res a.rc");
-  ASSERT_EQ(run.Code, 0) << run.Last();
+  ASSERT_EQ(run.ExitCode, 0) << run.Last();
   ASSERT_EQ(run.Lines.size(), 2u);  // the banner only
   EXPECT_TRUE(Exists("out1.res"));
   run = Brcc("-v -foout2.res a.rc");
-  ASSERT_EQ(run.Code, 0);
+  ASSERT_EQ(run.ExitCode, 0);
   ASSERT_EQ(run.Lines.size(), 4u);
   EXPECT_EQ(run.Lines[2], "Lines: 3");
   EXPECT_EQ(run.Lines[3], "New File: out2.res");
@@ -493,13 +491,13 @@ TEST_F(Brcc32Test, OutputNameAttachedOrSeparateAndVerboseLines) {
 
 TEST_F(Brcc32Test, WrongUsageAndMissingInput) {
   TRun run = Brcc("-v");
-  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.ExitCode, 1);
   EXPECT_TRUE(run.Has("Syntax: BRCC32 [options] <script>"));
   run = Brcc("-zz a.rc");
-  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.ExitCode, 1);
   EXPECT_TRUE(run.Has("unknown option -zz"));
   run = Brcc("-v -fomissing.RES missing.rc");
-  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Last(), "Error missing.rc 0 0: file not found: missing.rc");
   EXPECT_FALSE(Exists("missing.RES"));
 }
@@ -509,54 +507,69 @@ TEST_F(Brcc32Test, SyntaxErrorLeavesOldOutputAndScriptAlone) {
   WriteBytes("App.RC", broken);
   WriteBytes("App.RES", "old");
   const TRun run = Brcc("-v -foApp.RES App.RC");
-  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Last(), "Error App.RC 3 5: '}' or END expected");
   EXPECT_TRUE(run.Has("Lines: 3"));
   EXPECT_EQ(ReadBytes("App.RES"), "old");
   EXPECT_EQ(ReadBytes("App.RC"), broken);
   WriteBytes("New.RC", broken);
-  EXPECT_EQ(Brcc("-v -foNew.RES New.RC").Code, 1);
+  EXPECT_EQ(Brcc("-v -foNew.RES New.RC").ExitCode, 1);
   EXPECT_FALSE(Exists("New.RES"));
 }
 
 TEST_F(Brcc32Test, IconFilesBesideTheScriptWhateverTheirCase) {
-  if (!HaveWindres()) GTEST_SKIP() << "i686-w64-mingw32-windres is not installed";
+  if (const std::string why = NoWindres(); !why.empty()) GTEST_SKIP() << why;
   WriteBytes("src/art/app.ico", MakeIcon());
   WriteBytes("src/App.rc",
              "A ICON art\\APP.ICO\r\nB ICON \"art/app.ico\"\r\n"
              "STRINGTABLE { 5, \"five\" }\r\n7 RCDATA { 1, \"x\" }\r\n");
   const TRun run = Brcc("-v -fosrc/App.res src/App.rc");
-  ASSERT_EQ(run.Code, 0) << run.Last();
+  ASSERT_EQ(run.ExitCode, 0) << run.Last();
   EXPECT_EQ(run.Last(), "New File: src/App.res");
+#ifdef _WIN32
+  const TSystemResources system(LinkResourcesForTheSystem(Path("src/App.res")));
+  EXPECT_EQ(system.Icon("A"), MakeIcon().substr(22));
+  EXPECT_EQ(system.Icon("B"), MakeIcon().substr(22));
+  EXPECT_NE(system.Resource("#3", "#2"), "<missing>");
+  EXPECT_EQ(system.TableString(5), "five");
+  EXPECT_NE(system.Resource("#10", "#7"), "<missing>");
+#else
   const std::string rc = Windres(Path("src/App.res"));
   for (const char* expected :
        {"\"A\" 14 /* RT_GROUP_ICON */", "\"B\" 14 /* RT_GROUP_ICON */", "2 3 /* RT_ICON */", "5, \"five\"", "7 RCDATA"})
     EXPECT_NE(rc.find(expected), std::string::npos) << expected << "\n" << rc;
+#endif
 
   WriteBytes("src/Bad.rc", "A ICON \"gone.ico\"\r\n");
   const TRun bad = Brcc("-v -fosrc/Bad.res src/Bad.rc");
-  EXPECT_EQ(bad.Code, 1);
+  EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_EQ(bad.Last(), "Error src/Bad.rc 1 8: file not found: gone.ico");
   EXPECT_FALSE(Exists("src/Bad.res"));
 }
 
 TEST_F(Brcc32Test, DefinesLanguageIncludeDirectoriesAndCodePage) {
-  if (!HaveWindres()) GTEST_SKIP() << "i686-w64-mingw32-windres is not installed";
+  if (const std::string why = NoWindres(); !why.empty()) GTEST_SKIP() << why;
   WriteBytes("icons/x.ico", MakeIcon());
   WriteBytes("s.rc",
              "#ifdef FLAG\r\nID ICON x.ico\r\n#endif\r\n"
              "1 VERSIONINFO { BLOCK \"StringFileInfo\" { BLOCK \"040704E4\" { VALUE \"K\", \"\xC3\xA9\" } } }\r\n");
   const TRun run = Brcc("-v -r -31 -w32 -dFLAG -dID=42 -l0x407 -c65001 -i icons -fo s.res s.rc");
-  ASSERT_EQ(run.Code, 0) << run.Last();
+  ASSERT_EQ(run.ExitCode, 0) << run.Last();
+#ifdef _WIN32
+  const TSystemResources system(LinkResourcesForTheSystem(Path("s.res")));
+  EXPECT_NE(system.Resource("#14", "#42", 0x407), "<missing>");  // LANGUAGE 7, 1
+  EXPECT_EQ(system.String("K", "040704E4"), "\xC3\xA9");
+#else
   const std::string rc = Windres(Path("s.res"));
   for (const char* expected : {"42 14 /* RT_GROUP_ICON */", "LANGUAGE 7, 1", "VALUE \"K\", L\"\\351\""})
     EXPECT_NE(rc.find(expected), std::string::npos) << expected << "\n" << rc;
+#endif
 }
 
 TEST_F(Brcc32Test, OutputMayNotOverwriteTheScript) {
   WriteBytes("s.rc", "1 RCDATA { 1 }\r\n");
   const TRun run = Brcc("-v -fo S.RC s.rc");
-  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Last(), "Error S.RC 0 0: the output file must not be the script itself");
   EXPECT_EQ(ReadBytes("s.rc"), "1 RCDATA { 1 }\r\n");
 }

@@ -12,55 +12,20 @@
 
 #include "common/PEWriter.h"
 #include "common/ResReader.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "support/SystemResources.h"
 #include "support/TestDir.h"
 #include "version/uVersionInformation.h"
-
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#else
-#include <sys/wait.h>
-#endif
 
 using namespace tesmar_tools;
 
 namespace {
 
-struct TRunResult {
-  std::vector<std::string> Lines;
-  int ExitCode = -1;
-  const std::string& Last() const { return Lines.back(); }
-  bool Has(const std::string& line) const { return std::find(Lines.begin(), Lines.end(), line) != Lines.end(); }
-};
-
-// Runs a command in the current directory, output and errors captured together.
-TRunResult RunCommand(const std::string& command) {
-  TRunResult result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  int status = pclose(pipe);
-#ifdef _WIN32
-  result.ExitCode = status;
-#else
-  result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    result.Lines.push_back(line);
-    start = end + 1;
-  }
-  return result;
-}
+using TRunResult = TCommandRun;
 
 TRunResult Dcc(const std::string& args) {
-  return RunCommand("\"" + BinDir() + "/DCC32.exe\" " + args);
+  return RunCommandLine(platform::QuoteProgramName(BinDir() + platform::PathDelim + "DCC32.exe") + " " + args);
 }
 
 // .RES bytes as a resource compiler writes them.
@@ -226,8 +191,13 @@ TEST_F(Dcc32Test, FollowsUsesClausesOnceEachAndCountsTheirLines) {
   TRunResult run = Dcc("app.dpr -Eout/");
   ASSERT_EQ(run.ExitCode, 0) << testing::PrintToString(run.Lines);
   std::vector<std::string> progress(run.Lines.begin() + 2, run.Lines.end() - 1);
-  std::vector<std::string> expected = {"App.dpr(9)",      "UNIT1.PAS(6)",        "beside.pas(4)",
-                                       "sub/deep.pas(5)", "libs/one/Lib.pas(4)", "libs/one/app2.pas(4)"};
+  // Each name as it is stored, in the system's separators.
+  std::vector<std::string> expected = {"App.dpr(9)",
+                                       "UNIT1.PAS(6)",
+                                       "beside.pas(4)",
+                                       NativePath("sub/deep.pas(5)"),
+                                       NativePath("libs/one/Lib.pas(4)"),
+                                       NativePath("libs/one/app2.pas(4)")};
   EXPECT_EQ(progress, expected);
   EXPECT_EQ(SuccessLines(run.Last()), 9 + 6 + 4 + 5 + 4 + 4) << run.Last();
   EXPECT_TRUE(Exists("out/app.exe"));
@@ -317,7 +287,7 @@ TEST_F(Dcc32Test, MissingFilesFailWithTheirPlace) {
   WriteBytes("P.dpr", "program P;\nbegin end.\n");
   run = Dcc("P.dpr -E" + Path("no/such/dir") + "/");
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Last(), "Fatal: Could not create output file " + Path("no/such/dir") + "/P.exe");
+  EXPECT_EQ(run.Last(), "Fatal: Could not create output file " + Path("no/such/dir/P.exe"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root), {}), 2);  // nothing written anywhere
 }
 
@@ -328,7 +298,8 @@ TEST_F(Dcc32Test, TargetKindFollowsTheHeading) {
                                "  Shared in 'Shared.pas', Other;", "end."}));
   WriteBytes("pack.RES", ResMarker);
   WriteBytes("Other.pas", "unit Other;\nend.\n");
-  WriteBytes("Con.dpr", "program Con;\n{$APPTYPE CONSOLE}\nbegin end.\n");
+  // (Not "Con": Windows keeps that name for the console device.)
+  WriteBytes("Cons.dpr", "program Cons;\n{$APPTYPE CONSOLE}\nbegin end.\n");
 
   ASSERT_EQ(Dcc("Lib.dpr -E .").ExitCode, 0);
   TImage lib = ReadImage(ReadBytes("Lib.dll"));
@@ -340,8 +311,8 @@ TEST_F(Dcc32Test, TargetKindFollowsTheHeading) {
   EXPECT_TRUE(pack.Has("Other.pas(2)"));
   EXPECT_TRUE(ReadImage(ReadBytes("Pack.bpl")).Characteristics & 0x2000);
 
-  ASSERT_EQ(Dcc("Con.dpr -E.").ExitCode, 0);
-  TImage con = ReadImage(ReadBytes("Con.exe"));
+  ASSERT_EQ(Dcc("Cons.dpr -E.").ExitCode, 0);
+  TImage con = ReadImage(ReadBytes("Cons.exe"));
   EXPECT_FALSE(con.Characteristics & 0x2000);
   EXPECT_EQ(con.Subsystem, 3);
 }
@@ -366,14 +337,24 @@ TEST_F(Dcc32Test, LinkedResourcesAreInTheImageAndObjdumpAcceptsIt) {
   EXPECT_EQ(image.Resources, expected);
   EXPECT_EQ(image.SizeOfImage % PESectionAlignment, 0u);
 
-  if (RunCommand("i686-w64-mingw32-objdump --version").ExitCode != 0) GTEST_SKIP() << "objdump for PE is not installed";
-  TRunResult dump = RunCommand("i686-w64-mingw32-objdump -p App.exe");
+#ifdef _WIN32
+  // The system's loader finds every resource in its language.
+  const TSystemResources system(Path("App.exe"));
+  for (const auto& [key, bytes] : expected) {
+    const auto type = key.substr(0, key.find('/'));
+    const auto name = key.substr(type.size() + 1, key.rfind('/') - type.size() - 1);
+    EXPECT_EQ(system.Resource(type, name, std::stoi(key.substr(key.rfind('/') + 1))), bytes) << key;
+  }
+#else
+  if (platform::SearchPathFor("i686-w64-mingw32-objdump").empty()) GTEST_SKIP() << "objdump for PE is not installed";
+  TRunResult dump = RunCommandLine("i686-w64-mingw32-objdump -p App.exe");
   EXPECT_EQ(dump.ExitCode, 0);
   EXPECT_TRUE(dump.Has("The .rsrc Resource Directory section:"));
   EXPECT_TRUE(std::any_of(dump.Lines.begin(), dump.Lines.end(), [](const std::string& l) {
     return l.find("name: ") != std::string::npos && l.find("MYTYPE") != std::string::npos;
   }));
   for (const std::string& line : dump.Lines) EXPECT_EQ(line.find("corrupt"), std::string::npos) << line;
+#endif
 }
 
 TEST_F(Dcc32Test, VersionResourceOfALinkedResFileReadsBack) {
@@ -417,7 +398,10 @@ TEST_F(Dcc32Test, ResourceCompilerOutputLinksAsABuildDoesIt) {
                              " }",
                              "}"}));
   WriteBytes("App.dpr", "program App;\n{$R *.res}\nbegin end.\n");
-  ASSERT_EQ(RunCommand("\"" + BinDir() + "/BRCC32.exe\" -v -foApp.RES App.RC").ExitCode, 0);
+  ASSERT_EQ(RunCommandLine(platform::QuoteProgramName(BinDir() + platform::PathDelim + "BRCC32.exe") +
+                           " -v -foApp.RES App.RC")
+                .ExitCode,
+            0);
   ASSERT_EQ(Dcc("App.dpr -E" + Root + "/").ExitCode, 0);
   TVersionInformation info;
   info.LoadVersionInfo(Path("App.exe"));

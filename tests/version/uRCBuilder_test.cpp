@@ -1,5 +1,6 @@
 #include "version/uRCBuilder.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -7,9 +8,11 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/ProfileCache.h"
 #include "platform/TextFile.h"
 #include "project/uPersistence.h"
+#include "support/SystemResources.h"
 #include "support/TestDir.h"
 
 namespace {
@@ -41,6 +44,7 @@ std::string SmallIcon() {
   return file + image;
 }
 
+#ifndef _WIN32
 // The bytes of the RT_ICON resource in a decompiled listing, when it lists
 // them as little-endian 32-bit words ("0x18110a03L").
 std::string IconImageFromListing(const std::string& rc) {
@@ -54,6 +58,8 @@ std::string IconImageFromListing(const std::string& rc) {
   }
   return bytes;
 }
+
+#endif
 
 }  // namespace
 
@@ -443,9 +449,10 @@ TEST_F(ResourceScriptTest, UnwritableScriptIsReported) {
 }
 
 // The script of the default mask, compiled by the resource compiler stand-in
-// and read back by an independent resource decompiler.
+// and read back by an independent resource decompiler (on Windows, by the
+// system itself from the program it is linked into).
 TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
-  const std::string brcc = BinDir() + "/BRCC32.exe";
+  const std::string brcc = BinDir() + platform::PathDelim + "BRCC32.exe";
   ASSERT_TRUE(platform::FileExists(brcc)) << brcc << " has not been built";
   const std::string icon = SmallIcon();
   WriteBytes("app.ico", icon);
@@ -454,12 +461,33 @@ TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
   Handler.GenerateResourceScript();
   ASSERT_TRUE(Events.empty());
 
-  const std::string compile = "\"" + brcc + "\" -v -foApp.RES App.RC > brcc.out 2>&1";
-  ASSERT_EQ(std::system(compile.c_str()), 0) << ReadBytes("brcc.out");
-  ASSERT_TRUE(Exists("App.RES")) << ReadBytes("brcc.out");
-  const std::string decompile = "i686-w64-mingw32-windres -J res -O rc App.RES > App.out.rc 2> windres.err";
-  ASSERT_EQ(std::system(decompile.c_str()), 0) << ReadBytes("windres.err");
-  const std::string rc = ReadBytes("App.out.rc");
+  const TCommandRun compile = RunCommandLine(platform::QuoteProgramName(brcc) + " -v -foApp.RES App.RC");
+  ASSERT_EQ(compile.ExitCode, 0) << compile.Last();
+  ASSERT_TRUE(Exists("App.RES")) << compile.Last();
+#ifdef _WIN32
+  // Linked into a program by the compiler stand-in, the resources are read
+  // back by the system's own version and resource functions.
+  const TSystemResources system(LinkResourcesForTheSystem(Path("App.RES")));
+  EXPECT_EQ(system.FileVersion, "1.2.0.7");
+  EXPECT_EQ(system.ProductVersion, "5.6.7.8");
+  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{{"CompanyName", "Acme & Sons"},
+                                                                                    {"FileDescription", "Tool"},
+                                                                                    {"FileVersion", "1.2.0.7"},
+                                                                                    {"InternalName", "app"},
+                                                                                    {"LegalCopyright", "(c) Acme"},
+                                                                                    {"LegalTrademarks", "TM"},
+                                                                                    {"OriginalFilename", "app.exe"},
+                                                                                    {"ProductName", "App Suite"},
+                                                                                    {"ProductVersion", "5.6.7.8"},
+                                                                                    {"Comments", "Notes"},
+                                                                                    {"Appid", "42"}})
+    EXPECT_EQ(system.String(name), value) << name;
+  EXPECT_EQ(system.Icon("MAINICON"), icon.substr(22));
+#else
+  const TCommandRun decompile = RunCommandLine("i686-w64-mingw32-windres -J res -O rc App.RES");
+  ASSERT_EQ(decompile.ExitCode, 0) << decompile.Last();
+  std::string rc;
+  for (const std::string& line : decompile.Lines) rc += line + "\n";
 
   for (const char* text :
        {"FILEVERSION 1, 2, 0, 7", "PRODUCTVERSION 5, 6, 7, 8", "VALUE \"CompanyName\", \"Acme & Sons\"",
@@ -472,4 +500,5 @@ TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
   // The icon image (after the 22-byte file header) is a whole number of
   // 32-bit words, which the decompiler lists as such.
   EXPECT_EQ(IconImageFromListing(rc), icon.substr(22)) << rc;
+#endif
 }

@@ -37,24 +37,37 @@ bool IsKind(const std::string& path, TWant want) {
   return want == TWant::File ? fs::is_regular_file(path, error) : fs::is_directory(path, error);
 }
 
-// One component below an existing directory: exact, else the first case-blind match.
+// One component below an existing directory, in the spelling it is stored
+// in: exact, else the first case-blind match. Windows finds any spelling
+// itself, so there the directory is read first; what it does not list (a
+// short 8.3 alias) is still found as given.
 std::string FindEntry(const std::string& dir, const std::string& name, TWant want) {
   std::string exact = JoinPath(dir, name);
+#ifndef _WIN32
   if (IsKind(exact, want)) return exact;
+#endif
   std::error_code error;
   std::vector<std::string> matches;
   for (fs::directory_iterator it(dir.empty() ? "." : dir, error), end; !error && it != end; it.increment(error)) {
     std::string entry = it->path().filename().string();
     if (SameNoCase(entry, name) && IsKind(JoinPath(dir, entry), want)) matches.push_back(entry);
   }
-  if (matches.empty()) return "";
-  return JoinPath(dir, *std::min_element(matches.begin(), matches.end()));
+  if (!matches.empty()) return JoinPath(dir, *std::min_element(matches.begin(), matches.end()));
+#ifdef _WIN32
+  if (IsKind(exact, want)) return exact;
+#endif
+  return "";
 }
 
 std::string Find(const std::string& dir, const std::string& relativeName, TWant want) {
   std::string name = NativeSeparators(relativeName);
   std::string exact = JoinPath(dir, name);
+#ifdef _WIN32
+  // Drive paths resolve exactly or not at all.
+  if (name.size() >= 2 && name[1] == ':') return IsKind(exact, want) ? exact : "";
+#else
   if (IsKind(exact, want)) return exact;
+#endif
 
   std::string current = dir;
   size_t start = 0;
@@ -63,9 +76,6 @@ std::string Find(const std::string& dir, const std::string& relativeName, TWant 
     current = std::string(1, Separator);
     start = 1;
   }
-#ifdef _WIN32
-  if (name.size() >= 2 && name[1] == ':') return "";  // drive paths resolve exactly or not at all
-#endif
   while (start < name.size()) {
     size_t end = start;
     while (end < name.size() && !IsSeparator(name[end])) ++end;
@@ -81,6 +91,7 @@ std::string Find(const std::string& dir, const std::string& relativeName, TWant 
     current = FindEntry(current, part, last ? want : TWant::Directory);
     if (current.empty()) return "";
   }
+  if (current.empty()) return IsKind(exact, want) ? exact : "";  // "." and the like
   return IsKind(current, want) ? current : "";
 }
 
@@ -123,7 +134,7 @@ std::string ExtensionOf(const std::string& path) {
 }
 
 std::string NativeSeparators(std::string path) {
-  if constexpr (Separator == '/') std::replace(path.begin(), path.end(), '\\', '/');
+  std::replace(path.begin(), path.end(), Separator == '/' ? '\\' : '/', Separator);
   return path;
 }
 

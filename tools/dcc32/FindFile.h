@@ -17,8 +17,8 @@ std::string BaseNameOf(const std::string& path);
 // The last extension with its dot, or "".
 std::string ExtensionOf(const std::string& path);
 
-// Names in Delphi sources and options files may use '\'; on systems whose
-// separator is '/', it becomes '/'.
+// Names in Delphi sources and options files may use either separator; each
+// becomes the system's own ('\' on Windows, '/' elsewhere).
 std::string NativeSeparators(std::string path);
 
 // Finds an existing regular file as Windows would: the exact name if it
