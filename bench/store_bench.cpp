@@ -1,6 +1,6 @@
-// Loading and saving whole projects through the store: the load runs the
-// sequence of a project load (set-up, options, file list, entries with their
-// settings), the save that of a project save.
+// Loading and saving whole projects as the window and the command line do,
+// through a build run object: set-up, options, file list, entries with their
+// settings; and the save of all of it.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
@@ -45,58 +46,33 @@ struct TQuietStore {
   TFixedLibraryPathPrompt Prompt{std::string("5")};
 };
 
-void LoadProject(const std::string& dir, TProjectList& list) {
-  platform::TDirectoryListingScope listings;
-  TProjectOptions options;
-  std::string dcc, text;
-  Persistence().SetupProjectDir(dir);
-  Persistence().LoadOptions(dir, options, dcc);
-  if (!Persistence().LoadFileList(dir, text)) return;
-  list.Clear();
-  list.SetProjectPath(dir);
-  std::size_t start = 0, end;
-  while ((end = text.find("\r\n", start)) != std::string::npos) {
-    list.AddFileLine(text.substr(start, end - start));
-    start = end + 2;
-  }
-  list.LoadAllSettings(dir);
-}
-
 void BM_LoadProject(benchmark::State& state) {
   const std::string dir = MakeProject(static_cast<int>(state.range(0)));
   TQuietStore quiet(dir);
   for (auto _ : state) {
     platform::ForgetSharedProfiles();  // every load starts from the file
-    TProjectList list(dir);
-    LoadProject(dir, list);
-    if (list.Count() != state.range(0)) state.SkipWithError("project did not load whole");
+    TBuilderClass builder;
+    builder.LoadProject(dir);
+    if (builder.FileList().Count() != state.range(0)) state.SkipWithError("project did not load whole");
   }
   state.SetComplexityN(state.range(0));
   fs::remove_all(dir);
 }
-BENCHMARK(BM_LoadProject)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_LoadProject)->Arg(10)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
 
-void SaveProject(const std::string& dir, TProjectList& list, benchmark::State& state) {
-  platform::TDirectoryListingScope listings;
-  TProjectOptions options;
-  if (!Persistence().PrepareFilesIniForSave(dir)) state.SkipWithError("prepare failed");
-  list.SaveAllSettings();
-  Persistence().SaveOptions(dir, options, "");
-  if (!Persistence().SaveFileList(dir, list.Text())) state.SkipWithError("save failed");
-}
-
-// A save of a project saved before: every setting file is there already.
+// A save of a project saved before: every file is there already.
 void BM_SaveProject(benchmark::State& state) {
   const std::string dir = MakeProject(static_cast<int>(state.range(0)));
   TQuietStore quiet(dir);
-  TProjectList list(dir);
-  LoadProject(dir, list);
-  SaveProject(dir, list, state);
-  for (auto _ : state) SaveProject(dir, list, state);
+  TBuilderClass builder;
+  builder.LoadProject(dir);
+  if (!builder.SaveProject()) state.SkipWithError("save failed");
+  for (auto _ : state)
+    if (!builder.SaveProject()) state.SkipWithError("save failed");
   state.SetComplexityN(state.range(0));
   fs::remove_all(dir);
 }
-BENCHMARK(BM_SaveProject)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_SaveProject)->Arg(10)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
 
 // The first save of a project, which creates each entry's configuration and
 // local version files. Creating files is the file system's work, and on ext4
@@ -106,10 +82,10 @@ void BM_FirstSaveOfProject(benchmark::State& state) {
     state.PauseTiming();
     const std::string dir = MakeProject(static_cast<int>(state.range(0)));
     TQuietStore quiet(dir);
-    TProjectList list(dir);
-    LoadProject(dir, list);
+    TBuilderClass builder;
+    builder.LoadProject(dir);
     state.ResumeTiming();
-    SaveProject(dir, list, state);
+    if (!builder.SaveProject()) state.SkipWithError("save failed");
     state.PauseTiming();
     fs::remove_all(dir);
     state.ResumeTiming();

@@ -480,9 +480,12 @@ bool TBuilderClass::RunBuild() {
     explicit TRunning(bool& flag) : Flag(flag) { Flag = true; }
     ~TRunning() { Flag = false; }
   } running(Running);
-  // Between the tools' runs (each of which drops them) only this program
-  // changes the project's files, and it keeps the listings up to date.
+  // Between the tools' runs (each of which drops what is kept of files; the
+  // listings see their directories change) only this program changes the
+  // project's files, and it keeps what is kept up to date.
   platform::TDirectoryListingScope listings;
+  RunBaseNames.clear();
+  for (int i = 0; i < Files->Count(); ++i) ++RunBaseNames[UpperAscii(platform::ChangeFileExt(Files->SourceOf(i), "."))];
   try {
     HaltRequest = false;
     Compiler->FirstOfRun = true;
@@ -576,6 +579,11 @@ void TBuilderClass::PrepareFile(int index) {
 
 bool TBuilderClass::UniqueBaseName(const std::string& sourceFile) const {
   const std::string wanted = UpperAscii(platform::ChangeFileExt(sourceFile, "."));
+  // The list does not change while a build runs: its names are counted once.
+  if (Running) {
+    auto it = RunBaseNames.find(wanted);
+    return it != RunBaseNames.end() && it->second == 1;
+  }
   int count = 0;
   for (int i = 0; i < Files->Count(); ++i)
     if (UpperAscii(platform::ChangeFileExt(Files->SourceOf(i), ".")) == wanted) ++count;

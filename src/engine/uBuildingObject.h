@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Format.h"
@@ -165,6 +166,9 @@ class TBuilderClass {
   std::unique_ptr<TCompileClass> Compiler;
   std::unique_ptr<TProjectList> Files;
   bool Running = false;
+  // The sources' names without extension, upper-cased, and how often each
+  // stands in the list, while a build runs.
+  std::unordered_map<std::string, int> RunBaseNames;
 };
 
 // Log file names in the project directory.

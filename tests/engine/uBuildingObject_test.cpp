@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
 #include "support/TestDir.h"
+#include "support/TestProject.h"
 #include "version/uVersionInformation.h"
 
 namespace {
@@ -549,6 +550,38 @@ TEST(BuilderStoreListener, EachBuildRunObjectHearsItsOwnStore) {
   older.reset();
   newer.Store().ReportError("still heard");
   EXPECT_EQ(second.back(), "still heard");
+}
+
+}  // namespace
+
+namespace {
+
+class SaveTest : public TProjectTest {};
+
+// A save that would write Files.ini as it stands leaves every file alone; a
+// real change is saved as before, with the old file moved aside.
+TEST_F(SaveTest, AnUnchangedProjectIsSavedWithoutWritingOrRenamingAnything) {
+  WriteProgram();
+  WriteFilesIni({"HaltOnError=0"}, {Entry("App.EXE", "App.dpr")}, {"[version]", "Build=7"});
+  TBuilderClass builder;
+  ASSERT_TRUE(builder.LoadProject(Project));
+  ASSERT_TRUE(builder.SaveProject());  // the first save rebuilds the file
+  const std::string saved = ReadBytes("proj/Files.ini");
+  EXPECT_NE(saved.find("[version]\r\nBuild=7\r\n"), std::string::npos);
+  const platform::TFileIdentity ini = platform::FileIdentity(Path("proj/Files.ini"));
+  const platform::TFileIdentity backup = platform::FileIdentity(Path("proj/Files.~ni"));
+  const platform::TFileIdentity config = platform::FileIdentity(Path("src/App.cfg"));
+  ASSERT_TRUE(ini.Exists && backup.Exists && config.Exists);
+
+  ASSERT_TRUE(builder.SaveProject());
+  EXPECT_EQ(platform::FileIdentity(Path("proj/Files.ini")), ini);
+  EXPECT_EQ(platform::FileIdentity(Path("proj/Files.~ni")), backup);
+  EXPECT_EQ(platform::FileIdentity(Path("src/App.cfg")), config);
+
+  builder.SetOption(poHaltOnError, true);
+  ASSERT_TRUE(builder.SaveProject());
+  EXPECT_NE(ReadBytes("proj/Files.ini").find("HaltOnError=1"), std::string::npos);
+  EXPECT_EQ(ReadBytes("proj/Files.~ni"), saved);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "platform/Error.h"
 #include "platform/TextFile.h"
@@ -209,4 +211,30 @@ TEST_F(FileSystemTest, KeptListingsDoNotDependOnHowTheDirectoryIsNamed) {
   platform::WriteFileBytes(Path("d/Two.txt"), "2");
   EXPECT_EQ(platform::ResolvePath("TWO.txt"), "Two.txt");
   EXPECT_TRUE(platform::FileExists("oNe.txt"));
+}
+
+// Within a scope the program reads each file once and still sees every change
+// it makes itself; a change from outside is seen once the scope is over, and
+// a file another program adds to a directory is found by its listing.
+TEST_F(FileSystemTest, KeptFactsFollowTheProgramAndLastOnlyAsLongAsTheScope) {
+  WriteBytes("dir/Shared.config", "one\r\n");
+  {
+    platform::TDirectoryListingScope scope;
+    EXPECT_EQ(ReadFileBytes(Path("dir/shared.CONFIG")), "one\r\n");
+    SetReadOnly(Path("dir/Shared.config"), true);
+    EXPECT_TRUE(IsReadOnly(Path("dir/Shared.config")));
+    SetReadOnly(Path("dir/Shared.config"), false);
+    WriteFileBytes(Path("dir/Shared.config"), "two\r\n");
+    EXPECT_EQ(ReadFileBytes(Path("dir/Shared.config")), "two\r\n");
+    EXPECT_FALSE(FileExists(Path("dir/added.txt")));
+    // Another program adds a file, once the directory's time has settled.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    WriteBytes("dir/Added.txt", "x");
+    EXPECT_EQ(ResolvePath(Path("dir/ADDED.txt")), Path("dir/Added.txt"));
+#ifndef _WIN32
+    WriteBytes("dir/Shared.config", "three\r\n");  // behind the program's back
+    EXPECT_EQ(ReadFileBytes(Path("dir/Shared.config")), "two\r\n");
+#endif
+  }
+  EXPECT_EQ(ReadFileBytes(Path("dir/Shared.config")), ReadBytes("dir/Shared.config"));
 }
