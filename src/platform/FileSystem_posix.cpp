@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -36,15 +39,19 @@ bool ScanEntryIgnoringCase(const std::string& dir, const std::string& name, std:
   return any;
 }
 
-// What is kept while a TDirectoryListingScope lives. Listings (lower-cased
-// name to the entry chosen for it) carry the directory's modification time
-// and are read again once it changes, so that files another program creates
-// or removes are seen; a listing read while the directory was changing is
-// not kept at all. The results of looking at a path and the bytes of files
-// read are kept until the program changes the file or runs another program.
+// What is kept while a TDirectoryListingScope lives. Listings map a
+// lower-cased name to the entry chosen for it. Where the system tells of
+// changes to a directory (inotify), its listing follows every entry created,
+// removed or renamed there, by this program or any other; without that the
+// listing goes when another program runs. The results of looking at a path
+// and the bytes of files read are kept until the program changes the file or
+// runs another program.
+// Every spelling of a name is kept (a case-sensitive file system may hold
+// several); the first in byte order is the one chosen.
+using TEntries = std::map<std::string, std::set<std::string>>;
 struct TListing {
-  std::map<std::string, std::string> Entries;
-  struct timespec Modified {};
+  TEntries Entries;
+  int Watch = -1;  // the inotify watch that keeps it true, -1 for none
 };
 struct TKeptStat {
   int Result = 0;
@@ -53,29 +60,81 @@ struct TKeptStat {
 };
 struct TKeptFacts {
   std::map<std::string, TListing> Listings;
+  // A watch to the listings it keeps true: one directory may be named in two
+  // ways (through a link), and the system gives both one watch.
+  std::unordered_map<int, std::vector<std::string>> Watched;
   std::unordered_map<std::string, TKeptStat> Stats, LinkStats;
   std::unordered_map<std::string, std::string> Bytes;
+  int Notify = -1;
+  ~TKeptFacts() {
+    if (Notify >= 0) ::close(Notify);
+  }
 };
 int ListingScopes = 0;
-TKeptFacts& Kept() {
-  static TKeptFacts kept;
+std::unique_ptr<TKeptFacts>& KeptHolder() {
+  static std::unique_ptr<TKeptFacts> kept = std::make_unique<TKeptFacts>();
   return kept;
 }
-
-// The modification time of a directory when it can be trusted to tell a
-// later change: not when it lies within the file system's clock tick of now.
-bool SettledTime(const std::string& dir, struct timespec& modified) {
-  struct stat st;
-  if (::stat(dir.empty() ? "." : dir.c_str(), &st) != 0) return false;
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  const long long age = (now.tv_sec - st.st_mtim.tv_sec) * 1000000000LL + (now.tv_nsec - st.st_mtim.tv_nsec);
-  modified = st.st_mtim;
-  return age > 20000000LL;  // 20 ms: well beyond any tick
+TKeptFacts& Kept() {
+  return *KeptHolder();
+}
+void DropKept() {
+  KeptHolder() = std::make_unique<TKeptFacts>();
 }
 
-bool SameTime(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+void RemoveEntry(TEntries& entries, const std::string& name) {
+  auto it = entries.find(LowerAscii(name));
+  if (it == entries.end()) return;
+  it->second.erase(name);
+  if (it->second.empty()) entries.erase(it);
+}
+
+constexpr uint32_t NamesChanged = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+
+// Brings the listings up to date with the changes the system reported.
+void FollowChanges() {
+  TKeptFacts& kept = Kept();
+  if (kept.Notify < 0) return;
+  alignas(inotify_event) char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(kept.Notify, buffer, sizeof buffer);
+    if (n <= 0) return;  // EAGAIN: nothing more
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      if (event->mask & IN_Q_OVERFLOW) {
+        // Changes were lost: no listing can be trusted.
+        for (const auto& [watch, keys] : kept.Watched) inotify_rm_watch(kept.Notify, watch);
+        kept.Listings.clear();
+        kept.Watched.clear();
+        continue;
+      }
+      auto watched = kept.Watched.find(event->wd);
+      if (watched == kept.Watched.end()) continue;
+      if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+        for (const std::string& key : watched->second) kept.Listings.erase(key);
+        kept.Watched.erase(watched);
+        continue;
+      }
+      const std::string name = event->len > 0 ? std::string(event->name) : std::string();
+      for (const std::string& key : watched->second) {
+        auto listing = kept.Listings.find(key);
+        if (listing == kept.Listings.end()) continue;
+        if (event->mask & (IN_CREATE | IN_MOVED_TO))
+          listing->second.Entries[LowerAscii(name)].insert(name);
+        else if (event->mask & (IN_DELETE | IN_MOVED_FROM))
+          RemoveEntry(listing->second.Entries, name);
+      }
+    }
+  }
+}
+
+// Starts following a directory; -1 where the system cannot.
+int WatchDirectory(const std::string& dir) {
+  TKeptFacts& kept = Kept();
+  if (kept.Notify < 0) kept.Notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (kept.Notify < 0) return -1;
+  return inotify_add_watch(kept.Notify, dir.empty() ? "." : dir.c_str(), NamesChanged | IN_ONLYDIR);
 }
 
 int KeptStatOf(const std::string& path, struct stat& st, bool link) {
@@ -135,40 +194,47 @@ std::string ListingKey(const std::string& dir) {
   return dir.empty() ? cwd : cwd + (dir.back() == '/' ? dir : dir + "/");
 }
 
-// The kept listing of a directory, read now when there is none yet or the
-// directory changed since. Only while a TDirectoryListingScope lives.
-const std::map<std::string, std::string>& KeptListing(const std::string& dir) {
-  auto& listings = Kept().Listings;
+// The kept listing of a directory, read now when there is none yet. Only
+// while a TDirectoryListingScope lives.
+const TEntries& KeptListing(const std::string& dir) {
+  FollowChanges();
+  TKeptFacts& kept = Kept();
   const std::string key = ListingKey(dir);
-  auto it = listings.find(key);
-  struct timespec modified {};
-  const bool settled = SettledTime(dir, modified);
-  if (it != listings.end() && settled && SameTime(it->second.Modified, modified)) return it->second.Entries;
+  auto it = kept.Listings.find(key);
+  if (it != kept.Listings.end()) return it->second.Entries;
   TListing listing;
-  listing.Modified = modified;
+  // Followed before it is read, so that no change in between is missed.
+  listing.Watch = WatchDirectory(key);
   if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
-    while (const dirent* e = readdir(d)) {
-      auto [at, added] = listing.Entries.emplace(LowerAscii(e->d_name), e->d_name);
-      if (!added && at->second > e->d_name) at->second = e->d_name;
-    }
+    while (const dirent* e = readdir(d)) listing.Entries[LowerAscii(e->d_name)].insert(e->d_name);
     closedir(d);
   }
-  // A directory changing as it was read is read again next time.
-  if (!settled) listing.Modified = {};
-  if (it == listings.end())
-    it = listings.emplace(key, std::move(listing)).first;
-  else
-    it->second = std::move(listing);
-  return it->second.Entries;
+  if (listing.Watch >= 0) kept.Watched[listing.Watch].push_back(key);
+  return kept.Listings.emplace(key, std::move(listing)).first->second.Entries;
+}
+
+// The entries of a directory as a kept listing that the system keeps true
+// tells them; nullptr when there is none (then the file system is asked).
+const TEntries* FollowedListing(const std::string& dir) {
+  if (ListingScopes == 0) return nullptr;
+  FollowChanges();
+  auto it = Kept().Listings.find(ListingKey(dir));
+  return it != Kept().Listings.end() && it->second.Watch >= 0 ? &it->second.Entries : nullptr;
 }
 
 bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+  if (const TEntries* entries = FollowedListing(dir)) {
+    auto entry = entries->find(LowerAscii(name));
+    if (entry == entries->end()) return false;
+    found = entry->second.count(name) ? name : *entry->second.begin();
+    return true;
+  }
   if (ProbeCommonSpellings(dir, name, found)) return true;
   if (ListingScopes == 0) return ScanEntryIgnoringCase(dir, name, found);
   const auto& listing = KeptListing(dir);
   auto entry = listing.find(LowerAscii(name));
   if (entry == listing.end()) return false;
-  found = entry->second;
+  found = *entry->second.begin();
   return true;
 }
 
@@ -198,11 +264,11 @@ TDirectoryListingScope::TDirectoryListingScope() {
 }
 
 TDirectoryListingScope::~TDirectoryListingScope() {
-  if (--ListingScopes == 0) Kept() = TKeptFacts();
+  if (--ListingScopes == 0) DropKept();
 }
 
 void ForgetDirectoryListings() {
-  Kept() = TKeptFacts();
+  DropKept();
 }
 
 void ForgetKeptFileFacts() {
@@ -210,6 +276,10 @@ void ForgetKeptFileFacts() {
   kept.Stats.clear();
   kept.LinkStats.clear();
   kept.Bytes.clear();
+  // A listing that nothing keeps true cannot be trusted after another
+  // program ran.
+  for (auto it = kept.Listings.begin(); it != kept.Listings.end();)
+    it = it->second.Watch < 0 ? kept.Listings.erase(it) : std::next(it);
 }
 
 void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
@@ -221,18 +291,10 @@ void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
   auto& listings = Kept().Listings;
   auto it = listings.find(ListingKey(dir));
   if (it == listings.end()) return;
-  const std::string key = LowerAscii(name);
-  if (exists) {
-    auto [at, added] = it->second.Entries.emplace(key, name);
-    if (!added && at->second > name) at->second = name;
-  } else if (::access(resolvedPath.c_str(), F_OK) != 0) {
-    // Another spelling of the name may still be there: read the directory again.
-    listings.erase(it);
-    return;
-  }
-  // The change is in the listing: the directory's new time is its own.
-  struct timespec modified {};
-  it->second.Modified = SettledTime(dir, modified) ? modified : timespec{};
+  if (exists)
+    it->second.Entries[LowerAscii(name)].insert(name);
+  else if (::access(resolvedPath.c_str(), F_OK) != 0)
+    RemoveEntry(it->second.Entries, name);
 }
 
 const std::string* KeptFileBytes(const std::string& resolvedPath) {
@@ -266,7 +328,15 @@ std::string ResolvePath(const std::string& path) {
     if (resolving) {
       struct stat st;
       std::string found;
-      if (KeptStatOf(result + name, st, true) == 0) {
+      if (FollowedListing(result)) {
+        // The kept listing answers without a look at the disk.
+        if (FindEntryIgnoringCase(result, name, found)) {
+          result += found;
+        } else {
+          result += name;
+          resolving = false;
+        }
+      } else if (KeptStatOf(result + name, st, true) == 0) {
         result += name;
       } else if (FindEntryIgnoringCase(result, name, found)) {
         result += found;
@@ -350,17 +420,12 @@ std::uint64_t FileSize(const std::string& path) {
 std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, const std::string& prefix) {
   std::vector<std::string> names;
   if (ListingScopes > 0) {
-    // A kept listing holds one spelling per name without regard to case;
-    // names that differ in case alone are rare enough to read the directory.
     const auto& listing = KeptListing(dir);
     const std::string lower = LowerAscii(prefix);
-    bool clash = false;
-    for (auto it = listing.lower_bound(lower); it != listing.end() && it->first.starts_with(lower); ++it) {
-      if (it->second.starts_with(prefix)) names.push_back(it->second);
-      clash = clash || !it->second.starts_with(prefix);
-    }
-    if (!clash) return names;
-    names.clear();
+    for (auto it = listing.lower_bound(lower); it != listing.end() && it->first.starts_with(lower); ++it)
+      for (const std::string& spelling : it->second)
+        if (spelling.starts_with(prefix)) names.push_back(spelling);
+    return names;
   }
   if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
     while (const dirent* e = readdir(d))
