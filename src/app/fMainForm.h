@@ -247,6 +247,8 @@ class TF_MainForm : public QMainWindow {
   void ConnectFileCommands();
   bool ListDropEvent(QEvent* event);
   QAction* NewAction(const char* name, const QString& caption, void (TF_MainForm::*handler)() = nullptr);
+  // Runs the handler, guarded, when the action is triggered.
+  void OnTriggered(QAction* action, void (TF_MainForm::*handler)());
 
   // Runs a command; an exception it raises is shown in a message box and
   // the window goes on, as every user command must.
@@ -288,6 +290,9 @@ class TF_MainForm : public QMainWindow {
 
   void RunUnattended(const std::string& argument);
   void CatalogueAdd(const std::string& name, const std::string& dir);
+  // The common start of New and Open: the directory asked for (false when
+  // cancelled), the save question, the list emptied.
+  bool ChooseProjectDirectory();
   std::string ProjectNameOf(const std::string& dir) const;
   void LoadFileListIntoListBox();
 

@@ -93,14 +93,19 @@ void TF_MainForm::CatalogueAdd(const std::string& name, const std::string& dir) 
   AddCatalogueEntry(IniFile, name, dir);
 }
 
-void TF_MainForm::A_NewProjectExecute() {
+bool TF_MainForm::ChooseProjectDirectory() {
   QString dir;
   if (!Dialogs.SelectDirectory(this, ProjectDirectoryCaption, dir, sdAllowCreate | sdPerformCreate | sdPrompt, 0))
-    return;
+    return false;
   if (Modified) AskToSaveChanges();
   LB_Files->clear();
   A_SelectFileExecute(LB_Files);
   CurrentProjectDir = FromQ(dir);
+  return true;
+}
+
+void TF_MainForm::A_NewProjectExecute() {
+  if (!ChooseProjectDirectory()) return;
   OpenProjectDirectory(CurrentProjectDir);
   CurrentProjectName = ProjectNameOf(CurrentProjectDir);
   CatalogueAdd(CurrentProjectName, CurrentProjectDir);
@@ -116,13 +121,7 @@ void TF_MainForm::A_NewProjectExecute() {
 }
 
 void TF_MainForm::A_OpenProjectExecute() {
-  QString dir;
-  if (!Dialogs.SelectDirectory(this, ProjectDirectoryCaption, dir, sdAllowCreate | sdPerformCreate | sdPrompt, 0))
-    return;
-  if (Modified) AskToSaveChanges();
-  LB_Files->clear();
-  A_SelectFileExecute(LB_Files);
-  CurrentProjectDir = FromQ(dir);
+  if (!ChooseProjectDirectory()) return;
   CurrentProjectName = ProjectNameOf(CurrentProjectDir);
   CatalogueAdd(CurrentProjectName, CurrentProjectDir);
   SetViewMode(vmEmpty);

@@ -53,14 +53,6 @@ void TF_MainForm::ConnectFileCommands() {
   LB_Files->setAcceptDrops(true);
   LB_Files->viewport()->setAcceptDrops(true);
   LB_Files->viewport()->installEventFilter(this);
-  auto on = [this](QAction* action, void (TF_MainForm::*handler)()) {
-    connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
-  };
-  on(A_AddFile, &TF_MainForm::A_AddFileExecute);
-  on(A_getSource, &TF_MainForm::A_getSourceExecute);
-  on(A_deleteFile, &TF_MainForm::A_deleteFileExecute);
-  on(A_editFileList, &TF_MainForm::A_editFileListExecute);
-  on(A_saveFileList, &TF_MainForm::A_saveFileListExecute);
   connect(b_FileUp, &QPushButton::clicked, this, [this] { Guarded([this] { b_FileUpClick(); }); });
   connect(b_fileDown, &QPushButton::clicked, this, [this] { Guarded([this] { b_fileDownClick(); }); });
 }

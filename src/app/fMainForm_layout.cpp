@@ -59,9 +59,12 @@ QAction* TF_MainForm::NewAction(const char* name, const QString& caption, void (
   auto* action = new QAction(caption, this);
   action->setObjectName(name);
   addAction(action);  // its shortcut works wherever the focus is
-  if (handler)
-    connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  if (handler) OnTriggered(action, handler);
   return action;
+}
+
+void TF_MainForm::OnTriggered(QAction* action, void (TF_MainForm::*handler)()) {
+  connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
 }
 
 void TF_MainForm::CreateActions() {
@@ -80,14 +83,14 @@ void TF_MainForm::CreateActions() {
   A_compileResultsDisplay =
       NewAction("A_compileResultsDisplay", "Compile Log", &TF_MainForm::A_compileResultsDisplayExecute);
   A_EventLogDisplay = NewAction("A_EventLogDisplay", "Event Log", &TF_MainForm::A_EventLogDisplayExecute);
-  A_AddFile = NewAction("A_AddFile", "Add");
-  A_deleteFile = NewAction("A_deleteFile", "Delete");
-  A_editFileList = NewAction("A_editFileList", "Edit File List");
-  A_saveFileList = NewAction("A_saveFileList", "Save File List");
+  A_AddFile = NewAction("A_AddFile", "Add", &TF_MainForm::A_AddFileExecute);
+  A_deleteFile = NewAction("A_deleteFile", "Delete", &TF_MainForm::A_deleteFileExecute);
+  A_editFileList = NewAction("A_editFileList", "Edit File List", &TF_MainForm::A_editFileListExecute);
+  A_saveFileList = NewAction("A_saveFileList", "Save File List", &TF_MainForm::A_saveFileListExecute);
   A_SelectFile = NewAction("A_SelectFile", "A_SelectFile");
   connect(A_SelectFile, &QAction::triggered, this, [this] { Guarded([this] { A_SelectFileExecute(LB_Files); }); });
-  A_getSource = NewAction("A_getSource", "");
-  A_getTarget = NewAction("A_getTarget", "");
+  A_getSource = NewAction("A_getSource", "", &TF_MainForm::A_getSourceExecute);
+  A_getTarget = NewAction("A_getTarget", "", &TF_MainForm::A_getTargetExecute);
   A_getConfig = NewAction("A_getConfig", "");
   A_getLibPath = NewAction("A_getLibPath", "");
   A_getGroupVerInfo = NewAction("A_getGroupVerInfo", "");
@@ -104,9 +107,9 @@ void TF_MainForm::CreateActions() {
   A_SavePostProcessing = NewAction("A_SavePostProcessing", "Save Post Process");
   A_SaveLocalVerInfo = NewAction("A_SaveLocalVerInfo", "Save Local Ver Info");
   A_saveGlobalVerInfo = NewAction("A_saveGlobalVerInfo", "Save Global VerInfo");
-  A_cancelEditWindow = NewAction("A_cancelEditWindow", "&Cancel");
+  A_cancelEditWindow = NewAction("A_cancelEditWindow", "&Cancel", &TF_MainForm::A_cancelEditWindowExecute);
   A_editVersion = NewAction("A_editVersion", "Edit Version", &TF_MainForm::A_editVersionExecute);
-  A_GrabIDEPath = NewAction("A_GrabIDEPath", "Extract IDE path");
+  A_GrabIDEPath = NewAction("A_GrabIDEPath", "Extract IDE path", &TF_MainForm::A_GrabIDEPathExecute);
   A_DisplayDCCOptions = NewAction("A_DisplayDCCOptions", "DCC help", &TF_MainForm::A_DisplayDCCOptionsExecute);
   A_addToPath = NewAction("A_addToPath", "Add");
   A_deleteLine = NewAction("A_deleteLine", "Delete");
@@ -177,10 +180,10 @@ void TF_MainForm::CreateMenu() {
   help->setObjectName("Help1");
   miContents = help->addAction("Contents");
   miContents->setObjectName("miContents");
-  connect(miContents, &QAction::triggered, this, [this] { Guarded([this] { miContentsClick(); }); });
+  OnTriggered(miContents, &TF_MainForm::miContentsClick);
   miAbout = help->addAction("About");
   miAbout->setObjectName("miAbout");
-  connect(miAbout, &QAction::triggered, this, [this] { Guarded([this] { miAboutClick(); }); });
+  OnTriggered(miAbout, &TF_MainForm::miAboutClick);
 }
 
 void TF_MainForm::CreateControls() {

@@ -429,13 +429,6 @@ void TF_MainForm::ConnectSettingCommands() {
       });
     });
 
-  auto on = [this](QAction* action, void (TF_MainForm::*handler)()) {
-    connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
-  };
-  on(A_getTarget, &TF_MainForm::A_getTargetExecute);
-  on(A_cancelEditWindow, &TF_MainForm::A_cancelEditWindowExecute);
-  on(A_GrabIDEPath, &TF_MainForm::A_GrabIDEPathExecute);
-
   for (const TSettingRow& row : SettingRows) {
     row.Edit->installEventFilter(this);
     row.Button->installEventFilter(this);
