@@ -5,24 +5,14 @@
 #include <vector>
 
 #include "platform/TextFile.h"
-#include "support/TestDir.h"
+#include "support/ToolsTest.h"
 
 using namespace platform;
 
 namespace {
 
 std::string Fixture(const std::string& name) {
-  return ReadFileBytes(TestDataDir() + "/version/" + name);
-}
-
-std::string Le16(unsigned v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};
-}
-
-std::string Utf16(std::string_view ascii) {
-  std::string out;
-  for (char c : ascii) out += Le16(static_cast<unsigned char>(c));
-  return out;
+  return ReadFileBytes(VersionFixture(name));
 }
 
 void Pad4(std::string& s) {
@@ -31,7 +21,7 @@ void Pad4(std::string& s) {
 
 // One version block: header, zero-terminated key, value, children, each on a
 // 4-byte boundary. wLength counts everything but the last child's padding.
-std::string Block(std::string_view key, const std::string& value, unsigned valueLength, unsigned type,
+std::string Block(const std::string& key, const std::string& value, unsigned valueLength, unsigned type,
                   const std::vector<std::string>& children = {}) {
   std::string b = "......" + Utf16(key) + Le16(0);
   Pad4(b);
@@ -44,7 +34,7 @@ std::string Block(std::string_view key, const std::string& value, unsigned value
   return b;
 }
 
-std::string Text(std::string_view key, std::string_view text) {
+std::string Text(const std::string& key, const std::string& text) {
   return Block(key, Utf16(text) + Le16(0), static_cast<unsigned>(text.size() + 1), 1);
 }
 
@@ -56,18 +46,16 @@ std::string Root(const std::vector<std::string>& tables) {
 
 }  // namespace
 
-TEST(PEResources, FindsTheVersionResourceOfPE32AndPE32Plus) {
+TEST(PEResources, FindsResourcesOfPE32AndPE32PlusAndNothingElsewhere) {
   const std::string pe32 = Fixture("full.exe"), pe64 = Fixture("full64.exe");
   auto a = FindVersionResource(pe32), b = FindVersionResource(pe64);
-  ASSERT_TRUE(a);
-  ASSERT_TRUE(b);
+  ASSERT_TRUE(a && b);
   EXPECT_TRUE(IsVersionBlock(*a));
   // The same script in both: the same resource, found through different headers.
   EXPECT_EQ(*a, *b);
 
-  auto fixed = QueryVersionBinary(*a, "\\");
-  ASSERT_TRUE(fixed);
-  ASSERT_EQ(fixed->size(), 52u);
+  const auto fixed = QueryVersionBinary(*a, "\\");
+  ASSERT_TRUE(fixed && fixed->size() == 52u);
   EXPECT_EQ(fixed->substr(0, 4), std::string_view("\xBD\x04\xEF\xFE", 4));
   EXPECT_EQ(QueryVersionBinary(*a, "\\VarFileInfo\\Translation"), std::string_view("\x09\x04\xE4\x04", 4));
   EXPECT_EQ(QueryVersionText(*a, "\\StringFileInfo\\040904E4\\CompanyName"), "M\xC3\xBCller & S\xC3\xB6hne");
@@ -75,19 +63,15 @@ TEST(PEResources, FindsTheVersionResourceOfPE32AndPE32Plus) {
   EXPECT_EQ(QueryVersionText(*a, "\\stringfileinfo\\040904e4\\FILEVERSION"), "1.2.3.4");
   EXPECT_FALSE(QueryVersionText(*a, "\\StringFileInfo\\040904E4\\NoSuchName"));
   EXPECT_FALSE(QueryVersionText(*a, "\\StringFileInfo\\04090000\\FileVersion"));
-}
 
-TEST(PEResources, OtherResourcesAndFilesWithoutAny) {
   const std::string other = Fixture("otherres.exe");
   EXPECT_FALSE(FindVersionResource(other));
   auto data = FindResourceData(other, 10);  // the script's RCDATA
   ASSERT_TRUE(data);
   EXPECT_EQ(data->substr(0, 22), "not a version resource");
 
-  EXPECT_FALSE(FindVersionResource(Fixture("norsrc.exe")));
-  EXPECT_FALSE(FindVersionResource(""));
-  EXPECT_FALSE(FindVersionResource("MZ"));
-  EXPECT_FALSE(FindVersionResource("plain text\r\nof a few lines\r\n"));
+  for (const std::string& none : {Fixture("norsrc.exe"), std::string(), std::string("MZ"), std::string("a\r\nb\r\n")})
+    EXPECT_FALSE(FindVersionResource(none));
 }
 
 TEST(PEResources, DataEntryBeyondItsSectionIsNotFound) {

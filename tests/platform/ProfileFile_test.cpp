@@ -32,29 +32,17 @@ TEST(ProfileRead, NamesIgnoreCaseAndFirstKeyWins) {
 
 TEST(ProfileRead, TrimmingQuotesAndOddLines) {
   auto p = Parse(
-      "orphan=1\n"
-      "[ S ] trailing text\r"
-      "  Key  =  some value  \n"
-      "q1=\"quoted  \"\n"
-      "q2='single'\n"
-      "q3=\"mixed'\n"
-      "q4=\"\n"
-      "; c=1\n"
-      "  ;d=1\n"
-      "no equals sign\n"
-      "=empty name\n"
-      "[broken\n"
-      "e=a=b\n");
-  EXPECT_EQ(p->ReadString("s", "key", ""), "some value");
-  EXPECT_EQ(p->ReadString("s", " key ", ""), "some value");
-  EXPECT_EQ(p->ReadString("s", "q1", ""), "quoted  ");
-  EXPECT_EQ(p->ReadString("s", "q2", ""), "single");
-  EXPECT_EQ(p->ReadString("s", "q3", ""), "\"mixed'");
-  EXPECT_EQ(p->ReadString("s", "q4", ""), "\"");
-  EXPECT_EQ(p->ReadString("s", "e", ""), "a=b");
-  EXPECT_FALSE(p->ValueExists("s", "c"));
-  EXPECT_FALSE(p->ValueExists("s", ";d"));
-  EXPECT_FALSE(p->ValueExists("s", "no equals sign"));
+      "orphan=1\n[ S ] trailing text\r  Key  =  some value  \nq1=\"quoted  \"\nq2='single'\nq3=\"mixed'\nq4=\"\n"
+      "; c=1\n  ;d=1\nno equals sign\n=empty name\n[broken\ne=a=b\n");
+  for (const auto& [key, value] : TPairs{{"key", "some value"},
+                                         {" key ", "some value"},
+                                         {"q1", "quoted  "},
+                                         {"q2", "single"},
+                                         {"q3", "\"mixed'"},
+                                         {"q4", "\""},
+                                         {"e", "a=b"}})
+    EXPECT_EQ(p->ReadString("s", key, ""), value) << key;
+  for (const char* key : {"c", ";d", "no equals sign"}) EXPECT_FALSE(p->ValueExists("s", key)) << key;
   EXPECT_FALSE(p->ValueExists("", "orphan"));
   EXPECT_EQ(p->ReadSection("S"), (TNames{"Key", "q1", "q2", "q3", "q4", "e"}));
   EXPECT_EQ(p->ReadSections(), TNames{"S"});
@@ -62,16 +50,10 @@ TEST(ProfileRead, TrimmingQuotesAndOddLines) {
 
 TEST(ProfileRead, IntegersAndBooleans) {
   auto p = Parse("[n]\na=42\nb=-7\nc= 12 \nd=1x\ne=$1F\nf=0x10\ng=99999999999\nh=\ni=\"3\"\nj=-2147483648\n");
-  EXPECT_EQ(p->ReadInteger("n", "a", 0), 42);
-  EXPECT_EQ(p->ReadInteger("n", "b", 0), -7);
-  EXPECT_EQ(p->ReadInteger("n", "c", 0), 12);
-  EXPECT_EQ(p->ReadInteger("n", "d", 5), 5);
-  EXPECT_EQ(p->ReadInteger("n", "e", 0), 31);
-  EXPECT_EQ(p->ReadInteger("n", "f", 0), 16);
-  EXPECT_EQ(p->ReadInteger("n", "g", 5), 5);
-  EXPECT_EQ(p->ReadInteger("n", "h", 5), 5);
-  EXPECT_EQ(p->ReadInteger("n", "i", 0), 3);
-  EXPECT_EQ(p->ReadInteger("n", "j", 0), -2147483647 - 1);
+  const std::pair<const char*, int> cases[] = {{"a", 42},  {"b", -7}, {"c", 12}, {"d", 5}, {"e", 31},
+                                               {"f", 16},  {"g", 5},  {"h", 5},  {"i", 3}, {"j", -2147483647 - 1},
+                                               {"none", 5}};
+  for (const auto& [key, value] : cases) EXPECT_EQ(p->ReadInteger("n", key, 5), value) << key;
   EXPECT_TRUE(p->ReadBool("n", "a", false));
   EXPECT_FALSE(p->ReadBool("n", "h", false));
   EXPECT_TRUE(p->ReadBool("n", "missing", true));
@@ -95,28 +77,25 @@ TEST_F(ProfileFileTest, WriteInPlaceKeepsEveryOtherLine) {
   EXPECT_EQ(TProfileFile("Files.ini").ReadInteger("options", "HaltOnError", 0), 1);
 }
 
+// A new key goes to the end of the last occurrence of its section, a new
+// section to the end of the file; names no line could hold are not written,
+// and a value only up to its line break.
 TEST_F(ProfileFileTest, NewKeysAndSectionsGoToTheEnd) {
-  auto p = Parse("[a]\nx=1\n; end of a\n\n; heads b\n[b]\ny=2\n[A]\nz=3\n\n");
-  p->WriteString("b", "new", "v");
-  p->WriteString("a", "w", "4");  // the last occurrence of [a]
-  p->WriteString("c", "k", "line\r\nbreak");
-  p->WriteString("a", "", "ignored");
-  p->WriteString("a", "k=x", "ignored");
-  p->WriteString("a]", "k", "ignored");
-  EXPECT_EQ(p->ReadSection("a"), (TNames{"x", "z", "w"}));
-  auto t = TProfileFile::FromText("t", "");
-  t->WriteInteger("s", "k", -3);
-  t->WriteString("s", "k2", "");
-  EXPECT_EQ(t->ReadSectionValues("S"), (TPairs{{"k", "-3"}, {"k2", ""}}));
-
   WriteBytes("p.ini", "[a]\nx=1\n; end of a\n\n; heads b\n[b]\ny=2\n[A]\nz=3\n\n");
   TProfileFile f("p.ini");
   f.WriteString("b", "new", "v");
   f.WriteString("a", "w", "4");
   f.WriteString("c", "k", "line\r\nbreak");
+  for (const auto& [section, key] : TPairs{{"a", ""}, {"a", "k=x"}, {"a]", "k"}, {"a", ";k"}})
+    f.WriteString(section, key, "ignored");
+  EXPECT_EQ(f.ReadSection("a"), (TNames{"x", "z", "w"}));
   f.UpdateFile();
   EXPECT_EQ(ReadBytes("p.ini"), CrLf({"[a]", "x=1", "; end of a", "", "; heads b", "[b]", "y=2", "new=v", "[A]", "z=3",
                                       "w=4", "", "[c]", "k=line"}));
+  auto t = TProfileFile::FromText("t", "");
+  t->WriteInteger("s", "k", -3);
+  t->WriteString("s", "k2", "");
+  EXPECT_EQ(t->ReadSectionValues("S"), (TPairs{{"k", "-3"}, {"k2", ""}}));
 }
 
 TEST_F(ProfileFileTest, DeleteKeyAndEraseSection) {
@@ -166,18 +145,16 @@ TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
   std::string garbage;
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
   WriteBytes("bin.ini", garbage);
-  try {
-    TProfileFile p("bin.ini");
-    FAIL() << "no exception";
-  } catch (const TError& e) {
-    EXPECT_STREQ(e.what(), "The file \"bin.ini\" is not a text file: it holds binary data.");
-  }
   WriteBytes("wide.ini", std::string("\xFF\xFE[\0s\0]\0", 8));
-  try {
-    TProfileFile p("wide.ini");
-    FAIL() << "no exception";
-  } catch (const TError& e) {
-    EXPECT_STREQ(e.what(), "The file \"wide.ini\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text.");
+  for (const auto& [file, message] : TPairs{
+           {"bin.ini", "The file \"bin.ini\" is not a text file: it holds binary data."},
+           {"wide.ini", "The file \"wide.ini\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text."}}) {
+    try {
+      TProfileFile p(file);
+      ADD_FAILURE() << file;
+    } catch (const TError& e) {
+      EXPECT_EQ(e.what(), message);
+    }
   }
   WriteBytes("big.ini", "[s]\nk=" + std::string(5000, 'v') + "\n");
   EXPECT_THROW(TProfileFile("big.ini", 4096), TError);
@@ -188,43 +165,26 @@ TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
 }
 
 // New sections are added to the end of a file written with CR LF; any other
-// change, or a file with other line ends, writes the whole file with CR LF.
+// change, or a file with other line ends, writes the whole file with CR LF. A
+// byte-order mark is no part of the first line and stays in front.
 TEST_F(ProfileFileTest, NewSectionsAreAddedToTheEndAndOtherChangesRewriteTheFile) {
-  WriteBytes("a.ini", "; head\r\n[one]\r\nk=1\r\n");
-  {
-    platform::TProfileFile ini(Path("a.ini"));
-    ini.WriteString("two", "x", "2");
-    ini.UpdateFile();
-    ini.WriteString("three", "y", "3");
-    ini.UpdateFile();
-    EXPECT_EQ(ReadBytes("a.ini"), "; head\r\n[one]\r\nk=1\r\n[two]\r\nx=2\r\n[three]\r\ny=3\r\n");
-    ini.WriteString("ONE", "k", "9");
-    ini.WriteString("three", "z", "4");
-    ini.UpdateFile();
-    EXPECT_EQ(ReadBytes("a.ini"), "; head\r\n[one]\r\nk=9\r\n[two]\r\nx=2\r\n[three]\r\ny=3\r\nz=4\r\n");
-    ini.EraseSection("two");
-    ini.UpdateFile();
-    EXPECT_EQ(ReadBytes("a.ini"), "; head\r\n[one]\r\nk=9\r\n[three]\r\ny=3\r\nz=4\r\n");
-  }
-  WriteBytes("b.ini", "[one]\nk=1");
-  platform::TProfileFile ini(Path("b.ini"));
+  WriteBytes("a.ini", "\xEF\xBB\xBF; head\r\n[one]\r\nk=1\r\n");
+  TProfileFile ini(Path("a.ini"));
+  EXPECT_EQ(ini.ReadSections(), TNames{"one"});
   ini.WriteString("two", "x", "2");
   ini.UpdateFile();
-  EXPECT_EQ(ReadBytes("b.ini"), "[one]\r\nk=1\r\n[two]\r\nx=2\r\n");
-  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"one", "two"}));
-}
-
-// A byte-order mark (as an editor saving UTF-8 writes it) is no part of the
-// first section's line, and stays in front of the file when it is written.
-TEST_F(ProfileFileTest, ByteOrderMarkIsSkippedAndKept) {
-  WriteBytes("bom.ini", "\xEF\xBB\xBF[options]\r\nA=1\r\n");
-  TProfileFile ini(Path("bom.ini"));
-  EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"options"});
-  EXPECT_EQ(ini.ReadString("options", "A", ""), "1");
-  ini.WriteString("more", "B", "2");  // added to the end
+  ini.WriteString("three", "y", "3");
   ini.UpdateFile();
-  ini.WriteString("options", "A", "3");  // the whole file again
+  EXPECT_EQ(ReadBytes("a.ini"), "\xEF\xBB\xBF; head\r\n[one]\r\nk=1\r\n[two]\r\nx=2\r\n[three]\r\ny=3\r\n");
+  ini.WriteString("ONE", "k", "9");
+  ini.WriteString("three", "z", "4");
+  ini.EraseSection("two");
   ini.UpdateFile();
-  EXPECT_EQ(ReadBytes("bom.ini"), "\xEF\xBB\xBF[options]\r\nA=3\r\n[more]\r\nB=2\r\n");
-  EXPECT_EQ(TProfileFile::FromText("t", "\xEF\xBB\xBFk=v\r\n")->Text(), "\xEF\xBB\xBFk=v\r\n");
+  EXPECT_EQ(ReadBytes("a.ini"), "\xEF\xBB\xBF; head\r\n[one]\r\nk=9\r\n[three]\r\ny=3\r\nz=4\r\n");
+  WriteBytes("b.ini", "\xEF\xBB\xBF[one]\nk=1");
+  TProfileFile other(Path("b.ini"));
+  EXPECT_EQ(other.ReadString("one", "k", ""), "1");
+  other.WriteString("two", "x", "2");
+  other.UpdateFile();
+  EXPECT_EQ(ReadBytes("b.ini"), "\xEF\xBB\xBF[one]\r\nk=1\r\n[two]\r\nx=2\r\n");
 }

@@ -2,14 +2,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <optional>
-#include <random>
+#include <random>  // a key name of the test's own on Windows
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "support/ScratchRegistry.h"
-#include "support/TestDir.h"
+#include "support/RegistryTest.h"
 
 using namespace platform;
 
@@ -56,20 +53,23 @@ TEST(WineRegistry, ReadsKeysAndTypedValues) {
   ASSERT_NE(reg.FindKey(key), nullptr);
   EXPECT_EQ(reg.FindKey("\\SOFTWARE\\borland\\DELPHI\\5.0"), reg.FindKey(key));
   EXPECT_EQ(reg.FindKey("Software\\Borland\\Delphi"), nullptr);
-
-  EXPECT_EQ(Value(reg, key, "rootdir").Text, "C:\\Program Files\\Borland\\Delphi5");
-  EXPECT_EQ(Value(reg, key, "rootdir").Type, TRegValueType::String);
-  EXPECT_EQ(Value(reg, key, "").Text, "the default");
+  const struct {
+    const char* Name;
+    TRegValueType Type;
+    std::string Text;
+  } texts[] = {{"rootdir", TRegValueType::String, "C:\\Program Files\\Borland\\Delphi5"},
+               {"", TRegValueType::String, "the default"},
+               {"expand", TRegValueType::ExpandString, "%SystemRoot%\\x"},
+               {"multi", TRegValueType::MultiString, std::string("one\0two\0", 8)},
+               {"hexexpand", TRegValueType::ExpandString, std::string("%A%\0", 4)}};
+  for (const auto& t : texts) {
+    EXPECT_EQ(Value(reg, key, t.Name).Type, t.Type) << t.Name;
+    EXPECT_EQ(Value(reg, key, t.Name).Text, t.Text) << t.Name;
+  }
   EXPECT_EQ(Value(reg, key, "flags").Type, TRegValueType::DWord);
   EXPECT_EQ(Value(reg, key, "flags").Number, 31u);
   EXPECT_EQ(Value(reg, key, "data").Type, TRegValueType::Binary);
   EXPECT_EQ(Value(reg, key, "data").Bytes, (std::vector<std::uint8_t>{1, 2, 10, 255, 0}));
-  EXPECT_EQ(Value(reg, key, "expand").Type, TRegValueType::ExpandString);
-  EXPECT_EQ(Value(reg, key, "expand").Text, "%SystemRoot%\\x");
-  EXPECT_EQ(Value(reg, key, "multi").Type, TRegValueType::MultiString);
-  EXPECT_EQ(Value(reg, key, "multi").Text, std::string("one\0two\0", 8));
-  EXPECT_EQ(Value(reg, key, "hexexpand").Type, TRegValueType::ExpandString);
-  EXPECT_EQ(Value(reg, key, "hexexpand").Text, std::string("%A%\0", 4));
   EXPECT_EQ(Value(reg, key, "hexdword").Type, TRegValueType::DWord);
   EXPECT_EQ(Value(reg, key, "hexdword").Number, 0x8000001Fu);
   EXPECT_EQ(Value(reg, key, "hexnone").Type, TRegValueType::Other);
@@ -93,45 +93,30 @@ TEST(WineRegistry, DecodesEscapes) {
       "\"na\\x00efve \\\"name\\\"\"=\"1\"\n"
       "\"unterminated\"=\"abc\n"
       "\"dangling\"=\"abc\\\n");
-  const std::string key = "a\\b]c";
-  ASSERT_NE(reg.FindKey(key), nullptr);
-  EXPECT_EQ(Value(reg, key, "quote").Text, "x\\y\"z");
-  EXPECT_EQ(Value(reg, key, "accent").Text, "caf\xc3\xa9");
-  EXPECT_EQ(Value(reg, key, "short hex").Text, "A-~");
-  EXPECT_EQ(Value(reg, key, "four digits only").Text, "ABC");
-  EXPECT_EQ(Value(reg, key, "pair").Text, "\xf0\x9f\x98\x80");
-  EXPECT_EQ(Value(reg, key, "lone").Text,
-            "a\xef\xbf\xbd"
-            "b");
-  EXPECT_EQ(Value(reg, key, "c").Text, "\a\b\x1b\f\n\r\t\v");
-  EXPECT_EQ(Value(reg, key, "octal").Text, std::string("A\0xA2", 5));
-  EXPECT_EQ(Value(reg, key, "utf8 as is").Text, "\xc3\xa9");
-  EXPECT_EQ(Value(reg, key, "na\xc3\xafve \"name\"").Text, "1");
-  EXPECT_EQ(Value(reg, key, "unterminated").Text, "<missing>");
-  EXPECT_EQ(Value(reg, key, "dangling").Text, "<missing>");
+  ASSERT_NE(reg.FindKey("a\\b]c"), nullptr);
+  const std::pair<std::string, std::string> cases[] = {{"quote", "x\\y\"z"},
+                                                       {"accent", "caf\xc3\xa9"},
+                                                       {"short hex", "A-~"},
+                                                       {"four digits only", "ABC"},
+                                                       {"pair", "\xf0\x9f\x98\x80"},
+                                                       {"lone",
+                                                        "a\xef\xbf\xbd"
+                                                        "b"},
+                                                       {"c", "\a\b\x1b\f\n\r\t\v"},
+                                                       {"octal", std::string("A\0xA2", 5)},
+                                                       {"utf8 as is", "\xc3\xa9"},
+                                                       {"na\xc3\xafve \"name\"", "1"},
+                                                       {"unterminated", "<missing>"},
+                                                       {"dangling", "<missing>"}};
+  for (const auto& [name, text] : cases) EXPECT_EQ(Value(reg, "a\\b]c", name).Text, text) << name;
 }
 
-TEST(WineRegistry, SkipsMalformedLinesAndKeepsTheRest) {
+TEST(WineRegistry, SkipsMalformedLinesAndNotesAMissingHeader) {
   TWineRegistry reg = TWineRegistry::Parse(
-      "WINE REGISTRY Version 2\n"
-      "\"orphan\"=hex:01,\\\n"
-      "  02\n"
-      "[Good]\n"
-      "\"bad dword\"=dword:xyz\n"
-      "\"long dword\"=dword:123456789\n"
-      "\"bad hex\"=hex:01,zz\n"
-      "\"bad type\"=hex(q):01\n"
-      "\"no equals\" \"x\"\n"
-      "\"unknown\"=sz:\"x\"\n"
-      "garbage line\n"
-      "\"after\"=hex:0a,\\\n"
-      "\n"
-      "\"ok\" = \"yes\"\n"
-      "[Broken\n"
-      "\"lost\"=\"no key\"\n"
-      "[good]\n"
-      "\"more\"=\"merged\"\n"
-      "\"ok\"=\"replaced\"\n");
+      "WINE REGISTRY Version 2\n\"orphan\"=hex:01,\\\n  02\n[Good]\n\"bad dword\"=dword:xyz\n"
+      "\"long dword\"=dword:123456789\n\"bad hex\"=hex:01,zz\n\"bad type\"=hex(q):01\n\"no equals\" \"x\"\n"
+      "\"unknown\"=sz:\"x\"\ngarbage line\n\"after\"=hex:0a,\\\n\n\"ok\" = \"yes\"\n[Broken\n\"lost\"=\"no key\"\n"
+      "[good]\n\"more\"=\"merged\"\n\"ok\"=\"replaced\"\n");
   const auto* values = reg.FindKey("GOOD");
   ASSERT_NE(values, nullptr);
   EXPECT_EQ(reg.KeyCount(), 1u);
@@ -139,76 +124,32 @@ TEST(WineRegistry, SkipsMalformedLinesAndKeepsTheRest) {
   EXPECT_EQ(Value(reg, "good", "after").Bytes, std::vector<std::uint8_t>{10});
   EXPECT_EQ(Value(reg, "good", "ok").Text, "replaced");
   EXPECT_EQ(Value(reg, "good", "more").Text, "merged");
-}
 
-TEST(WineRegistry, SurvivesGarbageAndNotesAMissingHeader) {
   EXPECT_FALSE(TWineRegistry::Parse("").HeaderOK());
   EXPECT_FALSE(TWineRegistry::Parse("REGEDIT4\n[x]\n").HeaderOK());
   EXPECT_EQ(TWineRegistry::Parse("WINE REGISTRY Version 2\n[k]\n\"v\"=hex:01,\\").FindKey("k")->size(), 1u);
-  std::mt19937 random(42);
-  const std::string alphabet = "[]\"\\=@:,()x0123456789abcdefhexdwordstr#;\r\n \t\x80\xff";
-  for (int round = 0; round < 300; ++round) {
-    std::string text = "WINE REGISTRY Version 2\n";
-    std::size_t length = random() % 400;
-    for (std::size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
-    TWineRegistry reg = TWineRegistry::Parse(text);
-    EXPECT_TRUE(reg.HeaderOK());
-    EXPECT_LE(reg.KeyCount(), length);
-  }
 }
 
-const char* const UserSample =
-    "WINE REGISTRY Version 2\n"
-    ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-    "[Software\\\\Wine]\n"
-    "\"Version\"=\"win10\"\n";
+namespace {
 
-#ifndef _WIN32
-
-// The registry is the text files of a Wine prefix of the test's own.
-class RegistryTest : public TTestDir {
+// The sample as the machine's keys and a user key; on Windows through the API.
+class RegistryTest : public TRegistryTest {
  protected:
   void SetUp() override {
-    TTestDir::SetUp();
-    if (const char* old = std::getenv("WINEPREFIX")) OldPrefix = old;
-    Prefix = Path("prefix");
-    SetEnv("WINEPREFIX", Prefix);
-    WriteBytes("prefix/system.reg", Sample);
-    WriteBytes("prefix/user.reg", UserSample);
+    TRegistryTest::SetUp();
+    WriteRegistry(TRegistryRoot::LocalMachine, Sample,
+                  {"Software\\Borland\\Delphi\\5.0", "Software\\Borland\\Delphi\\5.0\\Library"});
+    WriteRegistry(TRegistryRoot::CurrentUser,
+                  "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+                  "[Software\\\\Wine]\n\"Version\"=\"win10\"\n",
+                  {"Software\\Wine"});
   }
-  void TearDown() override {
-    if (OldPrefix)
-      SetEnv("WINEPREFIX", *OldPrefix);
-    else
-      UnsetEnv("WINEPREFIX");
-    TTestDir::TearDown();
-  }
-  std::string Prefix;
-  std::optional<std::string> OldPrefix;
 };
 
-#else
+}  // namespace
 
-// The same keys written through the API, into scratch keys of the test's own.
-class RegistryTest : public TTestDir {
- protected:
-  void SetUp() override {
-    TTestDir::SetUp();
-    Scratch = std::make_unique<TScratchRegistry>();
-    WriteRegistryKeys(TRegistryRoot::LocalMachine, Sample,
-                      {"Software\\Borland\\Delphi\\5.0", "Software\\Borland\\Delphi\\5.0\\Library"});
-    WriteRegistryKeys(TRegistryRoot::CurrentUser, UserSample, {"Software\\Wine"});
-  }
-  void TearDown() override {
-    Scratch.reset();
-    TTestDir::TearDown();
-  }
-  std::unique_ptr<TScratchRegistry> Scratch;
-};
-
-#endif
-
-TEST_F(RegistryTest, OpensKeysOfEachRootFromItsFile) {
+// Keys open from their own root only; string values read, others are refused.
+TEST_F(RegistryTest, OpensKeysOfEachRootAndReadsStrings) {
   TRegistryKey key;
   EXPECT_FALSE(key.Open(TRegistryRoot::CurrentUser, "\\Software\\Borland\\Delphi\\5.0"));
   EXPECT_FALSE(key.IsOpen());
@@ -219,18 +160,6 @@ TEST_F(RegistryTest, OpensKeysOfEachRootFromItsFile) {
   EXPECT_EQ(key.ReadString("Expand"), "%SystemRoot%\\x");
   EXPECT_EQ(key.ReadString("HexExpand"), "%A%");
   EXPECT_EQ(key.ReadString("No such value"), "");
-  key.Close();
-  EXPECT_FALSE(key.IsOpen());
-  EXPECT_EQ(key.ReadString("RootDir"), "");
-
-  ASSERT_TRUE(key.Open(TRegistryRoot::CurrentUser, "software\\wine"));
-  EXPECT_EQ(key.ReadString("version"), "win10");
-  EXPECT_FALSE(key.Open(TRegistryRoot::LocalMachine, "Software\\Wine"));
-}
-
-TEST_F(RegistryTest, NonStringValuesAreRefused) {
-  TRegistryKey key;
-  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "Software\\Borland\\Delphi\\5.0"));
   for (std::string name : {"Flags", "Data", "Multi", "HexDword", "HexNone"}) {
     try {
       key.ReadString(name);
@@ -239,14 +168,16 @@ TEST_F(RegistryTest, NonStringValuesAreRefused) {
       EXPECT_EQ(std::string(e.what()), "Invalid data type for '" + name + "'");
     }
   }
-}
+  key.Close();
+  EXPECT_FALSE(key.IsOpen());
+  EXPECT_EQ(key.ReadString("RootDir"), "");
 
-TEST_F(RegistryTest, MissingOrForeignFilesHoldNoKeys) {
-#ifdef _WIN32
-  GTEST_SKIP() << "Windows reads its registry through the API: there is no file to be missing or foreign";
-#else
+  ASSERT_TRUE(key.Open(TRegistryRoot::CurrentUser, "software\\wine"));
+  EXPECT_EQ(key.ReadString("version"), "win10");
+  EXPECT_FALSE(key.Open(TRegistryRoot::LocalMachine, "Software\\Wine"));
+#ifndef _WIN32
+  // A file of another format, or no prefix, holds no keys.
   WriteBytes("prefix/user.reg", "REGEDIT4\n[Software\\Wine]\n\"Version\"=\"win10\"\n");
-  TRegistryKey key;
   EXPECT_FALSE(key.Open(TRegistryRoot::CurrentUser, "Software\\Wine"));
   SetEnv("WINEPREFIX", Path("nowhere"));
   EXPECT_FALSE(key.Open(TRegistryRoot::LocalMachine, "Software\\Borland\\Delphi\\5.0"));
@@ -273,48 +204,42 @@ TEST_F(RegistryTest, A64BitPrefixShowsTheThirtyTwoBitView) {
   WriteRegistryKeys(TRegistryRoot::LocalMachine,
                     "WINE REGISTRY Version 2\n[" + escaped + "\\\\Delphi]\n\"RootDir\"=\"C:\\\\32\"\n",
                     {base + "\\Delphi"});
-  TRegistryKey key;
-  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "\\" + base + "\\Delphi"));
-  EXPECT_EQ(key.ReadString("RootDir"), "C:\\32");
-  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, base + "\\Only64"));
-  EXPECT_EQ(key.ReadString("X"), "y");
+  const std::string delphi = base + "\\Delphi", only64 = base + "\\Only64";
 #else
   WriteBytes("prefix/system.reg",
              "WINE REGISTRY Version 2\n#arch=win64\n"
              "[Software\\\\Borland\\\\Delphi\\\\5.0]\n\"RootDir\"=\"C:\\\\64\"\n"
              "[Software\\\\Wow6432Node\\\\Borland\\\\Delphi\\\\5.0]\n\"RootDir\"=\"C:\\\\32\"\n"
              "[Software\\\\Only64]\n\"X\"=\"y\"\n");
-  TRegistryKey key;
-  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "\\Software\\Borland\\Delphi\\5.0"));
-  EXPECT_EQ(key.ReadString("RootDir"), "C:\\32");
-  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "Software\\Only64"));
-  EXPECT_EQ(key.ReadString("X"), "y");
+  const std::string delphi = "Software\\Borland\\Delphi\\5.0", only64 = "Software\\Only64";
 #endif
+  TRegistryKey key;
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, "\\" + delphi));
+  EXPECT_EQ(key.ReadString("RootDir"), "C:\\32");
+  ASSERT_TRUE(key.Open(TRegistryRoot::LocalMachine, only64));
+  EXPECT_EQ(key.ReadString("X"), "y");
 }
 
 TEST_F(RegistryTest, WindowsPathsMapIntoThePrefix) {
-#ifdef _WIN32
-  // Windows paths are the system's own: nothing to map, and no prefix.
-  EXPECT_EQ(WinePrefix(), "");
-  for (const std::string path :
-       {"C:\\Program Files\\Borland", "d:", "relative\\dir", "\\\\server\\share", "C:relative"})
-    EXPECT_EQ(MapWindowsPath(path), path);
-#else
+  const std::string prefix = Prefix.empty() ? "" : Prefix + "/dosdevices/";
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\Program Files\\Borland",
+       prefix.empty() ? "C:\\Program Files\\Borland" : prefix + "c:/Program Files/Borland"},
+      {"d:", prefix.empty() ? "d:" : prefix + "d:"},
+      {"relative\\dir", "relative\\dir"},
+      {"\\\\server\\share", "\\\\server\\share"},
+      {"C:relative", "C:relative"}};
+  for (const auto& [windows, mapped] : cases) EXPECT_EQ(MapWindowsPath(windows), mapped) << windows;
+  // Windows paths are the system's own there: nothing to map, and no prefix.
   EXPECT_EQ(WinePrefix(), Prefix);
-  EXPECT_EQ(MapWindowsPath("C:\\Program Files\\Borland"), Prefix + "/dosdevices/c:/Program Files/Borland");
-  EXPECT_EQ(MapWindowsPath("d:"), Prefix + "/dosdevices/d:");
-  EXPECT_EQ(MapWindowsPath("relative\\dir"), "relative\\dir");
-  EXPECT_EQ(MapWindowsPath("\\\\server\\share"), "\\\\server\\share");
-  EXPECT_EQ(MapWindowsPath("C:relative"), "C:relative");
+#ifndef _WIN32
   // The mapped name is found the way Windows finds it.
   ASSERT_TRUE(std::filesystem::create_directories(Prefix + "/dosdevices/c:/Program Files/Borland/Delphi5/Lib"));
   EXPECT_EQ(MapWindowsPath("C:\\PROGRAM FILES\\BORLAND\\DELPHI5\\LIB"),
             Prefix + "/dosdevices/c:/Program Files/Borland/Delphi5/Lib");
-
   UnsetEnv("WINEPREFIX");
-  const char* home = std::getenv("HOME");
-  if (home && *home) {
-    EXPECT_EQ(WinePrefix(), std::string(home) + "/.wine");
-  }
+  const TEnvScope savedHome("HOME");
+  SetEnv("HOME", Path("home"));
+  EXPECT_EQ(WinePrefix(), Path("home") + "/.wine");
 #endif
 }

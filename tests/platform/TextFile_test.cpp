@@ -16,14 +16,16 @@
 using namespace platform;
 
 TEST(TextLines, SplitAtCrLfAndCrLfMixes) {
-  EXPECT_EQ(SplitLines(""), TStringList{});
-  EXPECT_EQ(SplitLines("\r\n"), TStringList{""});
-  EXPECT_EQ(SplitLines("a\r\nb"), (TStringList{"a", "b"}));
-  EXPECT_EQ(SplitLines("a\r\nb\r\n"), (TStringList{"a", "b"}));
-  EXPECT_EQ(SplitLines("a\rb\nc\r\n\n\rd"), (TStringList{"a", "b", "c", "", "", "d"}));
-  // LF CR is two line ends, not one.
-  EXPECT_EQ(SplitLines("a\n\rb"), (TStringList{"a", "", "b"}));
-  EXPECT_EQ(SplitLines(std::string_view("a\0b\n", 4)), TStringList{std::string("a\0b", 3)});
+  const std::pair<std::string, TStringList> cases[] = {
+      {"", {}},
+      {"\r\n", {""}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\rb\nc\r\n\n\rd", {"a", "b", "c", "", "", "d"}},
+      {"a\n\rb", {"a", "", "b"}},  // LF CR is two line ends, not one
+      {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
   EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
   EXPECT_EQ(NormalizeLineEnds("x\ny\r"), "x\r\ny\r\n");
   EXPECT_EQ(NormalizeLineEnds(""), "");
@@ -31,14 +33,10 @@ TEST(TextLines, SplitAtCrLfAndCrLfMixes) {
 
 class TextFileTest : public TTestDir {};
 
-TEST_F(TextFileTest, ReadsThroughCaseInsensitiveNames) {
+TEST_F(TextFileTest, ReadAndWriteThroughTheExistingSpelling) {
   WriteBytes("Dir/App.RES", "one\rtwo\nthree");
   EXPECT_EQ(ReadTextLines("dir/app.res"), (TStringList{"one", "two", "three"}));
   EXPECT_EQ(ReadFileBytes("DIR/APP.res"), "one\rtwo\nthree");
-}
-
-TEST_F(TextFileTest, WritesCrLfAndReplacesTheExistingSpelling) {
-  WriteBytes("Dir/App.RES", "old");
   WriteTextLines("dir/app.res", {"a", "b"});
   EXPECT_EQ(ReadBytes("Dir/App.RES"), "a\r\nb\r\n");
   EXPECT_EQ(Listing(), std::vector<std::string>{"Dir"});
@@ -49,44 +47,49 @@ TEST_F(TextFileTest, WritesCrLfAndReplacesTheExistingSpelling) {
   EXPECT_EQ(ReadBytes("empty.txt"), "");
 }
 
-TEST_F(TextFileTest, ReadOnlyFileIsNotReplaced) {
-  WriteBytes("ro.txt", "keep");
-  SetReadOnly("ro.txt", true);
-  EXPECT_THROW(WriteTextLines("RO.txt", {"new"}), TOSError);
-  EXPECT_EQ(ReadBytes("ro.txt"), "keep");
-  EXPECT_TRUE(IsReadOnly("ro.txt"));
-}
+// Writing what a file holds already leaves it alone (a build writes the same
+// configuration every time); other content replaces it, and a read-only file
+// is refused either way and stays as it was.
+TEST_F(TextFileTest, SameContentLeavesTheFileAloneAndReadOnlyIsRefused) {
+  WriteBytes("same.txt", "a\r\nb\r\n");
+  const auto before = std::filesystem::last_write_time(Path("same.txt"));
+  std::filesystem::last_write_time(Path("same.txt"), before - std::chrono::hours(1));
+  const auto old = std::filesystem::last_write_time(Path("same.txt"));
+  WriteTextLines(Path("same.txt"), {"a", "b"});
+  EXPECT_EQ(std::filesystem::last_write_time(Path("same.txt")), old);
+  WriteTextLines(Path("same.txt"), {"a", "c"});
+  EXPECT_EQ(ReadBytes("same.txt"), "a\r\nc\r\n");
+  EXPECT_NE(std::filesystem::last_write_time(Path("same.txt")), old);
+  SetReadOnly(Path("same.txt"), true);
+  EXPECT_THROW(WriteTextLines(Path("same.txt"), {"a", "c"}), TOSError);
+  EXPECT_THROW(WriteTextLines("SAME.txt", {"new"}), TOSError);
+  EXPECT_EQ(ReadBytes("same.txt"), "a\r\nc\r\n");
+  EXPECT_TRUE(IsReadOnly("same.txt"));
 
-TEST_F(TextFileTest, FailedWriteLeavesNoTemporaryFile) {
+  // A failed write leaves nothing beside the file.
   WriteBytes("d/x", "");
   EXPECT_THROW(WriteFileBytes("d", "data"), TOSError);  // a directory
   EXPECT_THROW(WriteFileBytes("missing/f.txt", "data"), TOSError);
-  int entries = 0;
-  for (auto& e : std::filesystem::directory_iterator(Root)) entries += e.path().filename() != "d";
-  EXPECT_EQ(entries, 0);
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"d", "same.txt"}));
 }
 
 TEST_F(TextFileTest, ReadFailuresAndSizeLimit) {
-  try {
-    ReadTextLines("missing.txt");
-    FAIL() << "no exception";
-  } catch (const TOSError& e) {
-    // ENOENT and ERROR_FILE_NOT_FOUND are both 2, with the system's text.
-    EXPECT_EQ(e.Code, 2);
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"missing.txt\". " + SystemErrorText(2));
-  }
   WriteBytes("d/x", "");
-  try {
-    ReadFileBytes("d");
-    FAIL() << "no exception";
-  } catch (const TOSError& e) {
-    // A directory: EISDIR, or ERROR_ACCESS_DENIED on Windows, which opens no directory as a file.
+  // A directory: EISDIR, or ERROR_ACCESS_DENIED on Windows, which opens no
+  // directory as a file; a missing file: ENOENT or ERROR_FILE_NOT_FOUND, both 2.
 #ifdef _WIN32
-    EXPECT_EQ(e.Code, 5);
+  const int directory = 5;
 #else
-    EXPECT_EQ(e.Code, EISDIR);
+  const int directory = EISDIR;
 #endif
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"d\". " + SystemErrorText(e.Code));
+  for (const auto& [name, code] : std::vector<std::pair<std::string, int>>{{"missing.txt", 2}, {"d", directory}}) {
+    try {
+      ReadTextLines(name);
+      ADD_FAILURE() << name;
+    } catch (const TOSError& e) {
+      EXPECT_EQ(e.Code, code);
+      EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + name + "\". " + SystemErrorText(code));
+    }
   }
   WriteBytes("big.bin", std::string(1000, 'x'));
   EXPECT_EQ(ReadFileBytes("big.bin", 1000).size(), 1000u);
@@ -94,23 +97,6 @@ TEST_F(TextFileTest, ReadFailuresAndSizeLimit) {
   // Larger than one read buffer, to cover the check across chunks.
   WriteBytes("bigger.bin", std::string(200000, 'y'));
   EXPECT_THROW(ReadFileBytes("bigger.bin", 150000), TError);
-}
-
-// Writing what a file holds already leaves it alone (a build writes the same
-// configuration every time); other content replaces it, and a read-only file
-// is refused either way.
-TEST_F(TextFileTest, SameContentLeavesTheFileAloneButReadOnlyIsStillRefused) {
-  WriteBytes("same.txt", "a\r\nb\r\n");
-  const auto before = std::filesystem::last_write_time(Path("same.txt"));
-  std::filesystem::last_write_time(Path("same.txt"), before - std::chrono::hours(1));
-  const auto old = std::filesystem::last_write_time(Path("same.txt"));
-  platform::WriteTextLines(Path("same.txt"), {"a", "b"});
-  EXPECT_EQ(std::filesystem::last_write_time(Path("same.txt")), old);
-  platform::WriteTextLines(Path("same.txt"), {"a", "c"});
-  EXPECT_EQ(ReadBytes("same.txt"), "a\r\nc\r\n");
-  EXPECT_NE(std::filesystem::last_write_time(Path("same.txt")), old);
-  platform::SetReadOnly(Path("same.txt"), true);
-  EXPECT_THROW(platform::WriteTextLines(Path("same.txt"), {"a", "c"}), TOSError);
 }
 
 // A full disk fails a write, an append and a new file alike, and leaves every
