@@ -2,88 +2,61 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 
-#include "ide/IDELibPath.h"
-#include "platform/ProfileCache.h"
 #include "project/uPersistence.h"
-#include "support/TestDir.h"
+#include "support/TestProject.h"
 
 namespace {
 
-class FileSettingsTest : public TTestDir {
+// A project in proj/ on the shared store, whose reports are collected.
+class FileSettingsTest : public TProjectTest {
  protected:
   void SetUp() override {
-    TTestDir::SetUp();
-    SetEnv("WINEPREFIX", Path("no-wine"));
-    Persistence().MasterCopyDirs = {Path("masters")};
-    Persistence().LibraryPathPrompt = &Prompt;
+    TProjectTest::SetUp();
     Persistence().OnError = [this](const std::string& m) { Reports.push_back(m); };
     Persistence().ReplaceReadOnly = false;
     Persistence().IgnoreResFileErrors = false;
-    platform::ForgetSharedProfiles();
-    Project = Path("proj");
   }
   void TearDown() override {
     Persistence().OnError = nullptr;
-    Persistence().LibraryPathPrompt = nullptr;
-    TTestDir::TearDown();
+    TProjectTest::TearDown();
   }
-
-  TFixedLibraryPathPrompt Prompt{std::string("5")};
   std::vector<std::string> Reports;
-  std::string Project;
 };
+
+const std::string DefaultConfig = CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""});
 
 std::string Switches(const std::string& path) {
   return "-U\"" + path + "\"\r\n-I\"" + path + "\"\r\n-R\"" + path + "\"\r\n-O\"" + path + "\"\r\n";
 }
 
-TEST(PathSwitchesTest, ShortPathsGiveFourLinesLongOnesAreChunkedAtSemicolons) {
-  EXPECT_EQ(PathSwitches("C:\\a\r\nC:\\b\r\n"), Switches("C:\\a;C:\\b;"));
-  EXPECT_EQ(PathSwitches(""), Switches(""));
-
-  // 1022 characters joined: one set of four lines.
-  std::string dir(99, 'd');
-  std::string text;
-  while (text.size() + dir.size() + 2 <= 1020) text += dir + "\r\n";
-  std::string s;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      s += ';';
-      ++i;
-    } else {
-      s += text[i];
-    }
+// A library path text of count directories of 99 characters and the path
+// the switches carry (each line break a ';').
+std::pair<std::string, std::string> LibraryPath(int count) {
+  std::string text, path;
+  for (int i = 0; i < count; ++i) {
+    const std::string dir = std::to_string(100 + i) + std::string(96, 'd');
+    text += dir + "\r\n";
+    path += dir + ";";
   }
-  std::string pad(1022 - s.size(), 'p');
-  EXPECT_EQ(PathSwitches(text + pad), Switches(s + pad));
-
-  // 1023 characters: cut at the last ';' of the first 1000.
-  const std::string longer = text + pad + "q";
-  const std::string result = PathSwitches(longer);
-  EXPECT_GE(std::count(result.begin(), result.end(), '\n'), 8);
-  const std::size_t cut = s.substr(0, 1000).rfind(';');
-  EXPECT_EQ(result.substr(0, 4 + cut), "-U\"" + s.substr(0, cut) + "\"");
-  EXPECT_EQ(result.substr(result.size() - (pad.size() + 7)), "-O\"" + pad + "q\"\r\n");
+  return {text, path};
 }
 
-TEST(PathSwitchesTest, ADirectoryWithoutSemicolonIsCutAtOneThousandAndNothingIsLost) {
-  const std::string huge(2500, 'z');
-  const std::string result = PathSwitches(huge + "\r\nC:\\next\r\n");
-  EXPECT_NE(result.find("-U\"" + std::string(1000, 'z') + "\"\r\n"), std::string::npos);
-  EXPECT_NE(result.find("-O\"" + std::string(500, 'z') + ";C:\\next\"\r\n"), std::string::npos);
-  std::size_t xs = 0;
-  for (std::size_t pos = 0; (pos = result.find("-U\"", pos)) != std::string::npos; ++pos) {
-    const std::size_t end = result.find('"', pos + 3);
-    const std::string chunk = result.substr(pos + 3, end - pos - 3);
-    xs += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), 'z'));
-  }
-  EXPECT_EQ(xs, 2500u);
+// Up to 1022 characters the path is one set of four lines; beyond, it is cut
+// at the last ';' of its first 1000 characters, a directory without one at
+// 1000, and nothing is lost however long the path.
+TEST(PathSwitchesTest, ShortPathsGiveFourLinesLongOnesAreChunked) {
+  EXPECT_EQ(PathSwitches("C:\\a\r\nC:\\b\r\n"), Switches("C:\\a;C:\\b;"));
+  EXPECT_EQ(PathSwitches(""), Switches(""));
+  const auto [text, path] = LibraryPath(10);  // 1000 characters joined
+  const std::string pad(22, 'p');
+  EXPECT_EQ(PathSwitches(text + pad), Switches(path + pad));
+  EXPECT_EQ(PathSwitches(text + pad + "q"), Switches(path.substr(0, 999)) + Switches(pad + "q"));
 
-  // A path far beyond 20000 characters keeps every directory.
+  const std::string huge(2500, 'z');
+  EXPECT_EQ(PathSwitches(huge + "\r\nC:\\next\r\n"), Switches(huge.substr(0, 1000)) + Switches(huge.substr(0, 1000)) +
+                                                         Switches(std::string(500, 'z') + ";C:\\next"));
   std::string many;
   for (int i = 0; i < 3000; ++i) many += "/lib/dir" + std::to_string(i) + "\r\n";
   EXPECT_NE(PathSwitches(many).find("/lib/dir2999\""), std::string::npos);
@@ -94,10 +67,11 @@ TEST_F(FileSettingsTest, LoadEditAndSaveOneSourcesSettings) {
   WriteBytes("src/App.dpr", "program App;\r\nbegin\r\nend.\r\n");
   ASSERT_TRUE(Persistence().SetupProjectDir(Project));
   TProjectList list(Project);
-  list.AddFileLine(Path("out/App.EXE") + "=" + Path("src/App.dpr"));
+  list.AddFileLine(Entry("App.EXE", "App.dpr"));
   TProjectSettings& s = *list.SettingsAt(0);
   EXPECT_EQ(s.GetTargetType(), ttEXE);
-  EXPECT_EQ(s.GetSettingContent(stConfigFile), CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""}));
+  EXPECT_EQ(s.GetSettingContent(stConfigFile), DefaultConfig);
+  // RCMask= and LocalVerInfo= with no value give the project's defaults.
   EXPECT_EQ(s.GetSettingPath(stRCMask), Path("proj/Default.mask"));
   EXPECT_EQ(s.GetSettingPath(stLocalVerInfo), Path("proj/Default.ver"));
   EXPECT_EQ(s.GetSettingPath(stConfigWithPath), Path("src/App.cfg"));
@@ -107,24 +81,20 @@ TEST_F(FileSettingsTest, LoadEditAndSaveOneSourcesSettings) {
   // The configuration file: the options followed by the switches of the path.
   s.SetSettingContent(stLibraryPath, "/lib/a\r\n/lib/b\r\n");
   s.SetSettingContent(stConfigWithPath, "ignored");
-  EXPECT_EQ(s.GetSettingContent(stConfigWithPath),
-            CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""}) + Switches("/lib/a;/lib/b;"));
+  EXPECT_EQ(s.GetSettingContent(stConfigWithPath), DefaultConfig + Switches("/lib/a;/lib/b;"));
   s.SetSettingContent(stConfigFile, "-B");  // no line break: runs into the first switch
   EXPECT_EQ(s.GetSettingContent(stConfigWithPath).substr(0, 6), "-B-U\"/");
 
-  // Emptying a setting and saving it leaves only its backup.
+  // Emptying a setting and saving it leaves only its backup; a setting whose
+  // file never existed has nothing to back up and writes nothing.
   s.SetSettingPath(stPreProcessing, Path("src/App.before"));
   WriteBytes("src/App.before", "echo\r\n");
   s.SetSettingContent(stPreProcessing, "");
   s.SaveSettingFile(stPreProcessing);
-  EXPECT_FALSE(Exists("src/App.before"));
-  EXPECT_TRUE(Exists("src/App.~before"));
-  // A setting whose file never existed: nothing to back up, nothing written.
   s.SetSettingPath(stPostProcessing, Path("src/App.after"));
   s.SetSettingContent(stPostProcessing, "");
   s.SaveSettingFile(stPostProcessing);
-  EXPECT_FALSE(Exists("src/App.after"));
-  EXPECT_FALSE(Exists("src/App.~after"));
+  EXPECT_EQ(Listing("src"), (std::vector<std::string>{"App.dpr", "App.~before"}));
 
   s.SetSettingContent(stDPKConfig, "$X ON");
   s.SaveSettingFile(stDPKConfig);
@@ -135,13 +105,15 @@ TEST_F(FileSettingsTest, LoadEditAndSaveOneSourcesSettings) {
   EXPECT_TRUE(Reports.empty());
 }
 
+// A name not known yet reads every stored name again (an unsaved one goes);
+// an empty name set is the project's default.
 TEST_F(FileSettingsTest, EmptyPathReadsTheStoredNamesAgain) {
   WriteBytes("proj/Files.ini", "[/s/A.dpr]\r\nRCMask=/m/stored.mask\r\n");
   ASSERT_TRUE(Persistence().SetupProjectDir(Project));
   TProjectSettings s(nullptr, "/o/A.EXE", "/s/A.dpr", Project);
   s.SetSettingPath(stConfigFile, "/unsaved.config");
   EXPECT_EQ(s.GetSettingPath(stRCMask), "/m/stored.mask");
-  EXPECT_EQ(s.GetSettingPath(stConfigFile), Path("proj/Default.config"));  // the unsaved name is gone
+  EXPECT_EQ(s.GetSettingPath(stConfigFile), Path("proj/Default.config"));
   s.SetSettingPath(stRCMask, "");
   EXPECT_EQ(s.Paths[stRCMask], Path("proj/Default.mask"));
 }
@@ -160,21 +132,21 @@ TEST_F(FileSettingsTest, VersionSummaryMergesGroupAndLocal) {
   EXPECT_EQ(s.VersionSummary().substr(0, 26), "File Version = ...5\r\nProdu");
   s.Memory[stGroupVerInfo] = "";
   EXPECT_EQ(s.VersionSummary(), "");
-}
 
-TEST_F(FileSettingsTest, LibrarySummaryWarnsUnlessTheSourceLinksItsResources) {
-  WriteBytes("Lib.dpr", "library Lib;\r\nbegin\r\nend.\r\n");
-  TProjectSettings s(nullptr, "/o/Lib.DLL", Path("Lib.dpr"), Project);
-  s.SetTargetType(ttDLL);
-  s.Memory[stGroupVerInfo] = CrLf({"[version]", "Major=1"});
+  // A library warns unless its source links its resources (with that case).
   const std::string warning =
       "Version information will not appear in this .dll\r\nunless the line\r\n{$R *.RES}\r\nis added to the "
       "implementation section\r\n";
-  EXPECT_EQ(s.VersionSummary().substr(0, warning.size()), warning);
-  WriteBytes("Lib.dpr", "library Lib;\r\n{$R *.RES}\r\nbegin\r\nend.\r\n");
-  EXPECT_EQ(s.VersionSummary().substr(0, 20), "File Version = 1...\r");
-  WriteBytes("Lib.dpr", "library Lib;\r\n{$r *.res}\r\n");  // the test is case-sensitive
-  EXPECT_EQ(s.VersionSummary().substr(0, warning.size()), warning);
+  TProjectSettings lib(nullptr, "/o/Lib.DLL", Path("Lib.dpr"), Project);
+  lib.Memory[stGroupVerInfo] = CrLf({"[version]", "Major=1"});
+  for (const auto& [source, warns] :
+       std::vector<std::pair<std::string, bool>>{{"library Lib;\r\nbegin\r\nend.\r\n", true},
+                                                 {"library Lib;\r\n{$R *.RES}\r\nbegin\r\nend.\r\n", false},
+                                                 {"library Lib;\r\n{$r *.res}\r\n", true}}) {
+    WriteBytes("Lib.dpr", source);
+    EXPECT_EQ(lib.VersionSummary().substr(0, warning.size()) == warning, warns) << source;
+    EXPECT_NE(lib.VersionSummary().find("File Version = 1...\r\n"), std::string::npos);
+  }
 }
 
 TEST_F(FileSettingsTest, TargetSummaryShowsRecordsWithGroupingAndTheVersionStrings) {
@@ -182,17 +154,8 @@ TEST_F(FileSettingsTest, TargetSummaryShowsRecordsWithGroupingAndTheVersionStrin
   std::filesystem::last_write_time(Path("out/App.EXE"),
                                    std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   TProjectSettings s(nullptr, Path("out/App.EXE"), Path("App.dpr"), Project);
-  const std::string text = s.GetSettingContent(stDestFile);
-  const std::vector<std::string> lines = [&] {
-    std::vector<std::string> out;
-    std::size_t start = 0, end;
-    while ((end = text.find("\r\n", start)) != std::string::npos) {
-      out.push_back(text.substr(start, end - start));
-      start = end + 2;
-    }
-    return out;
-  }();
-  ASSERT_EQ(lines.size(), 13u) << text;
+  const std::vector<std::string> lines = CrLfLines(s.GetSettingContent(stDestFile));
+  ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[0], "Will replace " + Path("out/App.EXE"));
   EXPECT_EQ(lines[1].substr(0, 12), "File date = ");
   EXPECT_EQ(lines[1].size(), 12u + 17u);  // dd mmm yyyy hh:mm
@@ -208,11 +171,14 @@ TEST_F(FileSettingsTest, ListOwnershipAndLookups) {
   list.AddFileLine("/OUT/app.exe=/SRC/app.dpr");  // the same line in other letter case
   list.AddFileLine("/out/App.RES=/src/App.rc");
   list.AddFileLine("/out/Tool.EXE=/src/" + std::string(300, 't') + ".dpr");
-  ASSERT_EQ(list.Count(), 3);
+  list.AddFileLine("/out/app.exe=/src/B.dpr");  // an equal target
+  ASSERT_EQ(list.Count(), 4);
   EXPECT_EQ(list.SettingsAt(2)->GetSourceFile(), "/src/" + std::string(251, 't'));
   EXPECT_EQ(list.Strings(2).size(), 323u);
-  EXPECT_EQ(list.Text(), "/out/App.EXE=/src/App.dpr\r\n/out/App.RES=/src/App.rc\r\n" + list.Strings(2) + "\r\n");
   EXPECT_EQ(list.SettingsAt(1)->GetTargetType(), ttRC);
+  // A source is looked up by its target, so equal targets give the first.
+  EXPECT_EQ(list.SourceOf(3), "/src/App.dpr");
+  EXPECT_EQ(list.SettingsAt(3)->GetSourceFile(), "/src/B.dpr");
 
   EXPECT_EQ(list.FindSource("/SRC/APP.DPR"), 0);
   EXPECT_EQ(list.FindSource("/src/Other.dpr"), -1);
@@ -230,24 +196,16 @@ TEST_F(FileSettingsTest, ListOwnershipAndLookups) {
   EXPECT_EQ(list.Strings(0), "/out2/App.EXE=/src/App.dpr");
   EXPECT_EQ(list.SettingsAt(0)->Paths[stDestFile], "/out2/App.EXE");
   EXPECT_EQ(list.DestOf(0), "/out2/App.EXE");
-
   list.Move(2, 0);
   EXPECT_EQ(list.SourceOf(1), "/src/App.dpr");
   list.Delete(0);
-  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Text(), "/out2/App.EXE=/src/App.dpr\r\n/out/App.RES=/src/App.rc\r\n/out/app.exe=/src/B.dpr\r\n");
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
 }
 
-TEST_F(FileSettingsTest, SourceOfLooksUpByTargetSoEqualTargetsGiveTheFirst) {
-  ASSERT_TRUE(Persistence().SetupProjectDir(Project));
-  TProjectList list(Project);
-  list.AddFileLine("/out/A.EXE=/src/A.dpr");
-  list.AddFileLine("/out/a.exe=/src/B.dpr");
-  EXPECT_EQ(list.SourceOf(1), "/src/A.dpr");
-  EXPECT_EQ(list.SettingsAt(1)->GetSourceFile(), "/src/B.dpr");
-}
-
+// A text shared by file name reaches every entry using that file; the
+// configuration beside a source has no text of its own to share.
 TEST_F(FileSettingsTest, SharedSettingTextReachesEveryEntryUsingTheFile) {
   ASSERT_TRUE(Persistence().SetupProjectDir(Project));
   TProjectList list(Project);
@@ -256,9 +214,9 @@ TEST_F(FileSettingsTest, SharedSettingTextReachesEveryEntryUsingTheFile) {
   list.SettingsAt(1)->SetSettingPath(stLibraryPath, "/own.path");
   const std::string ownText = list.SettingsAt(1)->GetSettingContent(stLibraryPath);
   list.ShareSettingContent(stConfigFile, Path("proj/Default.config"), "-Q\r\n");
+  list.ShareSettingContent(stLibraryPath, Path("proj/Default.path"), "/lib\r\n");
   EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stConfigFile), "-Q\r\n");
   EXPECT_EQ(list.SettingsAt(1)->GetSettingContent(stConfigFile), "-Q\r\n");
-  list.ShareSettingContent(stLibraryPath, Path("proj/Default.path"), "/lib\r\n");
   EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stLibraryPath), "/lib\r\n");
   EXPECT_EQ(list.SettingsAt(1)->GetSettingContent(stLibraryPath), ownText);
   const std::string before = list.SettingsAt(0)->GetSettingContent(stConfigWithPath);
@@ -269,9 +227,10 @@ TEST_F(FileSettingsTest, SharedSettingTextReachesEveryEntryUsingTheFile) {
 TEST_F(FileSettingsTest, ProjectRoundTripThroughTheStore) {
   WriteBytes("src/A.dpr", "program A;\r\n");
   ASSERT_TRUE(Persistence().SetupProjectDir(Project));
+  const std::string line = "/out/A.EXE=" + Path("src/A.dpr");
   {
     TProjectList list(Project);
-    list.AddFileLine("/out/A.EXE=" + Path("src/A.dpr"));
+    list.AddFileLine(line);
     list.SettingsAt(0)->SetSettingPath(stGroupVerInfo, Path("group.ver"));
     list.SettingsAt(0)->SetSettingContent(stGroupVerInfo, "[version]\r\nMajor=4\r\n");
     ASSERT_TRUE(Persistence().PrepareFilesIniForSave(Project));
@@ -281,9 +240,9 @@ TEST_F(FileSettingsTest, ProjectRoundTripThroughTheStore) {
   }
   std::string text;
   ASSERT_TRUE(Persistence().LoadFileList(Project, text));
+  EXPECT_EQ(text, line + "\r\n");
   TProjectList list(Project);
-  for (const std::string& line : {std::string("/out/A.EXE=") + Path("src/A.dpr")}) list.AddFileLine(line);
-  EXPECT_EQ(text, "/out/A.EXE=" + Path("src/A.dpr") + "\r\n");
+  list.AddFileLine(line);
   EXPECT_EQ(list.SettingsAt(0)->GetSettingPath(stGroupVerInfo), Path("group.ver"));
   EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stGroupVerInfo), "[version]\r\nMajor=4\r\n");
   EXPECT_TRUE(Reports.empty()) << Reports.front();

@@ -9,7 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
 #include "support/Faults.h"
-#include "support/TestDir.h"
+#include "support/TestProject.h"
 
 namespace {
 
@@ -31,6 +31,8 @@ class PersistenceTest : public TTestDir {
   std::string Project;
 };
 
+// The built-in defaults, the documented ones as documented; a default file
+// deleted later comes back at the next load.
 TEST_F(PersistenceTest, NewDirectoryGetsTheEightBuiltInFiles) {
   ASSERT_TRUE(Store.SetupProjectDir(Project));
   EXPECT_TRUE(Reports.empty());
@@ -46,14 +48,16 @@ TEST_F(PersistenceTest, NewDirectoryGetsTheEightBuiltInFiles) {
   const std::string ver = ReadBytes("proj/Default.ver");
   EXPECT_EQ(ver.substr(0, 20), "[version]\r\nMajor=0\r\n");
   EXPECT_EQ(ver.substr(ver.size() - 18), "ProductBuild=0\r\n\r\n");
-  EXPECT_EQ(ver.find("Appid"), std::string::npos);
-  const std::string dpk = ReadBytes("proj/Default.DPKConfig");
-  EXPECT_EQ(std::count(dpk.begin(), dpk.end(), '\n'), 22);
-  const std::string mask = ReadBytes("proj/Default.mask");
-  EXPECT_EQ(std::count(mask.begin(), mask.end(), '\n'), 43);
-  EXPECT_NE(mask.find("\r\n   VALUE \"CompanyName\", \"#Company#\\000\"\r\n"), std::string::npos);
-  EXPECT_EQ(mask.substr(0, 79), "/" + std::string(76, '*') + "\r\n");
+  for (const char* file : {"Default.DPKConfig", "Default.mask"})
+    EXPECT_EQ(ReadBytes("proj/" + std::string(file)), CrLf(BuiltInDefaultContent(file))) << file;
+  EXPECT_NE(ReadBytes("proj/Default.mask").find("\r\n   VALUE \"CompanyName\", \"#Company#\\000\"\r\n"),
+            std::string::npos);
   EXPECT_EQ(Prompt.Proposals, std::vector<std::string>{"5"});
+
+  std::remove(Path("proj/Default.before").c_str());
+  std::string text;
+  ASSERT_TRUE(Store.LoadFileList(Project, text));
+  EXPECT_EQ(ReadBytes("proj/Default.before"), "none\r\n");
 }
 
 TEST_F(PersistenceTest, MasterCopiesWinAndExistingFilesAreNeverTouched) {
@@ -100,14 +104,6 @@ TEST_F(PersistenceTest, AKillDuringTheFirstLoadLeavesNoEmptyDefaultFile) {
 
 #endif
 
-TEST_F(PersistenceTest, DeletedDefaultFileComesBackAtTheNextLoad) {
-  ASSERT_TRUE(Store.SetupProjectDir(Project));
-  std::remove(Path("proj/Default.before").c_str());
-  std::string text;
-  ASSERT_TRUE(Store.LoadFileList(Project, text));
-  EXPECT_EQ(ReadBytes("proj/Default.before"), "none\r\n");
-}
-
 TEST_F(PersistenceTest, OptionDefaultsAndParsing) {
   WriteBytes("proj/Files.ini", "[options]\r\n");
   ASSERT_TRUE(Store.SetupProjectDir(Project));
@@ -131,32 +127,13 @@ TEST_F(PersistenceTest, OptionDefaultsAndParsing) {
   EXPECT_TRUE(options.IgnoreResFileErrors());  // stored under ReplaceReadOnlyCFGRESVER
   EXPECT_FALSE(options.ReplaceReadOnly());
   EXPECT_EQ(dcc, "/opt/delphi/bin");
-}
 
-TEST_F(PersistenceTest, MissingFilesIniIsReportedAndOptionsKeepTheirValues) {
-  ASSERT_TRUE(Store.SetupProjectDir(Project));
+  // Without Files.ini the options keep their values.
   std::remove(Path("proj/Files.ini").c_str());
-  TProjectOptions options;
-  options[poMinimizeOnBuild] = true;
-  std::string dcc = "kept";
   EXPECT_FALSE(Store.LoadOptions(Project, options, dcc));
   EXPECT_EQ(Store.LastError, "Could not find " + Path("proj/Files.ini"));
   EXPECT_TRUE(options.MinimizeOnBuild());
-  EXPECT_EQ(dcc, "kept");
-}
-
-TEST_F(PersistenceTest, SavedOptionsUseOneAndZeroAndNeverStoreFlagSix) {
-  ASSERT_TRUE(Store.SetupProjectDir(Project));
-  ASSERT_TRUE(Store.PrepareFilesIniForSave(Project));
-  TProjectOptions options;
-  options[poHaltOnError] = true;
-  options[poReplaceReadOnly] = true;
-  options[poAutoProdIncrement] = true;
-  ASSERT_TRUE(Store.SaveOptions(Project, options, "C:dcc"));
-  EXPECT_EQ(ReadBytes("proj/Files.ini"),
-            CrLf({"[options]", "AutoFileIncrement=0", "AutoProdIncrement=1", "CheckVersion=0", "MinimizeOnBuild=0",
-                  "ReplaceReadOnlyCFGRESVER=0", "HaltOnError=1", "AutoResFileCreate=0", "DisplayMsgOnDone=0",
-                  "DCCPath=C:dcc"}));
+  EXPECT_EQ(dcc, "/opt/delphi/bin");
 }
 
 TEST_F(PersistenceTest, FileListLoadSkipsEmptySourcesAndSaveKeepsTheFirstOfEqualTargets) {
@@ -192,7 +169,10 @@ TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
   paths[stDestFile] = "/out/A.EXE";
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) paths[kind] = "/s/" + GlobalStuff().SettingName(kind);
   Store.WriteSettingPaths(Project, "/src/A.dpr", paths);
-  ASSERT_TRUE(Store.SaveOptions(Project, TProjectOptions{}, ""));
+  // Options as 1 and 0, flag 6 (ReplaceReadOnly) nowhere.
+  TProjectOptions options;
+  options[poHaltOnError] = options[poReplaceReadOnly] = options[poAutoProdIncrement] = true;
+  ASSERT_TRUE(Store.SaveOptions(Project, options, "C:dcc"));
   ASSERT_TRUE(Store.SaveFileList(Project, "/out/A.EXE=/src/A.dpr\r\n"));
   EXPECT_EQ(ReadBytes("proj/Files.ini"), CrLf({"[/src/A.dpr]",
                                                "DestFile=/out/A.EXE",
@@ -206,14 +186,14 @@ TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
                                                "PostProcessing=/s/PostProcessing",
                                                "[options]",
                                                "AutoFileIncrement=0",
-                                               "AutoProdIncrement=0",
+                                               "AutoProdIncrement=1",
                                                "CheckVersion=0",
                                                "MinimizeOnBuild=0",
                                                "ReplaceReadOnlyCFGRESVER=0",
-                                               "HaltOnError=0",
+                                               "HaltOnError=1",
                                                "AutoResFileCreate=0",
                                                "DisplayMsgOnDone=0",
-                                               "DCCPath=",
+                                               "DCCPath=C:dcc",
                                                "[FileList]",
                                                "/out/A.EXE=/src/A.dpr",
                                                "[version]",
@@ -301,6 +281,8 @@ TEST_F(PersistenceTest, BackupAndRemove) {
   EXPECT_TRUE(Reports.empty());
 }
 
+// Rows of sixteen bytes in upper-case hex, each in single quotes; a file of
+// whole rows ends with a row of just the quotes.
 TEST_F(PersistenceTest, IconDataForTypicalSizes) {
   auto iconOf = [&](std::size_t size) {
     std::string bytes;
@@ -308,17 +290,15 @@ TEST_F(PersistenceTest, IconDataForTypicalSizes) {
     WriteBytes("icon.ico", bytes);
     std::string text = "unchanged";
     EXPECT_TRUE(Store.GetIconData(Path("x.RC"), Path("icon.ico"), text));
-    return text;
+    return CrLfLines(text);
   };
-  EXPECT_EQ(iconOf(0), "''");
-  EXPECT_EQ(iconOf(16), "'A0 A7 AE B5 BC C3 CA D1 D8 DF E6 ED F4 FB 02 09'\r\n''");
-  EXPECT_EQ(iconOf(20), "'A0 A7 AE B5 BC C3 CA D1 D8 DF E6 ED F4 FB 02 09'\r\n'10 17 1E 25'");
-  const std::string t32 = iconOf(32);
-  EXPECT_EQ(t32.substr(t32.size() - 4), "\r\n''");
-  EXPECT_EQ(std::count(t32.begin(), t32.end(), '\n'), 2);
-  const std::string t766 = iconOf(766);
-  EXPECT_EQ(std::count(t766.begin(), t766.end(), '\n'), 47);
-  EXPECT_EQ(t766.substr(t766.rfind('\n') + 1).size(), 14u * 3 - 1 + 2);
+  const std::string row = "'A0 A7 AE B5 BC C3 CA D1 D8 DF E6 ED F4 FB 02 09'";
+  EXPECT_EQ(iconOf(0), std::vector<std::string>{"''"});
+  EXPECT_EQ(iconOf(20), (std::vector<std::string>{row, "'10 17 1E 25'"}));
+  EXPECT_EQ(iconOf(32), (std::vector<std::string>{row, "'10 17 1E 25 2C 33 3A 41 48 4F 56 5D 64 6B 72 79'", "''"}));
+  const auto rows = iconOf(766);
+  ASSERT_EQ(rows.size(), 48u);
+  EXPECT_EQ(rows.back().size(), 14u * 3 - 1 + 2);
   EXPECT_TRUE(Reports.empty());
 }
 
