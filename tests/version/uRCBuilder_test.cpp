@@ -1,67 +1,21 @@
 #include "version/uRCBuilder.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "platform/Process.h"
 #include "platform/ProfileCache.h"
 #include "platform/TextFile.h"
 #include "project/uPersistence.h"
 #include "support/SystemResources.h"
-#include "support/TestDir.h"
+#include "support/ToolsTest.h"
 
 namespace {
 
 using TEvents = std::vector<std::pair<std::string, std::string>>;
-
-const char* const FullCompany =
-    "M\xC3\xBC"
-    "ller & S\xC3\xB6hne";
-
-std::string VersionFixture(const std::string& name) {
-  return TestDataDir() + "/version/" + name;
-}
-
-// A one-image 16x16 two-colour icon file with a recognisable pixel pattern.
-std::string SmallIcon() {
-  auto u16 = [](std::string& s, unsigned v) { s += static_cast<char>(v & 0xFF), s += static_cast<char>(v >> 8); };
-  auto u32 = [&](std::string& s, unsigned v) { u16(s, v & 0xFFFF), u16(s, v >> 16); };
-  std::string image;
-  u32(image, 40), u32(image, 16), u32(image, 32), u16(image, 1), u16(image, 1);
-  for (int i = 0; i < 6; ++i) u32(image, i == 4 ? 2 : 0);
-  u32(image, 0), u32(image, 0x00FFFFFF);  // palette
-  for (int i = 0; i < 64; ++i) image += static_cast<char>(i * 7 + 3);
-  image += std::string(64, '\0');  // AND mask
-  std::string file;
-  u16(file, 0), u16(file, 1), u16(file, 1);
-  file += std::string("\x10\x10\x02\x00", 4);
-  u16(file, 1), u16(file, 1), u32(file, static_cast<unsigned>(image.size())), u32(file, 22);
-  return file + image;
-}
-
-#ifndef _WIN32
-// The bytes of the RT_ICON resource in a decompiled listing, when it lists
-// them as little-endian 32-bit words ("0x18110a03L").
-std::string IconImageFromListing(const std::string& rc) {
-  const std::size_t start = rc.find("BEGIN", rc.find("/* RT_ICON */"));
-  const std::size_t end = rc.find("END", start);
-  if (start == std::string::npos || end == std::string::npos) return "";
-  std::string bytes;
-  for (std::size_t at = rc.find("0x", start); at < end; at = rc.find("0x", at + 2)) {
-    unsigned long word = std::stoul(rc.substr(at + 2, 8), nullptr, 16);
-    for (int i = 0; i < 4; ++i, word >>= 8) bytes += static_cast<char>(word & 0xFF);
-  }
-  return bytes;
-}
-
-#endif
-
-}  // namespace
+using TLines = std::vector<std::string>;
 
 class ResourceHandlerTest : public TTestDir {
  protected:
@@ -74,50 +28,41 @@ class ResourceHandlerTest : public TTestDir {
       Events.emplace_back(file, info);
     };
   }
-
-  void WriteVersionFile(const std::string& name, const std::vector<std::string>& lines) const {
-    WriteBytes(name, CrLf(lines));
-  }
-  std::vector<std::string> ScriptLines(const std::string& name) const { return platform::SplitLines(ReadBytes(name)); }
   void SetSampleValues() {
     const char* values[] = {"1",    "2",        "0",     "7",   "5",        "6",  "7",         "8",       "42",
                             "Tool", "Acme Ltd", "Notes", "app", "(c) Acme", "TM", "App Suite", "app.exe", ""};
     for (auto field : AllResourceTypes()) Handler.SetValueAndSource(field, values[field], vsLocalFile);
+  }
+  // The values and the marks of the given fields.
+  void ExpectValues(const std::vector<std::pair<TResourceTypeEnum, std::string>>& values, TVersionSource source) {
+    for (const auto& [field, value] : values) {
+      EXPECT_EQ(Handler.GetValue(field), value) << field;
+      EXPECT_EQ(Handler.GetSource(field), source) << field;
+    }
   }
 
   TResourceHandler Handler;
   TEvents Events;
 };
 
-TEST_F(ResourceHandlerTest, ValueTableClearingAndMarks) {
-  for (auto field : AllResourceTypes()) {
-    EXPECT_EQ(Handler.Values[field].Value, "");
-    EXPECT_EQ(Handler.GetSource(field), vsNone);
-  }
-  // Only the two build numbers read an empty value as 0.
-  EXPECT_EQ(Handler.GetValue(reBuild), "0");
-  EXPECT_EQ(Handler.GetValue(reProductBuild), "0");
-  EXPECT_EQ(Handler.GetValue(reMajor), "");
-  EXPECT_EQ(Handler.GetValue(reProductRelease), "");
+}  // namespace
 
+// Fresh values are empty and unmarked, cleared ones "0" for the numbers; only
+// the two build numbers read an empty value as 0; a new value keeps its mark.
+// The short text and the summary are what the build's results show.
+TEST_F(ResourceHandlerTest, ValuesMarksAndTheirTexts) {
+  for (auto field : AllResourceTypes()) EXPECT_EQ(Handler.Values[field].Value, "");
+  ExpectValues({{reBuild, "0"}, {reProductBuild, "0"}, {reMajor, ""}, {reProductRelease, ""}}, vsNone);
   Handler.SetValueAndSource(reCompany, "Acme", vsGroupFile);
   Handler.SetValue(reCompany, "Other");
-  EXPECT_EQ(Handler.GetValue(reCompany), "Other");
-  EXPECT_EQ(Handler.GetSource(reCompany), vsGroupFile);
-
+  ExpectValues({{reCompany, "Other"}}, vsGroupFile);
   Handler.ClearValues();
   for (auto field : AllResourceTypes()) {
     EXPECT_EQ(Handler.Values[field].Value, field <= reAppid ? "0" : "") << field;
     EXPECT_EQ(Handler.GetSource(field), vsNone);
   }
   EXPECT_EQ(Handler.VersionShortText(), "VerInfo: 0.0.0.0; 0.0.0.0; 0; ; ; ; ; ; ; ; ; ");
-  EXPECT_EQ(Handler.VersionSummaryText("Cleared"),
-            CrLf({"Cleared", "FileVersion = 0.0.0.0", "ProductVersion = 0.0.0.0", "Appid = 0",
-                  "Description = ", "Company = ", "Comments = ", "InternalName = ", "LegalCopyright = ",
-                  "LegalTrademarks = ", "ProductName = ", "OriginalFilename = ", "IconFileName = "}));
-}
 
-TEST_F(ResourceHandlerTest, TextsOfAValueSet) {
   SetSampleValues();
   Handler.SetValue(reIconFileName, "app.ico");
   EXPECT_EQ(Handler.VersionShortText(),
@@ -130,49 +75,37 @@ TEST_F(ResourceHandlerTest, TextsOfAValueSet) {
 }
 
 TEST_F(ResourceHandlerTest, GroupValuesWinAndLocalFillsTheRest) {
-  WriteVersionFile("group.ver",
-                   {"[Version]", "Major=2", "Minor=0", "Description=0", "Company=Group Co", "IconFileName=group.ico"});
+  WriteBytes("group.ver",
+             CrLf({"[Version]", "Major=2", "Minor=0", "Description=0", "Company=Group Co", "IconFileName=group.ico"}));
   // Keys in another order and case, other keys and sections, a lower-case section name.
-  WriteVersionFile("local.ver", {"[Other]", "Release=99", "[version]", "description=Local text", "Unknown=x", "MINOR=3",
-                                 "Major=3", "Release=4", "Company=Local Co", "ProductName=Prod"});
+  WriteBytes("local.ver", CrLf({"[Other]", "Release=99", "[version]", "description=Local text", "Unknown=x", "MINOR=3",
+                                "Major=3", "Release=4", "Company=Local Co", "ProductName=Prod"}));
   Handler.LoadMergedVersion(Path("local.ver"), Path("group.ver"));
   EXPECT_TRUE(Events.empty());
-
-  EXPECT_EQ(Handler.GetValue(reMajor), "2");
-  EXPECT_EQ(Handler.GetSource(reMajor), vsGroupFile);
-  EXPECT_EQ(Handler.GetValue(reMinor), "3");  // the group's 0 counts as unset
-  EXPECT_EQ(Handler.GetSource(reMinor), vsLocalFile);
-  EXPECT_EQ(Handler.GetValue(reDescription), "Local text");  // so does a text field holding 0
-  EXPECT_EQ(Handler.GetSource(reDescription), vsLocalFile);
-  EXPECT_EQ(Handler.GetValue(reRelease), "4");
-  EXPECT_EQ(Handler.GetValue(reCompany), "Group Co");
-  EXPECT_EQ(Handler.GetSource(reCompany), vsGroupFile);
-  EXPECT_EQ(Handler.GetValue(reIconFileName), "group.ico");
-  EXPECT_EQ(Handler.GetValue(reProductName), "Prod");
-  // Fields neither file sets take the local mark and stay unset.
-  EXPECT_EQ(Handler.GetValue(reBuild), "0");
-  EXPECT_EQ(Handler.GetSource(reBuild), vsLocalFile);
-  EXPECT_EQ(Handler.GetValue(reComments), "");
-  EXPECT_EQ(Handler.GetSource(reComments), vsLocalFile);
+  ExpectValues({{reMajor, "2"}, {reCompany, "Group Co"}, {reIconFileName, "group.ico"}}, vsGroupFile);
+  // The group's 0 counts as unset, in a text field too; fields neither file
+  // sets take the local mark and stay unset.
+  const std::vector<std::pair<TResourceTypeEnum, std::string>> local = {{reMinor, "3"},   {reDescription, "Local text"},
+                                                                        {reRelease, "4"}, {reProductName, "Prod"},
+                                                                        {reBuild, "0"},   {reComments, ""}};
+  ExpectValues(local, vsLocalFile);
 }
 
 TEST_F(ResourceHandlerTest, MissingGroupFileIsSilentAndBareDefaultVerIsInSettingsDir) {
-  WriteVersionFile("local.ver", {"[Version]", "Major=3"});
+  WriteBytes("local.ver", CrLf({"[Version]", "Major=3"}));
   Handler.LoadMergedVersion(Path("local.ver"), Path("nothere.ver"));
   EXPECT_TRUE(Events.empty());
-  EXPECT_EQ(Handler.GetValue(reMajor), "3");
-  EXPECT_EQ(Handler.GetSource(reMajor), vsLocalFile);
+  ExpectValues({{reMajor, "3"}}, vsLocalFile);
 
-  WriteVersionFile("proj/Default.ver", {"[version]", "Major=5"});
-  WriteVersionFile("Default.ver", {"[version]", "Major=6"});
+  WriteBytes("proj/Default.ver", CrLf({"[version]", "Major=5"}));
+  WriteBytes("Default.ver", CrLf({"[version]", "Major=6"}));
   Handler.SettingsDir = Path("proj");
-  Handler.ClearValues();
-  Handler.LoadVersionFile("Default.ver", vsGroupFile);
-  EXPECT_EQ(Handler.GetValue(reMajor), "5");
-  Handler.ClearValues();
-  Handler.LoadVersionFile("default.ver", vsGroupFile);  // another spelling is a plain relative name
-  EXPECT_EQ(Handler.GetValue(reMajor), "6");
-
+  for (const auto& [name, major] : std::vector<std::pair<std::string, std::string>>{
+           {"Default.ver", "5"}, {"default.ver", "6"}}) {  // another spelling is a plain relative name
+    Handler.ClearValues();
+    Handler.LoadVersionFile(name, vsGroupFile);
+    EXPECT_EQ(Handler.GetValue(reMajor), major) << name;
+  }
   Handler.SettingsDir = Path("empty");
   Handler.ExeFileName = VersionFixture("full.exe");
   Handler.LoadVersionFile("Default.ver", vsLocalFile);
@@ -180,56 +113,40 @@ TEST_F(ResourceHandlerTest, MissingGroupFileIsSilentAndBareDefaultVerIsInSetting
   EXPECT_EQ(Events[0].first, PathJoin(Path("empty"), "Default.ver"));
 }
 
+// Without a local file every field but the icon comes from the executable;
+// one without a version resource keeps the group's values.
 TEST_F(ResourceHandlerTest, MissingLocalFileFallsBackToTheExecutable) {
-  WriteVersionFile("group.ver", {"[Version]", "Major=2", "Build=9", "Company=Group Co", "IconFileName=group.ico"});
+  WriteBytes("group.ver", CrLf({"[Version]", "Major=2", "Build=9", "Company=Group Co", "IconFileName=group.ico"}));
   Handler.ExeFileName = VersionFixture("full.exe");
   Handler.LoadMergedVersion(Path("app.ver"), Path("group.ver"));
-
   EXPECT_EQ(Events, (TEvents{{Path("app.ver"), "Did not exist, trying to read version info from .exe"}}));
-  const std::pair<TResourceTypeEnum, std::string> expected[] = {
-      {reMajor, "1"},
-      {reMinor, "2"},
-      {reRelease, "3"},
-      {reBuild, "4"},
-      {reProductMajor, "5"},
-      {reProductMinor, "6"},
-      {reProductRelease, "7"},
-      {reProductBuild, "8"},
+  for (auto field :
+       {reMajor, reMinor, reRelease, reBuild, reProductMajor, reProductMinor, reProductRelease, reProductBuild})
+    ExpectValues({{field, std::to_string(field + 1)}}, vsExecutable);
+  const std::vector<std::pair<TResourceTypeEnum, std::string>> texts = {
       {reAppid, "AppID"},
       {reDescription, "Full fixture"},
-      {reCompany, FullCompany},
+      {reCompany, "M\xC3\xBCller & S\xC3\xB6hne"},
       {reComments, "All ten strings"},
       {reInternalName, "full"},
       {reLegalCopyright, "Copyright 2024 Fixture Makers"},
       {reLegalTrademarks, "Fixture(TM)"},
       {reProductName, "Fixture Suite"},
-      {reOriginalFilename, "full.exe"},
-  };
-  for (const auto& [field, value] : expected) {
-    EXPECT_EQ(Handler.GetValue(field), value) << field;
-    EXPECT_EQ(Handler.GetSource(field), vsExecutable) << field;
-  }
-  EXPECT_EQ(Handler.GetValue(reIconFileName), "group.ico");
-  EXPECT_EQ(Handler.GetSource(reIconFileName), vsGroupFile);
-}
+      {reOriginalFilename, "full.exe"}};
+  ExpectValues(texts, vsExecutable);
+  ExpectValues({{reIconFileName, "group.ico"}}, vsGroupFile);
 
-TEST_F(ResourceHandlerTest, FallbackToAFileWithoutVersionResourceKeepsTheGroupValues) {
-  WriteVersionFile("group.ver", {"[Version]", "Major=2", "Company=Group Co"});
+  Events.clear();
   WriteBytes("App.dpr", "program App;\r\nbegin\r\nend.\r\n");
   Handler.ExeFileName = Path("App.dpr");
   Handler.LoadMergedVersion(Path("App.ver"), Path("group.ver"));
-
   EXPECT_EQ(Events, (TEvents{{Path("App.ver"), "Did not exist, trying to read version info from .exe"},
                              {Path("App.dpr"), "Ver Info size call failed for " + Path("App.dpr")}}));
-  EXPECT_EQ(Handler.GetValue(reMajor), "2");
-  EXPECT_EQ(Handler.GetSource(reMajor), vsGroupFile);
-  EXPECT_EQ(Handler.GetValue(reCompany), "Group Co");
-  EXPECT_EQ(Handler.GetValue(reAppid), "0");
-  EXPECT_EQ(Handler.GetSource(reAppid), vsGroupFile);
+  ExpectValues({{reMajor, "2"}, {reCompany, "Group Co"}, {reAppid, "0"}}, vsGroupFile);
 }
 
 TEST_F(ResourceHandlerTest, SaveWritesAllEighteenKeysAndReportsFailure) {
-  WriteVersionFile("app.ver", {"; kept", "[version]", "Major=9", "[Other]", "Key=1"});
+  WriteBytes("app.ver", CrLf({"; kept", "[version]", "Major=9", "[Other]", "Key=1"}));
   // A copy of the file is held by the shared profiles before the save.
   Handler.ClearValues();
   Handler.LoadVersionFile(Path("app.ver"), vsGroupFile);
@@ -239,49 +156,43 @@ TEST_F(ResourceHandlerTest, SaveWritesAllEighteenKeysAndReportsFailure) {
   Handler.SetValue(reIconFileName, "app.ico");
   Handler.SaveVersionFile(Path("app.ver"), "Version");
   EXPECT_TRUE(Events.empty());
-
-  EXPECT_EQ(ScriptLines("app.ver"), (std::vector<std::string>{"; kept",
-                                                              "[version]",
-                                                              "Major=1",
-                                                              "Minor=2",
-                                                              "Release=0",
-                                                              "Build=0",
-                                                              "ProductMajor=5",
-                                                              "ProductMinor=6",
-                                                              "ProductRelease=7",
-                                                              "ProductBuild=8",
-                                                              "Appid=42",
-                                                              "Description=Tool",
-                                                              "Company=Acme Ltd",
-                                                              "Comments=Notes",
-                                                              "InternalName=app",
-                                                              "LegalCopyright=(c) Acme",
-                                                              "LegalTrademarks=TM",
-                                                              "ProductName=App Suite",
-                                                              "OriginalFilename=app.exe",
-                                                              "IconFileName=app.ico",
-                                                              "[Other]",
-                                                              "Key=1"}));
-  TResourceHandler reread;
-  reread.ClearValues();
-  reread.LoadVersionFile(Path("app.ver"), vsLocalFile);
-  for (auto field : AllResourceTypes()) EXPECT_EQ(reread.GetValue(field), Handler.GetValue(field)) << field;
+  EXPECT_EQ(ReadBytes("app.ver"), CrLf({"; kept",
+                                        "[version]",
+                                        "Major=1",
+                                        "Minor=2",
+                                        "Release=0",
+                                        "Build=0",
+                                        "ProductMajor=5",
+                                        "ProductMinor=6",
+                                        "ProductRelease=7",
+                                        "ProductBuild=8",
+                                        "Appid=42",
+                                        "Description=Tool",
+                                        "Company=Acme Ltd",
+                                        "Comments=Notes",
+                                        "InternalName=app",
+                                        "LegalCopyright=(c) Acme",
+                                        "LegalTrademarks=TM",
+                                        "ProductName=App Suite",
+                                        "OriginalFilename=app.exe",
+                                        "IconFileName=app.ico",
+                                        "[Other]",
+                                        "Key=1"}));
 
   // A version file that is no text file is refused with the profile reader's error.
   WriteBytes("binary.ver", std::string("MZ\0\0\x90\0\x03\0", 8) + std::string(600, '\0'));
-  EXPECT_THROW(reread.LoadVersionFile(Path("binary.ver"), vsGroupFile), TError);
+  EXPECT_THROW(Handler.LoadVersionFile(Path("binary.ver"), vsGroupFile), TError);
 
-  Handler.SaveVersionFile(Path("no/such/dir/app.ver"), "Version");
-  ASSERT_EQ(Events.size(), 1u);
-  EXPECT_EQ(Events[0].first, "Problem saving " + Path("no/such/dir/app.ver"));
-  EXPECT_NE(Events[0].second, "");
-  Events.clear();
   platform::SetReadOnly(Path("app.ver"), true);
   Handler.SetValue(reMajor, "77");
-  Handler.SaveVersionFile(Path("app.ver"), "Version");
-  ASSERT_EQ(Events.size(), 1u);
-  EXPECT_EQ(Events[0].first, "Problem saving " + Path("app.ver"));
-  EXPECT_EQ(ScriptLines("app.ver")[2], "Major=1");
+  for (const std::string& file : {Path("no/such/dir/app.ver"), Path("app.ver")}) {
+    Events.clear();
+    Handler.SaveVersionFile(file, "Version");
+    ASSERT_EQ(Events.size(), 1u);
+    EXPECT_EQ(Events[0].first, "Problem saving " + file);
+    EXPECT_NE(Events[0].second, "");
+  }
+  EXPECT_EQ(platform::SplitLines(ReadBytes("app.ver"))[2], "Major=1");
 }
 
 TEST(ResourceHandler, ExtractVersionPart) {
@@ -304,6 +215,8 @@ TEST(ResourceHandler, ExtractVersionPart) {
   EXPECT_EQ(TResourceHandler::ExtractVersionPart(0, "1.2"), "");
 }
 
+namespace {
+
 class ResourceScriptTest : public ResourceHandlerTest {
  protected:
   void SetUp() override {
@@ -312,54 +225,47 @@ class ResourceScriptTest : public ResourceHandlerTest {
     Handler.RCFileName = "App.RC";
     SetSampleValues();
   }
+  bool Holds(const std::string& file, const TLines& lines) const {
+    return ReadBytes(file).find(CrLf(lines)) != std::string::npos;
+  }
 };
 
+}  // namespace
+
+// Blank numbers are 0, numbers with blanks keep them; without an icon the
+// MAINICON section goes, with the store's report.
 TEST_F(ResourceScriptTest, DefaultMaskWithoutIconDropsTheIconSection) {
   Handler.SetValue(reBuild, "");
   Handler.SetValue(reMajor, "  ");
   Handler.SetValue(reMinor, " 2 ");
   Handler.SetValue(reRelease, "\x7F ");
   Handler.SetValue(reAppid, "\t");
-  Handler.GenerateResourceScript();
+  EXPECT_TRUE(Handler.GenerateResourceScript());
   EXPECT_TRUE(Events.empty());
   EXPECT_EQ(Persistence().LastError, " Icon File for App.RC not found. Will compile without icon.");
-
-  const std::string bytes = ReadBytes("App.RC");
-  const auto lines = platform::SplitLines(bytes);
-  ASSERT_EQ(lines.size(), 39u);
-  EXPECT_EQ(bytes.substr(bytes.size() - 3), "}\r\n");
-  EXPECT_EQ(lines[6], "");
-  EXPECT_EQ(lines[7], "");
-  EXPECT_EQ(lines[8], "1 VERSIONINFO LOADONCALL MOVEABLE DISCARDABLE IMPURE");
-  EXPECT_EQ(lines[9], "FILEVERSION 0,  2 , 0, 0");
-  EXPECT_EQ(lines[10], "PRODUCTVERSION 5, 6, 7, 8");
-  EXPECT_EQ(lines[19], "   VALUE \"CompanyName\", \"Acme Ltd\\000\"");
-  EXPECT_EQ(lines[21], "   VALUE \"FileVersion\", \"0. 2 .0.0\\000\"");
-  EXPECT_EQ(lines[29], "   VALUE \"Appid\", \"0\\000\"");
-  EXPECT_EQ(bytes.find('#'), std::string::npos);
-  EXPECT_EQ(bytes.find("MAINICON"), std::string::npos);
-  EXPECT_EQ(Handler.Mask.size(), 43u);
+  EXPECT_TRUE(Holds("App.RC", {"1 VERSIONINFO LOADONCALL MOVEABLE DISCARDABLE IMPURE", "FILEVERSION 0,  2 , 0, 0",
+                               "PRODUCTVERSION 5, 6, 7, 8"}));
+  EXPECT_TRUE(Holds("App.RC", {"   VALUE \"CompanyName\", \"Acme Ltd\\000\""}));
+  EXPECT_TRUE(Holds("App.RC", {"   VALUE \"FileVersion\", \"0. 2 .0.0\\000\""}));
+  EXPECT_TRUE(Holds("App.RC", {"   VALUE \"Appid\", \"0\\000\""}));
+  EXPECT_EQ(ReadBytes("App.RC").find('#'), std::string::npos);
+  EXPECT_EQ(ReadBytes("App.RC").find("MAINICON"), std::string::npos);
+  EXPECT_EQ(Handler.Mask, BuiltInDefaultContent("Default.mask"));
 }
 
+// An icon found beside the script fills the first #ICONDATA# only.
 TEST_F(ResourceScriptTest, IconBesideTheScriptFillsTheFirstIconData) {
-  const std::string icon = "ICONBYTES-0123456789";  // 20 bytes: a full line and one of 4
-  WriteBytes("src/app.ico", icon);
+  WriteBytes("src/app.ico", "ICONBYTES-0123456789");  // 20 bytes: a full line and one of 4
   Handler.RCFileName = Path("src/App.RC");
   Handler.SetValue(reIconFileName, "app.ico");
   Handler.Mask.insert(Handler.Mask.begin() + 11, "#ICONDATA#");
   Handler.GenerateResourceScript();
   EXPECT_TRUE(Events.empty());
   EXPECT_EQ(Persistence().LastError, "");
-
-  const auto lines = ScriptLines("src/App.RC");
-  ASSERT_EQ(lines.size(), 45u);
-  EXPECT_EQ(lines[7], "MAINICON ICON LOADONCALL MOVEABLE DISCARDABLE IMPURE");
-  EXPECT_EQ(lines[8], "{");
-  EXPECT_EQ(lines[9], " '49 43 4F 4E 42 59 54 45 53 2D 30 31 32 33 34 35'");
-  EXPECT_EQ(lines[10], "'36 37 38 39'");
-  EXPECT_EQ(lines[11], "}");
-  EXPECT_EQ(lines[12], "#ICONDATA#");
-  EXPECT_EQ(lines[15], "FILEVERSION 1, 2, 0, 7");
+  EXPECT_TRUE(
+      Holds("src/App.RC", {"MAINICON ICON LOADONCALL MOVEABLE DISCARDABLE IMPURE", "{",
+                           " '49 43 4F 4E 42 59 54 45 53 2D 30 31 32 33 34 35'", "'36 37 38 39'", "}", "#ICONDATA#"}));
+  EXPECT_TRUE(Holds("src/App.RC", {"FILEVERSION 1, 2, 0, 7"}));
 }
 
 TEST_F(ResourceScriptTest, PlaceholdersAreCaseSensitiveAndLaterOnesFilledInValues) {
@@ -394,111 +300,122 @@ TEST_F(ResourceScriptTest, VersionPartsOutOfRangeGiveNoScript) {
   }
   Handler.SetValue(reMinor, "65535");
   EXPECT_TRUE(Handler.GenerateResourceScript());
-  EXPECT_NE(ReadBytes("App.RC").find("FILEVERSION 1, 65535, 0, 7"), std::string::npos);
+  EXPECT_TRUE(Holds("App.RC", {"FILEVERSION 1, 65535, 0, 7"}));
 }
 
-TEST_F(ResourceScriptTest, MasksThatGiveNoScript) {
+// An empty mask, or one without its MAINICON section while there is no icon,
+// gives no script; a MAINICON section cut short at the end loses what it has.
+TEST_F(ResourceScriptTest, MasksThatGiveNoScriptOrLoseTheirIconSection) {
   WriteBytes("App.RC", "old");
   Handler.Mask.clear();
   Handler.GenerateResourceScript();
   EXPECT_EQ(Events, (TEvents{{"App.RC", "Resource Mask empty."}}));
-
   Events.clear();
   Handler.Mask = {"1 VERSIONINFO", "FILEVERSION #Major#, #Minor#, #Release#, #Build#", "{", "}"};
   Handler.GenerateResourceScript();
   EXPECT_EQ(Events, (TEvents{{"App.RC", "RC Mask file doesn't contain MAINICON section."}}));
   EXPECT_EQ(ReadBytes("App.RC"), "old");
-
-  // With an icon the same mask is fine.
   Events.clear();
   WriteBytes("app.ico", "ico");
-  Handler.SetValue(reIconFileName, "app.ico");
+  Handler.SetValue(reIconFileName, "app.ico");  // with an icon the same mask is fine
   Handler.GenerateResourceScript();
   EXPECT_TRUE(Events.empty());
   EXPECT_EQ(ReadBytes("App.RC"), CrLf({"1 VERSIONINFO", "FILEVERSION 1, 2, 0, 7", "{", "}"}));
-}
 
-TEST_F(ResourceScriptTest, ShortIconSectionAtTheEndLosesWhatItHas) {
+  Handler.SetValue(reIconFileName, "");
   Handler.Mask = {"#Major#", "MAINICON ICON", "{"};
   Handler.GenerateResourceScript();
-  EXPECT_TRUE(Events.empty());
   EXPECT_EQ(ReadBytes("App.RC"), CrLf({"1"}));
-
   Handler.Mask = {"x MAINICON"};
   Handler.GenerateResourceScript();
-  EXPECT_TRUE(Events.empty());
   EXPECT_EQ(ReadBytes("App.RC"), "");
+  EXPECT_TRUE(Events.empty());
 }
 
 TEST_F(ResourceScriptTest, UnwritableScriptIsReported) {
-  Handler.RCFileName = "nodir/App.RC";
-  Handler.GenerateResourceScript();
-  ASSERT_EQ(Events.size(), 1u);
-  EXPECT_EQ(Events[0].first, "nodir/App.RC");
-  EXPECT_EQ(Events[0].second.rfind("Could not save nodir/App.RC: ", 0), 0u) << Events[0].second;
-  EXPECT_GT(Events[0].second.size(), std::string("Could not save nodir/App.RC: ").size());
-
-  Events.clear();
-  Handler.RCFileName = "App.RC";
   WriteBytes("App.RC", "old");
   platform::SetReadOnly(Path("App.RC"), true);
-  Handler.GenerateResourceScript();
-  ASSERT_EQ(Events.size(), 1u);
-  EXPECT_EQ(Events[0].second.rfind("Could not save App.RC: ", 0), 0u) << Events[0].second;
+  for (const std::string& script : {std::string("nodir/App.RC"), std::string("App.RC")}) {
+    Events.clear();
+    Handler.RCFileName = script;
+    EXPECT_FALSE(Handler.GenerateResourceScript());
+    ASSERT_EQ(Events.size(), 1u);
+    EXPECT_EQ(Events[0].first, script);
+    const std::string prefix = "Could not save " + script + ": ";
+    EXPECT_EQ(Events[0].second.rfind(prefix, 0), 0u) << Events[0].second;
+    EXPECT_GT(Events[0].second.size(), prefix.size());
+  }
   EXPECT_EQ(ReadBytes("App.RC"), "old");
 }
 
+#ifndef _WIN32
+namespace {
+
+// The bytes of the RT_ICON resource in a decompiled listing, which lists them
+// as little-endian 32-bit words ("0x18110a03L").
+std::string IconImageFromListing(const std::string& rc) {
+  const std::size_t start = rc.find("BEGIN", rc.find("/* RT_ICON */"));
+  const std::size_t end = rc.find("END", start);
+  if (start == std::string::npos || end == std::string::npos) return "";
+  std::string bytes;
+  for (std::size_t at = rc.find("0x", start); at < end; at = rc.find("0x", at + 2))
+    bytes += Le32(static_cast<std::uint32_t>(std::stoul(rc.substr(at + 2, 8), nullptr, 16)));
+  return bytes;
+}
+
+}  // namespace
+#endif
+
 // The script of the default mask, compiled by the resource compiler stand-in
 // and read back by an independent resource decompiler (on Windows, by the
-// system itself from the program it is linked into).
+// system itself from the program it is linked into): every value, the fixed
+// information, the language, Windows-1252 text as UTF-16 and the icon.
 TEST_F(ResourceScriptTest, CompiledScriptCarriesTheValuesAndTheIcon) {
-  const std::string brcc = BinDir() + platform::PathDelim + "BRCC32.exe";
-  ASSERT_TRUE(platform::FileExists(brcc)) << brcc << " has not been built";
-  const std::string icon = SmallIcon();
+  if (const std::string why = WindresMissing(); !why.empty()) GTEST_SKIP() << why;
+  const std::string icon = IconFile(2);  // 1152 bytes: the last icon row is just a pair of quotes
   WriteBytes("app.ico", icon);
   Handler.SetValue(reIconFileName, "app.ico");
-  Handler.SetValue(reCompany, "Acme & Sons");
-  Handler.GenerateResourceScript();
-  ASSERT_TRUE(Events.empty());
-
-  const TCommandRun compile = RunCommandLine(platform::QuoteProgramName(brcc) + " -v -foApp.RES App.RC");
+  Handler.SetValue(reCompany, "Acme \xE9 & Sons");
+  ASSERT_TRUE(Handler.GenerateResourceScript());
+  const std::string script = ReadBytes("App.RC");
+  const TCommandRun compile = RunTool("BRCC32", "-v -foApp.RES App.RC");
   ASSERT_EQ(compile.ExitCode, 0) << compile.Last();
-  ASSERT_TRUE(Exists("App.RES")) << compile.Last();
+  EXPECT_EQ(compile.Last(), "New File: App.RES");
+  EXPECT_TRUE(compile.Has("Lines: " + std::to_string(platform::SplitLines(script).size())));
+  EXPECT_EQ(ReadBytes("App.RC"), script);
+  const std::vector<std::pair<std::string, std::string>> strings = {{"CompanyName", "Acme \xC3\xA9 & Sons"},
+                                                                    {"FileDescription", "Tool"},
+                                                                    {"FileVersion", "1.2.0.7"},
+                                                                    {"InternalName", "app"},
+                                                                    {"LegalCopyright", "(c) Acme"},
+                                                                    {"LegalTrademarks", "TM"},
+                                                                    {"OriginalFilename", "app.exe"},
+                                                                    {"ProductName", "App Suite"},
+                                                                    {"ProductVersion", "5.6.7.8"},
+                                                                    {"Comments", "Notes"},
+                                                                    {"Appid", "42"}};
 #ifdef _WIN32
-  // Linked into a program by the compiler stand-in, the resources are read
-  // back by the system's own version and resource functions.
   const TSystemResources system(LinkResourcesForTheSystem(Path("App.RES")));
   EXPECT_EQ(system.FileVersion, "1.2.0.7");
   EXPECT_EQ(system.ProductVersion, "5.6.7.8");
-  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{{"CompanyName", "Acme & Sons"},
-                                                                                    {"FileDescription", "Tool"},
-                                                                                    {"FileVersion", "1.2.0.7"},
-                                                                                    {"InternalName", "app"},
-                                                                                    {"LegalCopyright", "(c) Acme"},
-                                                                                    {"LegalTrademarks", "TM"},
-                                                                                    {"OriginalFilename", "app.exe"},
-                                                                                    {"ProductName", "App Suite"},
-                                                                                    {"ProductVersion", "5.6.7.8"},
-                                                                                    {"Comments", "Notes"},
-                                                                                    {"Appid", "42"}})
-    EXPECT_EQ(system.String(name), value) << name;
-  EXPECT_EQ(system.Icon("MAINICON"), icon.substr(22));
+  EXPECT_EQ(system.FileFlagsMask, 0x3fu);
+  EXPECT_EQ(system.FileOS, 0x4u);
+  EXPECT_EQ(system.FileType, 0x1u);
+  EXPECT_EQ(system.Translation, "040904E4");
+  for (const auto& [name, value] : strings) EXPECT_EQ(system.String(name), value) << name;
+  EXPECT_EQ(system.Icon("MAINICON"), icon.substr(22, icon.size() - 24));  // without the bytes after the image
+  EXPECT_NE(system.Resource("#3", "#1", 0x409), "<missing>");             // LANGUAGE 9, 1
 #else
-  const TCommandRun decompile = RunCommandLine("i686-w64-mingw32-windres -J res -O rc App.RES");
-  ASSERT_EQ(decompile.ExitCode, 0) << decompile.Last();
-  std::string rc;
-  for (const std::string& line : decompile.Lines) rc += line + "\n";
-
-  for (const char* text :
-       {"FILEVERSION 1, 2, 0, 7", "PRODUCTVERSION 5, 6, 7, 8", "VALUE \"CompanyName\", \"Acme & Sons\"",
-        "VALUE \"FileDescription\", \"Tool\"", "VALUE \"FileVersion\", \"1.2.0.7\"", "VALUE \"InternalName\", \"app\"",
-        "VALUE \"LegalCopyright\", \"(c) Acme\"", "VALUE \"LegalTrademarks\", \"TM\"",
-        "VALUE \"OriginalFilename\", \"app.exe\"", "VALUE \"ProductName\", \"App Suite\"",
-        "VALUE \"ProductVersion\", \"5.6.7.8\"", "VALUE \"Comments\", \"Notes\"", "VALUE \"Appid\", \"42\"",
-        "\"MAINICON\" 14 /* RT_GROUP_ICON */"})
-    EXPECT_NE(rc.find(text), std::string::npos) << text << " missing from:\n" << rc;
-  // The icon image (after the 22-byte file header) is a whole number of
-  // 32-bit words, which the decompiler lists as such.
-  EXPECT_EQ(IconImageFromListing(rc), icon.substr(22)) << rc;
+  const std::string rc = WindresListing(Path("App.RES"));
+  for (const char* expected : {"FILEVERSION 1, 2, 0, 7", "PRODUCTVERSION 5, 6, 7, 8", "FILEFLAGSMASK 0x3f",
+                               "FILEOS 0x4", "FILETYPE 0x1", "VALUE \"Translation\", 0x409, 1252",
+                               "\"MAINICON\" 14 /* RT_GROUP_ICON */", "1 3 /* RT_ICON */", "LANGUAGE 9, 1"})
+    EXPECT_NE(rc.find(expected), std::string::npos) << expected << "\n" << rc;
+  for (const auto& [name, value] : strings) {
+    const std::string line =
+        "VALUE \"" + name + "\", " + (name == "CompanyName" ? "L\"Acme \\351 & Sons\"" : "\"" + value + "\"");
+    EXPECT_NE(rc.find(line), std::string::npos) << line << "\n" << rc;
+  }
+  EXPECT_EQ(IconImageFromListing(rc), icon.substr(22, icon.size() - 24)) << rc;
 #endif
 }
