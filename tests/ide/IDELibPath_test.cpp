@@ -131,12 +131,7 @@ TEST_F(IDELibPathTest, MissingKeysGiveAnEmptyList) {
 
 TEST_F(IDELibPathTest, NonStringValuesFail) {
   Install("5", "\"Search Path\"=dword:00000001", "\"RootDir\"=" + Quoted(C + "\\D5"));
-  try {
-    LibraryPath();
-    ADD_FAILURE() << "a number read as the search path";
-  } catch (const TError& e) {
-    EXPECT_EQ(std::string(e.what()), "Invalid data type for 'Search Path'");
-  }
+  EXPECT_EQ(ErrorText<TError>([&] { LibraryPath(); }), "Invalid data type for 'Search Path'");
   Install("5", "\"Search Path\"=" + Quoted(C + "\\D5"), "\"RootDir\"=hex:43,3a,5c");
   EXPECT_THROW(LibraryPath(), TError);
   // An expand string is a string.

@@ -6,7 +6,7 @@
 
 #include "platform/Error.h"
 #include "platform/TextFile.h"
-#include "support/TestDir.h"
+#include "support/ToolsTest.h"
 
 using namespace platform;
 
@@ -98,12 +98,7 @@ TEST_F(FileSystemTest, DirectoriesAreMadeAndEntered) {
   EXPECT_TRUE(Exists("Proj/a/b"));
   EXPECT_EQ(Listing(), std::vector<std::string>{"Proj"});
   ForceDirectories("proj/a/b");  // already there
-  try {
-    ForceDirectories("");
-    FAIL() << "no exception";
-  } catch (const TOSError& e) {
-    EXPECT_STREQ(e.what(), "Unable to create directory");
-  }
+  EXPECT_EQ(ErrorText<TOSError>([] { ForceDirectories(""); }), "Unable to create directory");
   EXPECT_THROW(ForceDirectories("Proj/x/y"), TOSError);  // a file in the way
   SetCurrentDir("PROJ");
   EXPECT_EQ(GetCurrentDir(), Path("Proj"));

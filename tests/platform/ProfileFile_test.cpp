@@ -4,7 +4,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "support/TestDir.h"
+#include "support/ToolsTest.h"
 
 using namespace platform;
 using TPairs = std::vector<std::pair<std::string, std::string>>;
@@ -126,17 +126,13 @@ TEST_F(ProfileFileTest, ReadOnlyFileIsNotWritten) {
   SetReadOnly("ro.ini", true);
   TProfileFile p("ro.ini");
   p.WriteString("s", "k", "2");
-  try {
-    p.UpdateFile();
-    FAIL() << "no exception";
-  } catch (const TError& e) {
-    // The system's own reason: EACCES, or ERROR_ACCESS_DENIED on Windows.
+  // The system's own reason: EACCES, or ERROR_ACCESS_DENIED on Windows.
 #ifdef _WIN32
-    EXPECT_EQ(std::string(e.what()), "Unable to write to ro.ini: " + SystemErrorText(5));
+  const int denied = 5;
 #else
-    EXPECT_EQ(std::string(e.what()), "Unable to write to ro.ini: " + SystemErrorText(EACCES));
+  const int denied = EACCES;
 #endif
-  }
+  EXPECT_EQ(ErrorText<TError>([&] { p.UpdateFile(); }), "Unable to write to ro.ini: " + SystemErrorText(denied));
   EXPECT_EQ(ReadBytes("ro.ini"), "[s]\nk=1\n");
   EXPECT_TRUE(p.Modified());
 }
@@ -149,12 +145,7 @@ TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
   for (const auto& [file, message] : TPairs{
            {"bin.ini", "The file \"bin.ini\" is not a text file: it holds binary data."},
            {"wide.ini", "The file \"wide.ini\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text."}}) {
-    try {
-      TProfileFile p(file);
-      ADD_FAILURE() << file;
-    } catch (const TError& e) {
-      EXPECT_EQ(e.what(), message);
-    }
+    EXPECT_EQ(ErrorText<TError>([&] { TProfileFile p(file); }), message);
   }
   WriteBytes("big.ini", "[s]\nk=" + std::string(5000, 'v') + "\n");
   EXPECT_THROW(TProfileFile("big.ini", 4096), TError);

@@ -161,12 +161,7 @@ TEST_F(RegistryTest, OpensKeysOfEachRootAndReadsStrings) {
   EXPECT_EQ(key.ReadString("HexExpand"), "%A%");
   EXPECT_EQ(key.ReadString("No such value"), "");
   for (std::string name : {"Flags", "Data", "Multi", "HexDword", "HexNone"}) {
-    try {
-      key.ReadString(name);
-      ADD_FAILURE() << name << " read as a string";
-    } catch (const TError& e) {
-      EXPECT_EQ(std::string(e.what()), "Invalid data type for '" + name + "'");
-    }
+    EXPECT_EQ(ErrorText<TError>([&] { key.ReadString(name); }), "Invalid data type for '" + name + "'");
   }
   key.Close();
   EXPECT_FALSE(key.IsOpen());

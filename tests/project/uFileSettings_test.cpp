@@ -6,6 +6,7 @@
 
 #include "project/uPersistence.h"
 #include "support/TestProject.h"
+#include "support/ToolsTest.h"
 
 namespace {
 
@@ -184,12 +185,8 @@ TEST_F(FileSettingsTest, ListOwnershipAndLookups) {
   EXPECT_EQ(list.FindSource("/src/Other.dpr"), -1);
   EXPECT_EQ(list.IndexOfSource("/src/App.rc"), 0);  // only the name without extension is matched
   EXPECT_EQ(list.SettingsOf("/src/App.dpr"), list.SettingsAt(0));
-  try {
-    list.IndexOfSource("/SRC/App.dpr");
-    FAIL() << "a source in other letter case is not found";
-  } catch (const std::exception& e) {
-    EXPECT_EQ(std::string(e.what()), "/SRC/App.dpr does not exist in this project list: " + Project);
-  }
+  EXPECT_EQ(ErrorText([&] { list.IndexOfSource("/SRC/App.dpr"); }),  // another letter case
+            "/SRC/App.dpr does not exist in this project list: " + Project);
   EXPECT_THROW(list.SettingsAt(-1), std::exception);
 
   list.SetDestFile(0, "/out2/App.EXE");

@@ -2,7 +2,8 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "support/TestDir.h"
+#include "platform/TextFile.h"
+#include "support/ToolsTest.h"
 
 class GlobalConstantsTest : public TTestDir {};
 
@@ -93,21 +94,11 @@ TEST_F(GlobalConstantsTest, TargetKindFromExtensionAndFirstLine) {
 
 TEST_F(GlobalConstantsTest, TargetKindRefusesOtherNames) {
   for (std::string name : {"App.res", "App", "App.", "my.rc.bak", "App.rcx", " App.dpr "}) {
-    try {
-      GlobalStuff().TargetKind(name);
-      ADD_FAILURE() << name << " was accepted";
-    } catch (const TError& e) {
-      EXPECT_EQ(std::string(e.what()), name + " is not rc, dpr or dpk.");
-    }
+    EXPECT_EQ(ErrorText<TError>([&] { GlobalStuff().TargetKind(name); }), name + " is not rc, dpr or dpk.");
   }
   // A .dpr that cannot be read, or has no first line, fails with its reading error.
-  try {
-    GlobalStuff().TargetKind("Missing.dpr");
-    ADD_FAILURE() << "a missing .dpr was accepted";
-  } catch (const TError& e) {
-    EXPECT_EQ(std::string(e.what()).find("is not rc"), std::string::npos) << e.what();
-    EXPECT_NE(std::string(e.what()).find("Missing.dpr"), std::string::npos) << e.what();
-  }
+  EXPECT_EQ(ErrorText<TError>([] { GlobalStuff().TargetKind("Missing.dpr"); }),
+            ErrorText<TError>([] { platform::ReadTextLines("Missing.dpr"); }));
   WriteBytes("Empty.dpr", "");
   EXPECT_THROW(GlobalStuff().TargetKind("Empty.dpr"), TError);
 }
@@ -127,15 +118,8 @@ TEST_F(GlobalConstantsTest, ChangeDirCreatesParentsAndEntersOrNamesTheReason) {
   EXPECT_EQ(platform::GetCurrentDir(), Root);
   WriteBytes("blocker", "a file, not a directory");
   for (std::string dir : {NativePath("blocker/sub"), std::string()}) {
-    try {
-      GlobalStuff().ChangeDir(dir);
-      ADD_FAILURE() << "entered " << dir;
-    } catch (const TError& e) {
-      const std::string prefix = "chdir to " + dir + " failed: \r\n";
-      const std::string text = e.what();
-      EXPECT_EQ(text.substr(0, prefix.size()), prefix);
-      EXPECT_GT(text.size(), prefix.size()) << "no reason given";
-    }
+    const std::string reason = ErrorText<TError>([&] { platform::ForceDirectories(dir); });
+    EXPECT_EQ(ErrorText<TError>([&] { GlobalStuff().ChangeDir(dir); }), "chdir to " + dir + " failed: \r\n" + reason);
     EXPECT_EQ(platform::GetCurrentDir(), Root);
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,18 @@ std::string WindresListing(const std::string& resFile);
 // Why compiled resources cannot be read back by another program here; "" when
 // they can (on Windows by the system itself, elsewhere by windres).
 std::string WindresMissing();
+
+// The message of the exception of type TException that a call throws;
+// "(no error)" when it throws nothing. Another exception fails the test.
+template <typename TException = std::exception, typename TCall>
+std::string ErrorText(TCall&& call) {
+  try {
+    call();
+  } catch (const TException& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
 
 // Keeps an environment variable as it was and puts it back when it goes.
 class TEnvScope {
