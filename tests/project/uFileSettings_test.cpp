@@ -221,28 +221,4 @@ TEST_F(FileSettingsTest, SharedSettingTextReachesEveryEntryUsingTheFile) {
   EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stConfigWithPath), before);
 }
 
-TEST_F(FileSettingsTest, ProjectRoundTripThroughTheStore) {
-  WriteBytes("src/A.dpr", "program A;\r\n");
-  ASSERT_TRUE(Persistence().SetupProjectDir(Project));
-  const std::string line = "/out/A.EXE=" + Path("src/A.dpr");
-  {
-    TProjectList list(Project);
-    list.AddFileLine(line);
-    list.SettingsAt(0)->SetSettingPath(stGroupVerInfo, Path("group.ver"));
-    list.SettingsAt(0)->SetSettingContent(stGroupVerInfo, "[version]\r\nMajor=4\r\n");
-    ASSERT_TRUE(Persistence().PrepareFilesIniForSave(Project));
-    list.SaveAllSettings();
-    ASSERT_TRUE(Persistence().SaveOptions(Project, TProjectOptions{}, ""));
-    ASSERT_TRUE(Persistence().SaveFileList(Project, list.Text()));
-  }
-  std::string text;
-  ASSERT_TRUE(Persistence().LoadFileList(Project, text));
-  EXPECT_EQ(text, line + "\r\n");
-  TProjectList list(Project);
-  list.AddFileLine(line);
-  EXPECT_EQ(list.SettingsAt(0)->GetSettingPath(stGroupVerInfo), Path("group.ver"));
-  EXPECT_EQ(list.SettingsAt(0)->GetSettingContent(stGroupVerInfo), "[version]\r\nMajor=4\r\n");
-  EXPECT_TRUE(Reports.empty()) << Reports.front();
-}
-
 }  // namespace

@@ -174,31 +174,13 @@ TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
   options[poHaltOnError] = options[poReplaceReadOnly] = options[poAutoProdIncrement] = true;
   ASSERT_TRUE(Store.SaveOptions(Project, options, "C:dcc"));
   ASSERT_TRUE(Store.SaveFileList(Project, "/out/A.EXE=/src/A.dpr\r\n"));
-  EXPECT_EQ(ReadBytes("proj/Files.ini"), CrLf({"[/src/A.dpr]",
-                                               "DestFile=/out/A.EXE",
-                                               "LibraryPath=/s/LibraryPath",
-                                               "ConfigFile=/s/ConfigFile",
-                                               "DPKConfig=/s/DPKConfig",
-                                               "GroupVerInfo=/s/GroupVerInfo",
-                                               "LocalVerInfo=/s/LocalVerInfo",
-                                               "RCMask=/s/RCMask",
-                                               "PreProcessing=/s/PreProcessing",
-                                               "PostProcessing=/s/PostProcessing",
-                                               "[options]",
-                                               "AutoFileIncrement=0",
-                                               "AutoProdIncrement=1",
-                                               "CheckVersion=0",
-                                               "MinimizeOnBuild=0",
-                                               "ReplaceReadOnlyCFGRESVER=0",
-                                               "HaltOnError=1",
-                                               "AutoResFileCreate=0",
-                                               "DisplayMsgOnDone=0",
-                                               "DCCPath=C:dcc",
-                                               "[FileList]",
-                                               "/out/A.EXE=/src/A.dpr",
-                                               "[version]",
-                                               "Build=41",
-                                               "Major=3"}));
+  EXPECT_EQ(ReadBytes("proj/Files.ini"),
+            "[/src/A.dpr]\r\nDestFile=/out/A.EXE\r\nLibraryPath=/s/LibraryPath\r\nConfigFile=/s/ConfigFile\r\n"
+            "DPKConfig=/s/DPKConfig\r\nGroupVerInfo=/s/GroupVerInfo\r\nLocalVerInfo=/s/LocalVerInfo\r\n"
+            "RCMask=/s/RCMask\r\nPreProcessing=/s/PreProcessing\r\nPostProcessing=/s/PostProcessing\r\n"
+            "[options]\r\nAutoFileIncrement=0\r\nAutoProdIncrement=1\r\nCheckVersion=0\r\nMinimizeOnBuild=0\r\n"
+            "ReplaceReadOnlyCFGRESVER=0\r\nHaltOnError=1\r\nAutoResFileCreate=0\r\nDisplayMsgOnDone=0\r\n"
+            "DCCPath=C:dcc\r\n[FileList]\r\n/out/A.EXE=/src/A.dpr\r\n[version]\r\nBuild=41\r\nMajor=3\r\n");
   EXPECT_TRUE(Reports.empty());
 }
 

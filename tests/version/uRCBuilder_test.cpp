@@ -156,28 +156,12 @@ TEST_F(ResourceHandlerTest, SaveWritesAllEighteenKeysAndReportsFailure) {
   Handler.SetValue(reIconFileName, "app.ico");
   Handler.SaveVersionFile(Path("app.ver"), "Version");
   EXPECT_TRUE(Events.empty());
-  EXPECT_EQ(ReadBytes("app.ver"), CrLf({"; kept",
-                                        "[version]",
-                                        "Major=1",
-                                        "Minor=2",
-                                        "Release=0",
-                                        "Build=0",
-                                        "ProductMajor=5",
-                                        "ProductMinor=6",
-                                        "ProductRelease=7",
-                                        "ProductBuild=8",
-                                        "Appid=42",
-                                        "Description=Tool",
-                                        "Company=Acme Ltd",
-                                        "Comments=Notes",
-                                        "InternalName=app",
-                                        "LegalCopyright=(c) Acme",
-                                        "LegalTrademarks=TM",
-                                        "ProductName=App Suite",
-                                        "OriginalFilename=app.exe",
-                                        "IconFileName=app.ico",
-                                        "[Other]",
-                                        "Key=1"}));
+  EXPECT_EQ(
+      ReadBytes("app.ver"),
+      "; kept\r\n[version]\r\nMajor=1\r\nMinor=2\r\nRelease=0\r\nBuild=0\r\nProductMajor=5\r\nProductMinor=6\r\n"
+      "ProductRelease=7\r\nProductBuild=8\r\nAppid=42\r\nDescription=Tool\r\nCompany=Acme Ltd\r\nComments=Notes\r\n"
+      "InternalName=app\r\nLegalCopyright=(c) Acme\r\nLegalTrademarks=TM\r\nProductName=App Suite\r\n"
+      "OriginalFilename=app.exe\r\nIconFileName=app.ico\r\n[Other]\r\nKey=1\r\n");
 
   // A version file that is no text file is refused with the profile reader's error.
   WriteBytes("binary.ver", std::string("MZ\0\0\x90\0\x03\0", 8) + std::string(600, '\0'));
