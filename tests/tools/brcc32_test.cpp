@@ -148,6 +148,7 @@ TEST(Brcc32ScriptTest, RcDataItemsAndEscapes) {
   EXPECT_EQ(e.Name, TResId::FromName(u"DATA"));
   EXPECT_EQ(e.Type, TResId::FromOrdinal(RT_RCDATA));
   EXPECT_EQ(e.MemoryFlags, MEMFLAG_PURE | MEMFLAG_PRELOAD);
+  EXPECT_EQ(e.LanguageId, 0x0409);  // without a LANGUAGE statement
   EXPECT_EQ(e.Data, std::string("\x01\x00\x02\x00\x00\x00"
                                 "ab"
                                 "c\x00"
