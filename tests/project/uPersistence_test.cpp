@@ -13,22 +13,19 @@
 
 namespace {
 
-class PersistenceTest : public TTestDir {
+// A store of the test's own on a project in proj/ (no Delphi installed: an
+// empty library path); its reports are collected.
+class PersistenceTest : public TProjectTest {
  protected:
   void SetUp() override {
-    TTestDir::SetUp();
-    SetEnv("WINEPREFIX", Path("no-wine"));  // no Delphi installed: an empty library path
+    TProjectTest::SetUp();
     Store.MasterCopyDirs = {Path("masters")};
     Store.LibraryPathPrompt = &Prompt;
     Store.OnError = [this](const std::string& m) { Reports.push_back(m); };
-    Project = Path("proj");
-    platform::ForgetSharedProfiles();
   }
 
   TPersistenceObject Store;
-  TFixedLibraryPathPrompt Prompt{std::string("5")};
   std::vector<std::string> Reports;
-  std::string Project;
 };
 
 // The built-in defaults, the documented ones as documented; a default file
