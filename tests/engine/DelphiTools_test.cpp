@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -10,57 +11,55 @@
 #include "support/TestDir.h"
 
 namespace {
+
 // Paths in the system's separators: "/p/App.dpr" is "\p\App.dpr" on Windows.
 std::string N(const std::string& path) {
   return NativePath(path);
 }
+
 }  // namespace
 
-TEST(DelphiTools, CompilerLineNamesSourceAndOutputDirectory) {
-  EXPECT_EQ(CompilerCommandLine(N("/delphi/bin"), N("/proj/src/App.dpr"), N("/proj/out/App.exe")),
-            N("/delphi/bin/DCC32.exe App.dpr -E/proj/out/"));
-  EXPECT_EQ(CompilerCommandLine(N("/delphi/bin/"), N("/proj/src/Pack.dpk"), N("/proj/out/Pack.bpl")),
-            N("/delphi/bin/DCC32.exe Pack.dpk -E/proj/out/"));
-  // The tool directory is used untrimmed when it is not blank; a name with a
-  // blank is quoted, here and in every other place.
-  EXPECT_EQ(CompilerCommandLine(N(" /d "), "Lib.dpr", N("/out/Lib.dll")), N("\" /d /DCC32.exe\" Lib.dpr -E/out/"));
-#ifdef _WIN32
+TEST(DelphiTools, LinesOfEveryTool) {
+  const std::pair<std::string, std::string> cases[] = {
+      {CompilerCommandLine(N("/delphi/bin"), N("/proj/src/App.dpr"), N("/proj/out/App.exe")),
+       N("/delphi/bin/DCC32.exe App.dpr -E/proj/out/")},
+      {CompilerCommandLine(N("/delphi/bin/"), N("/proj/src/Pack.dpk"), N("/proj/out/Pack.bpl")),
+       N("/delphi/bin/DCC32.exe Pack.dpk -E/proj/out/")},
+      // The tool directory is used untrimmed when it is not blank; a name with
+      // a blank is quoted, here and in every other place.
+      {CompilerCommandLine(N(" /d "), "Lib.dpr", N("/out/Lib.dll")), N("\" /d /DCC32.exe\" Lib.dpr -E/out/")},
   // A backslash before a closing quote is doubled, so that it stays one.
-  EXPECT_EQ(CompilerCommandLine("\\my tools", "\\s\\My App.dpr", "\\my out\\App.exe"),
-            "\"\\my tools\\DCC32.exe\" \"My App.dpr\" \"-E\\my out\\\\\"");
+#ifdef _WIN32
+      {CompilerCommandLine("\\my tools", "\\s\\My App.dpr", "\\my out\\App.exe"),
+       "\"\\my tools\\DCC32.exe\" \"My App.dpr\" \"-E\\my out\\\\\""},
 #else
-  EXPECT_EQ(CompilerCommandLine("/my tools", "/s/My App.dpr", "/my out/App.exe"),
-            "\"/my tools/DCC32.exe\" \"My App.dpr\" \"-E/my out/\"");
+      {CompilerCommandLine("/my tools", "/s/My App.dpr", "/my out/App.exe"),
+       "\"/my tools/DCC32.exe\" \"My App.dpr\" \"-E/my out/\""},
 #endif
-  EXPECT_EQ(ResourceEntryCommandLine("", N("/s/My Icons.rc")), "BRCC32.exe -v \"-foMy Icons.RES\" \"My Icons.rc\"");
-  EXPECT_EQ(ScriptCommandLine("My App.RC"), "BRCC32.exe -v \"-foMy App.RES\" \"My App.RC\"");
-  EXPECT_EQ(ShortPathArgument(N("/a b/x.dpr")), N("\"/a b/x.dpr\""));
-  // A destination without a directory keeps the output where the compiler runs.
-  EXPECT_EQ(CompilerCommandLine("", N("/proj/App.dpr"), "App.exe"), "DCC32.exe App.dpr -E");
-}
+      // A destination without a directory keeps the output where the compiler runs.
+      {CompilerCommandLine("", N("/proj/App.dpr"), "App.exe"), "DCC32.exe App.dpr -E"},
+      {ResourceEntryCommandLine(N("/delphi/bin"), N("/proj/res/Strings.rc")),
+       N("/delphi/bin/BRCC32.exe") + " -v -foStrings.RES Strings.rc"},
+      {ResourceEntryCommandLine("", N("/proj/my.app.rc")), "BRCC32.exe -v -fomy.app.RES my.app.rc"},
+      {ResourceEntryCommandLine("", "NoExt"), "BRCC32.exe -v -foNoExt.RES NoExt"},
+      {ResourceEntryCommandLine("", N("/s/My Icons.rc")), "BRCC32.exe -v \"-foMy Icons.RES\" \"My Icons.rc\""},
+      {ScriptCommandLine("App.RC"), "BRCC32.exe -v -foApp.RES App.RC"},
+      {ScriptCommandLine("My App.RC"), "BRCC32.exe -v \"-foMy App.RES\" \"My App.RC\""},
+      {ShortPathArgument(N("/a b/x.dpr")), N("\"/a b/x.dpr\"")},
+      {CompilerOptionsCommandLine(), "DCC32.exe /?"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(line, expected);
 
-TEST(DelphiTools, BlankToolDirectoryLeavesTheBareTool) {
   for (const std::string blank : {"", "   ", " \t\r\n"}) {
     EXPECT_EQ(CompilerCommandLine(blank, N("/p/App.dpr"), N("/p/bin/App.exe")), N("DCC32.exe App.dpr -E/p/bin/"));
     EXPECT_EQ(ResourceEntryCommandLine(blank, N("/p/Icons.rc")), "BRCC32.exe -v -foIcons.RES Icons.rc");
   }
-}
-
-TEST(DelphiTools, ResourceLinesNameTheResFile) {
-  EXPECT_EQ(ResourceEntryCommandLine(N("/delphi/bin"), N("/proj/res/Strings.rc")),
-            N("/delphi/bin/BRCC32.exe") + " -v -foStrings.RES Strings.rc");
-  EXPECT_EQ(ResourceEntryCommandLine("", N("/proj/my.app.rc")), "BRCC32.exe -v -fomy.app.RES my.app.rc");
-  EXPECT_EQ(ResourceEntryCommandLine("", "NoExt"), "BRCC32.exe -v -foNoExt.RES NoExt");
-  EXPECT_EQ(ScriptCommandLine("App.RC"), "BRCC32.exe -v -foApp.RES App.RC");
-  EXPECT_EQ(CompilerOptionsCommandLine(), "DCC32.exe /?");
-}
-
-TEST(DelphiTools, LinesSplitIntoTheToolsArguments) {
+  // The tools are started with the words these lines split into.
   using V = std::vector<std::string>;
   EXPECT_EQ(platform::SplitCommandLine(CompilerCommandLine(N("/d"), N("/p/App.dpr"), N("/p/out/App.exe"))),
             (V{N("/d/DCC32.exe"), "App.dpr", N("-E/p/out/")}));
-  EXPECT_EQ(platform::SplitCommandLine(ResourceEntryCommandLine("", N("/p/Icons.rc"))),
-            (V{"BRCC32.exe", "-v", "-foIcons.RES", "Icons.rc"}));
+  EXPECT_EQ(platform::SplitCommandLine(ResourceEntryCommandLine("", N("/p/My Icons.rc"))),
+            (V{"BRCC32.exe", "-v", "-foMy Icons.RES", "My Icons.rc"}));
 }
 
 #ifdef _WIN32
