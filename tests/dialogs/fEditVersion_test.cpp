@@ -244,12 +244,26 @@ TEST_F(EditVersionTest, EachIconButtonFillsItsOwnColumn) {
   EXPECT_EQ(request.FileName, icon);  // it opens at the present icon
 }
 
-// OK stores every edit as typed: keys replaced in place, other lines kept,
-// missing keys added; an empty build number is written as 0, any other empty
-// edit as an empty value. The window sees the new texts.
-TEST_F(EditVersionTest, OkWritesBothFilesByteForByteAndTheWindowSeesThem) {
-  TF_MainForm& form = OpenProject(
-      CrLf({"; shared", "[version]", "Major=1", "Company=Old Inc", "Extra=kept", "", "[Other]", "Major=9"}), Local);
+// Cancel writes nothing. OK stores every edit as typed: keys replaced in
+// place, other lines kept, missing keys added; an empty build number is
+// written as 0, any other empty edit as an empty value. The window sees the
+// new texts.
+TEST_F(EditVersionTest, CancelWritesNothingAndOkWritesBothFilesByteForByte) {
+  const std::string group =
+      CrLf({"; shared", "[version]", "Major=1", "Company=Old Inc", "Extra=kept", "", "[Other]", "Major=9"});
+  TF_MainForm& form = OpenProject(group, std::nullopt);
+  const std::string before = form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stGroupVerInfo);
+  RunEditVersion([this] {
+    Retype("E_Major", "8");
+    Retype("E_SMajor", "9");
+    QTest::mouseClick(Editor->b_cancel, Qt::LeftButton);
+  });
+  EXPECT_EQ(ReadBytes("proj/Default.ver"), group);
+  EXPECT_FALSE(Exists("src/App.ver"));
+  EXPECT_EQ(form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stGroupVerInfo), before);
+
+  WriteBytes("src/App.ver", Local);
+  form.cb_ProjectListChange();
   RunEditVersion([this] {
     Retype("E_Major", "3");
     Retype("E_Company", "New Inc");
@@ -257,40 +271,23 @@ TEST_F(EditVersionTest, OkWritesBothFilesByteForByteAndTheWindowSeesThem) {
     Retype("E_SDescription", "");
     QTest::mouseClick(Editor->b_OK, Qt::LeftButton);
   });
-  EXPECT_EQ(ReadBytes("proj/Default.ver"), CrLf({"; shared",         "[version]",
-                                                 "Major=3",          "Company=New Inc",
-                                                 "Extra=kept",       "Minor=0",
-                                                 "Release=0",        "Build=0",
-                                                 "ProductMajor=0",   "ProductMinor=0",
-                                                 "ProductRelease=0", "ProductBuild=0",
-                                                 "Appid=0",          "Description=",
-                                                 "Comments=",        "InternalName=",
-                                                 "LegalCopyright=",  "LegalTrademarks=",
-                                                 "ProductName=",     "OriginalFilename=",
-                                                 "IconFileName=",    "",
-                                                 "[Other]",          "Major=9"}));
+  const char* const added =
+      "Minor=0|Release=0|Build=0|ProductMajor=0|ProductMinor=0|ProductRelease=0|ProductBuild=0|"
+      "Appid=0|Description=|Comments=|InternalName=|LegalCopyright=|LegalTrademarks=|ProductName=|"
+      "OriginalFilename=|IconFileName=";
+  std::vector<std::string> lines{"; shared", "[version]", "Major=3", "Company=New Inc", "Extra=kept"};
+  for (const QString& line : QString(added).split('|')) lines.push_back(FromQ(line));
+  lines.insert(lines.end(), {"", "[Other]", "Major=9"});
+  EXPECT_EQ(ReadBytes("proj/Default.ver"), CrLf(lines));
   QStringList local = LocalValues;
   local[reBuild] = local[reProductBuild] = "0";
   local[reDescription] = "";
   EXPECT_EQ(ReadBytes("src/App.ver"), VersionFile(local));
   EXPECT_NE(form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stLocalVerInfo).find("Build=0"),
             std::string::npos);
-  EXPECT_EQ(Dialogs.Texts("window"), QStringList{"f_editversion"});
+  EXPECT_EQ(Dialogs.Texts("window"), QStringList(2, "f_editversion"));
   EXPECT_EQ(form.ViewMode, vmViewing);
   EXPECT_TRUE(Find<QPlainTextEdit>("m_mergedVerInfo")->toPlainText().contains("Company = New Inc"));
-}
-
-TEST_F(EditVersionTest, CancelWritesNothing) {
-  TF_MainForm& form = OpenProject(Group, std::nullopt);
-  const std::string before = form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stGroupVerInfo);
-  RunEditVersion([this] {
-    Retype("E_Major", "8");
-    Retype("E_SMajor", "9");
-    QTest::mouseClick(Editor->b_cancel, Qt::LeftButton);
-  });
-  EXPECT_EQ(ReadBytes("proj/Default.ver"), Group);
-  EXPECT_FALSE(Exists("src/App.ver"));
-  EXPECT_EQ(form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stGroupVerInfo), before);
 }
 
 // A missing local file is reported through the resource handler, its values

@@ -42,36 +42,46 @@ class FileSelectTest : public TGuiTest {
 
 }  // namespace
 
+// Each choice, with a new file that exists, one that does not (which can only
+// receive the current text) and the current file itself (nothing is deleted).
 TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
   struct TCase {
+    const char* Picked;
     const char* Choice;
     const char* Uses;
     const char* DefaultAfter;  // "" for deleted
-    const char* AppAfter;
+    const char* PickedAfter;
+  };
+  const TCase cases[] = {
+      {"proj/App.config", "RB_repoint", "proj/App.config", "current", "as written"},
+      {"proj/App.config", "RB_repointdelete", "proj/App.config", "", "as written"},
+      {"proj/App.config", "RB_ReplaceMove", "proj/App.config", "", "current"},
+      {"proj/App.config", "RB_ReplaceCopy", "proj/App.config", "current", "current"},
+      {"proj/App.config", "RB_Move", "proj/Default.config", "new", ""},
+      {"proj/App.config", "RB_copy", "proj/Default.config", "new", "as written"},
+      {"proj/Fresh.config", "RB_ReplaceMove", "proj/Fresh.config", "", "current"},
+      {"proj/Default.config", "RB_repointdelete", "proj/Default.config", "current", "current"},
   };
   const std::string current = CrLf({"-$A+", "-$B-"});
-  const std::string fresh = CrLf({"-$W+", "-$O-"});
-  const TCase cases[] = {
-      {"RB_repoint", "proj/App.config", "current", "as written"},
-      {"RB_repointdelete", "proj/App.config", "", "as written"},
-      {"RB_ReplaceMove", "proj/App.config", "", "current"},
-      {"RB_ReplaceCopy", "proj/App.config", "current", "current"},
-      {"RB_Move", "proj/Default.config", "new", ""},
-      {"RB_copy", "proj/Default.config", "new", "as written"},
-  };
   auto expected = [&](const std::string& what) {
-    return what == "current" ? current : what == "new" ? fresh : what == "as written" ? "-$W+\n-$O-" : "";
+    return what == "current"      ? current
+           : what == "new"        ? CrLf({"-$W+", "-$O-"})
+           : what == "as written" ? "-$W+\n-$O-"
+                                  : "";
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Choice);
+    SCOPED_TRACE(std::string(c.Picked) + " " + c.Choice);
     WriteFiles();
-    ASSERT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
+    ASSERT_TRUE(Exchange(c.Picked, [&](Tf_FileSelectDlg& dialog) {
+      // A new file that does not exist has no text to take.
+      EXPECT_EQ(dialog.RB_Move->isEnabled(), Exists(c.Picked));
+      EXPECT_EQ(dialog.RB_copy->isEnabled(), Exists(c.Picked));
       dialog.findChild<QRadioButton*>(c.Choice)->click();
       dialog.OKBtn->click();
     }));
     EXPECT_EQ(Result, Path(c.Uses));
     EXPECT_EQ(Exists("proj/Default.config") ? ReadBytes("proj/Default.config") : "", expected(c.DefaultAfter));
-    EXPECT_EQ(Exists("proj/App.config") ? ReadBytes("proj/App.config") : "", expected(c.AppAfter));
+    EXPECT_EQ(Exists(c.Picked) ? ReadBytes(c.Picked) : "", expected(c.PickedAfter));
   }
 }
 
@@ -102,29 +112,6 @@ TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoice) {
       "library path"));
   EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
   EXPECT_TRUE(Exists("proj/App.config"));
-}
-
-TEST_F(FileSelectTest, ANewNameThatDoesNotExistCanOnlyReceiveTheCurrentText) {
-  ASSERT_TRUE(Exchange("proj/Fresh.config", [&](Tf_FileSelectDlg& dialog) {
-    EXPECT_FALSE(dialog.RB_Move->isEnabled());
-    EXPECT_FALSE(dialog.RB_copy->isEnabled());
-    EXPECT_TRUE(dialog.RB_ReplaceMove->isEnabled());
-    EXPECT_TRUE(dialog.m_newFile->toPlainText().isEmpty());
-    dialog.RB_ReplaceMove->click();
-    dialog.OKBtn->click();
-  }));
-  EXPECT_EQ(Result, Path("proj/Fresh.config"));
-  EXPECT_EQ(ReadBytes("proj/Fresh.config"), CrLf({"-$A+", "-$B-"}));
-  EXPECT_FALSE(Exists("proj/Default.config"));
-}
-
-TEST_F(FileSelectTest, PickingTheCurrentFileDeletesNothing) {
-  ASSERT_TRUE(Exchange("proj/Default.config", [&](Tf_FileSelectDlg& dialog) {
-    dialog.RB_repointdelete->click();
-    dialog.OKBtn->click();
-  }));
-  EXPECT_EQ(Result, Path("proj/Default.config"));
-  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
 }
 
 TEST_F(FileSelectTest, AChoiceThatBecameUnavailableGivesWayToDesignate) {
