@@ -148,7 +148,9 @@ TEST_F(SettingsPanelTest, TheDpkRowIsGreyedForAProgramAndLiveForAPackage) {
   EXPECT_EQ(Button("b_save")->text(), "Save DPK Support");
 }
 
-TEST_F(SettingsPanelTest, ASharedLibraryPathIsSavedForEveryEntryThatUsesIt) {
+// A saved setting is written at once, for every entry that uses its file; an
+// emptied one removes its file and keeps a backup.
+TEST_F(SettingsPanelTest, ASavedSettingIsWrittenForEveryEntryThatUsesIt) {
   Select(0);
   Enter("Label7");
   Form->Memo1->setPlainText("/lib/one\n/lib/two");
@@ -156,16 +158,13 @@ TEST_F(SettingsPanelTest, ASharedLibraryPathIsSavedForEveryEntryThatUsesIt) {
   EXPECT_EQ(Heading(), "LibraryPath saved.");
   EXPECT_EQ(Form->ViewMode, vmViewing);
   EXPECT_TRUE(Memo().isEmpty());
-  EXPECT_FALSE(Form->Modified);  // the file is written at once
+  EXPECT_FALSE(Form->Modified);
   EXPECT_EQ(ReadBytes("proj/Shared.path"), CrLf({"/lib/one", "/lib/two"}));
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(i)->GetSettingContent(stLibraryPath),
               CrLf({"/lib/one", "/lib/two"}));
   EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(3)->GetSettingPath(stLibraryPath), Path("proj/Default.path"));
-}
 
-TEST_F(SettingsPanelTest, AnEmptiedSettingRemovesItsFileAndKeepsABackup) {
-  Select(0);
   Enter("Label5");
   Form->Memo1->clear();
   Button("b_save")->click();

@@ -86,7 +86,7 @@ std::string TTestDir::Path(const std::string& name) const {
 }
 
 void TTestDir::WriteBytes(const std::string& name, const std::string& bytes) const {
-  fs::path p = fs::path(name).is_absolute() ? fs::path(name) : fs::path(Root) / name;
+  const fs::path p = Path(name);  // an absolute name stays as it is
   if (p.has_parent_path()) fs::create_directories(p.parent_path());
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << bytes;
@@ -94,15 +94,13 @@ void TTestDir::WriteBytes(const std::string& name, const std::string& bytes) con
 }
 
 std::string TTestDir::ReadBytes(const std::string& name) const {
-  fs::path p = fs::path(name).is_absolute() ? fs::path(name) : fs::path(Root) / name;
-  std::ifstream in(p, std::ios::binary);
-  EXPECT_TRUE(in.good()) << "cannot read " << p;
+  std::ifstream in(Path(name), std::ios::binary);
+  EXPECT_TRUE(in.good()) << "cannot read " << Path(name);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool TTestDir::Exists(const std::string& name) const {
-  fs::path p = fs::path(name).is_absolute() ? fs::path(name) : fs::path(Root) / name;
-  return fs::exists(p);
+  return fs::exists(Path(name));
 }
 
 std::vector<std::string> TTestDir::Listing(const std::string& dir) const {
@@ -226,26 +224,19 @@ bool TCommandRun::Has(const std::string& line) const {
 
 TCommandRun RunCommandLine(const std::string& commandLine) {
   std::random_device rd;
-  const fs::path base = fs::temp_directory_path() / ("tesmar_run_" + std::to_string(rd()));
-  const std::string input = base.string() + ".in";
-  const std::string output = base.string() + ".out";
+  const std::string base = (fs::temp_directory_path() / ("tesmar_run_" + std::to_string(rd()))).string();
   TCommandRun run;
-  const platform::TRunResult result = platform::RunRedirected(commandLine, input, output);
+  const platform::TRunResult result = platform::RunRedirected(commandLine, base + ".in", base + ".out");
   if (result.Stage == platform::TRunStage::rsRan) run.ExitCode = result.ExitCode;
-  std::ifstream in(output, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    run.Lines.push_back(line);
-    start = end + 1;
+  {
+    std::ifstream in(base + ".out", std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      run.Lines.push_back(line);
+    }
   }
   std::error_code ec;
-  fs::remove(input, ec);
-  fs::remove(output, ec);
+  fs::remove(base + ".in", ec);
+  fs::remove(base + ".out", ec);
   return run;
 }
