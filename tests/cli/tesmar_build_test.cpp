@@ -182,7 +182,7 @@ TEST_F(TesmarBuildTest, OneFileOfTheListByFullPathOrBareName) {
 
   run = Run({"--file=app.dpr", Path("proj")});
   EXPECT_EQ(run.Status, 0) << run.Err;
-  EXPECT_TRUE(Lines(run.Out)[0].starts_with("[1/1] App.dpr -> App.exe: OK")) << run.Out;
+  EXPECT_TRUE(run.Out.starts_with("[1/1] App.dpr -> App.exe: OK")) << run.Out;
 }
 
 TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedOrARunEndedByAFailureGivesStatusTwo) {
@@ -407,7 +407,7 @@ TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
     platform::SetReadOnly(ini, false);
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, shown + "\ntesmar-build: 1 entry was built without a freshly stamped version\n");
-    EXPECT_TRUE(Lines(run.Out)[0].starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << run.Out;
+    EXPECT_TRUE(run.Out.starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << run.Out;
     const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
     EXPECT_EQ(entry["version_stamped"], false);
     EXPECT_EQ(entry["notes"], nlohmann::json::array({shown.substr(6)}));

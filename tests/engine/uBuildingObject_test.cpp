@@ -181,7 +181,7 @@ TEST_F(BuildTest, BlanksInDirectoryNamesReachTheToolsWhole) {
   EXPECT_EQ(builder.OKCount, 1) << ReadBytes("my proj/Compile.log");
   EXPECT_TRUE(builder.CompileStep().VersionStamped);
   EXPECT_TRUE(platform::FileExists(Path("my out/App.EXE")));
-  EXPECT_EQ(CrLfLines(ReadBytes("my proj/Compile.log"))[0],
+  EXPECT_EQ(CrLfLines(ReadBytes("my proj/Compile.log")).at(0),
             "\"" + Path("my tools") + "/DCC32.exe\" App.dpr \"-E" + Path("my out") + "/\"");
 }
 
