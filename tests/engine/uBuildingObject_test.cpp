@@ -442,7 +442,10 @@ TEST_F(CompileStepTest, OutputIsJudgedFilteredAndCounted) {
   EXPECT_TRUE(Step.Success);
   EXPECT_EQ(Step.Lines, 1);
   EXPECT_EQ(Step.SummaryLines.back(), "OK: App.RES");
-  EXPECT_EQ(Step.Results.size(), 3u);  // command, banner, the last line again
+  EXPECT_EQ(Step.Results.size(), 3u);         // command, banner, the last line again
+  parse({"banner", "App.rc(2) Error: bad"});  // no new file written
+  EXPECT_FALSE(Step.Success);
+  EXPECT_EQ(Step.SummaryLines.back(), "ERR: App.RES App.rc(2) Error: bad");
 }
 
 TEST_F(CompileStepTest, PackageDirectivesReplaceOrAreInserted) {
