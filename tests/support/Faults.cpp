@@ -15,18 +15,10 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-}  // namespace
-
 TFullDisk::TFullDisk(std::string nameEnd, platform::TWriteStage stage)
     : Previous(platform::SetWriteFault(
           [nameEnd = std::move(nameEnd), stage](const std::string& file, platform::TWriteStage at) {
-            return at == stage && EndsWith(file, nameEnd) ? ENOSPC : 0;
+            return at == stage && file.ends_with(nameEnd) ? ENOSPC : 0;
           })) {}
 
 TFullDisk::~TFullDisk() {
@@ -55,7 +47,7 @@ bool KilledWhileWriting(const std::function<void()>& work, const std::string& na
   const pid_t child = fork();
   if (child == 0) {
     platform::SetWriteFault([&](const std::string& file, platform::TWriteStage at) {
-      if (at == stage && EndsWith(file, nameEnd)) raise(SIGKILL);
+      if (at == stage && file.ends_with(nameEnd)) raise(SIGKILL);
       return 0;
     });
     try {
@@ -75,7 +67,7 @@ int LeftoversOf(const std::string& dir, const std::string& name) {
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     const std::string found = entry.path().filename().string();
-    count += found.starts_with(name + ".~") && EndsWith(found, ".tmp");
+    count += found.starts_with(name + ".~") && found.ends_with(".tmp");
   }
   return count;
 }
