@@ -102,12 +102,8 @@ TEST_F(SettingsPanelTest, EachRowShowsItsSettingWithItsHeadingAndButtons) {
   EXPECT_NE(Form->e_configuration->palette().color(QPalette::Text), QColor(Qt::red));
 }
 
-TEST_F(SettingsPanelTest, TheSourceAndTargetRowsAndAnEmptyConfiguration) {
-  WriteBytes("proj/Default.config", "");
-  Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stConfigFile);
+TEST_F(SettingsPanelTest, TheSourceAndTargetRows) {
   Select(0);
-  Enter("Label5");
-  EXPECT_EQ(Heading().split('\n')[2], "is currently set to empty file");
   Enter("Label3");
   EXPECT_TRUE(QRegularExpression("^Source of \n/[^\n]*/src/App\\.dpr$").match(Heading()).hasMatch());
   EXPECT_TRUE(Memo().startsWith("program App;"));

@@ -84,13 +84,14 @@ TEST_F(MainFormTest, EveryDocumentedControlActionAndMenuItemIsThere) {
   EXPECT_GE(Find<QWidget>("P_filesettings")->minimumWidth(), 374);
 
   // Each settings row: its edit, and its glyph button bound to its action.
-  for (const QString row :
-       {"e_SourceFile b_sourceFile A_getSource", "e_target b_target A_getTarget",
-        "e_configuration b_configuration A_getConfig", "e_libraryPath b_LibraryPath A_getLibPath",
-        "e_GroupVerInfo b_GroupVerInfo A_getGroupVerInfo", "e_localVerInfo b_localVerInfo A_getLocalVerInfo",
-        "e_ResourceMask b_ResourceMask A_getRCMask", "e_DPKSupport b_DPKSupport A_getDPKSupportFile",
-        "e_PreProcessing b_PreProcessing A_getPreProcessing",
-        "e_PostProcessing b_postProcessing A_GetpostProcessing"}) {
+  const QString rows =
+      "e_SourceFile b_sourceFile A_getSource;e_target b_target A_getTarget;"
+      "e_configuration b_configuration A_getConfig;e_libraryPath b_LibraryPath A_getLibPath;"
+      "e_GroupVerInfo b_GroupVerInfo A_getGroupVerInfo;e_localVerInfo b_localVerInfo A_getLocalVerInfo;"
+      "e_ResourceMask b_ResourceMask A_getRCMask;e_DPKSupport b_DPKSupport A_getDPKSupportFile;"
+      "e_PreProcessing b_PreProcessing A_getPreProcessing;"
+      "e_PostProcessing b_postProcessing A_GetpostProcessing";
+  for (const QString& row : rows.split(';')) {
     const QStringList names = row.split(' ');
     EXPECT_NE(form.findChild<QLineEdit*>(names[0]), nullptr) << names[0].toStdString();
     auto* tool = form.findChild<QToolButton*>(names[1]);
