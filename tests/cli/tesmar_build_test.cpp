@@ -180,9 +180,11 @@ TEST_F(TesmarBuildTest, OneFileOfTheListByFullPathOrBareName) {
   EXPECT_TRUE(out[1].starts_with("Final result is 1 OK, 0 ERR.")) << out[1];
   EXPECT_FALSE(Exists("proj/out/App.exe"));
 
-  run = Run({"--file=app.dpr", Path("proj")});
+  std::filesystem::remove_all(Path("proj/out"));
+  run = Run({"--file=app.dpr", Path("proj")});  // the first: the one after it stays unbuilt
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_TRUE(run.Out.starts_with("[1/1] App.dpr -> App.exe: OK")) << run.Out;
+  EXPECT_FALSE(Exists("proj/out/Tool.exe"));
 }
 
 TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedOrARunEndedByAFailureGivesStatusTwo) {

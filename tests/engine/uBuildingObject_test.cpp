@@ -224,29 +224,6 @@ TEST_F(BuildTest, AFailureStopsTheRunBeforeTheNextEntryOnlyWhenTheHaltEventAsks)
   }
 }
 
-TEST_F(BuildTest, SingleFileRunsOneEntryAndABadIndexEndsTheRunWithoutLogs) {
-  WriteProgram("A");
-  WriteProgram("B");
-  WriteFilesIni({}, {Entry("A.EXE", "A.dpr"), Entry("B.EXE", "B.dpr")});
-  TBuilderClass builder;
-  builder.SingleFile = true;
-  builder.SingleIndex = 1;
-  Build(builder);
-  EXPECT_FALSE(platform::FileExists(Path("out/A.EXE")));
-  EXPECT_TRUE(platform::FileExists(Path("out/B.EXE")));
-  const std::string summary = ReadBytes("proj/Summary.log");
-
-  std::string halt;
-  builder.OnProjectHalt = [&](const std::string&, const std::string& message) { halt = message; };
-  bool done = false;
-  builder.OnProjectDone = [&](const std::string&, int, int, int, int, int, int, int) { done = true; };
-  builder.SingleIndex = -1;
-  EXPECT_FALSE(builder.RunBuild());
-  EXPECT_EQ(halt, "Exception thrown in Tesmar: List index out of bounds (-1)");
-  EXPECT_FALSE(done);
-  EXPECT_EQ(ReadBytes("proj/Summary.log"), summary);  // the previous run's logs stay
-}
-
 TEST_F(BuildTest, EmptyFileListStillWritesEveryLog) {
   WriteFilesIni({}, {});
   TBuilderClass builder;
