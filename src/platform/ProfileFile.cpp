@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -122,6 +123,36 @@ struct TProfileFile::TData {
     std::string Header;  // the section line as it stands in the file
     std::string Key;     // lower-cased section name
     TStringList Lines;
+    // Built when first needed, so that a section of a thousand keys is not
+    // read through for every key looked up or added: the line of the first
+    // key of each (lower-cased) name, and where a new key goes.
+    mutable std::optional<std::unordered_map<std::string, std::size_t>> KeyLines;
+    mutable std::optional<std::size_t> ContentEnd;
+    void LinesMoved() {
+      KeyLines.reset();
+      ContentEnd.reset();
+    }
+    const std::unordered_map<std::string, std::size_t>& Keys() const {
+      if (!KeyLines) {
+        KeyLines.emplace();
+        for (std::size_t i = 0; i < Lines.size(); ++i) {
+          TLine l = Classify(Lines[i]);
+          if (l.Kind == TLineKind::Key) KeyLines->emplace(LowerAscii(l.Name), i);
+        }
+      }
+      return *KeyLines;
+    }
+    // After the last line that is neither blank nor a comment.
+    std::size_t EndOfContent() const {
+      if (!ContentEnd) {
+        ContentEnd = 0;
+        for (std::size_t i = 0; i < Lines.size(); ++i) {
+          std::string_view t = Trim(Lines[i]);
+          if (!t.empty() && t.front() != ';') ContentEnd = i + 1;
+        }
+      }
+      return *ContentEnd;
+    }
   };
   std::vector<TBlock> Blocks{TBlock{}};
   std::unordered_map<std::string, std::vector<std::size_t>> Index;
@@ -191,13 +222,15 @@ struct TProfileFile::TData {
     std::size_t Block = 0, Line = 0;
   };
   TFound FindKey(std::string_view section, std::string_view key) const {
-    TFound found;
-    ForEachKey(section, [&](std::size_t b, std::size_t i, const TLine& l) {
-      if (!SameTextAscii(l.Name, key)) return true;
-      found = TFound{true, b, i};
-      return false;
-    });
-    return found;
+    const auto* blocks = BlocksOf(section);
+    if (!blocks) return {};
+    const std::string wanted = LowerAscii(key);
+    for (std::size_t b : *blocks) {
+      const auto& keys = Blocks[b].Keys();
+      auto it = keys.find(wanted);
+      if (it != keys.end()) return TFound{true, b, it->second};
+    }
+    return {};
   }
 
   std::string Text(std::size_t fromBlock) const {
@@ -345,13 +378,17 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
   // nor a comment, so that blank lines and a comment heading the next section
   // stay where they are.
   const std::size_t b = blocks->back();
-  TStringList& lines = Data->Blocks[b].Lines;
-  std::size_t insertAt = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string_view t = Trim(lines[i]);
-    if (!t.empty() && t.front() != ';') insertAt = i + 1;
+  TData::TBlock& block = Data->Blocks[b];
+  const std::size_t insertAt = block.EndOfContent();
+  const bool atTheEnd = insertAt == block.Lines.size();
+  block.Lines.insert(block.Lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+  if (atTheEnd) {
+    // Nothing moved: the key is the last line, and new keys go after it.
+    if (block.KeyLines) block.KeyLines->emplace(LowerAscii(k), insertAt);
+    block.ContentEnd = insertAt + 1;
+  } else {
+    block.LinesMoved();
   }
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
   Data->Changed(b);
 }
 
@@ -374,7 +411,10 @@ void TProfileFile::DeleteKey(const std::string& section, const std::string& key)
       TLine l = Classify(line);
       return l.Kind == TLineKind::Key && SameTextAscii(l.Name, k);
     });
-    if (lines.size() != before) Data->Changed(b);
+    if (lines.size() != before) {
+      Data->Blocks[b].LinesMoved();
+      Data->Changed(b);
+    }
   }
 }
 

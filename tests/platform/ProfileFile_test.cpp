@@ -83,8 +83,11 @@ TEST_F(ProfileFileTest, WriteInPlaceKeepsEveryOtherLine) {
 TEST_F(ProfileFileTest, NewKeysAndSectionsGoToTheEnd) {
   WriteBytes("p.ini", "[a]\nx=1\n; end of a\n\n; heads b\n[b]\ny=2\n[A]\nz=3\n\n");
   TProfileFile f("p.ini");
+  EXPECT_EQ(f.ReadString("A", "z", ""), "3");  // looked up before and after lines move
   f.WriteString("b", "new", "v");
-  f.WriteString("a", "w", "4");
+  f.WriteString("a", "w", "0");
+  f.WriteString("a", "W", "4");
+  EXPECT_EQ(f.ReadString("a", "z", ""), "3");
   f.WriteString("c", "k", "line\r\nbreak");
   for (const auto& [section, key] : TPairs{{"a", ""}, {"a", "k=x"}, {"a]", "k"}, {"a", ";k"}})
     f.WriteString(section, key, "ignored");
@@ -101,8 +104,10 @@ TEST_F(ProfileFileTest, NewKeysAndSectionsGoToTheEnd) {
 TEST_F(ProfileFileTest, DeleteKeyAndEraseSection) {
   WriteBytes("e.ini", "top\n[a]\nk=1\nK=2\nj=3\n[b]\nk=4\n[A]\n;c\nm=5\n");
   TProfileFile p("e.ini");
+  EXPECT_EQ(p.ReadString("a", "j", ""), "3");
   p.DeleteKey("A", "k");
   EXPECT_FALSE(p.ValueExists("a", "k"));
+  EXPECT_EQ(p.ReadString("a", "j", ""), "3");
   EXPECT_EQ(p.ReadString("b", "k", ""), "4");
   p.EraseSection("a");
   EXPECT_FALSE(p.SectionExists("a"));
