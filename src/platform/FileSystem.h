@@ -62,6 +62,10 @@ void ForgetDirectoryListings();
 // Drops what is kept of paths and files, keeping the listings, which tell a
 // change of a directory themselves (another program ran).
 void ForgetKeptFileFacts();
+// Changes whenever what is kept changes (the program changed a file, another
+// program ran, a listing followed a change); 0 outside a scope. Work that
+// read only kept facts need not be done again while it stays the same.
+std::uint64_t KeptFactsVersion();
 // The bytes of a file (a resolved name) read while the scope lives, nullptr
 // when there are none; KeepFileBytes keeps them (small files only).
 const std::string* KeptFileBytes(const std::string& resolvedPath);

@@ -65,21 +65,30 @@ struct TKeptFacts {
   std::unordered_map<int, std::vector<std::string>> Watched;
   std::unordered_map<std::string, TKeptStat> Stats, LinkStats;
   std::unordered_map<std::string, std::string> Bytes;
+  // One notice channel for the whole run: closing one costs the system
+  // milliseconds, removing a watch microseconds.
   int Notify = -1;
-  ~TKeptFacts() {
-    if (Notify >= 0) ::close(Notify);
-  }
+  // Counts the changes of what is kept (see KeptFactsVersion).
+  std::uint64_t Version = 1;
 };
 int ListingScopes = 0;
-std::unique_ptr<TKeptFacts>& KeptHolder() {
-  static std::unique_ptr<TKeptFacts> kept = std::make_unique<TKeptFacts>();
+TKeptFacts& Kept() {
+  static TKeptFacts kept;
   return kept;
 }
-TKeptFacts& Kept() {
-  return *KeptHolder();
-}
 void DropKept() {
-  KeptHolder() = std::make_unique<TKeptFacts>();
+  TKeptFacts& kept = Kept();
+  for (const auto& [watch, keys] : kept.Watched) inotify_rm_watch(kept.Notify, watch);
+  if (kept.Notify >= 0) {
+    alignas(inotify_event) char buffer[16384];
+    while (::read(kept.Notify, buffer, sizeof buffer) > 0) {
+    }
+  }
+  const int notify = kept.Notify;
+  const std::uint64_t version = kept.Version;
+  kept = TKeptFacts();
+  kept.Notify = notify;
+  kept.Version = version + 1;
 }
 
 void RemoveEntry(TEntries& entries, const std::string& name) {
@@ -99,6 +108,7 @@ void FollowChanges() {
   for (;;) {
     const ssize_t n = ::read(kept.Notify, buffer, sizeof buffer);
     if (n <= 0) return;  // EAGAIN: nothing more
+    ++kept.Version;
     for (ssize_t at = 0; at < n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
@@ -139,13 +149,24 @@ int WatchDirectory(const std::string& dir) {
 
 int KeptStatOf(const std::string& path, struct stat& st, bool link) {
   if (ListingScopes == 0) return link ? ::lstat(path.c_str(), &st) : ::stat(path.c_str(), &st);
-  auto& stats = link ? Kept().LinkStats : Kept().Stats;
+  TKeptFacts& kept = Kept();
+  auto& stats = link ? kept.LinkStats : kept.Stats;
   auto it = stats.find(path);
   if (it == stats.end()) {
-    TKeptStat kept;
-    kept.Result = link ? ::lstat(path.c_str(), &kept.Status) : ::stat(path.c_str(), &kept.Status);
-    kept.Error = kept.Result == 0 ? 0 : errno;
-    it = stats.emplace(path, kept).first;
+    // One look serves both questions unless the path is a link.
+    TKeptStat own;
+    own.Result = ::lstat(path.c_str(), &own.Status);
+    own.Error = own.Result == 0 ? 0 : errno;
+    kept.LinkStats.emplace(path, own);
+    if (own.Result != 0 || !S_ISLNK(own.Status.st_mode)) {
+      kept.Stats.emplace(path, own);
+    } else {
+      TKeptStat target;
+      target.Result = ::stat(path.c_str(), &target.Status);
+      target.Error = target.Result == 0 ? 0 : errno;
+      kept.Stats.emplace(path, target);
+    }
+    it = stats.find(path);
   }
   st = it->second.Status;
   errno = it->second.Error;
@@ -154,6 +175,7 @@ int KeptStatOf(const std::string& path, struct stat& st, bool link) {
 
 void ForgetFactsOf(const std::string& path) {
   TKeptFacts& kept = Kept();
+  ++kept.Version;
   kept.Stats.erase(path);
   kept.LinkStats.erase(path);
   kept.Bytes.erase(path);
@@ -273,6 +295,7 @@ void ForgetDirectoryListings() {
 
 void ForgetKeptFileFacts() {
   TKeptFacts& kept = Kept();
+  ++kept.Version;
   kept.Stats.clear();
   kept.LinkStats.clear();
   kept.Bytes.clear();
@@ -295,6 +318,12 @@ void NoteDirectoryEntry(const std::string& resolvedPath, bool exists) {
     it->second.Entries[LowerAscii(name)].insert(name);
   else if (::access(resolvedPath.c_str(), F_OK) != 0)
     RemoveEntry(it->second.Entries, name);
+}
+
+std::uint64_t KeptFactsVersion() {
+  if (ListingScopes == 0) return 0;
+  FollowChanges();
+  return Kept().Version;
 }
 
 const std::string* KeptFileBytes(const std::string& resolvedPath) {

@@ -294,6 +294,9 @@ TDirectoryListingScope::TDirectoryListingScope() = default;
 TDirectoryListingScope::~TDirectoryListingScope() = default;
 void ForgetDirectoryListings() {}
 void ForgetKeptFileFacts() {}
+std::uint64_t KeptFactsVersion() {
+  return 0;
+}
 const std::string* KeptFileBytes(const std::string&) {
   return nullptr;
 }

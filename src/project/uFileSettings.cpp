@@ -55,6 +55,7 @@ TPersistenceObject& TProjectSettings::Store() const {
 }
 
 void TProjectSettings::ClearSettings() {
+  LoadedAt = 0;
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
     Paths[kind].clear();
     Memory[kind].clear();
@@ -70,6 +71,7 @@ std::string TProjectSettings::GetSettingPath(TsettingsTypeEnum kind) {
 }
 
 void TProjectSettings::SetSettingPath(TsettingsTypeEnum kind, const std::string& fileName) {
+  LoadedAt = 0;
   if (kind == stSourceFile || kind == stDestFile || !fileName.empty())
     Paths[kind] = fileName;
   else
@@ -97,6 +99,7 @@ std::string TProjectSettings::GetSettingContent(TsettingsTypeEnum kind) {
 }
 
 void TProjectSettings::SetSettingContent(TsettingsTypeEnum kind, const std::string& text) {
+  LoadedAt = 0;
   if (HasText(kind) && kind != stConfigWithPath) Memory[kind] = text;
 }
 
@@ -111,9 +114,15 @@ void TProjectSettings::ReloadSetting(TsettingsTypeEnum kind) {
 }
 
 void TProjectSettings::LoadAll() {
+  // A project load reads every entry's settings twice (when the line is
+  // added and when all are loaded); nothing changed in between.
+  const std::uint64_t version = platform::KeptFactsVersion();
+  if (version != 0 && version == LoadedAt && LoadedFor == ProjectPath) return;
   ClearSettings();
   Store().ReadSettingPaths(ProjectPath, GetSourceFile(), Paths);
   Store().ReadSettingsIntoMemory(Paths, Memory);
+  LoadedAt = platform::KeptFactsVersion();
+  LoadedFor = ProjectPath;
 }
 
 TTargetTypeEnum TProjectSettings::GetTargetType() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +21,10 @@ class TProjectSettings {
 
   void ClearSettings();
   std::string GetSourceFile() const { return Paths[stSourceFile]; }
-  void SetDestFile(const std::string& destFile) { Paths[stDestFile] = destFile; }
+  void SetDestFile(const std::string& destFile) {
+    Paths[stDestFile] = destFile;
+    LoadedAt = 0;
+  }
 
   std::string GetSettingPath(TsettingsTypeEnum kind);
   void SetSettingPath(TsettingsTypeEnum kind, const std::string& fileName);
@@ -62,6 +66,11 @@ class TProjectSettings {
 
  private:
   std::optional<TTargetTypeEnum> TargetType;
+  // When LoadAll last read the settings (the file system's kept-facts
+  // version) and for which project directory: a second load that would read
+  // the same facts again is spared, unless the settings were changed since.
+  std::uint64_t LoadedAt = 0;
+  std::string LoadedFor;
 };
 
 // The -U, -I, -R and -O lines for a library path text, chunked when the joined
