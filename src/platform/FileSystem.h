@@ -59,8 +59,10 @@ class TDirectoryListingScope {
 };
 // Drops everything kept (the program changed something in the file system).
 void ForgetDirectoryListings();
-// Drops what is kept of paths and files, keeping the listings, which tell a
-// change of a directory themselves (another program ran).
+// Drops what is kept of paths and files (another program ran or runs). The
+// listings stay: at the next look they take in what the system noticed of
+// that program's changes. Within a scope, only the program's own changes and
+// those of programs it ran are seen.
 void ForgetKeptFileFacts();
 // Changes whenever what is kept changes (the program changed a file, another
 // program ran, a listing followed a change); 0 outside a scope. Work that

@@ -70,6 +70,10 @@ struct TKeptFacts {
   int Notify = -1;
   // Counts the changes of what is kept (see KeptFactsVersion).
   std::uint64_t Version = 1;
+  // Another program ran or runs since the notices were last read. The
+  // program's own changes are noted as it makes them, so that only others'
+  // need the notices (a read that finds none costs a system call).
+  bool OthersChanged = false;
 };
 int ListingScopes = 0;
 TKeptFacts& Kept() {
@@ -103,7 +107,8 @@ constexpr uint32_t NamesChanged = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOV
 // Brings the listings up to date with the changes the system reported.
 void FollowChanges() {
   TKeptFacts& kept = Kept();
-  if (kept.Notify < 0) return;
+  if (kept.Notify < 0 || !kept.OthersChanged) return;
+  kept.OthersChanged = false;
   alignas(inotify_event) char buffer[16384];
   for (;;) {
     const ssize_t n = ::read(kept.Notify, buffer, sizeof buffer);
@@ -296,6 +301,7 @@ void ForgetDirectoryListings() {
 void ForgetKeptFileFacts() {
   TKeptFacts& kept = Kept();
   ++kept.Version;
+  kept.OthersChanged = true;
   kept.Stats.clear();
   kept.LinkStats.clear();
   kept.Bytes.clear();

@@ -135,6 +135,7 @@ pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting, TRu
       sleepMs = std::min<long>(sleepMs * 2, WaitCallbackIntervalMs);
     }
     try {
+      ForgetKeptFileFacts();  // the child may have changed any file meanwhile
       whileWaiting();
     } catch (const TEndChild& end) {
       result.Ended = true;
@@ -170,8 +171,11 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   TFd input(OpenForChild(inputName, O_RDWR | O_CREAT));
   if (input.Get() < 0 && (errno == EACCES || errno == EROFS)) input.Reset(OpenForChild(inputName, O_RDONLY));
   if (input.Get() < 0) return Failed(TRunStage::rsInputOpenFailed, errno);
-  TFd output(OpenForChild(ResolvePath(outputFile), O_RDWR | O_CREAT | O_TRUNC));
+  NoteDirectoryEntry(inputName, true);
+  const std::string outputName = ResolvePath(outputFile);
+  TFd output(OpenForChild(outputName, O_RDWR | O_CREAT | O_TRUNC));
   if (output.Get() < 0) return Failed(TRunStage::rsOutputOpenFailed, errno);
+  NoteDirectoryEntry(outputName, true);
 
   // The program is resolved here rather than left to the spawn, which on some
   // C libraries reports a failed exec only through the child's exit status.
