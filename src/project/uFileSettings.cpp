@@ -281,18 +281,21 @@ std::string TProjectList::Text() const {
 }
 
 void TProjectList::Clear() {
+  FirstOfTarget.reset();
   Entries.clear();
   LineCounts.clear();
 }
 
 void TProjectList::Delete(int index) {
   CountLine(At(index).Line, -1);
+  FirstOfTarget.reset();
   Entries.erase(Entries.begin() + index);
 }
 
 void TProjectList::Move(int from, int to) {
   At(from);
   At(to);
+  FirstOfTarget.reset();
   TEntry entry = std::move(Entries[static_cast<std::size_t>(from)]);
   Entries.erase(Entries.begin() + from);
   Entries.insert(Entries.begin() + to, std::move(entry));
@@ -317,6 +320,7 @@ void TProjectList::AddFileLine(const std::string& line) {
   auto settings = std::make_unique<TProjectSettings>(this, target, source, ProjectPath);
   TProjectSettings* added = settings.get();
   Entries.push_back(TEntry{line, std::move(settings)});
+  if (FirstOfTarget && eq != std::string::npos) FirstOfTarget->emplace(LowerAscii(target), Entries.size() - 1);
   added->LoadAll();
 }
 
@@ -326,14 +330,25 @@ std::string TProjectList::DestOf(int index) const {
   return eq == std::string::npos ? std::string() : line.substr(0, eq);
 }
 
+// The source of the first line with the entry's target name, as a string
+// list's Values gives it.
 std::string TProjectList::SourceOf(int index) const {
-  const std::string name = DestOf(index);
-  const std::string wanted = LowerAscii(name);
-  for (const TEntry& e : Entries) {
-    const auto eq = e.Line.find('=');
-    if (eq != std::string::npos && LowerAscii(e.Line.substr(0, eq)) == wanted) return e.Line.substr(eq + 1);
+  const auto& first = FirstOfTargets();
+  auto it = first.find(LowerAscii(DestOf(index)));
+  if (it == first.end()) return "";
+  const std::string& line = Entries[it->second].Line;
+  return line.substr(line.find('=') + 1);
+}
+
+const std::unordered_map<std::string, std::size_t>& TProjectList::FirstOfTargets() const {
+  if (!FirstOfTarget) {
+    FirstOfTarget.emplace();
+    for (std::size_t i = 0; i < Entries.size(); ++i) {
+      const auto eq = Entries[i].Line.find('=');
+      if (eq != std::string::npos) FirstOfTarget->emplace(LowerAscii(Entries[i].Line.substr(0, eq)), i);
+    }
   }
-  return "";
+  return *FirstOfTarget;
 }
 
 TProjectSettings* TProjectList::SettingsAt(int index) const {
@@ -367,6 +382,7 @@ void TProjectList::SetDestFile(int index, const std::string& destFile) {
   const auto eq = entry.Line.find('=');
   const std::string rest = eq == std::string::npos ? std::string() : entry.Line.substr(eq);
   CountLine(Entries[static_cast<std::size_t>(index)].Line, -1);
+  FirstOfTarget.reset();
   Entries[static_cast<std::size_t>(index)].Line = destFile + rest;
   CountLine(destFile + rest, 1);
   entry.Settings->SetDestFile(destFile);

@@ -130,4 +130,8 @@ class TProjectList {
   // is added once whatever its letter case, without a look at every line.
   std::unordered_map<std::string, int> LineCounts;
   void CountLine(const std::string& line, int by);
+  // The first entry of each target name (lower-cased), built when first asked
+  // and dropped when the list changes: a build asks for every entry's source.
+  mutable std::optional<std::unordered_map<std::string, std::size_t>> FirstOfTarget;
+  const std::unordered_map<std::string, std::size_t>& FirstOfTargets() const;
 };

@@ -193,9 +193,11 @@ TEST_F(FileSettingsTest, ListOwnershipAndLookups) {
   EXPECT_EQ(list.Strings(0), "/out2/App.EXE=/src/App.dpr");
   EXPECT_EQ(list.SettingsAt(0)->Paths[stDestFile], "/out2/App.EXE");
   EXPECT_EQ(list.DestOf(0), "/out2/App.EXE");
+  EXPECT_EQ(list.SourceOf(3), "/src/B.dpr");  // now the first of its target
   list.Move(2, 0);
   EXPECT_EQ(list.SourceOf(1), "/src/App.dpr");
   list.Delete(0);
+  EXPECT_EQ(list.SourceOf(2), "/src/B.dpr");
   EXPECT_EQ(list.Text(), "/out2/App.EXE=/src/App.dpr\r\n/out/App.RES=/src/App.rc\r\n/out/app.exe=/src/B.dpr\r\n");
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
