@@ -205,9 +205,9 @@ TOffset Align4(TOffset at) {
 
 struct TBlock {
   TOffset Start = 0;
-  TOffset Length = 0;  // as the header says (at least the header's size)
-  TOffset End = 0;     // cut at the end of the enclosing block
-  std::string Key;     // as UTF-8
+  TOffset Length = 0;                // as the header says (at least the header's size)
+  TOffset End = 0;                   // cut at the end of the enclosing block
+  TOffset KeyStart = 0, KeyEnd = 0;  // the UTF-16 key without its zero
   TOffset ValueStart = 0;
   TOffset ValueEnd = 0;  // as the value length says, cut at End
   TOffset Children = 0;
@@ -232,7 +232,8 @@ std::optional<TBlock> ReadBlock(std::string_view data, TOffset at, TOffset limit
     keyEnd += 2;
     if (unit == 0) break;
   }
-  b.Key = Utf16LeToUtf8(data.substr(at + BlockHeaderSize, keyEnd - at - BlockHeaderSize));
+  b.KeyStart = at + BlockHeaderSize;
+  b.KeyEnd = keyEnd - 2;
   b.ValueStart = std::min(Align4(keyEnd), b.End);
   const TOffset valueBytes = type == TextValue ? TOffset{valueLength} * 2 : TOffset{valueLength};
   b.ValueEnd = std::min(b.ValueStart + valueBytes, b.End);
@@ -251,12 +252,29 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The block's key against a name, without regard to the case of ASCII
+// letters; read in place, since a search reads the keys of many blocks.
+bool KeyIs(std::string_view data, const TBlock& block, std::string_view name) {
+  const std::string_view key = data.substr(block.KeyStart, block.KeyEnd - block.KeyStart);
+  bool ascii = true;
+  for (std::size_t i = 1; i < key.size(); i += 2) ascii = ascii && key[i] == 0 && key[i - 1] > 0;
+  if (!ascii) return EqualNoCase(Utf16LeToUtf8(key), name);
+  if (key.size() / 2 != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char x = key[2 * i], y = name[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 std::optional<TBlock> FindChild(std::string_view data, const TBlock& parent, std::string_view key) {
   TOffset at = parent.Children;
   while (at < parent.End) {
     auto child = ReadBlock(data, at, parent.End);
     if (!child) return std::nullopt;
-    if (EqualNoCase(child->Key, key)) return child;
+    if (KeyIs(data, *child, key)) return child;
     at = Align4(child->Start + child->Length);  // always moves on: a block is at least its header
   }
   return std::nullopt;
@@ -278,7 +296,7 @@ std::optional<TBlock> FindBlock(std::string_view data, std::string_view path) {
 
 bool IsVersionBlock(std::string_view block) {
   auto root = ReadBlock(block, 0, block.size());
-  return root && root->Key == "VS_VERSION_INFO";
+  return root && Utf16LeToUtf8(block.substr(root->KeyStart, root->KeyEnd - root->KeyStart)) == "VS_VERSION_INFO";
 }
 
 std::optional<std::string_view> QueryVersionBinary(std::string_view block, std::string_view path) {

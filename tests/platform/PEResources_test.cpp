@@ -94,6 +94,10 @@ TEST(VersionBlocks, ValueLengthsInBytesOrMissingZerosStayInsideTheBlock) {
   EXPECT_EQ(QueryVersionText(root, "\\StringFileInfo\\040904E4\\FileVersion"), "1.0");
   EXPECT_EQ(QueryVersionText(root, "\\StringFileInfo\\040904E4\\ProductName"), "Tool");
   EXPECT_EQ(QueryVersionText(root, "\\StringFileInfo\\040904E4\\Comments"), "");
+  // Names without regard to case; a name is matched whole.
+  EXPECT_EQ(QueryVersionText(root, "\\stringfileinfo\\040904e4\\FILEVERSION"), "1.0");
+  EXPECT_FALSE(QueryVersionText(root, "\\StringFileInfo\\040904E4\\FileVersio"));
+  EXPECT_FALSE(QueryVersionText(root, "\\StringFileInfo\\040904E4\\FileVersions"));
   EXPECT_EQ(QueryVersionBinary(root, "\\VarFileInfo\\Translation"), std::string_view("\x09\x04\xE4\x04", 4));
 }
 
