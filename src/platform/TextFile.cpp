@@ -1,5 +1,6 @@
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -113,16 +114,18 @@ std::string JoinLines(const TStringList& lines) {
   return text;
 }
 
-std::string NormalizeLineEnds(std::string_view text) {
-  // Most texts are written with CR LF already: nothing to split and join.
-  bool normal = text.empty() || text.ends_with("\r\n");
-  for (std::size_t i = 0; normal && i < text.size(); ++i) {
-    if (text[i] == '\r')
-      normal = i + 1 < text.size() && text[++i] == '\n';
-    else if (text[i] == '\n')
-      normal = false;
+bool LineEndsAreNormal(std::string_view text) {
+  if (!text.empty() && !text.ends_with("\r\n")) return false;
+  std::size_t newlines = 0;
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+    if (at == 0 || text[at - 1] != '\r') return false;
+    ++newlines;
   }
-  return normal ? std::string(text) : JoinLines(SplitLines(text));
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) == newlines;
+}
+
+std::string NormalizeLineEnds(std::string_view text) {
+  return LineEndsAreNormal(text) ? std::string(text) : JoinLines(SplitLines(text));
 }
 
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {

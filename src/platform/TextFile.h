@@ -20,6 +20,9 @@ std::string JoinLines(const TStringList& lines);
 // A text split and joined again: CR LF after every line (a non-empty result
 // always ends in CR LF).
 std::string NormalizeLineEnds(std::string_view text);
+// Every line ends with CR LF and no CR stands alone: NormalizeLineEnds would
+// give the text back unchanged (most texts are written so already).
+bool LineEndsAreNormal(std::string_view text);
 
 // The largest file read as text or profile data; bigger ones are refused with
 // a clear message rather than read into memory.

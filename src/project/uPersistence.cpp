@@ -448,7 +448,8 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
 std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
   if (fileName.empty() || !platform::FileExists(fileName)) return "";
   try {
-    return platform::NormalizeLineEnds(platform::ReadFileBytes(fileName));
+    std::string bytes = platform::ReadFileBytes(fileName);
+    return platform::LineEndsAreNormal(bytes) ? bytes : platform::NormalizeLineEnds(bytes);
   } catch (const std::exception& e) {
     // Read as empty, the file would silently drop switches or lines.
     ReportError("Failed to read " + fileName + ": " + e.what());

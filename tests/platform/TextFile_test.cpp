@@ -27,8 +27,12 @@ TEST(TextLines, SplitAtCrLfAndCrLfMixes) {
   };
   for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
   EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
-  EXPECT_EQ(NormalizeLineEnds("x\ny\r"), "x\r\ny\r\n");
-  EXPECT_EQ(NormalizeLineEnds(""), "");
+  // Normalizing is splitting and joining, whether or not the text was normal.
+  for (const std::string text : {"", "\r\n", "a\r\n", "a\r\r\n", "\ra\r\n", "a\r\nb", "x\ny\r", "\n", "a\n\r\n"}) {
+    EXPECT_EQ(NormalizeLineEnds(text), JoinLines(SplitLines(text))) << text;
+    EXPECT_EQ(LineEndsAreNormal(text), NormalizeLineEnds(text) == text) << text;
+  }
+  for (const auto& [text, lines] : cases) EXPECT_EQ(NormalizeLineEnds(text), JoinLines(lines)) << text;
 }
 
 class TextFileTest : public TTestDir {};
