@@ -58,12 +58,17 @@ struct TKeptStat {
   int Error = 0;
   struct stat Status {};
 };
+// What one look at a path found, and for a link what its target is.
+struct TKeptPath {
+  TKeptStat Own;
+  std::unique_ptr<TKeptStat> Target;
+};
 struct TKeptFacts {
   std::map<std::string, TListing> Listings;
   // A watch to the listings it keeps true: one directory may be named in two
   // ways (through a link), and the system gives both one watch.
   std::unordered_map<int, std::vector<std::string>> Watched;
-  std::unordered_map<std::string, TKeptStat> Stats, LinkStats;
+  std::unordered_map<std::string, TKeptPath> Stats;
   std::unordered_map<std::string, std::string> Bytes;
   // One notice channel for the whole run: closing one costs the system
   // milliseconds, removing a watch microseconds.
@@ -154,35 +159,28 @@ int WatchDirectory(const std::string& dir) {
 
 int KeptStatOf(const std::string& path, struct stat& st, bool link) {
   if (ListingScopes == 0) return link ? ::lstat(path.c_str(), &st) : ::stat(path.c_str(), &st);
-  TKeptFacts& kept = Kept();
-  auto& stats = link ? kept.LinkStats : kept.Stats;
-  auto it = stats.find(path);
-  if (it == stats.end()) {
+  auto [it, added] = Kept().Stats.try_emplace(path);
+  TKeptPath& kept = it->second;
+  if (added) {
     // One look serves both questions unless the path is a link.
-    TKeptStat own;
-    own.Result = ::lstat(path.c_str(), &own.Status);
-    own.Error = own.Result == 0 ? 0 : errno;
-    kept.LinkStats.emplace(path, own);
-    if (own.Result != 0 || !S_ISLNK(own.Status.st_mode)) {
-      kept.Stats.emplace(path, own);
-    } else {
-      TKeptStat target;
-      target.Result = ::stat(path.c_str(), &target.Status);
-      target.Error = target.Result == 0 ? 0 : errno;
-      kept.Stats.emplace(path, target);
+    kept.Own.Result = ::lstat(path.c_str(), &kept.Own.Status);
+    kept.Own.Error = kept.Own.Result == 0 ? 0 : errno;
+    if (kept.Own.Result == 0 && S_ISLNK(kept.Own.Status.st_mode)) {
+      kept.Target = std::make_unique<TKeptStat>();
+      kept.Target->Result = ::stat(path.c_str(), &kept.Target->Status);
+      kept.Target->Error = kept.Target->Result == 0 ? 0 : errno;
     }
-    it = stats.find(path);
   }
-  st = it->second.Status;
-  errno = it->second.Error;
-  return it->second.Result;
+  const TKeptStat& found = link || !kept.Target ? kept.Own : *kept.Target;
+  st = found.Status;
+  errno = found.Error;
+  return found.Result;
 }
 
 void ForgetFactsOf(const std::string& path) {
   TKeptFacts& kept = Kept();
   ++kept.Version;
   kept.Stats.erase(path);
-  kept.LinkStats.erase(path);
   kept.Bytes.erase(path);
 }
 
@@ -303,7 +301,6 @@ void ForgetKeptFileFacts() {
   ++kept.Version;
   kept.OthersChanged = true;
   kept.Stats.clear();
-  kept.LinkStats.clear();
   kept.Bytes.clear();
   // A listing that nothing keeps true cannot be trusted after another
   // program ran.

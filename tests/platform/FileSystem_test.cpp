@@ -202,3 +202,20 @@ TEST_F(FileSystemTest, KeptFactsFollowTheProgramAndLastOnlyAsLongAsTheScope) {
   }
   EXPECT_EQ(ReadFileBytes(Path("dir/Shared.config")), ReadBytes("dir/Shared.config"));
 }
+
+#ifndef _WIN32
+// One look at a path is kept for both questions, unless it is a link: then
+// its target answers for the file and the link itself for the name.
+TEST_F(FileSystemTest, KeptFactsTellALinkFromItsTarget) {
+  WriteBytes("dir/Target.txt", "twelve bytes");
+  std::filesystem::create_symlink(Path("dir/Target.txt"), Path("dir/Link.txt"));
+  std::filesystem::create_symlink(Path("dir/Gone.txt"), Path("dir/Dangling.txt"));
+  TDirectoryListingScope scope;
+  for (int look = 0; look < 2; ++look) {  // the first look and the kept one
+    EXPECT_EQ(FileSize(Path("dir/link.TXT")), 12u);
+    EXPECT_EQ(ResolvePath(Path("dir/dangling.txt")), Path("dir/Dangling.txt"));
+    EXPECT_FALSE(FileExists(Path("dir/Dangling.txt")));
+    EXPECT_TRUE(FileExists(Path("dir/Link.txt")));
+  }
+}
+#endif
