@@ -39,8 +39,8 @@ sed -i '2s/\r$/ (installed master copy)\r/' "$PREFIX/share/tesmar/Default.mask"
 
 # The demo, relocated as scripts/run-demo.sh does it, and named in the
 # catalogue of the user's configuration directory.
-DEMO=$SCRATCH/work/demo
-mkdir -p "$SCRATCH/work" "$SCRATCH/home" "$SCRATCH/config/tesmar"
+DEMO=$SCRATCH/projects/demo
+mkdir -p "$SCRATCH/projects" "$SCRATCH/home" "$SCRATCH/config/tesmar"
 cp -R "$PREFIX/share/tesmar/demo" "$DEMO"
 replacement=$(printf '%s' "$DEMO" | sed -e 's/[\\&|]/\\&/g')
 grep -rlF --exclude=README.md '@DEMO@' "$DEMO" | while IFS= read -r file; do
@@ -49,7 +49,7 @@ done
 printf '[Projects]\r\nTesmar demo=%s\r\n' "$DEMO" > "$SCRATCH/config/tesmar/tesmar.ini"
 
 installed() {
-  (cd "$SCRATCH/work" && env -i HOME="$SCRATCH/home" XDG_CONFIG_HOME="$SCRATCH/config" LANG=C.UTF-8 \
+  (cd "$SCRATCH/projects" && env -i HOME="$SCRATCH/home" XDG_CONFIG_HOME="$SCRATCH/config" LANG=C.UTF-8 \
     PATH="$PREFIX/bin:$PREFIX/libexec/tesmar:/usr/bin:/bin" "$@")
 }
 
