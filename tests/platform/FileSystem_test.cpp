@@ -205,7 +205,8 @@ TEST_F(FileSystemTest, KeptFactsFollowTheProgramAndLastOnlyAsLongAsTheScope) {
 
 #ifndef _WIN32
 // One look at a path is kept for both questions, unless it is a link: then
-// its target answers for the file and the link itself for the name.
+// its target answers for the file and the link itself for the name. (On
+// Windows nothing is kept, and links need rights a user seldom has.)
 TEST_F(FileSystemTest, KeptFactsTellALinkFromItsTarget) {
   WriteBytes("dir/Target.txt", "twelve bytes");
   std::filesystem::create_symlink(Path("dir/Target.txt"), Path("dir/Link.txt"));
