@@ -157,11 +157,29 @@ int WatchDirectory(const std::string& dir) {
   return inotify_add_watch(kept.Notify, dir.empty() ? "." : dir.c_str(), NamesChanged | IN_ONLYDIR);
 }
 
+const TEntries* FollowedListing(const std::string& dir);
+
+// A full path whose directory has a listing that the system keeps true, and
+// that the listing does not hold as written: no look at the disk can find it.
+bool ListedAsMissing(const std::string& path) {
+  if (path.empty() || path.front() != '/') return false;
+  const std::size_t slash = path.rfind('/');
+  const std::string name = path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return false;
+  const TEntries* entries = FollowedListing(path.substr(0, slash + 1));
+  if (!entries) return false;
+  auto it = entries->find(LowerAscii(name));
+  return it == entries->end() || !it->second.contains(name);
+}
+
 int KeptStatOf(const std::string& path, struct stat& st, bool link) {
   if (ListingScopes == 0) return link ? ::lstat(path.c_str(), &st) : ::stat(path.c_str(), &st);
   auto [it, added] = Kept().Stats.try_emplace(path);
   TKeptPath& kept = it->second;
-  if (added) {
+  if (added && ListedAsMissing(path)) {
+    kept.Own.Result = -1;
+    kept.Own.Error = ENOENT;
+  } else if (added) {
     // One look serves both questions unless the path is a link.
     kept.Own.Result = ::lstat(path.c_str(), &kept.Own.Status);
     kept.Own.Error = kept.Own.Result == 0 ? 0 : errno;

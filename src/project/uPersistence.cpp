@@ -446,15 +446,28 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
 // --- Setting file texts -----------------------------------------------------
 
 std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
-  if (fileName.empty() || !platform::FileExists(fileName)) return "";
-  try {
-    std::string bytes = platform::ReadFileBytes(fileName);
-    return platform::LineEndsAreNormal(bytes) ? bytes : platform::NormalizeLineEnds(bytes);
-  } catch (const std::exception& e) {
-    // Read as empty, the file would silently drop switches or lines.
-    ReportError("Failed to read " + fileName + ": " + e.what());
-    return "";
+  if (fileName.empty()) return "";
+  const std::uint64_t version = platform::KeptFactsVersion();
+  if (version != ReadContentsAt) {
+    ReadContents.clear();
+    ReadContentsAt = version;
   }
+  if (version != 0)
+    if (auto it = ReadContents.find(fileName); it != ReadContents.end()) return it->second;
+  std::string text;
+  if (platform::FileExists(fileName)) {
+    try {
+      text = platform::ReadFileBytes(fileName);
+      if (!platform::LineEndsAreNormal(text)) text = platform::NormalizeLineEnds(text);
+    } catch (const std::exception& e) {
+      // Read as empty, the file would silently drop switches or lines. Not
+      // kept: every entry that uses the file tells it.
+      ReportError("Failed to read " + fileName + ": " + e.what());
+      return "";
+    }
+  }
+  if (version != 0 && version == platform::KeptFactsVersion()) ReadContents.emplace(fileName, text);
+  return text;
 }
 
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {

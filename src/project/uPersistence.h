@@ -2,9 +2,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -117,6 +119,12 @@ class TPersistenceObject {
   // PrepareFilesIniForSave, to be carried into the rebuilt file.
   std::string PendingVersionDir;
   std::vector<std::pair<std::string, std::string>> PendingVersion;
+
+  // The texts ReadFileContent gave while the file system kept its facts: a
+  // load reads the same default files for every entry. Good while the kept
+  // facts stay as they were (ReadContentsAt is their version).
+  std::unordered_map<std::string, std::string> ReadContents;
+  std::uint64_t ReadContentsAt = 0;
 
   std::shared_ptr<platform::TProfileFile> Rehearsal;
   bool RehearsalFailed = false;

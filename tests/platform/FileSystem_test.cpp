@@ -162,8 +162,10 @@ TEST_F(FileSystemTest, KeptListingsFollowTheProgramsOwnChanges) {
   TDirectoryListingScope scope;
   EXPECT_TRUE(FileExists(Path("dir/OLD.TXT")));
   EXPECT_FALSE(FileExists("new.TXT"));  // "." read into the listing
+  EXPECT_FALSE(FileExists(Path("dir/New.txt")));
   WriteFileBytes(Path("dir/New.txt"), "y");
   EXPECT_TRUE(FileExists("NEW.TXT"));
+  EXPECT_TRUE(FileExists(Path("dir/New.txt")));
   EXPECT_EQ(ResolvePath("new.txt"), "New.txt");
   RenameFile(Path("dir/old.txt"), Path("dir/Renamed.txt"));
   EXPECT_FALSE(FileExists(Path("dir/OLD.txt")));
@@ -188,12 +190,14 @@ TEST_F(FileSystemTest, KeptFactsFollowTheProgramAndLastOnlyAsLongAsTheScope) {
     WriteFileBytes(Path("dir/Shared.config"), "two\r\n");
     EXPECT_EQ(ReadFileBytes(Path("dir/Shared.config")), "two\r\n");
     EXPECT_FALSE(FileExists(Path("dir/added.txt")));
+    EXPECT_FALSE(FileExists(Path("dir/Added.txt")));
     // Another program adds a file, once the directory's time has settled;
     // the process runner tells when one ran.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     WriteBytes("dir/Added.txt", "x");
     ForgetKeptFileFacts();
     EXPECT_EQ(ResolvePath(Path("dir/ADDED.txt")), Path("dir/Added.txt"));
+    EXPECT_TRUE(FileExists(Path("dir/Added.txt")));
 #ifndef _WIN32
     EXPECT_EQ(ReadFileBytes(Path("dir/Shared.config")), "two\r\n");
     WriteBytes("dir/Shared.config", "three\r\n");  // behind the program's back
