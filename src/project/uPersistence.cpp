@@ -445,13 +445,19 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
 
 // --- Setting file texts -----------------------------------------------------
 
+std::uint64_t TPersistenceObject::KnownContentsVersion() {
+  const std::uint64_t version = platform::KeptFactsVersion();
+  if (version != KnownAt) {
+    ReadContents.clear();
+    WrittenContents.clear();
+    KnownAt = version;
+  }
+  return version;
+}
+
 std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
   if (fileName.empty()) return "";
-  const std::uint64_t version = platform::KeptFactsVersion();
-  if (version != ReadContentsAt) {
-    ReadContents.clear();
-    ReadContentsAt = version;
-  }
+  const std::uint64_t version = KnownContentsVersion();
   if (version != 0)
     if (auto it = ReadContents.find(fileName); it != ReadContents.end()) return it->second;
   std::string text;
@@ -466,24 +472,27 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
       return "";
     }
   }
-  if (version != 0 && version == platform::KeptFactsVersion()) ReadContents.emplace(fileName, text);
+  if (version != 0 && version == KnownContentsVersion()) ReadContents.emplace(fileName, text);
   return text;
 }
 
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
   if (fileName.empty()) return;
+  if (KnownContentsVersion() != 0)
+    if (auto it = WrittenContents.find(fileName); it != WrittenContents.end() && it->second == text) return;
   try {
     const std::string bytes = platform::NormalizeLineEnds(text);
     // A project save writes every shared setting file once per entry that
     // uses it; a file that already holds the text is left as it is. A
     // read-only file is still refused, as any write would be.
-    if (platform::FileExists(fileName) && !platform::IsReadOnly(fileName) &&
-        platform::FileSize(fileName) == bytes.size() && platform::ReadFileBytes(fileName) == bytes)
-      return;
-    platform::WriteFileBytes(fileName, bytes);
+    if (!platform::FileExists(fileName) || platform::IsReadOnly(fileName) ||
+        platform::FileSize(fileName) != bytes.size() || platform::ReadFileBytes(fileName) != bytes)
+      platform::WriteFileBytes(fileName, bytes);
   } catch (const std::exception& e) {
     ReportError("Failed to save " + fileName + ": " + e.what());
+    return;
   }
+  if (const std::uint64_t version = KnownContentsVersion(); version != 0) WrittenContents.emplace(fileName, text);
 }
 
 void TPersistenceObject::ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory) {

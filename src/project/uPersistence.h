@@ -120,11 +120,15 @@ class TPersistenceObject {
   std::string PendingVersionDir;
   std::vector<std::pair<std::string, std::string>> PendingVersion;
 
-  // The texts ReadFileContent gave while the file system kept its facts: a
-  // load reads the same default files for every entry. Good while the kept
-  // facts stay as they were (ReadContentsAt is their version).
-  std::unordered_map<std::string, std::string> ReadContents;
-  std::uint64_t ReadContentsAt = 0;
+  // What is known of setting files while the file system keeps its facts: a
+  // load reads, and a save checks, the same default files for every entry.
+  // The texts ReadFileContent gave, and those that WriteFileContent found
+  // its file (writable) holding already. Good while the kept facts stay as
+  // they were (KnownAt is their version).
+  std::unordered_map<std::string, std::string> ReadContents, WrittenContents;
+  std::uint64_t KnownAt = 0;
+  // Drops what is known when the kept facts changed; their version.
+  std::uint64_t KnownContentsVersion();
 
   std::shared_ptr<platform::TProfileFile> Rehearsal;
   bool RehearsalFailed = false;
