@@ -1,7 +1,5 @@
 #include "platform/Process.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -14,7 +12,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Signals.h"
 #include "support/Faults.h"
-#include "support/TestDir.h"
 #include "support/ToolsTest.h"
 
 using platform::SplitCommandLine;
@@ -224,16 +221,11 @@ TEST_F(TProcessTest, NoLengthLimitOnLinesOrNames) {
 }
 
 // The window stays alive during a long tool run: the callback runs while the
-// child does (it holds a lock that the system lets go only when it ends), and
-// a failing callback still lets the child finish before its exception is
-// passed on.
-//
-// Whether it is ever called after the end is asked of a child that ends
-// while the first call lasts: that call waits for the child's last line and
-// then a while longer, so the child has ended when it returns and a sound
-// runner calls it no more. (Watching the lock for this instead races the
-// system, which lets go of a dying process's files a moment before its end
-// can be waited for.)
+// child does (it holds a lock the system lets go only at its end). A child
+// that ends while the first call lasts (that call waits for its last line and
+// a while longer) gets no second call; watching the lock for this would race
+// the system, which lets go of a dying process's files a moment before its end
+// can be waited for. A failing callback still lets the child finish first.
 TEST_F(TProcessTest, WhileWaitingIsCalledDuringTheRunOnly) {
   int calls = 0, whileHeld = 0;
   auto r = platform::RunRedirected(ChildCommand("hold held.lock sleep 300 out done"), "in.txt", "out.txt", [&] {

@@ -20,27 +20,26 @@ const TRegValue& Value(const TWineRegistry& reg, const std::string& key, const s
   return it == values->end() ? missing : it->second;
 }
 
-const char* const Sample =
-    "WINE REGISTRY Version 2\r\n"
-    ";; All keys relative to \\\\Machine\r\n"
-    "\r\n"
-    "#arch=win32\r\n"
-    "\r\n"
-    "[Software\\\\Borland\\\\Delphi\\\\5.0] 1700000000\r\n"
-    "#time=1d9c0a2b3c4d5e6\r\n"
-    "\"RootDir\"=\"C:\\\\Program Files\\\\Borland\\\\Delphi5\"\r\n"
-    "@=\"the default\"\r\n"
-    "\"Flags\"=dword:0000001f\r\n"
-    "\"Data\"=hex:01,02,0a,\\\r\n"
-    "  ff,00\r\n"
-    "\"Expand\"=str(2):\"%SystemRoot%\\\\x\"\r\n"
-    "\"Multi\"=str(7):\"one\\0two\\0\"\r\n"
-    "\"HexExpand\"=hex(2):25,00,41,00,25,00,00,00\r\n"
-    "\"HexDword\"=hex(4):1f,00,00,80\r\n"
-    "\"HexNone\"=hex(0):\r\n"
-    "\r\n"
-    "[Software\\\\Borland\\\\Delphi\\\\5.0\\\\Library] 1700000001\r\n"
-    "\"Search Path\"=\"$(DELPHI)\\\\Lib;$(DELPHI)\\\\Bin\"\r\n";
+const std::string Sample = CrLf({"WINE REGISTRY Version 2",
+                                 ";; All keys relative to \\\\Machine",
+                                 "",
+                                 "#arch=win32",
+                                 "",
+                                 "[Software\\\\Borland\\\\Delphi\\\\5.0] 1700000000",
+                                 "#time=1d9c0a2b3c4d5e6",
+                                 "\"RootDir\"=\"C:\\\\Program Files\\\\Borland\\\\Delphi5\"",
+                                 "@=\"the default\"",
+                                 "\"Flags\"=dword:0000001f",
+                                 "\"Data\"=hex:01,02,0a,\\",
+                                 "  ff,00",
+                                 "\"Expand\"=str(2):\"%SystemRoot%\\\\x\"",
+                                 "\"Multi\"=str(7):\"one\\0two\\0\"",
+                                 "\"HexExpand\"=hex(2):25,00,41,00,25,00,00,00",
+                                 "\"HexDword\"=hex(4):1f,00,00,80",
+                                 "\"HexNone\"=hex(0):",
+                                 "",
+                                 "[Software\\\\Borland\\\\Delphi\\\\5.0\\\\Library] 1700000001",
+                                 "\"Search Path\"=\"$(DELPHI)\\\\Lib;$(DELPHI)\\\\Bin\""});
 
 }  // namespace
 
@@ -77,38 +76,31 @@ TEST(WineRegistry, ReadsKeysAndTypedValues) {
   EXPECT_EQ(Value(reg, key + "\\Library", "search path").Text, "$(DELPHI)\\Lib;$(DELPHI)\\Bin");
 }
 
+// Each value's line of the file, its name and the text it decodes to.
 TEST(WineRegistry, DecodesEscapes) {
-  TWineRegistry reg = TWineRegistry::Parse(
-      "WINE REGISTRY Version 2\n"
-      "[A\\\\B\\]C]\n"
-      "\"quote\"=\"x\\\\y\\\"z\"\n"
-      "\"accent\"=\"caf\\x00e9\"\n"
-      "\"short hex\"=\"\\x41-\\x7e\"\n"
-      "\"four digits only\"=\"\\x0041BC\"\n"
-      "\"pair\"=\"\\xd83d\\xde00\"\n"
-      "\"lone\"=\"a\\xd800b\"\n"
-      "\"c\"=\"\\a\\b\\e\\f\\n\\r\\t\\v\"\n"
-      "\"octal\"=\"\\101\\0x\\1012\"\n"
-      "\"utf8 as is\"=\"\xc3\xa9\"\n"
-      "\"na\\x00efve \\\"name\\\"\"=\"1\"\n"
-      "\"unterminated\"=\"abc\n"
-      "\"dangling\"=\"abc\\\n");
+  const struct {
+    std::string Line, Name, Text;
+  } cases[] = {
+      {R"("quote"="x\\y\"z")", "quote", "x\\y\"z"},
+      {R"("accent"="caf\x00e9")", "accent", "caf\xc3\xa9"},
+      {R"("short hex"="\x41-\x7e")", "short hex", "A-~"},
+      {R"("four digits only"="\x0041BC")", "four digits only", "ABC"},
+      {R"("pair"="\xd83d\xde00")", "pair", "\xf0\x9f\x98\x80"},
+      {R"("lone"="a\xd800b")", "lone",
+       "a\xef\xbf\xbd"
+       "b"},
+      {R"("c"="\a\b\e\f\n\r\t\v")", "c", "\a\b\x1b\f\n\r\t\v"},
+      {R"("octal"="\101\0x\1012")", "octal", std::string("A\0xA2", 5)},
+      {"\"utf8 as is\"=\"\xc3\xa9\"", "utf8 as is", "\xc3\xa9"},
+      {R"("na\x00efve \"name\""="1")", "na\xc3\xafve \"name\"", "1"},
+      {R"("unterminated"="abc)", "unterminated", "<missing>"},
+      {R"("dangling"="abc\)", "dangling", "<missing>"},
+  };
+  std::string text = "WINE REGISTRY Version 2\n[A\\\\B\\]C]\n";
+  for (const auto& c : cases) text += c.Line + "\n";
+  const TWineRegistry reg = TWineRegistry::Parse(text);
   ASSERT_NE(reg.FindKey("a\\b]c"), nullptr);
-  const std::pair<std::string, std::string> cases[] = {{"quote", "x\\y\"z"},
-                                                       {"accent", "caf\xc3\xa9"},
-                                                       {"short hex", "A-~"},
-                                                       {"four digits only", "ABC"},
-                                                       {"pair", "\xf0\x9f\x98\x80"},
-                                                       {"lone",
-                                                        "a\xef\xbf\xbd"
-                                                        "b"},
-                                                       {"c", "\a\b\x1b\f\n\r\t\v"},
-                                                       {"octal", std::string("A\0xA2", 5)},
-                                                       {"utf8 as is", "\xc3\xa9"},
-                                                       {"na\xc3\xafve \"name\"", "1"},
-                                                       {"unterminated", "<missing>"},
-                                                       {"dangling", "<missing>"}};
-  for (const auto& [name, text] : cases) EXPECT_EQ(Value(reg, "a\\b]c", name).Text, text) << name;
+  for (const auto& c : cases) EXPECT_EQ(Value(reg, "a\\b]c", c.Name).Text, c.Text) << c.Line;
 }
 
 TEST(WineRegistry, SkipsMalformedLinesAndNotesAMissingHeader) {
