@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "cli/BuildReport.h"
 #include "cli/TesmarBuildMain.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -217,17 +216,21 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedOrARunEndedByAFailureGivesStat
 }
 
 // The reports for build servers: the JSON report with each entry's compiler
-// messages, and the JUnit report.
+// messages, and the JUnit report. A message in Windows-1252 ("M\xFCller")
+// reaches the JSON report with a replacement character instead of breaking it.
 TEST_F(TesmarBuildTest, JsonAndJUnitReportsOfTheRun) {
   WriteProject("proj",
                {{"App.dpr", HintProgram},
                 {"Bad.dpr", BrokenProgram},
-                {"Fat.dpr", "program Fat;\r\n{$MESSAGE WARN 'careful'}\r\n{$MESSAGE FATAL 'gave up'}\r\nend.\r\n"},
+                {"Fat.dpr", "program Fat;\r\n{$MESSAGE WARN 'careful'}\r\n{$MESSAGE FATAL 'M\xFCller'}\r\nend.\r\n"},
                 {"Tool.dpr", PlainProgram}});
   WriteBytes("reports/.keep", "");
   // Names relative to where the program was started.
   const TRun run = Run({"--json", "reports/run.json", "--junit", "run.xml", Path("proj")});
   ASSERT_EQ(run.Status, 1) << run.Err;
+  EXPECT_TRUE(Matches(Lines(run.Out)[2],
+                      R"(\[3/4\] Fat\.dpr -> Fat\.exe: ERR, \d+ lines, 0 hints, 1 warnings, 0 errors, 2 fatal)"))
+      << run.Out;
   using json = nlohmann::json;
   const json report = json::parse(ReadBytes("reports/run.json"));
   EXPECT_EQ(report["project"], json({{"directory", Path("proj")}, {"name", "proj"}}));
@@ -250,8 +253,9 @@ TEST_F(TesmarBuildTest, JsonAndJUnitReportsOfTheRun) {
       json::array({{{"kind", "Hint"}, {"file", "App.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "mind this"}}}),
       json::array(
           {{{"kind", "Error"}, {"file", "Bad.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "broken on purpose"}}}),
-      json::array({{{"kind", "Warning"}, {"file", "Fat.dpr"}, {"line", 2}, {"code", nullptr}, {"text", "careful"}},
-                   {{"kind", "Fatal"}, {"file", "Fat.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "gave up"}}}),
+      json::array(
+          {{{"kind", "Warning"}, {"file", "Fat.dpr"}, {"line", 2}, {"code", nullptr}, {"text", "careful"}},
+           {{"kind", "Fatal"}, {"file", "Fat.dpr"}, {"line", 3}, {"code", nullptr}, {"text", "M\xEF\xBF\xBDller"}}}),
       json::array(),
   };
   int lines = 0;
@@ -264,7 +268,8 @@ TEST_F(TesmarBuildTest, JsonAndJUnitReportsOfTheRun) {
   EXPECT_EQ(totals["err"], 2);
   EXPECT_EQ(totals["hints"], 1);
   EXPECT_EQ(totals["lines"], lines);
-  EXPECT_EQ(report["halts"], json::array({"Bad.dpr(3) Error: broken on purpose", "Fat.dpr(3) Fatal: gave up"}));
+  EXPECT_EQ(report["halts"],
+            json::array({"Bad.dpr(3) Error: broken on purpose", "Fat.dpr(3) Fatal: M\xEF\xBF\xBDller"}));
   EXPECT_EQ(report["logs"].size(), 6u);
   for (const auto& [kind, file] : report["logs"].items()) EXPECT_TRUE(Exists(file.get<std::string>())) << kind;
   EXPECT_EQ(report["logs"]["summary"], Path("proj/Summary.log"));
@@ -275,7 +280,7 @@ TEST_F(TesmarBuildTest, JsonAndJUnitReportsOfTheRun) {
   int failures = 0;
   for (std::size_t at = 0; (at = junit.find("<failure ", at)) != std::string::npos; ++at) ++failures;
   EXPECT_EQ(failures, 2);
-  EXPECT_NE(junit.find("Fat.dpr(3) Fatal: gave up"), std::string::npos) << junit;
+  EXPECT_NE(junit.find("Fat.dpr(3) Fatal: M\xEF\xBF\xBDller"), std::string::npos) << junit;
 }
 
 TEST_F(TesmarBuildTest, CatalogueNamesMatchTheFirstLineHoldingTheArgument) {
@@ -331,9 +336,6 @@ TEST_F(TesmarBuildTest, VersionStrings) {
   std::vector<std::string> expected;
   for (const TVersionString& v : ProgramVersionStrings(tpCommandLine)) expected.push_back(v.Name + " = " + v.Value);
   EXPECT_EQ(Lines(run.Out), expected);
-  ASSERT_EQ(expected.size(), 10u);
-  EXPECT_EQ(expected[0], "FileVersion = " + ProgramVersion() + ".0");
-  EXPECT_EQ(expected[5], "InternalName = tesmar-build");
   EXPECT_TRUE(Matches(ProgramVersion(), R"(\d+\.\d+\.\d+)")) << ProgramVersion();
 }
 
@@ -500,22 +502,5 @@ TEST_F(TesmarBuildTest, ASignalEndsTheToolAndStopsTheRunWithItsLogs) {
 }
 
 #endif
-
-TEST(BuildReport, FatalCountsShowAndForeignBytesNeverBreakTheReport) {
-  TEntryReport entry;
-  entry.Source = "/p/src/Bad.dpr";
-  entry.Target = "/p/out/Bad.exe";
-  entry.Errors = 1;
-  entry.Fatal = 2;
-  entry.LastLine =
-      "Bad.dpr(1) Fatal: Datei nicht gefunden: 'M\xFC"
-      "ller.pas'";  // Windows-1252
-  EXPECT_EQ(ProgressLine(3, 4, entry),
-            "[3/4] Bad.dpr -> Bad.exe: ERR, 0 lines, 0 hints, 0 warnings, 1 errors, 2 fatal");
-  TRunReport report;
-  report.Entries.push_back(entry);
-  const nlohmann::json parsed = nlohmann::json::parse(ReportJson(report));
-  EXPECT_EQ(parsed["entries"][0]["last_line"], "Bad.dpr(1) Fatal: Datei nicht gefunden: 'M\xEF\xBF\xBDller.pas'");
-}
 
 }  // namespace
