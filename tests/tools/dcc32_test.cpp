@@ -5,6 +5,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/PEWriter.h"
@@ -17,6 +18,7 @@
 #include "version/uVersionInformation.h"
 
 using namespace tesmar_tools;
+using tesmar_res::WriteResFile;
 
 namespace {
 
@@ -37,10 +39,6 @@ TResEntry Resource(const std::string& type, const std::string& name, uint16_t la
   entry.MemoryFlags = 0x1030;
   entry.Data = data;
   return entry;
-}
-
-std::string ResFile(const std::vector<TResEntry>& entries) {
-  return tesmar_res::WriteResFile(entries);
 }
 
 // A PE image read back by the test itself: its flags and resources,
@@ -89,12 +87,13 @@ TImage ReadImage(const std::string& b) {
   return image;
 }
 
-// What the build judges from the last line: the number before " lines, ".
-long SuccessLines(const std::string& last) {
+// What the build judges from the last line: the lines, the bytes of code and
+// of data; nothing when the line has another shape.
+std::vector<long> Success(const std::string& last) {
   std::smatch m;
   if (!std::regex_match(last, m, std::regex(R"((\d+) lines, \d+\.\d seconds, (\d+) bytes code, (\d+) bytes data\.)")))
-    return -1;
-  return std::stol(m[1]);
+    return {};
+  return {std::stol(m[1]), std::stol(m[2]), std::stol(m[3])};
 }
 
 class Dcc32Test : public TTestDir {};
@@ -141,7 +140,7 @@ TEST_F(Dcc32Test, FollowsUsesClausesOnceEachAndCountsTheirLines) {
                                        NativePath("libs/one/Lib.pas(4)"),
                                        NativePath("libs/one/app2.pas(4)")};
   EXPECT_EQ(progress, expected);
-  EXPECT_EQ(SuccessLines(run.Last()), 9 + 6 + 4 + 5 + 4 + 4) << run.Last();
+  EXPECT_EQ(Success(run.Last()), (std::vector<long>{9 + 6 + 4 + 5 + 4 + 4, 3, 0})) << run.Last();
   EXPECT_TRUE(Exists("out/app.exe"));
 }
 
@@ -202,34 +201,28 @@ TEST_F(Dcc32Test, OutputKeepsTheShapesTheBuildJudges) {
   EXPECT_TRUE(std::regex_match(run.Lines[2], progress));
   EXPECT_FALSE(std::regex_match(run.Lines[3], progress));
   EXPECT_NE(run.Lines[3].find("Warning:"), std::string::npos);
-  EXPECT_EQ(SuccessLines(run.Last()), 3);
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(run.Last(), m, std::regex(R"((\d+) bytes code, (\d+) bytes data)")));
-  TImage image = ReadImage(ReadBytes("P.exe"));
-  EXPECT_EQ(std::stoul(m[1]), 3u);  // the image's entry code
-  EXPECT_EQ(std::stoul(m[2]), 0u);  // no resources linked
-  EXPECT_TRUE(image.Resources.empty());
+  // Three lines; the image's entry code; no resources linked.
+  EXPECT_EQ(Success(run.Last()), (std::vector<long>{3, 3, 0})) << run.Last();
+  EXPECT_TRUE(ReadImage(ReadBytes("P.exe")).Resources.empty());
 }
 
 TEST_F(Dcc32Test, MissingFilesFailWithTheirPlace) {
-  WriteBytes("P.dpr", "program P;\n\nuses\n  Here,\n  Gone;\nbegin end.\n");
   WriteBytes("Here.pas", "unit Here;\nend.\n");
-  TCommandRun run = Dcc("P.dpr -E.");
-  EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Last(), "P.dpr(5) Fatal: File not found: 'Gone.dcu'");
-
-  WriteBytes("P.dpr", "program P;\n{$R *.RES}\nbegin end.\n");
-  run = Dcc("P.dpr -E.");
-  EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Last(), "P.dpr(2) Error: File not found: 'P.RES'");
-
-  run = Dcc("Q.dpr -E.");
-  EXPECT_EQ(run.Last(), "Fatal: File not found: 'Q.dpr'");
-
-  WriteBytes("P.dpr", "program P;\nbegin end.\n");
-  run = Dcc("P.dpr -E" + Path("no/such/dir") + "/");
-  EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Last(), "Fatal: Could not create output file " + Path("no/such/dir/P.exe"));
+  const std::string plain = "program P;\nbegin end.\n", noDir = Path("no/such/dir") + "/";
+  const struct {
+    std::string Source, Arguments, Last;
+  } cases[] = {
+      {"program P;\n\nuses\n  Here,\n  Gone;\nbegin end.\n", "P.dpr -E.", "P.dpr(5) Fatal: File not found: 'Gone.dcu'"},
+      {"program P;\n{$R *.RES}\nbegin end.\n", "P.dpr -E.", "P.dpr(2) Error: File not found: 'P.RES'"},
+      {plain, "Q.dpr -E.", "Fatal: File not found: 'Q.dpr'"},
+      {plain, "P.dpr -E" + noDir, "Fatal: Could not create output file " + noDir + "P.exe"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes("P.dpr", c.Source);
+    const TCommandRun run = Dcc(c.Arguments);
+    EXPECT_EQ(run.ExitCode, 1) << c.Arguments;
+    EXPECT_EQ(run.Last(), c.Last);
+  }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root), {}), 2);  // nothing written anywhere
 }
 
@@ -238,7 +231,7 @@ TEST_F(Dcc32Test, TargetKindFollowsTheHeading) {
   WriteBytes("Shared.pas", "unit Shared;\nend.\n");
   WriteBytes("Pack.dpk", CrLf({"package Pack;", "{$R *.res}", "$ALIGN ON", "requires", "  rtl, vcl;", "contains",
                                "  Shared in 'Shared.pas', Other;", "end."}));
-  WriteBytes("pack.RES", ResFile({}));
+  WriteBytes("pack.RES", WriteResFile({}));
   WriteBytes("Other.pas", "unit Other;\nend.\n");
   // (Not "Con": Windows keeps that name for the console device.)
   WriteBytes("Cons.dpr", "program Cons;\n{$APPTYPE CONSOLE}\nbegin end.\n");
@@ -262,11 +255,12 @@ TEST_F(Dcc32Test, TargetKindFollowsTheHeading) {
 TEST_F(Dcc32Test, LinkedResourcesAreInTheImageAndObjdumpAcceptsIt) {
   WriteBytes("App.dpr", "program App;\n{$R *.RES}\n{$R 'extra.res'}\nuses U;\nbegin end.\n");
   WriteBytes("U.pas", "unit U;\n{$R u.res}\n{$R *.RES}\nend.\n");  // the same file twice is linked once
-  WriteBytes("app.res", ResFile({Resource("#16", "#1", 0x409, "old version"), Resource("#10", "MainData", 0x409, "abc"),
-                                 Resource("#14", "MAINICON", 0, "icon")}));
-  WriteBytes("EXTRA.RES", ResFile({Resource("#16", "#1", 0x409, "new version"),
-                                   Resource("MYTYPE", "#7", 0x407, std::string("\0\1\2", 3))}));
-  WriteBytes("U.res", ResFile({Resource("#10", "MAINDATA", 0x409, "replaced")}));
+  WriteBytes("app.res",
+             WriteResFile({Resource("#16", "#1", 0x409, "old version"), Resource("#10", "MainData", 0x409, "abc"),
+                           Resource("#14", "MAINICON", 0, "icon")}));
+  WriteBytes("EXTRA.RES", WriteResFile({Resource("#16", "#1", 0x409, "new version"),
+                                        Resource("MYTYPE", "#7", 0x407, std::string("\0\1\2", 3))}));
+  WriteBytes("U.res", WriteResFile({Resource("#10", "MAINDATA", 0x409, "replaced")}));
 
   TCommandRun run = Dcc("App.dpr -E.");
   ASSERT_EQ(run.ExitCode, 0) << testing::PrintToString(run.Lines);
@@ -316,11 +310,12 @@ TEST_F(Dcc32Test, VersionResourceOfALinkedResFileReadsBack) {
 
 TEST_F(Dcc32Test, CorruptResourceFileGivesAClearFatal) {
   WriteBytes("App.dpr", "program App;\n\n{$R App.res}\nbegin end.\n");
-  const std::string good = ResFile({Resource("#10", "DATA", 0x409, "payload")});
+  const std::string good = WriteResFile({Resource("#10", "DATA", 0x409, "payload")});
   const std::pair<std::string, std::string> cases[] = {
       {"garbage", "not a 32-bit resource file"},
       {good.substr(0, good.size() - 6), "data size 7 beyond end of file in the entry at offset 32"},
-      {ResFile({}) + Le32(0) + Le32(0xFFFFFFF0), "header size 4294967280 beyond end of file in the entry at offset 32"},
+      {WriteResFile({}) + Le32(0) + Le32(0xFFFFFFF0),
+       "header size 4294967280 beyond end of file in the entry at offset 32"},
   };
   for (const auto& [bytes, reason] : cases) {
     WriteBytes("App.res", bytes);
@@ -331,28 +326,45 @@ TEST_F(Dcc32Test, CorruptResourceFileGivesAClearFatal) {
   }
 }
 
-TEST(ResReader, EveryTruncationIsReadOrRefusedAndEqualNamesMerge) {
-  const std::string file = ResFile({Resource("#10", "Name", 0x409, "12345"), Resource("T", "#3", 7, "wxyz")});
-  std::vector<TResEntry> entries = ParseResFile(file);
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(ResIdText(entries[0].Name), "Name");
-  EXPECT_EQ(entries[1].LanguageId, 7);
-  EXPECT_EQ(entries[1].Data, "wxyz");
+// The writer's layout: the empty entry, then each header and its data padded
+// to a DWORD. The reader gives every field back, reads a truncated file short
+// or refuses it, and merges names that differ only in case.
+TEST(ResFile, LayoutReadBackTruncationsAndMerge) {
+  const TResEntry e = Resource("AB", "#7", 0x407, "xyz");
+  TResEntry f = Resource("#10", "N", 0x407, "wxyz");
+  f.Characteristics = 9;
+  f.Version = 2;
+  const std::string file = WriteResFile({e, f});
+  EXPECT_EQ(file.substr(0, 32), Le32(0) + Le32(32) + Le32(0xFFFF) + Le32(0xFFFF) + std::string(16, '\0'));
+  // 8 + "AB\0" (6) + ordinal (4) = 18, padded to 20, + 16.
+  EXPECT_EQ(U32(file, 32), 3u);
+  EXPECT_EQ(U32(file, 36), 36u);
+  EXPECT_EQ(U16(file, 32 + 20 + 4), 0x1030u);
+  EXPECT_EQ(U16(file, 32 + 20 + 6), 0x0407u);
+  EXPECT_EQ(file.substr(32 + 36, 4), std::string("xyz\0", 4));
+  EXPECT_EQ(U32(file, 32 + 40 + 4), 8u + 4 + 4 + 16);  // the second entry
+  EXPECT_EQ(file.size(), 32u + 40 + 32 + 4);
+
+  const std::vector<TResEntry> back = ParseResFile(file);
+  ASSERT_EQ(back.size(), 2u);
+  auto fields = [](const TResEntry& r) {
+    return std::tie(r.Type, r.Name, r.MemoryFlags, r.LanguageId, r.Version, r.Characteristics, r.Data);
+  };
+  EXPECT_EQ(fields(back[0]), fields(e));
+  EXPECT_EQ(fields(back[1]), fields(f));
+  EXPECT_EQ(ResIdText(back[0].Type), "AB");
   for (size_t length = 0; length < file.size(); ++length) {
     try {
-      size_t read = ParseResFile(file.substr(0, length)).size();
-      EXPECT_LT(read, 2u) << length;
+      EXPECT_LT(ParseResFile(file.substr(0, length)).size(), 2u) << length;
     } catch (const TResFileError& error) {
       EXPECT_NE(std::string(error.what()), "") << length;
     }
   }
 
-  std::vector<TResEntry> merged = entries;
-  MergeResources(
-      merged,
-      ParseResFile(ResFile({Resource("#10", "NAME", 0x409, "new"), Resource("#10", "NAME", 0x407, "other language")})));
+  std::vector<TResEntry> merged = back;
+  MergeResources(merged, {Resource("#10", "n", 0x407, "new"), Resource("#10", "N", 0x409, "other language")});
   ASSERT_EQ(merged.size(), 3u);
-  EXPECT_EQ(merged[0].Data, "new");
+  EXPECT_EQ(merged[1].Data, "new");
 }
 
 // Named types first, then ordinals ascending; names ascending without regard
