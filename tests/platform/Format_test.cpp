@@ -1,7 +1,5 @@
 #include "platform/Format.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <cstdint>
 #include <ctime>

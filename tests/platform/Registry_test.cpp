@@ -1,6 +1,5 @@
 #include "platform/Registry.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <random>  // a key name of the test's own on Windows
 

@@ -1,9 +1,5 @@
 #include "project/uCatalogue.h"
 
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "project/uGlobalConstants.h"

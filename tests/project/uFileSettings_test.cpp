@@ -1,7 +1,5 @@
 #include "project/uFileSettings.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "project/uPersistence.h"

@@ -1,11 +1,7 @@
 #include "project/uPersistence.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <filesystem>
 
-#include "ide/IDELibPath.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
 #include "support/Faults.h"
