@@ -52,8 +52,8 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   // The configuration beside the source: options, then the library path switches.
   EXPECT_EQ(ReadBytes("src/App.cfg").substr(0, 11), "-W+\r\n-B\r\n-$");
   EXPECT_TRUE(Holds(ReadBytes("src/App.cfg"), "-U\" ;\"\r\n"));
-  // Build 4 of the local file became 5; the summary and the log show the
-  // version read back from the target.
+  // Build 4 of the local file became 5; the compile log shows the version
+  // read back from the target.
   EXPECT_TRUE(Holds(ReadBytes("src/App.ver"), "Build=5"));
   const auto summary = CrLfLines(ReadBytes("proj/Summary.log"));
   ASSERT_EQ(summary.size(), 6u) << ReadBytes("proj/Summary.log");
@@ -71,12 +71,13 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   EXPECT_EQ(log[0], "DCC32.exe App.dpr -E" + platform::ShortPathName(Path("out/")));
   const auto lastOutput =
       std::find_if(log.begin(), log.end(), [](const std::string& l) { return Holds(l, " lines, "); });
-  ASSERT_LT(lastOutput + 5, log.end());
+  ASSERT_LT(lastOutput + 9, log.end());
   EXPECT_EQ(*(lastOutput + 1), *lastOutput);  // the last line stands twice
   EXPECT_TRUE(Matches(*(lastOutput + 2), "   Time: \\d+\\.\\d\\d seconds"));
   EXPECT_EQ(*(lastOutput + 3), "Done: App.dpr");
   EXPECT_EQ(*(lastOutput + 4), " from " + Path("out/App.EXE"));
   EXPECT_EQ(*(lastOutput + 5), "FileVersion = 1.2.0.5");
+  EXPECT_EQ(*(lastOutput + 9), "Company = Acme");
   for (const std::string& line : log) EXPECT_FALSE(Matches(line, ".*\\(\\d+\\)")) << "progress line kept: " << line;
 
   EXPECT_EQ(CrLfLines(ReadBytes("proj/Hint.log")), std::vector<std::string>{"Unit1.pas(3) Hint: mind this"});
