@@ -40,6 +40,17 @@ std::string VersionFixture(const std::string& name) {
   return TestDataDir() + "/version/" + name;
 }
 
+const char* const FullFixtureStrings[10] = {"1.2.3.4",
+                                            "5.6.7.8",
+                                            "Full fixture",
+                                            "M\xC3\xBCller & S\xC3\xB6hne",
+                                            "All ten strings",
+                                            "full",
+                                            "Copyright 2024 Fixture Makers",
+                                            "Fixture(TM)",
+                                            "Fixture Suite",
+                                            "full.exe"};
+
 TCommandRun RunTool(const std::string& tool, const std::string& arguments) {
   return RunCommandLine(platform::QuoteProgramName(BinDir() + platform::PathDelim + tool + ".exe") + " " + arguments);
 }

@@ -25,6 +25,9 @@ std::string IconFile(std::size_t trailing = 0);
 
 // A file of the version reader's fixtures (tests/data/version).
 std::string VersionFixture(const std::string& name);
+// The ten version strings of the fixture full.exe (and full64.exe), in the
+// order of the reader's names (tMSResourceNameEnum).
+extern const char* const FullFixtureStrings[10];
 
 // Runs a stand-in tool of the build ("BRCC32", "DCC32") in the current
 // directory with the given arguments.

@@ -23,16 +23,6 @@ class VersionInformationTest : public TTestDir {
 // Every string through the names the reader gives them, in PE32 and PE32+,
 // also where the file's name differs in letter case.
 TEST_F(VersionInformationTest, AllTenStringsOfPE32AndPE32Plus) {
-  const char* const strings[MSResourceNameCount] = {"1.2.3.4",
-                                                    "5.6.7.8",
-                                                    "Full fixture",
-                                                    "M\xC3\xBCller & S\xC3\xB6hne",
-                                                    "All ten strings",
-                                                    "full",
-                                                    "Copyright 2024 Fixture Makers",
-                                                    "Fixture(TM)",
-                                                    "Fixture Suite",
-                                                    "full.exe"};
   std::filesystem::copy_file(VersionFixture("full64.exe"), Path("Tool.EXE"));
   for (const std::string& file : {VersionFixture("full.exe"), Path("tool.exe")}) {
     SCOPED_TRACE(file);
@@ -42,7 +32,7 @@ TEST_F(VersionInformationTest, AllTenStringsOfPE32AndPE32Plus) {
     ASSERT_NE(Info.Translation, nullptr);
     EXPECT_EQ(std::string(Info.Translation, Info.Translation + 4), std::string("\x09\x04\xE4\x04"));
     for (std::size_t i = 0; i < MSResourceNameCount; ++i)
-      EXPECT_EQ(Get(Info, static_cast<tMSResourceNameEnum>(i)), strings[i]);
+      EXPECT_EQ(Get(Info, static_cast<tMSResourceNameEnum>(i)), FullFixtureStrings[i]);
   }
 }
 
@@ -75,46 +65,48 @@ TEST_F(VersionInformationTest, MissingStringsFirstTranslationAndTheLastLoad) {
   EXPECT_EQ(Info.BufferSize, 0u);
 }
 
+// Each failing load: its text, and whether a lookup then finds nothing read
+// at all or keeps the load's text. A resource whose root has the wrong name;
+// one with no tree at all, where the missing table has the last word.
 TEST_F(VersionInformationTest, FailureTexts) {
   EXPECT_EQ(Info.GetVersionString("FileVersion"), "");
   EXPECT_EQ(Info.ErrorText, "VerInfo object not initialized for ");
-  const std::string missing = Path("missing.exe");
-  Info.LoadVersionInfo(missing);
-  EXPECT_FALSE(Info.Loaded);
-  EXPECT_EQ(Info.ErrorText, "File " + missing + " not found by version information object.");
-  EXPECT_EQ(Get(Info, msFileVersion), "");
-  EXPECT_EQ(Info.ErrorText, "VerInfo object not initialized for " + missing);
 
-  WriteBytes("readme.txt", "This is a text file.\r\n");
-  for (const std::string& name : {Path("readme.txt"), VersionFixture("norsrc.exe"), VersionFixture("otherres.exe")}) {
-    Info.Loaded = true;
-    Info.LoadVersionInfo(name);
-    EXPECT_FALSE(Info.Loaded);
-    EXPECT_EQ(Info.ErrorText, "Ver Info size call failed for " + name);
-    EXPECT_EQ(Info.BufferSize, 0u);
-  }
-
-  const std::string notrans = VersionFixture("notrans.exe");
-  Info.LoadVersionInfo(notrans);
-  EXPECT_FALSE(Info.Loaded);
-  EXPECT_EQ(Info.ErrorText, "No language pointer in version information for " + notrans);
-  EXPECT_EQ(Get(Info, msFileVersion), "");  // a resource but no language: nothing to look up
-  EXPECT_EQ(Info.ErrorText, "No language pointer in version information for " + notrans);
-
-  // A resource whose root has the wrong name; one with no tree at all, where
-  // the missing table has the last word.
   const std::string image = platform::ReadFileBytes(VersionFixture("full.exe"));
   const std::size_t root = image.find(Utf16("VS_VER")) - 6;
   ASSERT_LT(root, image.size());
   std::string badKey = image, badLength = image;
   badKey[root + 6 + 2 * 14] = 'X';
   badLength.replace(root, 2, Le16(2));
-  Info.LoadVersionInfoFromImage("badkey.exe", badKey);
-  EXPECT_FALSE(Info.Loaded);
-  EXPECT_EQ(Info.ErrorText, "Cannot retrieve Version Information for badkey.exe");
-  Info.LoadVersionInfoFromImage("badlength.exe", badLength);
-  EXPECT_FALSE(Info.Loaded);
-  EXPECT_EQ(Info.ErrorText, "No language pointer in version information for badlength.exe");
+  WriteBytes("badkey.exe", badKey);
+  WriteBytes("badlength.exe", badLength);
+  WriteBytes("readme.txt", "This is a text file.\r\n");
+  const std::string size = "Ver Info size call failed for ",
+                    noLanguage = "No language pointer in version information for ";
+  const struct {
+    std::string File, Before, After;
+    bool Read;
+  } cases[] = {
+      {Path("missing.exe"), "File ", " not found by version information object.", false},
+      {Path("readme.txt"), size, "", false},
+      {VersionFixture("norsrc.exe"), size, "", false},
+      {VersionFixture("otherres.exe"), size, "", false},
+      {Path("badkey.exe"), "Cannot retrieve Version Information for ", "", true},
+      {Path("badlength.exe"), noLanguage, "", true},
+      {VersionFixture("notrans.exe"), noLanguage, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    Info.Loaded = true;
+    Info.LoadVersionInfo(c.File);
+    EXPECT_FALSE(Info.Loaded);
+    const std::string error = c.Before + c.File + c.After;
+    EXPECT_EQ(Info.ErrorText, error);
+    EXPECT_EQ(Info.BufferSize != 0, c.Read);
+    Info.GetVersionString("FileVersion");
+    EXPECT_EQ(Info.ErrorText, c.Read ? error : "VerInfo object not initialized for " + c.File);
+  }
+  EXPECT_EQ(Get(Info, msFileVersion), "");  // notrans.exe: a resource but no language to look up
 }
 
 // Every truncation of a good file: whole resource present means loaded, any
