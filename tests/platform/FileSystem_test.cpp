@@ -154,35 +154,31 @@ TEST(FileNames, DelphiStyleParts) {
 #endif
 }
 
-// Listings kept for a bulk load follow what the program itself changes, one
-// listing whether a directory is named relatively or absolutely.
-TEST_F(FileSystemTest, KeptListingsFollowTheProgramsOwnChanges) {
-  WriteBytes("dir/Old.txt", "x");
-  SetCurrentDir(Path("dir"));
-  TDirectoryListingScope scope;
-  EXPECT_TRUE(FileExists(Path("dir/OLD.TXT")));
-  EXPECT_FALSE(FileExists("new.TXT"));  // "." read into the listing
-  EXPECT_FALSE(FileExists(Path("dir/New.txt")));
-  WriteFileBytes(Path("dir/New.txt"), "y");
-  EXPECT_TRUE(FileExists("NEW.TXT"));
-  EXPECT_TRUE(FileExists(Path("dir/New.txt")));
-  EXPECT_EQ(ResolvePath("new.txt"), "New.txt");
-  RenameFile(Path("dir/old.txt"), Path("dir/Renamed.txt"));
-  EXPECT_FALSE(FileExists(Path("dir/OLD.txt")));
-  EXPECT_TRUE(FileExists("renamed.TXT"));
-  EXPECT_TRUE(DeleteFile(Path("dir/RENAMED.txt")));
-  EXPECT_FALSE(FileExists(Path("dir/renamed.txt")));
-  AppendFileBytes(Path("dir/Appended.txt"), "z");
-  EXPECT_EQ(ResolvePath(Path("dir/appended.TXT")), Path("dir/Appended.txt"));
-}
-
-// Within a scope the program reads each file once and still sees every change
-// it makes itself; a change from outside is seen once the scope is over, and
-// a file another program adds to a directory is found by its listing.
+// Within a scope the program reads each directory and file once and still
+// sees every change it makes itself, one listing whether a directory is named
+// relatively or absolutely; a change from outside is seen once the scope is
+// over, and a file another program adds is found by its listing.
 TEST_F(FileSystemTest, KeptFactsFollowTheProgramAndLastOnlyAsLongAsTheScope) {
+  WriteBytes("dir/Old.txt", "x");
   WriteBytes("dir/Shared.config", "one\r\n");
+  SetCurrentDir(Path("dir"));
   {
     TDirectoryListingScope scope;
+    EXPECT_TRUE(FileExists(Path("dir/OLD.TXT")));
+    EXPECT_FALSE(FileExists("new.TXT"));  // "." read into the listing
+    EXPECT_FALSE(FileExists(Path("dir/New.txt")));
+    WriteFileBytes(Path("dir/New.txt"), "y");
+    EXPECT_TRUE(FileExists("NEW.TXT"));
+    EXPECT_TRUE(FileExists(Path("dir/New.txt")));
+    EXPECT_EQ(ResolvePath("new.txt"), "New.txt");
+    RenameFile(Path("dir/old.txt"), Path("dir/Renamed.txt"));
+    EXPECT_FALSE(FileExists(Path("dir/OLD.txt")));
+    EXPECT_TRUE(FileExists("renamed.TXT"));
+    EXPECT_TRUE(DeleteFile(Path("dir/RENAMED.txt")));
+    EXPECT_FALSE(FileExists(Path("dir/renamed.txt")));
+    AppendFileBytes(Path("dir/Appended.txt"), "z");
+    EXPECT_EQ(ResolvePath(Path("dir/appended.TXT")), Path("dir/Appended.txt"));
+
     EXPECT_EQ(ReadFileBytes(Path("dir/shared.CONFIG")), "one\r\n");
     SetReadOnly(Path("dir/Shared.config"), true);
     EXPECT_TRUE(IsReadOnly(Path("dir/Shared.config")));

@@ -86,9 +86,7 @@ TEST_F(GlobalConstantsTest, TargetKindFromExtensionAndFirstLine) {
       {Path("Lib.dpr"), ttDLL}, {"LIB.DPR", ttDLL},  // found the way Windows finds it
   };
   for (const auto& [name, kind] : cases) EXPECT_EQ(GlobalStuff().TargetKind(name), kind) << name;
-}
-
-TEST_F(GlobalConstantsTest, TargetKindRefusesOtherNames) {
+  // Other names are refused.
   for (std::string name : {"App.res", "App", "App.", "my.rc.bak", "App.rcx", " App.dpr "}) {
     EXPECT_EQ(ErrorText<TError>([&] { GlobalStuff().TargetKind(name); }), name + " is not rc, dpr or dpk.");
   }
