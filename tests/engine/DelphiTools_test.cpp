@@ -10,16 +10,9 @@
 #include "platform/Process.h"
 #include "support/TestDir.h"
 
-namespace {
-
-// Paths in the system's separators: "/p/App.dpr" is "\p\App.dpr" on Windows.
-std::string N(const std::string& path) {
-  return NativePath(path);
-}
-
-}  // namespace
-
 TEST(DelphiTools, LinesOfEveryTool) {
+  // Paths in the system's separators: "/p/App.dpr" is "\p\App.dpr" on Windows.
+  const auto N = NativePath;
   const std::pair<std::string, std::string> cases[] = {
       {CompilerCommandLine(N("/delphi/bin"), N("/proj/src/App.dpr"), N("/proj/out/App.exe")),
        N("/delphi/bin/DCC32.exe App.dpr -E/proj/out/")},
