@@ -13,14 +13,8 @@ using TStrings = std::vector<std::string>;
 // A text as the registry file writes it inside quotes.
 std::string Quoted(const std::string& text) {
   std::string out = "\"";
-  for (char c : text) {
-    if (c == '\r' || c == '\n' || c == '\t') {
-      out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
-      continue;
-    }
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
+  for (const char c : text)
+    out += c == '\\' ? "\\\\" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : std::string(1, c);
   return out + "\"";
 }
 
