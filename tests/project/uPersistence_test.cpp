@@ -47,7 +47,7 @@ TEST_F(PersistenceTest, NewDirectoryGetsTheEightBuiltInFiles) {
             std::string::npos);
   EXPECT_EQ(Prompt.Proposals, std::vector<std::string>{"5"});
 
-  std::remove(Path("proj/Default.before").c_str());
+  std::filesystem::remove(Path("proj/Default.before"));
   std::string text;
   ASSERT_TRUE(Store.LoadFileList(Project, text));
   EXPECT_EQ(ReadBytes("proj/Default.before"), "none\r\n");
@@ -122,7 +122,7 @@ TEST_F(PersistenceTest, OptionDefaultsAndParsing) {
   EXPECT_EQ(dcc, "/opt/delphi/bin");
 
   // Without Files.ini the options keep their values.
-  std::remove(Path("proj/Files.ini").c_str());
+  std::filesystem::remove(Path("proj/Files.ini"));
   EXPECT_FALSE(Store.LoadOptions(Project, options, dcc));
   EXPECT_EQ(Store.LastError, "Could not find " + Path("proj/Files.ini"));
   EXPECT_TRUE(options.MinimizeOnBuild());
