@@ -25,13 +25,10 @@ class FileSelectTest : public TGuiTest {
   }
   // The exchange with the new file picked in the open dialog and the user's
   // part in the dialog played by play.
-  bool Exchange(const std::string& picked, const std::function<void(Tf_FileSelectDlg&)>& play,
+  bool Exchange(const std::string& picked, std::function<void(Tf_FileSelectDlg&)> play,
                 const std::string& description = "configuration") {
-    Dialogs.Files.push_back({QString::fromStdString(Path(picked))});
-    Dialogs.Windows.push_back([play](QDialog& dialog) {
-      play(dynamic_cast<Tf_FileSelectDlg&>(dialog));
-      return dialog.result();
-    });
+    Dialogs.Files.push_back({ToQ(Path(picked))});
+    Dialogs.Play<Tf_FileSelectDlg>(std::move(play));
     Result.clear();
     return ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), description,
                                 "Config options files|*.config|cfg|*.cfg|any file|*.*", ".config",
@@ -117,7 +114,7 @@ TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoice) {
 TEST_F(FileSelectTest, AChoiceThatBecameUnavailableGivesWayToDesignate) {
   ASSERT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
     dialog.RB_Move->click();
-    Dialogs.Files.push_back({QString::fromStdString(Path("proj/Missing.config"))});
+    Dialogs.Files.push_back({ToQ(Path("proj/Missing.config"))});
     dialog.b_again->click();
     EXPECT_FALSE(dialog.RB_Move->isEnabled());
     EXPECT_TRUE(dialog.RB_repoint->isChecked());

@@ -14,28 +14,23 @@ namespace {
 
 class SelectDirTest : public TGuiTest {
  protected:
-  QString Q(const std::string& path) const { return QString::fromStdString(path); }
   // Runs the dialog with a script playing the user in it.
-  bool Run(QString& directory, int options, const std::function<void(TSelectDirDlg&)>& play, int help = 0) {
-    Dialogs.Windows.push_back([play](QDialog& dialog) {
-      auto& select = dynamic_cast<TSelectDirDlg&>(dialog);
-      play(select);
-      return dialog.result();
-    });
+  bool Run(QString& directory, int options, std::function<void(TSelectDirDlg&)> play, int help = 0) {
+    Dialogs.Play<TSelectDirDlg>(std::move(play));
     return SelectDir(nullptr, Dialogs, "Pick one", directory, options, help);
   }
 };
 
 }  // namespace
 
-TEST_F(SelectDirTest, ATypedDirectoryThatDoesNotExistIsConfirmedThenCreated) {
+TEST_F(SelectDirTest, ATypedNewDirectoryIsConfirmedThenCreatedAndCancelKeepsTheOld) {
   WriteBytes("base/keep.txt", "x");
-  QString directory = Q(Path("base"));
-  const QString wanted = Q(Path("base/new/deeper"));
+  QString directory = ToQ(Path("base"));
+  const QString wanted = ToQ(Path("base/new/deeper"));
   Dialogs.Confirms = {false, true};
   const bool ok = Run(directory, sdAllowCreate | sdPerformCreate | sdPrompt, [&](TSelectDirDlg& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Pick one");
-    EXPECT_EQ(dialog.DirEdit->text(), Q(Path("base")));
+    EXPECT_EQ(dialog.DirEdit->text(), ToQ(Path("base")));
     dialog.DirEdit->setText(wanted);
     dialog.OKButton->click();  // No: the dialog stays, the text as typed
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -46,16 +41,15 @@ TEST_F(SelectDirTest, ATypedDirectoryThatDoesNotExistIsConfirmedThenCreated) {
   EXPECT_EQ(directory, wanted);
   EXPECT_EQ(Dialogs.Texts("confirm"), (QStringList{"Create this new directory?", "Create this new directory?"}));
   EXPECT_TRUE(QDir(wanted).exists());
-}
 
-TEST_F(SelectDirTest, CancelLeavesTheDirectoryAsItWas) {
-  QString directory = Q(Path("somewhere"));
-  EXPECT_FALSE(Run(directory, 7, [](TSelectDirDlg& dialog) {
-    dialog.DirEdit->setText("/elsewhere");
+  // Cancel creates nothing and leaves the directory as it was.
+  directory = ToQ(Path("somewhere"));
+  EXPECT_FALSE(Run(directory, 7, [this](TSelectDirDlg& dialog) {
+    dialog.DirEdit->setText(ToQ(Path("typed")));
     dialog.CancelButton->click();
   }));
-  EXPECT_EQ(directory, Q(Path("somewhere")));
-  EXPECT_FALSE(Exists("somewhere"));
+  EXPECT_EQ(directory, ToQ(Path("somewhere")));
+  EXPECT_FALSE(Exists("somewhere") || Exists("typed"));
 }
 
 TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryWithItsDriveAndFiles) {
@@ -81,7 +75,7 @@ TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryWithItsDriveAndFiles
 TEST_F(SelectDirTest, WithoutCreationThePathLabelFollowsTheDirectoryList) {
   WriteBytes("top/one/a.txt", "x");
   WriteBytes("top/two/b.txt", "x");
-  QString directory = Q(Path("top"));
+  QString directory = ToQ(Path("top"));
   EXPECT_TRUE(Run(
       directory, 0,
       [&](TSelectDirDlg& dialog) {
@@ -92,11 +86,11 @@ TEST_F(SelectDirTest, WithoutCreationThePathLabelFollowsTheDirectoryList) {
         const QList<QListWidgetItem*> two = dialog.DirList->findItems("two", Qt::MatchEndsWith);
         ASSERT_EQ(two.size(), 1);
         emit dialog.DirList->itemActivated(two[0]);
-        EXPECT_EQ(dialog.PathLabel->Path(), Q(Path("top/two")));
+        EXPECT_EQ(dialog.PathLabel->Path(), ToQ(Path("top/two")));
         EXPECT_EQ(dialog.FileList->item(0)->text(), "b.txt");
         dialog.OKButton->click();
       },
       10));
-  EXPECT_EQ(directory, Q(Path("top/two")));
+  EXPECT_EQ(directory, ToQ(Path("top/two")));
   EXPECT_TRUE(Dialogs.Texts("confirm").isEmpty());
 }

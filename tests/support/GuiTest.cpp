@@ -46,6 +46,25 @@ TF_MainForm& TGuiTest::OpenWindow(const std::string& argument) {
   return *Form;
 }
 
+TF_MainForm& TGuiTest::OpenProject(const std::vector<std::string>& options, const std::vector<std::string>& entries,
+                                   const std::vector<std::string>& more) {
+  WriteFilesIni(options, entries, more);
+  WriteCatalogue({"proj=" + Project});
+  return OpenWindow();
+}
+
+QStringList Items(const QListWidget& list) {
+  QStringList items;
+  for (int i = 0; i < list.count(); ++i) items << list.item(i)->text();
+  return items;
+}
+
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
+  return items;
+}
+
 void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
 #include <QWidget>
 #include <memory>
 #include <ostream>
@@ -23,6 +25,10 @@ class TGuiTest : public TProjectTest {
   void WriteCatalogue(const std::vector<std::string>& lines);
   // Creates the window as the program does (its constructor runs FormCreate).
   TF_MainForm& OpenWindow(const std::string& argument = "");
+  // proj/Files.ini as WriteFilesIni writes it, the catalogue holding only
+  // "proj", and the window on it.
+  TF_MainForm& OpenProject(const std::vector<std::string>& options, const std::vector<std::string>& entries,
+                           const std::vector<std::string>& more = {});
 
   template <typename T>
   T* Find(const char* name) {
@@ -35,6 +41,10 @@ class TGuiTest : public TProjectTest {
   std::unique_ptr<TF_MainForm> Form;
   std::string IniFile;
 };
+
+// The texts of a list's or a name box's items, top to bottom.
+QStringList Items(const QListWidget& list);
+QStringList Items(const QComboBox& box);
 
 // Readable failure messages.
 void PrintTo(const QString& text, std::ostream* out);
