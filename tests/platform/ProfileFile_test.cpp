@@ -10,14 +10,8 @@ using namespace platform;
 using TPairs = std::vector<std::pair<std::string, std::string>>;
 using TNames = std::vector<std::string>;
 
-namespace {
-std::unique_ptr<TProfileFile> Parse(const std::string& text) {
-  return TProfileFile::FromText("x.ini", text);
-}
-}  // namespace
-
 TEST(ProfileRead, NamesIgnoreCaseAndFirstKeyWins) {
-  auto p = Parse("[Options]\r\nHaltOnError=1\r\nhaltonerror=0\r\n[other]\r\nHaltOnError=7\r\n");
+  auto p = TProfileFile::FromText("p", "[Options]\r\nHaltOnError=1\r\nhaltonerror=0\r\n[other]\r\nHaltOnError=7\r\n");
   EXPECT_EQ(p->ReadString("OPTIONS", "haltONerror", "d"), "1");
   EXPECT_EQ(p->ReadInteger("other", "HALTONERROR", 0), 7);
   EXPECT_EQ(p->ReadString("options", "missing", "d"), "d");
@@ -31,7 +25,8 @@ TEST(ProfileRead, NamesIgnoreCaseAndFirstKeyWins) {
 }
 
 TEST(ProfileRead, TrimmingQuotesAndOddLines) {
-  auto p = Parse(
+  auto p = TProfileFile::FromText(
+      "p",
       "orphan=1\n[ S ] trailing text\r  Key  =  some value  \nq1=\"quoted  \"\nq2='single'\nq3=\"mixed'\nq4=\"\n"
       "; c=1\n  ;d=1\nno equals sign\n=empty name\n[broken\ne=a=b\n");
   for (const auto& [key, value] : TPairs{{"key", "some value"},
@@ -49,7 +44,8 @@ TEST(ProfileRead, TrimmingQuotesAndOddLines) {
 }
 
 TEST(ProfileRead, IntegersAndBooleans) {
-  auto p = Parse("[n]\na=42\nb=-7\nc= 12 \nd=1x\ne=$1F\nf=0x10\ng=99999999999\nh=\ni=\"3\"\nj=-2147483648\n");
+  auto p = TProfileFile::FromText(
+      "p", "[n]\na=42\nb=-7\nc= 12 \nd=1x\ne=$1F\nf=0x10\ng=99999999999\nh=\ni=\"3\"\nj=-2147483648\n");
   const std::pair<const char*, int> cases[] = {{"a", 42},  {"b", -7}, {"c", 12}, {"d", 5}, {"e", 31},
                                                {"f", 16},  {"g", 5},  {"h", 5},  {"i", 3}, {"j", -2147483647 - 1},
                                                {"none", 5}};

@@ -30,25 +30,18 @@ std::string Switches(const std::string& path) {
   return "-U\"" + path + "\"\r\n-I\"" + path + "\"\r\n-R\"" + path + "\"\r\n-O\"" + path + "\"\r\n";
 }
 
-// A library path text of count directories of 99 characters and the path
-// the switches carry (each line break a ';').
-std::pair<std::string, std::string> LibraryPath(int count) {
-  std::string text, path;
-  for (int i = 0; i < count; ++i) {
-    const std::string dir = std::to_string(100 + i) + std::string(96, 'd');
-    text += dir + "\r\n";
-    path += dir + ";";
-  }
-  return {text, path};
-}
-
 // Up to 1022 characters the path is one set of four lines; beyond, it is cut
 // at the last ';' of its first 1000 characters, a directory without one at
 // 1000, and nothing is lost however long the path.
 TEST(PathSwitchesTest, ShortPathsGiveFourLinesLongOnesAreChunked) {
   EXPECT_EQ(PathSwitches("C:\\a\r\nC:\\b\r\n"), Switches("C:\\a;C:\\b;"));
   EXPECT_EQ(PathSwitches(""), Switches(""));
-  const auto [text, path] = LibraryPath(10);  // 1000 characters joined
+  std::string text, path;  // ten directories of 99 characters: 1000 characters joined by ';'
+  for (int i = 0; i < 10; ++i) {
+    const std::string dir = std::to_string(100 + i) + std::string(96, 'd');
+    text += dir + "\r\n";
+    path += dir + ";";
+  }
   const std::string pad(22, 'p');
   EXPECT_EQ(PathSwitches(text + pad), Switches(path + pad));
   EXPECT_EQ(PathSwitches(text + pad + "q"), Switches(path.substr(0, 999)) + Switches(pad + "q"));
