@@ -81,10 +81,6 @@ constexpr int CrashExitCode = 128 + 11;  // SIGSEGV
 
 class TProcessTest : public TTestDir {
  protected:
-  void TearDown() override {
-    UnsetEnv("TESMAR_TEST_CHILD");
-    TTestDir::TearDown();
-  }
   // A script or any file made runnable (POSIX).
   void WriteProgram(const std::string& name, const std::string& text) {
     WriteBytes(name, text);
@@ -102,7 +98,7 @@ class TProcessTest : public TTestDir {
     return r.Stage == TRunStage::rsRan ? ReadBytes(out) : "not run: " + std::to_string(r.ErrorCode);
   }
 
-  TEnvScope SavedPath{"PATH"};
+  TEnvScope SavedPath{"PATH"}, SavedChildCommands{"TESMAR_TEST_CHILD"};
 };
 
 }  // namespace
@@ -131,17 +127,18 @@ TEST_F(TProcessTest, InputOutputArgumentsAndExitCodes) {
 TEST_F(TProcessTest, WhatCannotStartOrOpenGivesTheSystemCode) {
   WriteBytes("plain.txt", "not a program\n");
   const struct {
-    std::string Line, In, Out;
+    std::string Line;
     TRunStage Stage;
     int Code;
+    std::string In = "in.txt", Out = "out.txt";
   } cases[] = {
-      {"no-such-program-here arg", "in.txt", "out.txt", TRunStage::rsStartFailed, 2},
-      {"   ", "in.txt", "out.txt", TRunStage::rsStartFailed, 2},
-      {Path("missing-dir/prog"), "in.txt", "out.txt", TRunStage::rsStartFailed, 2},
-      {NativePath("./plain.txt"), "in.txt", "out.txt", TRunStage::rsStartFailed, NotAProgram},
-      {ChildCommand("exit 0"), NativePath("no/such/dir/in.txt"), "out.txt", TRunStage::rsInputOpenFailed, PathNotFound},
-      {ChildCommand("exit 0"), "in.txt", NativePath("no/such/dir/out.txt"), TRunStage::rsOutputOpenFailed,
-       PathNotFound},
+      {"no-such-program-here arg", TRunStage::rsStartFailed, 2},
+      {"   ", TRunStage::rsStartFailed, 2},
+      {Path("missing-dir/prog"), TRunStage::rsStartFailed, 2},
+      {NativePath("./plain.txt"), TRunStage::rsStartFailed, NotAProgram},
+      {ChildCommand("exit 0"), TRunStage::rsInputOpenFailed, PathNotFound, NativePath("no/such/dir/in.txt")},
+      {ChildCommand("exit 0"), TRunStage::rsOutputOpenFailed, PathNotFound, "in.txt",
+       NativePath("no/such/dir/out.txt")},
   };
   for (const auto& c : cases) {
     platform::SetLastOSErrorCode(0);
