@@ -20,6 +20,7 @@
 
 #include "cli/TesmarBuildMain.h"
 #include "platform/Error.h"
+#include "platform/Process.h"
 #include "support/Faults.h"
 #include "support/TestProject.h"
 #include "version/ProgramVersion.h"
@@ -339,15 +340,9 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
   const TRun unknown = Run({"--fast", Path(".")});
   EXPECT_EQ(unknown.Status, 2);
   EXPECT_TRUE(unknown.Err.starts_with("tesmar-build: unknown option --fast\nUsage: ")) << unknown.Err;
-  const std::vector<std::vector<std::string>> mistakes = {{},
-                                                          {"--json"},
-                                                          {"--quiet=yes", "."},
-                                                          {"a", "b"},
-                                                          {"--version-of", "x.exe", "."},
-                                                          {"--version", "."},
-                                                          {"--version", "--junit", "x.xml"},
-                                                          {"--junit"}};
-  for (const auto& args : mistakes) EXPECT_EQ(Run(args).Status, 2) << (args.empty() ? "" : args[0]);
+  for (const char* line : {"", "--json", "--quiet=yes .", "a b", "--version-of x.exe .", "--version .",
+                           "--version --junit x.xml", "--junit"})
+    EXPECT_EQ(Run(platform::SplitCommandLine(line)).Status, 2) << line;
   for (const char* seconds : {"0", "-1", "abc", "1e3", "nan"}) {
     const TRun timeout = Run({"--tool-timeout", seconds, Path(".")});
     EXPECT_EQ(timeout.Status, 2) << seconds;
