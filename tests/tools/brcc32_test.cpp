@@ -65,33 +65,25 @@ TEST(Brcc32ScriptTest, IconAndVersionLayout) {
   EXPECT_EQ(group.Name, TResId::FromName(u"MAINICON"));
   // IMPURE takes PURE from the group's default; LOADONCALL leaves PRELOAD off.
   EXPECT_EQ(group.MemoryFlags, MEMFLAG_MOVEABLE | MEMFLAG_DISCARDABLE);
-  ASSERT_EQ(group.Data.size(), 6u + 14u);
-  EXPECT_EQ(U16(group.Data, 4), 1u);                    // one image
-  EXPECT_EQ(U32(group.Data, 6 + 8), icon.size() - 22);  // its size
-  EXPECT_EQ(U16(group.Data, 6 + 12), 1u);               // nID
+  // The file's header and directory entry, with the image's nID for its offset.
+  EXPECT_EQ(group.Data, icon.substr(0, 6 + 12) + Le16(1));
 
   EXPECT_EQ(ver.Type, TResId::FromOrdinal(RT_VERSION));
   EXPECT_EQ(ver.MemoryFlags, MEMFLAG_MOVEABLE | MEMFLAG_DISCARDABLE);
   const std::string& d = ver.Data;
-  EXPECT_EQ(U16(d, 0), d.size());
-  EXPECT_EQ(U16(d, 2), 52u);
-  EXPECT_EQ(d.substr(6, 32), Utf16("VS_VERSION_INFO") + Le16(0));
-  const std::uint32_t fixed[] = {0xFEEF04BD, 0x10000, 0x00010002, 0x00000007, 0x00030004, 0x00050006, 0x3F};
+  EXPECT_EQ(d.substr(0, 38), Le16(d.size()) + Le16(52) + Le16(0) + Utf16("VS_VERSION_INFO") + Le16(0));
+  // Signature, structure version, file and product versions, flag mask, flags, OS, type.
+  const std::uint32_t fixed[] = {0xFEEF04BD, 0x10000, 0x00010002, 0x00000007, 0x00030004, 0x00050006, 0x3F, 0, 4, 1};
   for (std::size_t i = 0; i < std::size(fixed); ++i) EXPECT_EQ(U32(d, 40 + 4 * i), fixed[i]) << i;
-  EXPECT_EQ(U32(d, 72), 4u);  // FILEOS
-  EXPECT_EQ(U32(d, 76), 1u);  // FILETYPE
-  const std::size_t key = d.find(Utf16("CompanyName"));
-  ASSERT_NE(key, std::string::npos);
-  ASSERT_EQ(key % 4, 2u);  // the 6-byte header before it starts on a DWORD
-  EXPECT_EQ(U16(d, key - 6), 6u + 24 + 2 + 10);
-  EXPECT_EQ(U16(d, key - 4), 5u);
-  EXPECT_EQ(U16(d, key - 2), 1u);
-  EXPECT_EQ(d.substr(key + 24 + 2, 10), Utf16("Acme") + Le16(0));
-  const std::size_t tr = d.find(Utf16("Translation"));
-  ASSERT_NE(tr, std::string::npos);
-  EXPECT_EQ(U16(d, tr - 4), 4u);  // bytes of a binary value
-  EXPECT_EQ(U16(d, tr - 2), 0u);
-  EXPECT_EQ(U32(d, tr + 26), 1033u | 1252u << 16);
+  // Each block's 6-byte header starts on a DWORD: a string counts its
+  // characters with the terminator, a binary value its bytes.
+  const std::size_t key = d.find(Utf16("CompanyName")), tr = d.find(Utf16("Translation"));
+  ASSERT_EQ(key % 4, 2u);
+  EXPECT_EQ(d.substr(key - 6, 42),
+            Le16(42) + Le16(5) + Le16(1) + Utf16("CompanyName") + Le32(0) + Utf16("Acme") + Le16(0));
+  ASSERT_EQ(tr % 4, 2u);
+  EXPECT_EQ(d.substr(tr - 6, 36),
+            Le16(36) + Le16(4) + Le16(0) + Utf16("Translation") + Le32(0) + Le32(1033 | 1252 << 16));
 }
 
 // ---- script language ---------------------------------------------------------
@@ -231,9 +223,9 @@ TEST(Brcc32ScriptTest, CursorsAndBitmaps) {
   EXPECT_EQ(image, Le16(5) + Le16(7) + cur.substr(22));
   const std::string& group = s.Entries[1].Data;
   EXPECT_EQ(s.Entries[1].Type, TResId::FromOrdinal(RT_GROUP_CURSOR));
-  EXPECT_EQ(group.substr(6, 4), Le16(16) + Le16(32));  // the height counts the mask too
-  EXPECT_EQ(U16(group, 12), 32u);
-  EXPECT_EQ(U32(group, 14), image.size());
+  // One cursor of 16 by 32 (the height counts the mask too), 1 plane, 32 bits, nID 1.
+  EXPECT_EQ(group,
+            Le16(0) + Le16(2) + Le16(1) + Le16(16) + Le16(32) + Le16(1) + Le16(32) + Le32(image.size()) + Le16(1));
   EXPECT_EQ(s.Entries[2].Type, TResId::FromOrdinal(RT_BITMAP));
   EXPECT_EQ(s.Entries[2].Data, "DIB");
 }
