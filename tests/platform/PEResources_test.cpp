@@ -96,27 +96,20 @@ TEST(VersionBlocks, ValueLengthsInBytesOrMissingZerosStayInsideTheBlock) {
 }
 
 TEST(VersionBlocks, LyingLengthsNeitherOverrunNorHang) {
-  std::string root = Root({Block("040904E4", "", 0, 1, {Text("FileVersion", "9.9")})});
+  const std::string root = Root({Block("040904E4", "", 0, 1, {Text("FileVersion", "9.9")})});
   const std::size_t table = root.find(Utf16("040904E4")) - 6;
   const std::size_t string = root.find(Utf16("FileVersion")) - 6;
-
-  std::string longChild = root;  // a string claiming far more than its table holds
-  longChild.replace(string, 2, Le16(0xFFF0));
-  EXPECT_EQ(QueryVersionText(longChild, "\\StringFileInfo\\040904E4\\FileVersion"), "9.9");
-
-  std::string zeroChild = root;  // a child of length 0 would loop forever if trusted
-  zeroChild.replace(string, 2, Le16(0));
-  EXPECT_FALSE(QueryVersionText(zeroChild, "\\StringFileInfo\\040904E4\\FileVersion"));
-
-  std::string shortTable = root;  // the table ends inside its child's key
-  shortTable.replace(table, 2, Le16(static_cast<unsigned>(string - table + 10)));
-  EXPECT_FALSE(QueryVersionText(shortTable, "\\StringFileInfo\\040904E4\\FileVersion"));
-
+  // The block with the length word at a place replaced.
+  const auto lying = [&](std::size_t at, std::size_t length) {
+    return root.substr(0, at) + Le16(static_cast<unsigned>(length)) + root.substr(at + 2);
+  };
+  const std::string path = "\\StringFileInfo\\040904E4\\FileVersion";
+  EXPECT_EQ(QueryVersionText(lying(string, 0xFFF0), path), "9.9");  // far more than its table holds
+  EXPECT_FALSE(QueryVersionText(lying(string, 0), path));           // a child of length 0 would loop forever if trusted
+  EXPECT_FALSE(QueryVersionText(lying(table, string - table + 10), path));  // the table ends inside its child's key
   // A root of length 2 is no block at all; a root cut in its key neither.
-  std::string badRoot = root;
-  badRoot.replace(0, 2, Le16(2));
-  EXPECT_FALSE(IsVersionBlock(badRoot));
-  EXPECT_FALSE(QueryVersionBinary(badRoot, "\\VarFileInfo\\Translation"));
+  EXPECT_FALSE(IsVersionBlock(lying(0, 2)));
+  EXPECT_FALSE(QueryVersionBinary(lying(0, 2), "\\VarFileInfo\\Translation"));
   EXPECT_FALSE(IsVersionBlock(root.substr(0, 20)));
   EXPECT_FALSE(IsVersionBlock(Block("VS_VERSION_INFX", "", 0, 0)));
 }
