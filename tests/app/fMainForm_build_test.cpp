@@ -39,9 +39,11 @@ class THeadingRecorder : public QObject {
 
 class BuildWindowTest : public TGuiTest {
  protected:
-  // A project of programs App1..AppN (each with its local version file, so
-  // that only real failures halt), the listed ones broken.
-  void WriteProject(int count, const std::vector<int>& broken = {}, const std::vector<std::string>& options = {}) {
+  // The window, shown, on a project of programs App1..AppN (each with its
+  // local version file, so that only real failures halt), the listed ones
+  // broken.
+  TF_MainForm& ShowProject(int count, const std::vector<int>& broken, const std::vector<std::string>& options,
+                           const std::vector<std::string>& more = {}) {
     WriteProgram("App");
     WriteBytes("src/app.ico", ReadBytes(SourceDir() + "/examples/demo/src/demo.ico"));
     std::vector<std::string> entries;
@@ -55,11 +57,7 @@ class BuildWindowTest : public TGuiTest {
                  CrLf({"[version]", "Major=1", "Build=" + std::to_string(i), "IconFileName=" + Path("src/app.ico")}));
       entries.push_back(Entry(name + ".EXE", name + ".dpr"));
     }
-    WriteFilesIni(options, entries);
-    WriteCatalogue({"proj=" + Project});
-  }
-  TF_MainForm& Shown() {
-    TF_MainForm& form = OpenWindow();
+    TF_MainForm& form = OpenProject(options, entries, more);
     form.show();
     return form;
   }
@@ -81,8 +79,7 @@ class BuildWindowTest : public TGuiTest {
 }  // namespace
 
 TEST_F(BuildWindowTest, TheBuildEventsShowTheirTextsAndTheSummaryFollows) {
-  WriteProject(2, {}, {"HaltOnError=0"});
-  TF_MainForm& form = Shown();
+  TF_MainForm& form = ShowProject(2, {}, {"HaltOnError=0"});
   THeadingRecorder headings(form.L_Results);
   RecordStatus(form);
   Find<QAction>("A_DoBuild")->trigger();
@@ -142,8 +139,7 @@ TEST_F(BuildWindowTest, TheBuildEventsShowTheirTextsAndTheSummaryFollows) {
 }
 
 TEST_F(BuildWindowTest, TheErrorLogOfAProjectNeverBuiltSaysWhy) {
-  WriteProject(1);
-  Shown();
+  ShowProject(1, {}, {});
   Find<QPushButton>("b_errors")->click();
   const QString memo = Find<QPlainTextEdit>("Memo1")->toPlainText();
   EXPECT_TRUE(memo.startsWith("Error opening error log, probably because no errors present :)  Cannot open file"))
@@ -161,8 +157,7 @@ TEST_F(BuildWindowTest, TheErrorLogOfAProjectNeverBuiltSaysWhy) {
 TEST_F(BuildWindowTest, StopOrCloseDuringABuildFinishesTheFileAndWritesTheLogs) {
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "close" : "stop");
-    WriteProject(5, {}, {"HaltOnError=0"});
-    TF_MainForm& form = Shown();
+    TF_MainForm& form = ShowProject(5, {}, {"HaltOnError=0"});
     RecordStatus(form);
     THeadingRecorder headings(form.L_Results);
     headings.Trigger = close ? "App1.dpr compile started" : "App2.dpr compile started";
@@ -186,8 +181,7 @@ TEST_F(BuildWindowTest, StopOrCloseDuringABuildFinishesTheFileAndWritesTheLogs) 
 TEST_F(BuildWindowTest, TheHaltQuestionStopsOnYesAndGoesOnOnNo) {
   for (const bool halt : {true, false}) {
     SCOPED_TRACE(halt);
-    WriteProject(3, {1}, {"HaltOnError=1"});
-    TF_MainForm& form = Shown();
+    TF_MainForm& form = ShowProject(3, {1}, {"HaltOnError=1"});
     Dialogs.Confirms = {halt};
     Find<QAction>("A_DoBuild")->trigger();
     const QStringList asked = Dialogs.Texts("confirm");
@@ -207,8 +201,7 @@ TEST_F(BuildWindowTest, TheHaltQuestionStopsOnYesAndGoesOnOnNo) {
 }
 
 TEST_F(BuildWindowTest, BuildOneOfASourceNotInTheListEndsThroughTheHaltReport) {
-  WriteProject(2, {}, {"HaltOnError=0"});
-  TF_MainForm& form = Shown();
+  TF_MainForm& form = ShowProject(2, {}, {"HaltOnError=0"});
   form.CurrentSource = Path("src/Elsewhere.dpr");
   Find<QPushButton>("b_buildOne")->click();
   EXPECT_EQ(Heading().toStdString(), "Tesmar Halted: \n\nException thrown in Tesmar: List index out of bounds (-1)");
@@ -226,12 +219,9 @@ TEST_F(BuildWindowTest, BuildOneOfASourceNotInTheListEndsThroughTheHaltReport) {
 // The window goes on handling its events while a tool runs: a timer set
 // before the build fires during a one-second processing line.
 TEST_F(BuildWindowTest, TheWindowHandlesItsEventsWhileAToolRuns) {
-  WriteProject(1, {}, {"HaltOnError=0"});
   WriteBytes("src/App1.before", CrLf({"sleep 1"}));
-  std::vector<std::string> entries = {Entry("App1.EXE", "App1.dpr")};
-  WriteFilesIni({"HaltOnError=0"}, entries,
-                {"[" + Path("src/App1.dpr") + "]", "PreProcessing=" + Path("src/App1.before")});
-  TF_MainForm& form = Shown();
+  TF_MainForm& form = ShowProject(1, {}, {"HaltOnError=0"},
+                                  {"[" + Path("src/App1.dpr") + "]", "PreProcessing=" + Path("src/App1.before")});
   bool firedDuringTheRun = false;
   QElapsedTimer clock;
   clock.start();

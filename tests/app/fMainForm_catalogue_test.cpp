@@ -16,11 +16,12 @@ namespace {
 
 class CatalogueTest : public TGuiTest {
  protected:
-  QStringList Names() {
-    QStringList names;
+  QStringList Names() { return Items(*Find<QComboBox>("cb_ProjectList")); }
+  // Chooses the project of a line of the name box as the user does.
+  void Choose(int index) {
     auto* box = Find<QComboBox>("cb_ProjectList");
-    for (int i = 0; i < box->count(); ++i) names << box->itemText(i);
-    return names;
+    box->setCurrentIndex(index);
+    emit box->activated(index);
   }
   // A project directory with one program in its file list.
   std::string ProjectWithProgram(const std::string& dir) {
@@ -50,9 +51,7 @@ TEST_F(CatalogueTest, NamesInFileOrderTheFirstLoadedEmptyValuesDroppedAKeyCounte
   // Choosing another project loads it; unsaved changes of the one left are
   // dropped without a question.
   form.SetModified(true);
-  auto* box = Find<QComboBox>("cb_ProjectList");
-  box->setCurrentIndex(1);
-  emit box->activated(1);
+  Choose(1);
   EXPECT_EQ(form.CurrentProjectDir, Path("P/Beta"));
   EXPECT_FALSE(form.Modified);
   EXPECT_EQ(form.BuildRun->ProjectDir, Path("P/Beta"));
@@ -104,9 +103,8 @@ TEST_F(CatalogueTest, EachViewModeSetsItsControls) {
 // Save is enabled only while the project is modified, and a failed save
 // keeps it so; Exit then asks once, and No closes without saving.
 TEST_F(CatalogueTest, SaveIsEnabledWhileModifiedAndExitAsksOnce) {
-  ProjectWithProgram("proj");
-  WriteCatalogue({"proj=" + Project});
-  TF_MainForm& form = OpenWindow();
+  WriteProgram();
+  TF_MainForm& form = OpenProject({}, {Entry("App.EXE", "App.dpr")});
   form.show();
   auto* save = Find<QAction>("A_saveProjectSettings");
   EXPECT_FALSE(save->isEnabled());
@@ -147,9 +145,8 @@ TEST_F(CatalogueTest, SaveIsEnabledWhileModifiedAndExitAsksOnce) {
 }
 
 TEST_F(CatalogueTest, NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen) {
-  ProjectWithProgram("proj");
-  WriteCatalogue({"proj=" + Project});
-  TF_MainForm& form = OpenWindow();
+  WriteProgram();
+  TF_MainForm& form = OpenProject({}, {Entry("App.EXE", "App.dpr")});
   form.SetModified(true);
 
   Dialogs.Directories = {std::nullopt};
@@ -196,12 +193,9 @@ TEST_F(CatalogueTest, AnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
   EXPECT_EQ(form.BuildRun->FileList().Count(), 2);
 
   // Each entry of the name box loads its own directory.
-  auto* box = Find<QComboBox>("cb_ProjectList");
-  box->setCurrentIndex(0);
-  emit box->activated(0);
+  Choose(0);
   EXPECT_EQ(form.CurrentProjectDir, first);
-  box->setCurrentIndex(1);
-  emit box->activated(1);
+  Choose(1);
   EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
 
   platform::ForgetSharedProfiles();

@@ -25,9 +25,7 @@ class DialogsTest : public TGuiTest {
   // A project of one program with these [options] lines.
   TF_MainForm& OpenProject(const std::vector<std::string>& options) {
     WriteProgram();
-    WriteFilesIni(options, {Entry("App.EXE", "App.dpr")});
-    WriteCatalogue({"proj=" + Project});
-    TF_MainForm& form = OpenWindow();
+    TF_MainForm& form = TGuiTest::OpenProject(options, {Entry("App.EXE", "App.dpr")});
     form.DccOptionsFile = Path("options.txt");
     return form;
   }

@@ -28,35 +28,29 @@ class FileListTest : public TGuiTest {
     WriteBytes("src/Pack.dpk", CrLf({"package Pack;", "end."}));
     WriteBytes("src/Res.res", "");
     WriteBytes("src/notes.txt", "x");
-    WriteFilesIni({"HaltOnError=0"}, {Entry("One.EXE", "One.dpr"), Entry("Two.EXE", "Two.dpr")});
-    WriteCatalogue({"proj=" + Project});
-    OpenWindow().show();
+    OpenProject({"HaltOnError=0"}, {Entry("One.EXE", "One.dpr"), Entry("Two.EXE", "Two.dpr")}).show();
   }
-  QStringList Lines() {
-    QStringList lines;
-    for (int i = 0; i < Form->LB_Files->count(); ++i) lines << Form->LB_Files->item(i)->text();
-    return lines;
-  }
+  QStringList Lines() { return Items(*Form->LB_Files); }
   // The list box and the file list hold the same lines, each with its settings.
   void ExpectListsEqual() {
     const TProjectList& files = Form->BuildRun->FileList();
     ASSERT_EQ(files.Count(), Form->LB_Files->count());
     for (int i = 0; i < files.Count(); ++i) {
-      EXPECT_EQ(QString::fromStdString(files.Strings(i)), Form->LB_Files->item(i)->text());
+      EXPECT_EQ(ToQ(files.Strings(i)), Form->LB_Files->item(i)->text());
       ASSERT_NE(files.SettingsAt(i), nullptr);
       EXPECT_EQ(files.SettingsAt(i)->GetSourceFile(), files.SourceOf(i));
     }
   }
-  QString Q(const std::string& s) { return QString::fromStdString(s); }
 };
 
 }  // namespace
 
 TEST_F(FileListTest, AddedFilesGetTheirTargetNamesAndEachProposesTheDirectoryBefore) {
-  Dialogs.Files = {{Q(Path("src/Lib.dpr")), Q(Path("src/Res.res")), Q(Path("src/Pack.dpk")), Q(Path("src/One.dpr"))}};
+  Dialogs.Files = {
+      {ToQ(Path("src/Lib.dpr")), ToQ(Path("src/Res.res")), ToQ(Path("src/Pack.dpk")), ToQ(Path("src/One.dpr"))}};
   // Lib goes to out/, Res keeps its own directory (cancelled), Pack to bpl/,
   // One to out/ again, where it is already listed: skipped.
-  Dialogs.Directories = {Q(Path("out")), std::nullopt, Q(Path("bpl")), Q(Path("out"))};
+  Dialogs.Directories = {ToQ(Path("out")), std::nullopt, ToQ(Path("bpl")), ToQ(Path("out"))};
   Find<QAction>("A_AddFile")->trigger();
   EXPECT_EQ(Dialogs.OpenRequests[0].Title, "select file(s) (dpr, res, rc, dpk) to be in project");
   EXPECT_EQ(Dialogs.OpenRequests[0].Filter, "Source files (dpr, res, rc, dpk)|*.dpr;*.res;*.rc;*.dpk");
@@ -66,10 +60,11 @@ TEST_F(FileListTest, AddedFilesGetTheirTargetNamesAndEachProposesTheDirectoryBef
                          "Select Target Directory for Pack.BPL", "Select Target Directory for One.EXE"}));
   // The first starts where the selected entry's target lies, each further one
   // where the one before went.
-  EXPECT_EQ(Dialogs.DirectoryStarts, (QStringList{Q(Path("out")), Q(Path("out")), Q(Path("src")), Q(Path("bpl"))}));
-  EXPECT_EQ(Lines().mid(2), (QStringList{Q(Path("out/Lib.DLL") + "=" + Path("src/Lib.dpr")),
-                                         Q(Path("src/Res.RES") + "=" + Path("src/Res.RC")),
-                                         Q(Path("bpl/Pack.BPL") + "=" + Path("src/Pack.dpk"))}));
+  EXPECT_EQ(Dialogs.DirectoryStarts,
+            (QStringList{ToQ(Path("out")), ToQ(Path("out")), ToQ(Path("src")), ToQ(Path("bpl"))}));
+  EXPECT_EQ(Lines().mid(2), (QStringList{ToQ(Path("out/Lib.DLL") + "=" + Path("src/Lib.dpr")),
+                                         ToQ(Path("src/Res.RES") + "=" + Path("src/Res.RC")),
+                                         ToQ(Path("bpl/Pack.BPL") + "=" + Path("src/Pack.dpk"))}));
   ExpectListsEqual();
   EXPECT_EQ(Form->LB_Files->currentRow(), 4);
   EXPECT_EQ(Form->CurrentSource, Path("src/Pack.dpk"));
@@ -77,8 +72,8 @@ TEST_F(FileListTest, AddedFilesGetTheirTargetNamesAndEachProposesTheDirectoryBef
 }
 
 TEST_F(FileListTest, AFileOfAnotherKindStopsTheAdditionThere) {
-  Dialogs.Files = {{Q(Path("src/Lib.dpr")), Q(Path("src/notes.txt")), Q(Path("src/Pack.dpk"))}};
-  Dialogs.Directories = {Q(Path("out"))};
+  Dialogs.Files = {{ToQ(Path("src/Lib.dpr")), ToQ(Path("src/notes.txt")), ToQ(Path("src/Pack.dpk"))}};
+  Dialogs.Directories = {ToQ(Path("out"))};
   Find<QAction>("A_AddFile")->trigger();
   EXPECT_EQ(Lines().size(), 3);
   ASSERT_EQ(Dialogs.Texts("message").size(), 1);
@@ -89,20 +84,20 @@ TEST_F(FileListTest, AFileOfAnotherKindStopsTheAdditionThere) {
 }
 
 TEST_F(FileListTest, OneFileIsAddedBesideItsSourceAndDroppedFilesLikewise) {
-  Dialogs.Files = {{Q(Path("src/Res.res"))}};
+  Dialogs.Files = {{ToQ(Path("src/Res.res"))}};
   Find<QAction>("A_getSource")->trigger();
   EXPECT_EQ(Dialogs.OpenRequests[0].Title, "Select source file to include in this tesmar project.");
   EXPECT_EQ(Dialogs.OpenRequests[0].Filter, "DPR,DPK,RC|*.DPR;*.DPK;*.RC");
-  EXPECT_EQ(Lines().back(), Q(Path("src/Res.RES") + "=" + Path("src/Res.RC")));
+  EXPECT_EQ(Lines().back(), ToQ(Path("src/Res.RES") + "=" + Path("src/Res.RC")));
 
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(Q(Path("src/Lib.dpr"))), QUrl::fromLocalFile(Q(Path("src/notes.txt")))});
+  data.setUrls({QUrl::fromLocalFile(ToQ(Path("src/Lib.dpr"))), QUrl::fromLocalFile(ToQ(Path("src/notes.txt")))});
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(Form->LB_Files->viewport(), &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(Form->LB_Files->viewport(), &drop);
-  EXPECT_EQ(Lines().back(), Q(Path("src/Lib.DLL") + "=" + Path("src/Lib.dpr")));
+  EXPECT_EQ(Lines().back(), ToQ(Path("src/Lib.DLL") + "=" + Path("src/Lib.dpr")));
   EXPECT_EQ(Lines().size(), 4);
   ExpectListsEqual();
   EXPECT_TRUE(Form->Modified);
@@ -133,7 +128,7 @@ TEST_F(FileListTest, DeletingTheLastEntrySelectsTheNewLast) {
   EXPECT_EQ(Lines().size(), 1);
   EXPECT_EQ(Form->LB_Files->currentRow(), 0);
   EXPECT_EQ(Form->CurrentSource, Path("src/One.dpr"));
-  EXPECT_EQ(Form->e_SourceFile->text(), Q(Path("src/One.dpr")));
+  EXPECT_EQ(Form->e_SourceFile->text(), ToQ(Path("src/One.dpr")));
   Find<QAction>("A_deleteFile")->trigger();
   EXPECT_TRUE(Lines().isEmpty());
   EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
@@ -147,9 +142,9 @@ TEST_F(FileListTest, TheEditedTextIsTakenBackWithoutBlankLines) {
   EXPECT_EQ(Find<TActionButton>("b_save")->text(), "Save File List");
   EXPECT_FALSE(Form->Memo1->isReadOnly());
   EXPECT_EQ(Form->Memo1->toPlainText(), Lines().join('\n'));
-  Form->Memo1->setPlainText(Q(Entry("Two.EXE", "Two.dpr") + "\n\n" + Entry("Lib.DLL", "Lib.dpr") + "\n"));
+  Form->Memo1->setPlainText(ToQ(Entry("Two.EXE", "Two.dpr") + "\n\n" + Entry("Lib.DLL", "Lib.dpr") + "\n"));
   Find<TActionButton>("b_save")->click();
-  EXPECT_EQ(Lines(), (QStringList{Q(Entry("Two.EXE", "Two.dpr")), Q(Entry("Lib.DLL", "Lib.dpr"))}));
+  EXPECT_EQ(Lines(), (QStringList{ToQ(Entry("Two.EXE", "Two.dpr")), ToQ(Entry("Lib.DLL", "Lib.dpr"))}));
   ExpectListsEqual();
   // Every entry has its settings read from the store.
   EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(1)->GetSettingPath(stConfigFile), Path("proj/Default.config"));
@@ -161,7 +156,7 @@ TEST_F(FileListTest, EachHalfOfALineIsShortenedToHalfTheListWidth) {
   const std::string deep = "/very/long/directory/names/that/go/on/and/on/for/quite/a/while/";
   Form->BuildRun->FileList().Clear();
   Form->LB_Files->clear();
-  Form->LB_Files->addItem(Q(deep + "target/App.EXE=" + deep + "source/App.dpr"));
+  Form->LB_Files->addItem(ToQ(deep + "target/App.EXE=" + deep + "source/App.dpr"));
   Form->LB_Files->setFixedWidth(420);
   auto* delegate = dynamic_cast<TFileListDelegate*>(Form->LB_Files->itemDelegate());
   ASSERT_NE(delegate, nullptr);

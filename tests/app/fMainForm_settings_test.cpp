@@ -31,13 +31,12 @@ class SettingsPanelTest : public TGuiTest {
     WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
     WriteBytes("proj/Shared.path", CrLf({"/lib/one"}));
     const std::string shared = "LibraryPath=" + Path("proj/Shared.path");
-    WriteFilesIni({"HaltOnError=0"},
-                  {Entry("App.EXE", "App.dpr"), Path("src/App.RES") + "=" + Path("src/App.rc"),
-                   Path("src/Lone.RES") + "=" + Path("src/Lone.rc"), Entry("Pack.BPL", "Pack.dpk")},
-                  {"[" + Path("src/App.dpr") + "]", shared, "[" + Path("src/App.rc") + "]", shared,
-                   "[" + Path("src/Lone.rc") + "]", shared});
-    WriteCatalogue({"proj=" + Project});
-    OpenWindow().show();
+    OpenProject({"HaltOnError=0"},
+                {Entry("App.EXE", "App.dpr"), Path("src/App.RES") + "=" + Path("src/App.rc"),
+                 Path("src/Lone.RES") + "=" + Path("src/Lone.rc"), Entry("Pack.BPL", "Pack.dpk")},
+                {"[" + Path("src/App.dpr") + "]", shared, "[" + Path("src/App.rc") + "]", shared,
+                 "[" + Path("src/Lone.rc") + "]", shared})
+        .show();
     QApplication::setActiveWindow(Form.get());
   }
   void Select(int row) {
@@ -198,7 +197,7 @@ TEST_F(SettingsPanelTest, AWindows1252FileKeepsItsEncodingWhenSaved) {
 TEST_F(SettingsPanelTest, ChoosingAnotherFileAndATarget) {
   WriteBytes("proj/App.config", CrLf({"-$O-"}));
   Select(0);
-  Dialogs.Files = {{QString::fromStdString(Path("proj/App.config"))}};
+  Dialogs.Files = {{ToQ(Path("proj/App.config"))}};
   Dialogs.Windows.push_back([](QDialog& dialog) {
     dialog.findChild<QPushButton*>("OKBtn")->click();  // Designate, the choice offered first
     return dialog.result();
@@ -211,7 +210,7 @@ TEST_F(SettingsPanelTest, ChoosingAnotherFileAndATarget) {
   EXPECT_TRUE(Form->Modified);
   EXPECT_EQ(Memo(), "-$O-");  // the row shows its new file
 
-  Dialogs.Files = {{QString::fromStdString(Path("bin/App.EXE"))}};
+  Dialogs.Files = {{ToQ(Path("bin/App.EXE"))}};
   Find<QAction>("A_getTarget")->trigger();
   EXPECT_EQ(Dialogs.OpenRequests[1].Title.toStdString(), "Select target for " + Path("src/App.dpr"));
   EXPECT_EQ(Dialogs.OpenRequests[1].Filter, "Executable |*.EXE");
