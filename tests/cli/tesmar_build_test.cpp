@@ -6,10 +6,10 @@
 #include <unistd.h>
 #endif
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
@@ -371,24 +371,20 @@ TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
     WriteBytes(ver, CrLf({"[version]", line, build, "IconFileName=" + Path("app.ico")}));
   };
   const std::string range = "a version part is a whole number from 0 to 65535";
-  std::optional<TFullDisk> full;
-  for (const auto& [arrange, shown] : std::vector<std::pair<std::function<void()>, std::string>>{
-           {[&] { version("", "Build=x"); }, "note: Failed to replace  'x' is not a valid integer value"},
-           {[&] { version("", "Build=65535"); },
-            "note: Failed to replace  the build number 65535 cannot be incremented: " + range},
-           {[&] { version("", "Build=2147483647"); },
-            "note: Failed to replace  the build number 2147483647 cannot be incremented: " + range},
-           {[&] { full.emplace("Files.ini"); },
-            "note: Failed to replace  Unable to write to " + ini + ": " + SystemErrorText(ENOSPC)},
-           {[&] {
-              version("Company=local number", "");  // Default.ver serves as the local file and keeps it
-              full.emplace("Default.ver");
-            },
+  const std::string failed = "note: Failed to replace  ";
+  // Default.ver's line and build number, a file that fills the disk, the note.
+  for (const auto& [line, build, fullFile, shown] : std::vector<std::array<std::string, 4>>{
+           {"", "Build=x", "", failed + "'x' is not a valid integer value"},
+           {"", "Build=65535", "", failed + "the build number 65535 cannot be incremented: " + range},
+           {"", "Build=2147483647", "", failed + "the build number 2147483647 cannot be incremented: " + range},
+           {"", "Build=1", "Files.ini", failed + "Unable to write to " + ini + ": " + SystemErrorText(ENOSPC)},
+           {"Company=local number", "", "Default.ver",  // Default.ver serves as the local file and keeps it
             "halt: Resource Error for " + ver + ": AutoIncrement failed: Unable to write to " + ver + ": " +
                 SystemErrorText(ENOSPC)},
-           {[&] { version("Major=70000"); }, "halt: Resource Error for App.RC: Major is 70000: " + range + "."}}) {
-    version("");
-    arrange();
+           {"Major=70000", "Build=1", "", "halt: Resource Error for App.RC: Major is 70000: " + range + "."}}) {
+    version(line, build);
+    std::optional<TFullDisk> full;
+    if (!fullFile.empty()) full.emplace(fullFile);
     const std::string verBefore = ReadBytes(ver), res = ReadBytes("proj/src/App.RES");
     const TRun run = Run({"--json", Path("r.json"), Path("proj")});
     full.reset();
