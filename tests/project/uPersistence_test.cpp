@@ -43,8 +43,6 @@ TEST_F(PersistenceTest, NewDirectoryGetsTheEightBuiltInFiles) {
   EXPECT_EQ(ver.substr(ver.size() - 18), "ProductBuild=0\r\n\r\n");
   for (const char* file : {"Default.DPKConfig", "Default.mask"})
     EXPECT_EQ(ReadBytes("proj/" + std::string(file)), CrLf(BuiltInDefaultContent(file))) << file;
-  EXPECT_NE(ReadBytes("proj/Default.mask").find("\r\n   VALUE \"CompanyName\", \"#Company#\\000\"\r\n"),
-            std::string::npos);
   EXPECT_EQ(Prompt.Proposals, std::vector<std::string>{"5"});
 
   std::filesystem::remove(Path("proj/Default.before"));
