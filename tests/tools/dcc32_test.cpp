@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -174,8 +173,17 @@ TEST_F(Dcc32Test, MessagesAndTheirEffectOnTheRun) {
   EXPECT_TRUE(Exists("P.exe"));
 }
 
-TEST_F(Dcc32Test, MalformedSourcesGiveErrorsAtTheirPlace) {
-  const std::pair<std::string, std::string> cases[] = {
+// A source the compiler cannot read, a file it cannot find and a resource file
+// it cannot link each fail the run at their place, and nothing is written.
+TEST_F(Dcc32Test, FailuresNameTheirPlaceAndWriteNothing) {
+  WriteBytes("A.pas", "unit A;\nend.\n");
+  WriteBytes("NotAUnit.pas", "program X;\n");
+  const std::string plain = "program P;\nbegin end.\n", linked = "program P;\n\n{$R Bad.res}\nbegin end.\n",
+                    invalid = "P.dpr(3) Fatal: Invalid resource file 'Bad.res': ", noDir = Path("no/such/dir") + "/",
+                    good = WriteResFile({Resource("#10", "DATA", 0x409, "payload")});
+  const struct {
+    std::string Source, Last, Res = "", Arguments = "P.dpr -E.";
+  } cases[] = {
       {"program P;\nuses A,\n  ;\nbegin end.\n", "P.dpr(3) Error: Identifier expected but ';' found"},
       {"program P;\nuses A in ;\n", "P.dpr(2) Error: String constant expected but ';' found"},
       {"program P;\nuses A B;\n", "P.dpr(2) Error: ';' expected but identifier 'B' found"},
@@ -187,36 +195,24 @@ TEST_F(Dcc32Test, MalformedSourcesGiveErrorsAtTheirPlace) {
       {"program P;\n{$MESSAGE LOUD 'x'}\n", "P.dpr(2) Error: Invalid compiler directive: '$MESSAGE LOUD 'x''"},
       {"\n  begin end.", "P.dpr(2) Error: 'PROGRAM' expected but identifier 'begin' found"},
       {"program P;\nuses NotAUnit;\n", "NotAUnit.pas(1) Error: 'UNIT' expected but identifier 'program' found"},
-  };
-  WriteBytes("A.pas", "unit A;\nend.\n");
-  WriteBytes("NotAUnit.pas", "program X;\n");
-  for (const auto& [source, last] : cases) {
-    WriteBytes("P.dpr", source);
-    TCommandRun run = Dcc("P.dpr -E.");
-    EXPECT_EQ(run.ExitCode, 1) << source;
-    EXPECT_EQ(run.Last(), last) << source;
-    EXPECT_FALSE(Exists("P.exe")) << source;
-  }
-}
-
-TEST_F(Dcc32Test, MissingFilesFailWithTheirPlace) {
-  WriteBytes("Here.pas", "unit Here;\nend.\n");
-  const std::string plain = "program P;\nbegin end.\n", noDir = Path("no/such/dir") + "/";
-  const struct {
-    std::string Source, Arguments, Last;
-  } cases[] = {
-      {"program P;\n\nuses\n  Here,\n  Gone;\nbegin end.\n", "P.dpr -E.", "P.dpr(5) Fatal: File not found: 'Gone.dcu'"},
-      {"program P;\n{$R *.RES}\nbegin end.\n", "P.dpr -E.", "P.dpr(2) Error: File not found: 'P.RES'"},
-      {plain, "Q.dpr -E.", "Fatal: File not found: 'Q.dpr'"},
-      {plain, "P.dpr -E" + noDir, "Fatal: Could not create output file " + noDir + "P.exe"},
+      {"program P;\n\nuses\n  A,\n  Gone;\nbegin end.\n", "P.dpr(5) Fatal: File not found: 'Gone.dcu'"},
+      {"program P;\n{$R *.RES}\nbegin end.\n", "P.dpr(2) Error: File not found: 'P.RES'"},
+      {plain, "Fatal: File not found: 'Q.dpr'", "", "Q.dpr -E."},
+      {plain, "Fatal: Could not create output file " + noDir + "P.exe", "", "P.dpr -E" + noDir},
+      {linked, invalid + "not a 32-bit resource file", "garbage"},
+      {linked, invalid + "data size 7 beyond end of file in the entry at offset 32", good.substr(0, good.size() - 6)},
+      {linked, invalid + "header size 4294967280 beyond end of file in the entry at offset 32",
+       WriteResFile({}) + Le32(0) + Le32(0xFFFFFFF0)},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.Source);
     WriteBytes("P.dpr", c.Source);
+    if (!c.Res.empty()) WriteBytes("Bad.res", c.Res);
     const TCommandRun run = Dcc(c.Arguments);
-    EXPECT_EQ(run.ExitCode, 1) << c.Arguments;
+    EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Last(), c.Last);
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root), {}), 2);  // nothing written anywhere
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"A.pas", "Bad.res", "NotAUnit.pas", "P.dpr"}));
 }
 
 // A library or a package is a DLL; {$APPTYPE CONSOLE} makes a console program.
@@ -303,24 +299,6 @@ TEST_F(Dcc32Test, VersionResourceOfALinkedResFileReadsBack) {
   EXPECT_EQ(info.GetVersionString("ProductVersion"), "2.7.1.8");
   EXPECT_EQ(info.GetVersionString("CompanyName"), "Stand-in Works");
   EXPECT_EQ(ReadImage(ReadBytes("App.exe")).Resources.at("#10/NOTES/1033"), "forty-two");
-}
-
-TEST_F(Dcc32Test, CorruptResourceFileGivesAClearFatal) {
-  WriteBytes("App.dpr", "program App;\n\n{$R App.res}\nbegin end.\n");
-  const std::string good = WriteResFile({Resource("#10", "DATA", 0x409, "payload")});
-  const std::pair<std::string, std::string> cases[] = {
-      {"garbage", "not a 32-bit resource file"},
-      {good.substr(0, good.size() - 6), "data size 7 beyond end of file in the entry at offset 32"},
-      {WriteResFile({}) + Le32(0) + Le32(0xFFFFFFF0),
-       "header size 4294967280 beyond end of file in the entry at offset 32"},
-  };
-  for (const auto& [bytes, reason] : cases) {
-    WriteBytes("App.res", bytes);
-    TCommandRun run = Dcc("App.dpr -E.");
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Last(), "App.dpr(3) Fatal: Invalid resource file 'App.res': " + reason);
-    EXPECT_FALSE(Exists("App.exe"));
-  }
 }
 
 // The writer's layout: the empty entry, then each header and its data padded
