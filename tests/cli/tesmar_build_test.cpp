@@ -64,18 +64,14 @@ class TesmarBuildTest : public TProjectTest {
     TProjectTest::TearDown();
   }
 
-  TRun Run(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"tesmar-build"};
-    all.insert(all.end(), args.begin(), args.end());
+  TRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "tesmar-build");
     std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
+    for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::ostringstream out, err;
-    TRun run;
-    run.Status = RunTesmarBuild(static_cast<int>(all.size()), argv.data(), out, err);
-    run.Out = out.str();
-    run.Err = err.str();
-    return run;
+    const int status = RunTesmarBuild(static_cast<int>(args.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
   }
 
   // A project in dir: each source (name, text) in dir/src, targets in
