@@ -89,9 +89,18 @@ TEST_F(TDOSToMemoTest, TheInputIsTheGivenFileOrAFakeOneAndTheOutputIsMadeAnew) {
   EXPECT_TRUE(RunDosRedirected(ChildCommand("err failing exit 3"), "started.dat", "TmpResults.dat", message));
   EXPECT_EQ(message, "caller's text");
   EXPECT_EQ(ReadBytes("TmpResults.dat"), "failing\n");
+
+  // A read-only fake input left where the run starts stops the run before
+  // anything is started.
+  WriteBytes("tmpInput.txt", "left behind\r\n");
+  platform::SetReadOnly(Path("tmpInput.txt"), true);
+  HookCalls.clear();
+  EXPECT_THROW(RunDosRedirected(ChildCommand("cat"), "missing.txt", Path("new.txt"), message), TError);
+  EXPECT_TRUE(HookCalls.empty());
+  EXPECT_FALSE(Exists("new.txt"));
 }
 
-TEST_F(TDOSToMemoTest, ProgramsThatCannotStartGiveTheWinApiCode) {
+TEST_F(TDOSToMemoTest, WhatCannotStartOrBeOpenedIsTold) {
   for (const std::string line : {"", "   ", "NoSuchTool.exe -v x.rc"}) {
     platform::SetLastOSErrorCode(0);
     std::string message = "before";
@@ -100,9 +109,9 @@ TEST_F(TDOSToMemoTest, ProgramsThatCannotStartGiveTheWinApiCode) {
     EXPECT_EQ(platform::LastOSErrorCode(), 2) << line;
   }
   EXPECT_EQ(HookCalls, (std::vector<bool>{true, false, true, false, true, false}));
-}
 
-TEST_F(TDOSToMemoTest, AnOutputThatCannotBeMadeOrAnInputThatCannotBeOpenedIsTold) {
+  // An output that cannot be made or an input that cannot be opened.
+  HookCalls.clear();
   WriteBytes("in.txt", "secret\r\n");
   std::string message = "previous";
   EXPECT_FALSE(RunDosRedirected(ChildCommand("cat"), "in.txt", "no/such/dir/out.txt", message));
@@ -121,17 +130,6 @@ TEST_F(TDOSToMemoTest, AnOutputThatCannotBeMadeOrAnInputThatCannotBeOpenedIsTold
   EXPECT_FALSE(RunAsAnUnprivilegedUser(ChildCommand("cat"), "in.txt", "out.txt", message));
 #endif
   EXPECT_EQ(message, OpenFailureHead + "for the input file * in.txt *\n\n");
-}
-
-// The fake input is written where the run starts; a read-only one left there
-// stops the run before anything is started.
-TEST_F(TDOSToMemoTest, FakeInputThatCannotBeWrittenIsThrownBeforeTheRun) {
-  WriteBytes("tmpInput.txt", "left behind\r\n");
-  platform::SetReadOnly(Path("tmpInput.txt"), true);
-  std::string message;
-  EXPECT_THROW(RunDosRedirected(ChildCommand("cat"), "missing.txt", Path("out.txt"), message), TError);
-  EXPECT_TRUE(HookCalls.empty());
-  EXPECT_FALSE(Exists("out.txt"));
 }
 
 #ifndef _WIN32
