@@ -11,12 +11,6 @@
 
 namespace {
 
-// A text that a pattern matches literally (a Windows path holds backslashes).
-std::string Literally(const std::string& text) {
-  static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
-  return std::regex_replace(text, special, R"(\$&)");
-}
-
 bool Matches(const std::string& text, const std::string& pattern) {
   return std::regex_match(text, std::regex(pattern));
 }
@@ -86,7 +80,7 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
 
   const auto events = CrLfLines(ReadBytes("proj/Events.log"));
   ASSERT_GE(events.size(), 6u);
-  EXPECT_TRUE(Matches(events[0], "Build defined in " + Literally(Project) + " started .*"));
+  EXPECT_TRUE(events[0].starts_with("Build defined in " + Project + " started ")) << events[0];
   EXPECT_EQ(events[1] + events[2], "");
   EXPECT_EQ(events[3], "Start: " + Path("src/App.dpr"));
   EXPECT_EQ(events[4], "  --> " + Path("out/App.EXE"));
