@@ -138,20 +138,6 @@ TEST_F(BuildWindowTest, TheBuildEventsShowTheirTextsAndTheSummaryFollows) {
   EXPECT_TRUE(Find<QAction>("A_summaryDisplay")->isEnabled());
 }
 
-TEST_F(BuildWindowTest, TheErrorLogOfAProjectNeverBuiltSaysWhy) {
-  ShowProject(1, {}, {});
-  Find<QPushButton>("b_errors")->click();
-  const QString memo = Find<QPlainTextEdit>("Memo1")->toPlainText();
-  EXPECT_TRUE(memo.startsWith("Error opening error log, probably because no errors present :)  Cannot open file"))
-      << memo.toStdString();
-  EXPECT_FALSE(memo.contains('\n'));
-  EXPECT_EQ(Heading(), "1 Errors.");
-  // The logs the views do not catch go to the window's message box.
-  Find<QAction>("A_retrieveLastDump")->trigger();
-  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
-  EXPECT_TRUE(Dialogs.Texts("message")[0].contains("Summary.log"));
-}
-
 // Stop, or closing the window, while a file is being built: that file is
 // finished, no other is started, the logs are written.
 TEST_F(BuildWindowTest, StopOrCloseDuringABuildFinishesTheFileAndWritesTheLogs) {
@@ -200,7 +186,7 @@ TEST_F(BuildWindowTest, TheHaltQuestionStopsOnYesAndGoesOnOnNo) {
   }
 }
 
-TEST_F(BuildWindowTest, BuildOneOfASourceNotInTheListEndsThroughTheHaltReport) {
+TEST_F(BuildWindowTest, BuildOneOfASourceNotInTheListEndsThroughTheHaltReportAndWritesNoLogs) {
   TF_MainForm& form = ShowProject(2, {}, {"HaltOnError=0"});
   form.CurrentSource = Path("src/Elsewhere.dpr");
   Find<QPushButton>("b_buildOne")->click();
@@ -208,6 +194,17 @@ TEST_F(BuildWindowTest, BuildOneOfASourceNotInTheListEndsThroughTheHaltReport) {
   EXPECT_FALSE(Exists("proj/Compile.log"));
   EXPECT_FALSE(Exists("proj/Summary.log"));
   EXPECT_FALSE(form.BuildRun->SingleFile);
+  // The error log of a project never built says why.
+  Find<QPushButton>("b_errors")->click();
+  const QString memo = Find<QPlainTextEdit>("Memo1")->toPlainText();
+  EXPECT_TRUE(memo.startsWith("Error opening error log, probably because no errors present :)  Cannot open file"))
+      << memo.toStdString();
+  EXPECT_FALSE(memo.contains('\n'));
+  EXPECT_EQ(Heading(), "1 Errors.");
+  // The logs the views do not catch go to the window's message box.
+  Find<QAction>("A_retrieveLastDump")->trigger();
+  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
+  EXPECT_TRUE(Dialogs.Texts("message")[0].contains("Summary.log"));
 
   // The selected source alone is built.
   form.CurrentSource = Path("src/App2.dpr");
