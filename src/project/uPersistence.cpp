@@ -448,8 +448,10 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
 std::uint64_t TPersistenceObject::KnownContentsVersion() {
   const std::uint64_t version = platform::KeptFactsVersion();
   if (version != KnownAt) {
-    ReadContents.clear();
-    WrittenContents.clear();
+    // Swapped out rather than cleared: a clear sweeps every bucket that the
+    // maps ever grew to, and the version changes with every file written.
+    decltype(ReadContents)().swap(ReadContents);
+    decltype(WrittenContents)().swap(WrittenContents);
     KnownAt = version;
   }
   return version;
