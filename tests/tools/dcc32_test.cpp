@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <regex>
 #include <string>
@@ -31,20 +32,44 @@ TResEntry Resource(const std::string& type, const std::string& name, uint16_t la
     return text[0] == '#' ? TResId::FromOrdinal(static_cast<uint16_t>(std::stoi(text.substr(1))))
                           : TResId::FromName(std::u16string(text.begin(), text.end()));
   };
-  TResEntry entry;
-  entry.Type = id(type);
-  entry.Name = id(name);
-  entry.LanguageId = language;
-  entry.MemoryFlags = 0x1030;
-  entry.Data = data;
-  return entry;
+  return {.Type = id(type), .Name = id(name), .MemoryFlags = 0x1030, .LanguageId = language, .Data = data};
 }
 
-// A PE image read back by the test itself: its flags and resources,
-// "type/name/language" -> data.
+// Resources read back by the test itself, "type/name/language" and the data in
+// the directories' order, from the section at 'base' in b ('at' gives the
+// place in b of an address). The loader needs each directory to list as many
+// named entries first as it says, and each data entry on an 8-byte boundary.
+using TResources = std::vector<std::pair<std::string, std::string>>;
+TResources ResourceTree(const std::string& b, std::size_t base, const std::function<std::size_t(uint32_t)>& at) {
+  auto idText = [&](uint32_t field) {
+    if (!(field & 0x80000000u)) return "#" + std::to_string(field);
+    std::string text;
+    for (uint32_t name = base + (field & 0x7FFFFFFF), i = 0; i < U16(b, name); ++i) text += b[name + 2 + 2 * i];
+    return text;
+  };
+  auto entries = [&](uint32_t dir) {  // each one's id and where it leads
+    std::vector<std::pair<uint32_t, uint32_t>> out;
+    for (uint32_t i = 0, d = base + (dir & 0x7FFFFFFF); i < U16(b, d + 12) + U16(b, d + 14); ++i) {
+      out.emplace_back(U32(b, d + 16 + 8 * i), U32(b, d + 20 + 8 * i));
+      EXPECT_EQ((out.back().first & 0x80000000u) != 0, i < U16(b, d + 12)) << "directory at " << d;
+    }
+    return out;
+  };
+  TResources tree;
+  for (const auto& [type, names] : entries(0))
+    for (const auto& [name, languages] : entries(names))
+      for (const auto& [language, leaf] : entries(languages)) {
+        EXPECT_EQ(U32(b, base + leaf) % 8, 0u);
+        tree.emplace_back(idText(type) + "/" + idText(name) + "/" + std::to_string(language),
+                          b.substr(at(U32(b, base + leaf)), U32(b, base + leaf + 4)));
+      }
+  return tree;
+}
+
+// A PE image read back by the test itself: its flags and resources.
 struct TImage {
   uint32_t Characteristics = 0, Subsystem = 0, SizeOfImage = 0;
-  std::map<std::string, std::string> Resources;
+  TResources Resources;
 };
 
 TImage ReadImage(const std::string& b) {
@@ -62,27 +87,7 @@ TImage ReadImage(const std::string& b) {
     ADD_FAILURE() << "RVA outside every section: " << rva;
     return b.size();
   };
-  const uint32_t rsrc = U32(b, opt + 96 + 16);
-  if (rsrc == 0) return image;
-  const std::size_t base = fileOffset(rsrc);
-  auto idText = [&](uint32_t field) {
-    if (!(field & 0x80000000u)) return "#" + std::to_string(field);
-    std::string text;
-    for (uint32_t at = base + (field & 0x7FFFFFFF), i = 0; i < U16(b, at); ++i) text += b[at + 2 + 2 * i];
-    return text;
-  };
-  // Each entry of a directory: its id and where it leads.
-  auto entries = [&](uint32_t dir) {
-    std::vector<std::pair<uint32_t, uint32_t>> out;
-    for (uint32_t i = 0, at = base + (dir & 0x7FFFFFFF); i < U16(b, at + 12) + U16(b, at + 14); ++i)
-      out.emplace_back(U32(b, at + 16 + 8 * i), U32(b, at + 20 + 8 * i));
-    return out;
-  };
-  for (const auto& [type, names] : entries(0))
-    for (const auto& [name, languages] : entries(names))
-      for (const auto& [language, leaf] : entries(languages))
-        image.Resources[idText(type) + "/" + idText(name) + "/" + std::to_string(language)] =
-            b.substr(fileOffset(U32(b, base + leaf)), U32(b, base + leaf + 4));
+  if (const uint32_t rsrc = U32(b, opt + 96 + 16)) image.Resources = ResourceTree(b, fileOffset(rsrc), fileOffset);
   return image;
 }
 
@@ -258,10 +263,10 @@ TEST_F(Dcc32Test, LinkedResourcesAreInTheImageAndObjdumpAcceptsIt) {
   TCommandRun run = Dcc("App.dpr -E.");
   ASSERT_EQ(run.ExitCode, 0) << testing::PrintToString(run.Lines);
   TImage image = ReadImage(ReadBytes("App.exe"));
-  std::map<std::string, std::string> expected = {{"#16/#1/1033", "new version"},
-                                                 {"#10/MAINDATA/1033", "replaced"},
-                                                 {"#14/MAINICON/0", "icon"},
-                                                 {"MYTYPE/#7/1031", std::string("\0\1\2", 3)}};
+  const TResources expected = {{"MYTYPE/#7/1031", std::string("\0\1\2", 3)},
+                               {"#10/MAINDATA/1033", "replaced"},
+                               {"#14/MAINICON/0", "icon"},
+                               {"#16/#1/1033", "new version"}};
   EXPECT_EQ(image.Resources, expected);
   EXPECT_EQ(image.SizeOfImage % PESectionAlignment, 0u);
 
@@ -298,7 +303,9 @@ TEST_F(Dcc32Test, VersionResourceOfALinkedResFileReadsBack) {
   EXPECT_EQ(info.GetVersionString("FileVersion"), "3.1.4.15");
   EXPECT_EQ(info.GetVersionString("ProductVersion"), "2.7.1.8");
   EXPECT_EQ(info.GetVersionString("CompanyName"), "Stand-in Works");
-  EXPECT_EQ(ReadImage(ReadBytes("App.exe")).Resources.at("#10/NOTES/1033"), "forty-two");
+  const TResources linked = ReadImage(ReadBytes("App.exe")).Resources;
+  const std::map<std::string, std::string> byKey(linked.begin(), linked.end());
+  EXPECT_EQ(byKey.at("#10/NOTES/1033"), "forty-two");
 }
 
 // The writer's layout: the empty entry, then each header and its data padded
@@ -343,30 +350,17 @@ TEST(ResFile, LayoutReadBackTruncationsAndMerge) {
 }
 
 // Named types first, then ordinals ascending; names ascending without regard
-// to case; data on an 8-byte boundary, at the section's address.
+// to case; data at the section's address.
 TEST(PEWriter, ResourceDirectoryIsSortedForTheLoader) {
   std::vector<TResEntry> resources;
   for (const auto& [type, name] : std::vector<std::pair<std::string, std::string>>{
-           {"#16", "#2"}, {"#16", "zeta"}, {"#3", "#9"}, {"#16", "Alpha"}, {"B", "#1"}})
-    resources.push_back(Resource(type, name, 0, "x"));
-  const std::string section = BuildResourceSection(resources, 0x3000);
-  EXPECT_EQ(section.substr(12, 4), Le16(1) + Le16(2));  // one named type, then two ordinal ones
-  EXPECT_TRUE(U32(section, 16) & 0x80000000u);
-  EXPECT_EQ(U32(section, 24), 3u);
-  EXPECT_EQ(U32(section, 32), 16u);
-  const std::size_t versions = U32(section, 32 + 4) & 0x7FFFFFFF;
-  EXPECT_EQ(U16(section, versions + 12), 2u);
-  auto nameAt = [&](std::size_t entry) {
-    const std::size_t at = U32(section, entry) & 0x7FFFFFFF;
-    std::string text;
-    for (uint32_t i = 0; i < U16(section, at); ++i) text += section[at + 2 + 2 * i];
-    return text;
-  };
-  EXPECT_EQ(nameAt(versions + 16), "Alpha");
-  EXPECT_EQ(nameAt(versions + 24), "zeta");
-  EXPECT_EQ(U32(section, versions + 32), 2u);
-  const uint32_t leaf = U32(section, (U32(section, versions + 32 + 4) & 0x7FFFFFFF) + 20);
-  EXPECT_EQ(U32(section, leaf) % 8, 0u);
-  EXPECT_GE(U32(section, leaf), 0x3000u);
-  EXPECT_EQ(section.substr(U32(section, leaf) - 0x3000, 1), "x");
+           {"#16", "#2"}, {"#16", "Zeta"}, {"#3", "#9"}, {"#16", "alpha"}, {"B", "#1"}})
+    resources.push_back(Resource(type, name, 0, type + name));
+  const TResources expected = {{"B/#1/0", "B#1"},
+                               {"#3/#9/0", "#3#9"},
+                               {"#16/alpha/0", "#16alpha"},
+                               {"#16/Zeta/0", "#16Zeta"},
+                               {"#16/#2/0", "#16#2"}};
+  EXPECT_EQ(ResourceTree(BuildResourceSection(resources, 0x3000), 0, [](uint32_t rva) { return rva - 0x3000; }),
+            expected);
 }
