@@ -115,7 +115,7 @@ TEST_F(BuildWindowTest, TheBuildEventsShowTheirTextsAndTheSummaryFollows) {
   EXPECT_EQ(Find<TActionButton>("b_cancelEditwindow")->text(), "Compile Log");
   EXPECT_TRUE(Find<TActionButton>("b_cancelEditwindow")->isEnabled());
   EXPECT_EQ(Find<QPlainTextEdit>("Memo1")->toPlainText().toStdString(),
-            QString::fromStdString(ReadBytes("proj/Summary.log")).replace("\r\n", "\n").chopped(1).toStdString());
+            ToQ(ReadBytes("proj/Summary.log")).replace("\r\n", "\n").chopped(1).toStdString());
   EXPECT_FALSE(Find<QPushButton>("b_halt")->isEnabled());
   EXPECT_TRUE(Find<QAction>("A_DoBuild")->isEnabled());
   // A_SelectFile and A_getConfig wait for a project to be chosen again.

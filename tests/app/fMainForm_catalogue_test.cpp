@@ -76,18 +76,15 @@ TEST_F(CatalogueTest, NamesInFileOrderTheFirstLoadedEmptyValuesDroppedAKeyCounte
   EXPECT_TRUE(Dialogs.Asked.empty());
 }
 
-TEST_F(CatalogueTest, NoCatalogueGivesAnEmptyWindowAndAnUnmatchedArgumentOpensIt) {
+TEST_F(CatalogueTest, NoCatalogueGivesAnEmptyWindowAnUnmatchedArgumentOpensItAndEachViewModeSetsItsControls) {
   TF_MainForm& form = OpenWindow("NoSuchProject");
   EXPECT_FALSE(form.Terminated());
   EXPECT_TRUE(Names().isEmpty());
   EXPECT_EQ(form.ViewMode, vmFilesAvailable);
   EXPECT_FALSE(Find<QAction>("A_saveProjectSettings")->isEnabled());
   EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
-}
 
-// What each mode shows, hides and enables in the results area.
-TEST_F(CatalogueTest, EachViewModeSetsItsControls) {
-  TF_MainForm& form = OpenWindow();
+  // What each mode shows, hides and enables in the results area.
   form.show();
   struct TCase {
     TViewMode Mode;
@@ -149,9 +146,8 @@ TEST_F(CatalogueTest, SaveIsEnabledWhileModifiedAndExitAsksOnce) {
   Dialogs.Confirms = {false};
   Find<QAction>("A_exit")->trigger();
   EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(
-      Dialogs.Texts("confirm"),
-      QStringList{QString::fromStdString("Project " + Project + " has changed.  Do you wish to save the changes?")});
+  EXPECT_EQ(Dialogs.Texts("confirm"),
+            QStringList{ToQ("Project " + Project + " has changed.  Do you wish to save the changes?")});
   EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
 
   // Unmodified: no question at all.
@@ -173,7 +169,7 @@ TEST_F(CatalogueTest, NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen) 
   EXPECT_EQ(form.CurrentProjectDir, Project);
   EXPECT_TRUE(form.Modified);
 
-  Dialogs.Directories = {QString::fromStdString(Path("work/Suite"))};
+  Dialogs.Directories = {ToQ(Path("work/Suite"))};
   Dialogs.Confirms = {false};
   Find<QAction>("A_NewProject")->trigger();
   EXPECT_EQ(Dialogs.Texts("directory"),
@@ -201,7 +197,7 @@ TEST_F(CatalogueTest, AnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
                                          Path("out/Lib.DLL") + "=" + Path("src/App.dpr")}));
   WriteCatalogue({"proj=" + first});
   TF_MainForm& form = OpenWindow();
-  Dialogs.Directories = {QString::fromStdString(Path("two/proj"))};
+  Dialogs.Directories = {ToQ(Path("two/proj"))};
   Find<QAction>("A_OpenProject")->trigger();
   EXPECT_EQ(Names(), (QStringList{"proj", "proj"}));
   EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
@@ -221,7 +217,7 @@ TEST_F(CatalogueTest, AnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
   EXPECT_EQ(Names(), (QStringList{"proj"}));
   EXPECT_EQ(Form->CurrentProjectDir, Path("two/proj"));
 
-  Dialogs.Directories = {QString::fromStdString(Path("root") + "/")};
+  Dialogs.Directories = {ToQ(Path("root") + "/")};
   Find<QAction>("A_OpenProject")->trigger();
   EXPECT_EQ(Form->CurrentProjectName, "");  // a root: nothing follows the last separator
   EXPECT_EQ(Form->ProjectCatalogue.back(), "=" + Path("root") + "/");

@@ -103,7 +103,7 @@ TEST_F(FileListTest, OneFileIsAddedBesideItsSourceAndDroppedFilesLikewise) {
   EXPECT_TRUE(Form->Modified);
 }
 
-TEST_F(FileListTest, MovesTakeTheSettingsAlongAndDoNothingAtTheEnds) {
+TEST_F(FileListTest, MovesTakeTheSettingsAlongAndDoNothingAtTheEndsDeletingTheLastSelectsTheNewLast) {
   auto* list = Form->LB_Files;
   TProjectSettings* second = Form->BuildRun->FileList().SettingsAt(1);
   list->setCurrentRow(0);
@@ -120,15 +120,15 @@ TEST_F(FileListTest, MovesTakeTheSettingsAlongAndDoNothingAtTheEnds) {
   EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0), second);
   EXPECT_EQ(Form->CurrentSource, Path("src/Two.dpr"));
   ExpectListsEqual();
-}
 
-TEST_F(FileListTest, DeletingTheLastEntrySelectsTheNewLast) {
-  Form->LB_Files->setCurrentRow(1);
+  // Deleting the last entry selects the new last.
+  list->setCurrentRow(1);
   Find<QAction>("A_deleteFile")->trigger();
-  EXPECT_EQ(Lines().size(), 1);
-  EXPECT_EQ(Form->LB_Files->currentRow(), 0);
-  EXPECT_EQ(Form->CurrentSource, Path("src/One.dpr"));
-  EXPECT_EQ(Form->e_SourceFile->text(), ToQ(Path("src/One.dpr")));
+  EXPECT_EQ(Lines(), QStringList{ToQ(Entry("Two.EXE", "Two.dpr"))});
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_EQ(Form->CurrentSource, Path("src/Two.dpr"));
+  EXPECT_EQ(Form->e_SourceFile->text(), ToQ(Path("src/Two.dpr")));
+  ExpectListsEqual();
   Find<QAction>("A_deleteFile")->trigger();
   EXPECT_TRUE(Lines().isEmpty());
   EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
