@@ -40,8 +40,6 @@ class Brcc32Test : public TTestDir {};
 
 }  // namespace
 
-// ---- the resources of the default mask ----------------------------------------
-
 // The icon (its image and the group that names it) and the version resource:
 // the fixed information, a string's lengths (the "\000" ends the text, so
 // "Acme" counts five WORDs with its one terminator) and the translation.
@@ -85,8 +83,6 @@ TEST(Brcc32ScriptTest, IconAndVersionLayout) {
   EXPECT_EQ(d.substr(tr - 6, 36),
             Le16(36) + Le16(4) + Le16(0) + Utf16("Translation") + Le32(0) + Le32(1033 | 1252 << 16));
 }
-
-// ---- script language ---------------------------------------------------------
 
 TEST(Brcc32ScriptTest, RcDataItemsAndEscapes) {
   const TRcScript s = Compile(
@@ -229,8 +225,6 @@ TEST(Brcc32ScriptTest, CursorsAndBitmaps) {
   EXPECT_EQ(s.Entries[2].Type, TResId::FromOrdinal(RT_BITMAP));
   EXPECT_EQ(s.Entries[2].Data, "DIB");
 }
-
-// ---- the program -------------------------------------------------------------
 
 // The output named attached or apart; the verbose lines; mistakes of the
 // command line, a missing or broken script, and an output that is the script

@@ -28,11 +28,9 @@ TEST(ProgramVersion, TenStringsInTheReadersOrderForEachProgram) {
             ProgramVersionStrings(tpCommandLine)[msFileDescription].Value);
 }
 
-// The version resource that a Windows build compiles into its executables,
-// read back by our own reader, holds exactly the strings of the core. The
-// Windows build's bin directory is given at configure time
-// (-DTESMAR_WINDOWS_BIN_DIR=...; test.sh does so); on Windows it is the
-// test's own.
+// The version resource of a Windows build's executables holds exactly the
+// strings of the core. That build's bin directory is given at configure time
+// (TESMAR_WINDOWS_BIN_DIR, as test.sh does); on Windows it is the test's own.
 TEST(ProgramVersion, WindowsExecutablesCarryTheSameStrings) {
 #if defined(_WIN32)
   const std::string bin = BinDir();

@@ -241,7 +241,6 @@ TEST_F(ResourceScriptTest, IconBesideTheScriptFillsTheFirstIconData) {
   EXPECT_TRUE(
       Holds("src/App.RC", {"MAINICON ICON LOADONCALL MOVEABLE DISCARDABLE IMPURE", "{",
                            " '49 43 4F 4E 42 59 54 45 53 2D 30 31 32 33 34 35'", "'36 37 38 39'", "}", "#ICONDATA#"}));
-  EXPECT_TRUE(Holds("src/App.RC", {"FILEVERSION 1, 2, 0, 7"}));
 }
 
 TEST_F(ResourceScriptTest, PlaceholdersAreCaseSensitiveAndLaterOnesFilledInValues) {
