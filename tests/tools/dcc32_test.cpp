@@ -184,7 +184,7 @@ TEST_F(Dcc32Test, FailuresNameTheirPlaceAndWriteNothing) {
   WriteBytes("A.pas", "unit A;\nend.\n");
   WriteBytes("NotAUnit.pas", "program X;\n");
   const std::string plain = "program P;\nbegin end.\n", linked = "program P;\n\n{$R Bad.res}\nbegin end.\n",
-                    invalid = "P.dpr(3) Fatal: Invalid resource file 'Bad.res': ", noDir = Path("no/such/dir") + "/",
+                    invalid = "P.dpr(3) Fatal: Invalid resource file 'Bad.res': ",
                     good = WriteResFile({Resource("#10", "DATA", 0x409, "payload")});
   const struct {
     std::string Source, Last, Res = "", Arguments = "P.dpr -E.";
@@ -203,7 +203,8 @@ TEST_F(Dcc32Test, FailuresNameTheirPlaceAndWriteNothing) {
       {"program P;\n\nuses\n  A,\n  Gone;\nbegin end.\n", "P.dpr(5) Fatal: File not found: 'Gone.dcu'"},
       {"program P;\n{$R *.RES}\nbegin end.\n", "P.dpr(2) Error: File not found: 'P.RES'"},
       {plain, "Fatal: File not found: 'Q.dpr'", "", "Q.dpr -E."},
-      {plain, "Fatal: Could not create output file " + noDir + "P.exe", "", "P.dpr -E" + noDir},
+      {plain, "Fatal: Could not create output file " + Path("no/such/dir/P.exe"), "",
+       "P.dpr -E" + Path("no/such/dir") + "/"},
       {linked, invalid + "not a 32-bit resource file", "garbage"},
       {linked, invalid + "data size 7 beyond end of file in the entry at offset 32", good.substr(0, good.size() - 6)},
       {linked, invalid + "header size 4294967280 beyond end of file in the entry at offset 32",
