@@ -101,32 +101,9 @@ TEST_F(SettingsPanelTest, EachRowShowsItsSettingWithItsHeadingAndButtons) {
   EXPECT_NE(Form->e_configuration->palette().color(QPalette::Text), QColor(Qt::red));
 }
 
-TEST_F(SettingsPanelTest, TheSourceAndTargetRows) {
-  Select(0);
-  Enter("Label3");
-  EXPECT_TRUE(QRegularExpression("^Source of \n/[^\n]*/src/App\\.dpr$").match(Heading()).hasMatch());
-  EXPECT_TRUE(Memo().startsWith("program App;"));
-  EXPECT_FALSE(Button("b_save")->isVisible());
-  Enter("Label4");
-  EXPECT_TRUE(QRegularExpression("^Target file \n/[^\n]*/src/App\\.dpr\nis currently set to empty file$")
-                  .match(Heading())
-                  .hasMatch())
-      << Heading().toStdString();
-}
-
-TEST_F(SettingsPanelTest, AnIndependentResourceScriptHasNoVersionInformation) {
-  Select(2);  // Lone.rc, alone with its base name
-  Enter("Label8");
-  EXPECT_EQ(Heading(), "Independent resource file, no version info.");
-  EXPECT_TRUE(Memo().isEmpty());
-  EXPECT_FALSE(Button("b_save")->isVisible());
-  Select(1);  // App.rc beside App.dpr
-  Enter("Label8");
-  EXPECT_TRUE(Heading().startsWith("Local Version Information for\n"));
-  EXPECT_EQ(Button("b_save")->text(), "Save Local Ver Info");
-}
-
-TEST_F(SettingsPanelTest, TheDpkRowIsGreyedForAProgramAndLiveForAPackage) {
+// The rows whose heading names no setting file, and the DPK row, greyed for a
+// program and live for a package.
+TEST_F(SettingsPanelTest, TheSourceTargetIndependentResourceAndDpkRows) {
   Select(0);
   EXPECT_TRUE(Form->e_DPKSupport->text().isEmpty());
   EXPECT_FALSE(Find<QLabel>("Label10")->isEnabled());
@@ -135,12 +112,32 @@ TEST_F(SettingsPanelTest, TheDpkRowIsGreyedForAProgramAndLiveForAPackage) {
   const QString before = Heading();
   QTest::mouseClick(Find<QLabel>("Label10"), Qt::LeftButton);
   EXPECT_EQ(Heading(), before);
-  Select(3);
+
+  struct TCase {
+    int Row;
+    const char* Label;
+    const char* Heading;  // a pattern
+    const char* Memo;     // a pattern
+    const char* Save;     // caption of the save button, "" when hidden
+  };
+  const TCase cases[] = {
+      {0, "Label3", "^Source of \n/[^\n]*/src/App\\.dpr$", "^program App;", ""},
+      {0, "Label4", "^Target file \n/[^\n]*/src/App\\.dpr\nis currently set to empty file$", "", ""},
+      // Lone.rc, alone with its base name, and App.rc beside App.dpr
+      {2, "Label8", "^Independent resource file, no version info\\.$", "^$", ""},
+      {1, "Label8", "^Local Version Information for\n", "", "Save Local Ver Info"},
+      {3, "Label10", "^DPK configuration for \n", "", "Save DPK Support"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Label) + " of row " + std::to_string(c.Row));
+    Select(c.Row);
+    Enter(c.Label);
+    EXPECT_TRUE(QRegularExpression(c.Heading).match(Heading()).hasMatch()) << Heading().toStdString();
+    EXPECT_TRUE(QRegularExpression(c.Memo).match(Memo()).hasMatch()) << Memo().toStdString();
+    EXPECT_EQ(Button("b_save")->isVisible() ? Button("b_save")->text() : "", c.Save);
+  }
   EXPECT_TRUE(Find<QLabel>("Label10")->isEnabled());
   EXPECT_TRUE(Form->e_DPKSupport->text().endsWith("Default.DPKConfig"));
-  Enter("Label10");
-  EXPECT_TRUE(Heading().startsWith("DPK configuration for \n"));
-  EXPECT_EQ(Button("b_save")->text(), "Save DPK Support");
 }
 
 // A saved setting is written at once, for every entry that uses its file; an
