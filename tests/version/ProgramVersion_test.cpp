@@ -40,7 +40,6 @@ TEST(ProgramVersion, WindowsExecutablesCarryTheSameStrings) {
   GTEST_SKIP() << "no Windows build named (TESMAR_WINDOWS_BIN_DIR)";
 #endif
 #if defined(_WIN32) || defined(TESMAR_WINDOWS_BIN_DIR)
-  int checked = 0;
   for (const TTesmarProgram program : {tpWindow, tpCommandLine}) {
     const auto strings = ProgramVersionStrings(program, ".exe");
     const std::string exe = bin + platform::PathDelim + strings[msOriginalFilename].Value;
@@ -49,9 +48,7 @@ TEST(ProgramVersion, WindowsExecutablesCarryTheSameStrings) {
     info.LoadVersionInfo(exe);
     ASSERT_TRUE(info.Loaded) << info.ErrorText;
     for (const TVersionString& s : strings) EXPECT_EQ(info.GetVersionString(s.Name), s.Value) << exe << ": " << s.Name;
-    ++checked;
   }
-  EXPECT_GE(checked, 1);
 #endif
 }
 
