@@ -150,20 +150,20 @@ TEST(Brcc32ScriptTest, VersionValuesTextAndCodePages) {
   EXPECT_EQ(U32(d, 48), 0x00010002u);
   EXPECT_EQ(U32(d, 52), 0u);
   EXPECT_EQ(U32(d, 68), 5u);
-  const std::size_t k = d.find(Utf16("K"));
-  ASSERT_NE(k, std::string::npos);
-  EXPECT_EQ(U16(d, k - 4), 4u);  // two 1252 characters, the euro sign, the zero
-  EXPECT_EQ(d.substr(k + 6, 8), Wide(u"\u00C3\u00A9\u20AC") + Le16(0));
-  const std::size_t v = d.find(Utf16("W"));
-  EXPECT_EQ(U16(d, v - 4), 6u);  // a DWORD and a WORD
-  EXPECT_EQ(d.substr(v + 6, 6), Le32(1) + Le16(2));
+  // Two 1252 characters, the euro sign and the zero; a DWORD and a WORD.
+  const std::size_t k = d.find(Utf16("K")), v = d.find(Utf16("W"));
+  ASSERT_TRUE(k % 4 == 2 && v % 4 == 2) << k << " " << v;
+  EXPECT_EQ(d.substr(k - 6, 20),
+            Le16(20) + Le16(4) + Le16(1) + Utf16("K") + Le32(0) + Wide(u"\u00C3\u00A9\u20AC") + Le16(0));
+  EXPECT_EQ(d.substr(v - 6, 18), Le16(18) + Le16(6) + Le16(0) + Utf16("W") + Le32(0) + Le32(1) + Le16(2));
 
   TRcOptions utf8;
   utf8.CodePage = kCodePageUtf8;
   const std::string u = Compile(script, {}, utf8).Entries.at(0).Data;
   const std::size_t k8 = u.find(Utf16("K"));
-  EXPECT_EQ(U16(u, k8 - 4), 3u);
-  EXPECT_EQ(u.substr(k8 + 6, 6), Wide(u"\u00E9\uFFFD") + Le16(0));
+  ASSERT_EQ(k8 % 4, 2u);
+  EXPECT_EQ(u.substr(k8 - 6, 18),
+            Le16(18) + Le16(3) + Le16(1) + Utf16("K") + Le32(0) + Wide(u"\u00E9\uFFFD") + Le16(0));
 }
 
 TEST(Brcc32ScriptTest, ErrorsNameTheirLineAndColumn) {
