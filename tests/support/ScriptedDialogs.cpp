@@ -5,6 +5,23 @@
 #include <QDialog>
 #include <QUrl>
 
+namespace {
+
+// The next answer of a script; with none left the test fails and the question
+// gets the cancel answer.
+template <typename T>
+T Next(std::deque<T>& answers, const char* question, const QString& text, T cancel) {
+  if (answers.empty()) {
+    ADD_FAILURE() << "unexpected " << question << ": " << text.toStdString();
+    return cancel;
+  }
+  T answer = std::move(answers.front());
+  answers.pop_front();
+  return answer;
+}
+
+}  // namespace
+
 QStringList TScriptedDialogs::Texts(const QString& kind) const {
   QStringList texts;
   for (const TAsked& asked : Asked)
@@ -18,51 +35,28 @@ void TScriptedDialogs::Message(QWidget*, const QString& text) {
 
 bool TScriptedDialogs::Confirm(QWidget*, const QString& text) {
   Asked.push_back({"confirm", text});
-  if (Confirms.empty()) {
-    ADD_FAILURE() << "unexpected question: " << text.toStdString();
-    return false;
-  }
-  const bool answer = Confirms.front();
-  Confirms.pop_front();
-  return answer;
+  return Next(Confirms, "question", text, false);
 }
 
 QStringList TScriptedDialogs::OpenFiles(QWidget*, const TOpenDialogRequest& request) {
   Asked.push_back({"open", request.Title});
   OpenRequests.push_back(request);
-  if (Files.empty()) {
-    ADD_FAILURE() << "unexpected open dialog: " << request.Title.toStdString();
-    return {};
-  }
-  QStringList answer = Files.front();
-  Files.pop_front();
-  return answer;
+  return Next(Files, "open dialog", request.Title, QStringList{});
 }
 
 bool TScriptedDialogs::SelectDirectory(QWidget*, const QString& caption, QString& directory, int options, int) {
   Asked.push_back({"directory", caption});
   DirectoryStarts << directory;
   DirectoryOptions.push_back(options);
-  if (Directories.empty()) {
-    ADD_FAILURE() << "unexpected directory dialog: " << caption.toStdString();
-    return false;
-  }
-  const std::optional<QString> answer = Directories.front();
-  Directories.pop_front();
-  if (!answer) return false;
-  directory = *answer;
-  return true;
+  const std::optional<QString> answer = Next(Directories, "directory dialog", caption, std::optional<QString>{});
+  if (answer) directory = *answer;
+  return answer.has_value();
 }
 
 int TScriptedDialogs::Exec(QDialog& dialog) {
   Asked.push_back({"window", dialog.objectName()});
-  if (Windows.empty()) {
-    ADD_FAILURE() << "unexpected window: " << dialog.objectName().toStdString();
-    return QDialog::Rejected;
-  }
-  auto play = std::move(Windows.front());
-  Windows.pop_front();
-  return play(dialog);
+  const auto play = Next(Windows, "window", dialog.objectName(), std::function<int(QDialog&)>{});
+  return play ? play(dialog) : QDialog::Rejected;
 }
 
 bool TScriptedDialogs::OpenUrl(const QUrl& url) {
