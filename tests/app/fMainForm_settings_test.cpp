@@ -142,7 +142,7 @@ TEST_F(SettingsPanelTest, TheSourceTargetIndependentResourceAndDpkRows) {
 
 // A saved setting is written at once, for every entry that uses its file; an
 // emptied one removes its file and keeps a backup.
-TEST_F(SettingsPanelTest, ASavedSettingIsWrittenForEveryEntryThatUsesIt) {
+TEST_F(SettingsPanelTest, ASavedSettingIsWrittenForEveryEntryThatUsesItInItsOwnEncoding) {
   Select(0);
   Enter("Label7");
   Form->Memo1->setPlainText("/lib/one\n/lib/two");
@@ -165,15 +165,12 @@ TEST_F(SettingsPanelTest, ASavedSettingIsWrittenForEveryEntryThatUsesIt) {
   EXPECT_EQ(ReadBytes("proj/Default.~config"), CrLf({"-$A+", "-$B-"}));
   Enter("Label5");
   EXPECT_EQ(Heading().split('\n')[2], "is currently set to empty file");
-}
 
-// A setting file in Windows-1252 keeps its bytes when edited, but for the edit.
-TEST_F(SettingsPanelTest, AWindows1252FileKeepsItsEncodingWhenSaved) {
+  // A setting file in Windows-1252 keeps its bytes when edited, but for the edit.
   WriteBytes("proj/Default.mask",
              "// Gr\xFC\xDF"
              "e \x80 5\r\nMAINICON ICON\r\n");
   Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stRCMask);
-  Select(0);
   Enter("Label9");
   EXPECT_EQ(Memo(), QString::fromUtf8("// Grüße € 5\nMAINICON ICON"));
   Form->Memo1->appendPlainText("// added");

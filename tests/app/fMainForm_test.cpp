@@ -233,31 +233,6 @@ TEST_F(MainFormTest, DccHelpOpensAWindowForEachUseWithTheCompilersListOrReportsA
   EXPECT_TRUE(DccWindows().empty());
 }
 
-TEST_F(MainFormTest, TheAboutBoxShowsTheProgramsTenVersionStrings) {
-  TF_MainForm& form = OpenProject({});
-  form.SetViewMode(vmFilesAvailable);
-  QStringList lines;
-  Dialogs.Play<Tf_about>([&lines](Tf_about& box) {
-    EXPECT_EQ(box.windowTitle(), "About Delphi Tesmar");
-    EXPECT_TRUE(box.Memo1->isReadOnly());
-    lines = box.Memo1->toPlainText().split('\n');
-    QApplication::processEvents();
-    EXPECT_EQ(box.Memo1->verticalScrollBar()->maximum(), 0);  // every line in sight
-    EXPECT_EQ(box.Memo1->horizontalScrollBar()->maximum(), 0);
-    QTest::mouseClick(box.BitBtn1, Qt::LeftButton);
-    EXPECT_FALSE(box.isVisible());
-  });
-  Find<QAction>("miAbout")->trigger();
-  EXPECT_EQ(Dialogs.Texts("window"), QStringList{"f_about"});
-  const char* const names[] = {"FileVersion",  "ProductVersion", "FileDescription", "CompanyName", "Comments",
-                               "InternalName", "LegalCopyright", "LegalTrademarks", "ProductName", "OriginalFilename"};
-  ASSERT_EQ(lines.size(), 10);
-  for (int i = 0; i < 10; ++i) EXPECT_TRUE(lines[i].startsWith(QString(names[i]) + " = ")) << lines[i].toStdString();
-  EXPECT_TRUE(lines[0].startsWith("FileVersion = " + ToQ(ProgramVersion()))) << lines[0].toStdString();
-  EXPECT_EQ(lines[5], "InternalName = tesmar");
-  EXPECT_EQ(form.ViewMode, vmViewing);
-}
-
 TEST_F(MainFormTest, EveryDocumentedControlActionAndMenuItemIsThere) {
   TF_MainForm& form = OpenWindow();
   EXPECT_EQ(form.objectName(), "F_MainForm");
@@ -321,7 +296,7 @@ TEST_F(MainFormTest, EveryDocumentedControlActionAndMenuItemIsThere) {
 
 // Help opens the manual at its contents in the desktop's browser; where none
 // starts, a box says where the manual is.
-TEST_F(MainFormTest, HelpContentsOpensTheManualOrSaysWhereItIs) {
+TEST_F(MainFormTest, TheHelpMenuOpensTheManualOrSaysWhereItIsAndShowsTheVersionStrings) {
   OpenWindow();
   QAction* contents = Find<QAction>("miContents");
   contents->trigger();
@@ -336,4 +311,27 @@ TEST_F(MainFormTest, HelpContentsOpensTheManualOrSaysWhereItIs) {
   contents->trigger();
   ASSERT_EQ(Dialogs.Texts("message").size(), 1);
   EXPECT_TRUE(Dialogs.Texts("message")[0].endsWith(url.toLocalFile())) << Dialogs.Texts("message")[0].toStdString();
+
+  // About shows the ten version strings of the program's own executable.
+  Form->SetViewMode(vmFilesAvailable);
+  QStringList lines;
+  Dialogs.Play<Tf_about>([&lines](Tf_about& box) {
+    EXPECT_EQ(box.windowTitle(), "About Delphi Tesmar");
+    EXPECT_TRUE(box.Memo1->isReadOnly());
+    lines = box.Memo1->toPlainText().split('\n');
+    QApplication::processEvents();
+    EXPECT_EQ(box.Memo1->verticalScrollBar()->maximum(), 0);  // every line in sight
+    EXPECT_EQ(box.Memo1->horizontalScrollBar()->maximum(), 0);
+    QTest::mouseClick(box.BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(box.isVisible());
+  });
+  Find<QAction>("miAbout")->trigger();
+  EXPECT_EQ(Dialogs.Texts("window"), QStringList{"f_about"});
+  const char* const names[] = {"FileVersion",  "ProductVersion", "FileDescription", "CompanyName", "Comments",
+                               "InternalName", "LegalCopyright", "LegalTrademarks", "ProductName", "OriginalFilename"};
+  ASSERT_EQ(lines.size(), 10);
+  for (int i = 0; i < 10; ++i) EXPECT_TRUE(lines[i].startsWith(QString(names[i]) + " = ")) << lines[i].toStdString();
+  EXPECT_TRUE(lines[0].startsWith("FileVersion = " + ToQ(ProgramVersion()))) << lines[0].toStdString();
+  EXPECT_EQ(lines[5], "InternalName = tesmar");
+  EXPECT_EQ(Form->ViewMode, vmViewing);
 }
