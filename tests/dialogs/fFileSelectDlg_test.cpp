@@ -82,7 +82,13 @@ TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
   }
 }
 
-TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoice) {
+TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoiceOnceANewFileIsPicked) {
+  Dialogs.Files.push_back({});
+  std::string newFile;
+  EXPECT_FALSE(ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), "configuration", "", ".config", "t",
+                                    newFile));
+  EXPECT_TRUE(Dialogs.Texts("window").isEmpty());
+
   ASSERT_FALSE(Exchange(
       "proj/App.config",
       [&](Tf_FileSelectDlg& dialog) {
@@ -129,13 +135,7 @@ TEST_F(FileSelectTest, AChoiceThatBecameUnavailableGivesWayToDesignate) {
   EXPECT_FALSE(Exists("proj/Missing.config"));
 }
 
-TEST_F(FileSelectTest, CancelledOpenDialogShowsNoDialogAndAFailedWriteEndsWithoutAResult) {
-  Dialogs.Files.push_back({});
-  std::string newFile;
-  EXPECT_FALSE(ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), "configuration", "", ".config", "t",
-                                    newFile));
-  EXPECT_TRUE(Dialogs.Texts("window").isEmpty());
-
+TEST_F(FileSelectTest, AFailedWriteEndsWithoutAResult) {
   chmod(Path("proj/Default.config").c_str(), 0444);
   EXPECT_FALSE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
     dialog.RB_copy->click();

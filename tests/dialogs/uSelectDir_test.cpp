@@ -52,7 +52,7 @@ TEST_F(SelectDirTest, ATypedNewDirectoryIsConfirmedThenCreatedAndCancelKeepsTheO
   EXPECT_FALSE(Exists("somewhere") || Exists("typed"));
 }
 
-TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryWithItsDriveAndFiles) {
+TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryAndWithoutCreationTheListIsChosen) {
   WriteBytes("file.dpr", "x");
   WriteBytes("sub/inner.txt", "x");
   QString directory;
@@ -70,12 +70,11 @@ TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryWithItsDriveAndFiles
     dialog.OKButton->click();
   }));
   EXPECT_EQ(directory, QDir::currentPath());
-}
 
-TEST_F(SelectDirTest, WithoutCreationThePathLabelFollowsTheDirectoryList) {
+  // Without creation the path label follows the directory list.
   WriteBytes("top/one/a.txt", "x");
   WriteBytes("top/two/b.txt", "x");
-  QString directory = ToQ(Path("top"));
+  directory = ToQ(Path("top"));
   EXPECT_TRUE(Run(
       directory, 0,
       [&](TSelectDirDlg& dialog) {
