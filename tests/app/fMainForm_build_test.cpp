@@ -3,9 +3,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>

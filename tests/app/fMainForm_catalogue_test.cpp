@@ -2,11 +2,8 @@
 #include <sys/wait.h>
 
 #include <QAction>
-#include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <cstdlib>
 #include <filesystem>
 

@@ -5,10 +5,8 @@
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QUrl>
 
 #include "app/uActionButton.h"

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "support/GuiTest.h"
