@@ -106,12 +106,18 @@ std::uint64_t FileSize(const std::string& path);
 // listing answers, so asking again costs no reading of the directory.
 std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, const std::string& prefix);
 
-// Opens an existing file (a resolved name) for reading bytes. Only a regular
-// file is opened: a pipe, a device or a socket is refused with TError
-// (what + ". It is not a regular file (a pipe, a device or a socket)."), as
-// reading one may wait for ever. Other failures throw TOSError (what + ". " +
-// the system's text). The caller closes the stream.
-std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std::string& what);
+// Reads the whole of an existing file (a resolved name; fileName is the name
+// the messages give). Only a regular file is read: a pipe, a device or a
+// socket is refused with TError ("Cannot open file \"" + fileName + "\". It
+// is not a regular file (a pipe, a device or a socket)."), as reading one may
+// wait for ever. More than maxSize bytes, also in a file that grows while it
+// is read, throw TError ("The file \"" + fileName + "\" is too large to be
+// read (more than " + maxSize + " bytes)."). Other failures throw TOSError
+// ("Cannot open file \"" + fileName + "\". " or "Cannot read file ..." and
+// the system's text).
+std::string ReadRegularFile(const std::string& resolvedName, const std::string& fileName, std::uint64_t maxSize);
+// The message of a file too large to be read.
+std::string TooLargeText(const std::string& fileName, std::uint64_t maxSize);
 
 // Renames a file, replacing nothing: the target must not exist (a change of
 // letter case alone is allowed). Throws TOSError.

@@ -487,7 +487,8 @@ std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, co
   return names;
 }
 
-std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std::string& what) {
+std::string ReadRegularFile(const std::string& resolvedName, const std::string& fileName, std::uint64_t maxSize) {
+  const std::string what = "Cannot open file \"" + fileName + "\"";
   // Opened without waiting, so that a FIFO without a writer does not hold the
   // program; a regular file then reads as usual.
   int fd;
@@ -495,21 +496,47 @@ std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std:
     fd = ::open(resolvedName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw TOSError(what + ". " + SystemErrorText(errno), errno);
+  struct TClose {
+    int Fd;
+    ~TClose() { ::close(Fd); }
+  } closer{fd};
   struct stat st;
   const int code = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
-  if (code != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    if (code != 0) throw TOSError(what + ". " + SystemErrorText(code), code);
-    throw TError(what + ". It is not a regular file (a pipe, a device or a socket).");
+  if (code != 0) throw TOSError(what + ". " + SystemErrorText(code), code);
+  if (!S_ISREG(st.st_mode)) throw TError(what + ". It is not a regular file (a pipe, a device or a socket).");
+  ::fcntl(fd, F_SETFL, 0);  // only O_NONBLOCK was set
+  // The size it had when opened is read straight into the text, one byte
+  // more asked for so that the end shows in the same read. What lies beyond
+  // (a file that grew, or one that tells no size, as the system's own files
+  // do) is read in blocks. The size is checked while reading, so a file that
+  // grows is refused just the same.
+  const auto expected = static_cast<std::uint64_t>(st.st_size);
+  if (expected > maxSize) throw TError(TooLargeText(fileName, maxSize));
+  std::string bytes;
+  char block[65536];
+  for (;;) {
+    const std::size_t at = bytes.size();
+    const bool sized = at < expected;
+    const std::size_t want =
+        sized ? static_cast<std::size_t>(std::min<std::uint64_t>(expected - at + 1, 1u << 20)) : sizeof block;
+    if (sized) bytes.resize(at + want);
+    char* into = sized ? bytes.data() + at : block;
+    ssize_t n;
+    do {
+      n = ::read(fd, into, want);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      const int readCode = errno;
+      throw TOSError("Cannot read file \"" + fileName + "\". " + SystemErrorText(readCode), readCode);
+    }
+    if (sized)
+      bytes.resize(at + static_cast<std::size_t>(n));
+    else
+      bytes.append(block, static_cast<std::size_t>(n));
+    if (bytes.size() > maxSize) throw TError(TooLargeText(fileName, maxSize));
+    if (n == 0 || (static_cast<std::size_t>(n) < want && bytes.size() >= expected)) break;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  std::FILE* f = ::fdopen(fd, "rb");
-  if (!f) {
-    const int code = errno;
-    ::close(fd);
-    throw TOSError(what + ". " + SystemErrorText(code), code);
-  }
-  return f;
+  return bytes;
 }
 
 void RenameFile(const std::string& from, const std::string& to) {

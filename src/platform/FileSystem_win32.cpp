@@ -8,8 +8,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "platform/AsciiText.h"
@@ -166,6 +169,8 @@ std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, co
   return names;
 }
 
+namespace {
+
 std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std::string& what) {
   HANDLE h = CreateFileA(resolvedName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -189,6 +194,33 @@ std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std:
     throw TOSError(what + ". " + SystemErrorText(ERROR_TOO_MANY_OPEN_FILES), ERROR_TOO_MANY_OPEN_FILES);
   }
   return f;
+}
+
+}  // namespace
+
+std::string ReadRegularFile(const std::string& resolvedName, const std::string& fileName, std::uint64_t maxSize) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+      OpenRegularFileForReading(resolvedName, "Cannot open file \"" + fileName + "\""), &std::fclose);
+  ClearLibraryError();
+  std::string bytes;
+  char buffer[65536];
+  // The size is checked while reading, so a file that grows is refused just
+  // the same.
+  for (;;) {
+    std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
+    if (n > 0) {
+      if (bytes.size() + n > maxSize) throw TError(TooLargeText(fileName, maxSize));
+      bytes.append(buffer, n);
+    }
+    if (n < sizeof buffer) {
+      if (std::ferror(f.get())) {
+        const int code = LastLibraryErrorCode(EIO);
+        throw TOSError("Cannot read file \"" + fileName + "\". " + SystemErrorText(code), code);
+      }
+      break;
+    }
+  }
+  return bytes;
 }
 
 void RenameFile(const std::string& from, const std::string& to) {

@@ -63,8 +63,16 @@ std::string Unquote(std::string_view v) {
   return std::string(v);
 }
 
+// Where the first CR or LF stands. (find_first_of looks each character up in
+// the set with a call of its own, which a save of a large project notices.)
+std::size_t LineBreakAt(std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (s[i] == '\r' || s[i] == '\n') return i;
+  return std::string_view::npos;
+}
+
 bool HasLineBreak(std::string_view s) {
-  return s.find_first_of("\r\n") != std::string_view::npos;
+  return LineBreakAt(s) != std::string_view::npos;
 }
 
 bool ValidSectionName(std::string_view s) {
@@ -347,7 +355,7 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
   std::string_view k = Trim(key);
   if (!ValidSectionName(sec) || !ValidKeyName(k)) return;
   std::string_view v = value;
-  v = v.substr(0, v.find_first_of("\r\n"));
+  v = v.substr(0, LineBreakAt(v));
 
   auto found = Data->FindKey(sec, k);
   if (found.Found) {
@@ -366,7 +374,7 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
   if (!blocks) {
     TData::TBlock block;
     block.HasHeader = true;
-    block.Header = "[" + std::string(sec) + "]";
+    block.Header.append("[").append(sec).append("]");
     block.Key = LowerAscii(sec);
     block.Lines.push_back(std::move(line));
     Data->Blocks.push_back(std::move(block));

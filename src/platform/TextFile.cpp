@@ -128,31 +128,17 @@ std::string NormalizeLineEnds(std::string_view text) {
   return LineEndsAreNormal(text) ? std::string(text) : JoinLines(SplitLines(text));
 }
 
+std::string TooLargeText(const std::string& fileName, std::uint64_t maxSize) {
+  return "The file \"" + fileName + "\" is too large to be read (more than " + std::to_string(maxSize) + " bytes).";
+}
+
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
-  const std::string what = "Cannot open file \"" + fileName + "\"";
   std::string real = ResolvePath(fileName);
   if (const std::string* kept = KeptFileBytes(real); kept && kept->size() <= maxSize) return *kept;
+  const std::string what = "Cannot open file \"" + fileName + "\"";
   if (DirectoryExists(real)) ThrowOS(what, SystemCodeOfErrno(EISDIR));
   if (real.empty()) ThrowOS(what, SystemCodeOfErrno(ENOENT));
-  TFilePtr f(OpenRegularFileForReading(real, what));
-  ClearLibraryError();
-  std::string bytes;
-  char buffer[65536];
-  // The size is checked while reading, so a file that grows (or a device
-  // without a size) is refused just the same.
-  for (;;) {
-    std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
-    if (n > 0) {
-      if (bytes.size() + n > maxSize)
-        throw TError("The file \"" + fileName + "\" is too large to be read (more than " + std::to_string(maxSize) +
-                     " bytes).");
-      bytes.append(buffer, n);
-    }
-    if (n < sizeof buffer) {
-      if (std::ferror(f.get())) ThrowOS("Cannot read file \"" + fileName + "\"", LastLibraryErrorCode(EIO));
-      break;
-    }
-  }
+  std::string bytes = ReadRegularFile(real, fileName, maxSize);
   KeepFileBytes(real, bytes);
   return bytes;
 }

@@ -101,6 +101,16 @@ TEST_F(TextFileTest, ReadFailuresAndSizeLimit) {
   // Larger than one read buffer, to cover the check across chunks.
   WriteBytes("bigger.bin", std::string(200000, 'y'));
   EXPECT_THROW(ReadFileBytes("bigger.bin", 150000), TError);
+  EXPECT_EQ(ReadFileBytes("bigger.bin"), std::string(200000, 'y'));
+  WriteBytes("empty.txt", "");
+  EXPECT_EQ(ReadFileBytes("empty.txt"), "");
+#ifndef _WIN32
+  // The system's own files tell no size: read whole all the same, and their
+  // size checked as they are read.
+  EXPECT_NE(ReadFileBytes("/proc/self/status").find("\nPid:"), std::string::npos);
+  EXPECT_EQ(ErrorText<TError>([] { ReadFileBytes("/proc/self/status", 10); }),
+            "The file \"/proc/self/status\" is too large to be read (more than 10 bytes).");
+#endif
 }
 
 // A full disk fails a write, an append and a new file alike, and leaves every
