@@ -58,7 +58,7 @@ void TProjectSettings::ClearSettings() {
   LoadedAt = 0;
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
     Paths[kind].clear();
-    Memory[kind].clear();
+    Memory.Clear(kind);
   }
   TargetType.reset();
 }
@@ -100,7 +100,7 @@ std::string TProjectSettings::GetSettingContent(TsettingsTypeEnum kind) {
 
 void TProjectSettings::SetSettingContent(TsettingsTypeEnum kind, const std::string& text) {
   LoadedAt = 0;
-  if (HasText(kind) && kind != stConfigWithPath) Memory[kind] = text;
+  if (HasText(kind) && kind != stConfigWithPath) Memory.Set(kind, text);
 }
 
 void TProjectSettings::LoadSettingContent(TsettingsTypeEnum kind) {

@@ -47,6 +47,30 @@ const std::array<TResourceTypeEnum, ResourceTypeCount>& AllResourceTypes() {
   return fields;
 }
 
+const std::string& TSettingsInMemory::operator[](TsettingsTypeEnum kind) const {
+  static const std::string none;
+  const TText& text = Texts[Slot(kind)];
+  return text ? *text : none;
+}
+
+void TSettingsInMemory::Set(TsettingsTypeEnum kind, std::string text) {
+  TText& slot = Texts[Slot(kind)];
+  if (text.empty())
+    slot.reset();
+  else
+    slot = std::make_shared<const std::string>(std::move(text));
+}
+
+void TSettingsInMemory::Share(TsettingsTypeEnum kind, TText text) {
+  Texts[Slot(kind)] = text && !text->empty() ? std::move(text) : nullptr;
+}
+
+bool TSettingsInMemory::operator==(const TSettingsInMemory& other) const {
+  for (TsettingsTypeEnum kind : InMemorySettingKinds())
+    if ((*this)[kind] != other[kind]) return false;
+  return true;
+}
+
 std::size_t TSettingsInMemory::Slot(TsettingsTypeEnum kind) {
   auto k = static_cast<std::size_t>(kind);
   if (k < FirstInMemoryKind || k >= SettingKindCount) {

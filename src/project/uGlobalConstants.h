@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 // The vocabulary every part of the system uses for a project's files: the
@@ -69,15 +70,23 @@ using TSettingsPathNameArray = std::array<std::string, SettingKindCount>;
 // The text of each setting file of one source file, for the kinds
 // stLibraryPath to stPostProcessing. Indexing with stSourceFile or stDestFile
 // throws TError: those kinds have no text.
+//
+// A text is never changed in place, so that the entries of a project that
+// use the same default file hold one copy of its text (Share) rather than a
+// copy each; Set gives an entry a text of its own.
 class TSettingsInMemory {
  public:
-  std::string& operator[](TsettingsTypeEnum kind) { return Texts[Slot(kind)]; }
-  const std::string& operator[](TsettingsTypeEnum kind) const { return Texts[Slot(kind)]; }
-  bool operator==(const TSettingsInMemory&) const = default;
+  using TText = std::shared_ptr<const std::string>;
+  const std::string& operator[](TsettingsTypeEnum kind) const;
+  void Set(TsettingsTypeEnum kind, std::string text);
+  void Share(TsettingsTypeEnum kind, TText text);
+  void Clear(TsettingsTypeEnum kind) { Texts[Slot(kind)].reset(); }
+  // Equal texts, whether shared or not.
+  bool operator==(const TSettingsInMemory& other) const;
 
  private:
   static std::size_t Slot(TsettingsTypeEnum kind);
-  std::array<std::string, InMemoryKindCount> Texts;
+  std::array<TText, InMemoryKindCount> Texts;
 };
 
 // The directory and the name joined with the native separator. A directory

@@ -458,7 +458,12 @@ std::uint64_t TPersistenceObject::KnownContentsVersion() {
 }
 
 std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
-  if (fileName.empty()) return "";
+  const TSettingsInMemory::TText text = ReadSharedContent(fileName);
+  return text ? *text : std::string();
+}
+
+TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string& fileName) {
+  if (fileName.empty()) return nullptr;
   const std::uint64_t version = KnownContentsVersion();
   if (version != 0)
     if (auto it = ReadContents.find(fileName); it != ReadContents.end()) return it->second;
@@ -471,11 +476,12 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
       // Read as empty, the file would silently drop switches or lines. Not
       // kept: every entry that uses the file tells it.
       ReportError("Failed to read " + fileName + ": " + e.what());
-      return "";
+      return nullptr;
     }
   }
-  if (version != 0 && version == KnownContentsVersion()) ReadContents.emplace(fileName, text);
-  return text;
+  auto shared = std::make_shared<const std::string>(std::move(text));
+  if (version != 0 && version == KnownContentsVersion()) ReadContents.emplace(fileName, shared);
+  return shared;
 }
 
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
@@ -498,7 +504,7 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
 }
 
 void TPersistenceObject::ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory) {
-  for (TsettingsTypeEnum kind : InMemorySettingKinds()) memory[kind] = ReadFileContent(paths[kind]);
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) memory.Share(kind, ReadSharedContent(paths[kind]));
 }
 
 void TPersistenceObject::WriteSettingsFromMemory(const TSettingsPathNameArray& paths, const TSettingsInMemory& memory) {

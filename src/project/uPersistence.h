@@ -81,6 +81,8 @@ class TPersistenceObject {
   // be read is reported ("Failed to read " + name + ": " + reason) and gives
   // the empty text too.
   std::string ReadFileContent(const std::string& fileName);
+  // The same text, one copy of it for every caller while nothing changes.
+  TSettingsInMemory::TText ReadSharedContent(const std::string& fileName);
   void WriteFileContent(const std::string& fileName, const std::string& text);
   void ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory);
   void WriteSettingsFromMemory(const TSettingsPathNameArray& paths, const TSettingsInMemory& memory);
@@ -125,7 +127,8 @@ class TPersistenceObject {
   // The texts ReadFileContent gave, and those that WriteFileContent found
   // its file (writable) holding already. Good while the kept facts stay as
   // they were (KnownAt is their version).
-  std::unordered_map<std::string, std::string> ReadContents, WrittenContents;
+  std::unordered_map<std::string, TSettingsInMemory::TText> ReadContents;
+  std::unordered_map<std::string, std::string> WrittenContents;
   std::uint64_t KnownAt = 0;
   // Drops what is known when the kept facts changed; their version.
   std::uint64_t KnownContentsVersion();

@@ -387,7 +387,7 @@ TEST_F(CompileStepTest, OutputIsJudgedFilteredAndCounted) {
 
 TEST_F(CompileStepTest, PackageDirectivesReplaceOrAreInserted) {
   TProjectSettings settings(nullptr, "", "", Root);
-  settings.Memory[stDPKConfig] = CrLf({"$A ON", "$B OFF", "", "$C 1"});
+  settings.Memory.Set(stDPKConfig, CrLf({"$A ON", "$B OFF", "", "$C 1"}));
   Step.Settings = &settings;
   Step.PackageSource = {"package P;", "{$A OFF}", "requires"};
   Step.MergePackageDirectives(Path("P.dpk"));
@@ -397,7 +397,7 @@ TEST_F(CompileStepTest, PackageDirectivesReplaceOrAreInserted) {
   Step.MergePackageDirectives(Path("Q.dpk"));
   EXPECT_EQ(ReadBytes("Q.dpk"), CrLf({"package Q;", "$A ON", "$B OFF", "$C 1", ""}));
 
-  settings.Memory[stDPKConfig] = CrLf({"$A ON"});
+  settings.Memory.Set(stDPKConfig, CrLf({"$A ON"}));
   Step.PackageSource = {"package R;", "{$A OFF}"};
   Step.MergePackageDirectives(Path("R.dpk"));
   EXPECT_FALSE(Exists("R.dpk"));  // everything replaced in memory: the file is not rewritten

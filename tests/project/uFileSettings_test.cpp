@@ -112,17 +112,17 @@ TEST_F(FileSettingsTest, EmptyPathReadsTheStoredNamesAgain) {
 
 TEST_F(FileSettingsTest, VersionSummaryMergesGroupAndLocal) {
   TProjectSettings s(nullptr, "/o/A.EXE", Path("A.dpr"), Project);
-  s.Memory[stGroupVerInfo] = CrLf(
-      {"[version]", "Major=1", "Minor=0", "Release=2", "Build=0", "Company=Group Co", "ProductMajor=", "Comments=0"});
-  s.Memory[stLocalVerInfo] =
-      CrLf({"[Version]", "Build=17", "Major=9", "Company=Local Co", "Minor=4", "Comments=local", "minor=5"});
+  s.Memory.Set(stGroupVerInfo, CrLf({"[version]", "Major=1", "Minor=0", "Release=2", "Build=0", "Company=Group Co",
+                                     "ProductMajor=", "Comments=0"}));
+  s.Memory.Set(stLocalVerInfo,
+               CrLf({"[Version]", "Build=17", "Major=9", "Company=Local Co", "Minor=4", "Comments=local", "minor=5"}));
   EXPECT_EQ(s.VersionSummary(), CrLf({"File Version = 1.4.2.17", "Product Version = ...",
                                       "Appid = ", "Description = ", "Company = Group Co", "Comments = local",
                                       "InternalName = ", "LegalCopyright = ", "LegalTrademarks = ", "ProductName = ",
                                       "OriginalFilename = ", "IconFileName = "}));
-  s.Memory[stGroupVerInfo] = CrLf({"[version]", "Build=5"});
+  s.Memory.Set(stGroupVerInfo, CrLf({"[version]", "Build=5"}));
   EXPECT_EQ(s.VersionSummary().substr(0, 26), "File Version = ...5\r\nProdu");
-  s.Memory[stGroupVerInfo] = "";
+  s.Memory.Set(stGroupVerInfo, "");
   EXPECT_EQ(s.VersionSummary(), "");
 
   // A library warns unless its source links its resources (with that case).
@@ -130,7 +130,7 @@ TEST_F(FileSettingsTest, VersionSummaryMergesGroupAndLocal) {
       "Version information will not appear in this .dll\r\nunless the line\r\n{$R *.RES}\r\nis added to the "
       "implementation section\r\n";
   TProjectSettings lib(nullptr, "/o/Lib.DLL", Path("Lib.dpr"), Project);
-  lib.Memory[stGroupVerInfo] = CrLf({"[version]", "Major=1"});
+  lib.Memory.Set(stGroupVerInfo, CrLf({"[version]", "Major=1"}));
   for (const auto& [source, warns] :
        std::vector<std::pair<std::string, bool>>{{"library Lib;\r\nbegin\r\nend.\r\n", true},
                                                  {"library Lib;\r\n{$R *.RES}\r\nbegin\r\nend.\r\n", false},

@@ -31,7 +31,7 @@ TEST(SettingKinds, ExtensionsAndTextsInMemory) {
 
   // Each kind with a file has a text of its own; the two without have none.
   TSettingsInMemory memory;
-  for (auto kind : InMemorySettingKinds()) memory[kind] = g.SettingName(kind);
+  for (auto kind : InMemorySettingKinds()) memory.Set(kind, g.SettingName(kind));
   for (auto kind : InMemorySettingKinds()) EXPECT_EQ(memory[kind], g.SettingName(kind));
   EXPECT_EQ(InMemorySettingKinds().size(), 9u);
   EXPECT_THROW(memory[stSourceFile], TError);

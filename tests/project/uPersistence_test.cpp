@@ -215,12 +215,41 @@ TEST_F(PersistenceTest, FileContentLineEndsAndFailures) {
   EXPECT_EQ(Reports[0].rfind("Failed to save " + Path("no/such/dir/x.txt") + ": ", 0), 0u) << Reports[0];
 }
 
+// Entries that use the same file hold one copy of its text while a load
+// runs (where the system keeps what it learned of files: not on Windows); a
+// text set on one of them is its own, and the file's stays as read.
+TEST_F(PersistenceTest, SharedTextsChangeOnlyWhereTheyAreSet) {
+  TSettingsPathNameArray paths;
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
+    paths[kind] = Path(GlobalStuff().SettingName(kind) + ".txt");
+    WriteBytes(paths[kind], GlobalStuff().SettingName(kind) + "\n");
+  }
+  TSettingsInMemory a, b;
+  {
+    platform::TDirectoryListingScope scope;
+    Store.ReadSettingsIntoMemory(paths, a);
+    Store.ReadSettingsIntoMemory(paths, b);
+#ifndef _WIN32
+    EXPECT_EQ(&a[stRCMask], &b[stRCMask]);
+#endif
+    a.Set(stRCMask, "mine");
+    EXPECT_EQ(b[stRCMask], "RCMask\r\n");
+    EXPECT_EQ(Store.ReadFileContent(paths[stRCMask]), "RCMask\r\n");
+  }
+  EXPECT_FALSE(a == b);
+  a.Set(stRCMask, "RCMask\r\n");
+  EXPECT_TRUE(a == b);  // the same texts, though no longer one copy
+  b.Clear(stPostProcessing);
+  EXPECT_EQ(b[stPostProcessing], "");
+  EXPECT_FALSE(a == b);
+}
+
 TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
   TSettingsPathNameArray paths;
   TSettingsInMemory memory;
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
     paths[kind] = Path(GlobalStuff().SettingName(kind) + ".txt");
-    memory[kind] = "new " + GlobalStuff().SettingName(kind);
+    memory.Set(kind, "new " + GlobalStuff().SettingName(kind));
     WriteBytes(paths[kind], "old");
   }
   platform::SetReadOnly(paths[stRCMask], true);
