@@ -199,8 +199,11 @@ std::FILE* OpenRegularFileForReading(const std::string& resolvedName, const std:
 }  // namespace
 
 std::string ReadRegularFile(const std::string& resolvedName, const std::string& fileName, std::uint64_t maxSize) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-      OpenRegularFileForReading(resolvedName, "Cannot open file \"" + fileName + "\""), &std::fclose);
+  struct TClose {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, TClose> f(
+      OpenRegularFileForReading(resolvedName, "Cannot open file \"" + fileName + "\""));
   ClearLibraryError();
   std::string bytes;
   char buffer[65536];
