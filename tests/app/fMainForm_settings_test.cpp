@@ -120,9 +120,11 @@ TEST_F(SettingsPanelTest, TheSourceTargetIndependentResourceAndDpkRows) {
   };
   const TCase cases[] = {
       {0, "Label3", "^Source of \n/[^\n]*/src/App\\.dpr$", "^program App;", ""},
-      {0, "Label4", "^Target file \n/[^\n]*/src/App\\.dpr\nis currently set to empty file$", "", ""},
-      // Lone.rc, alone with its base name, and App.rc beside App.dpr
+      // Lone.rc, alone with its base name (its row empties the memo that
+      // its configuration filled), and App.rc beside App.dpr
+      {2, "Label5", "^Configuration settings for \n", "\\S", "Save Config"},
       {2, "Label8", "^Independent resource file, no version info\\.$", "^$", ""},
+      {0, "Label4", "^Target file \n/[^\n]*/src/App\\.dpr\nis currently set to empty file$", "", ""},
       {1, "Label8", "^Local Version Information for\n", "", "Save Local Ver Info"},
       {3, "Label10", "^DPK configuration for \n", "", "Save DPK Support"},
   };
