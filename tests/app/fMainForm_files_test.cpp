@@ -43,7 +43,7 @@ class FileListTest : public TGuiTest {
 
 }  // namespace
 
-TEST_F(FileListTest, AddedFilesGetTheirTargetNamesAndEachProposesTheDirectoryBefore) {
+TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesAndADeletedOneGivesWayToTheNext) {
   Dialogs.Files = {
       {ToQ(Path("src/Lib.dpr")), ToQ(Path("src/Res.res")), ToQ(Path("src/Pack.dpk")), ToQ(Path("src/One.dpr"))}};
   // Lib goes to out/, Res keeps its own directory (cancelled), Pack to bpl/,
@@ -67,6 +67,13 @@ TEST_F(FileListTest, AddedFilesGetTheirTargetNamesAndEachProposesTheDirectoryBef
   EXPECT_EQ(Form->LB_Files->currentRow(), 4);
   EXPECT_EQ(Form->CurrentSource, Path("src/Pack.dpk"));
   EXPECT_TRUE(Form->Modified);
+
+  // Deleting an entry inside the list selects the one that took its place.
+  Form->LB_Files->setCurrentRow(2);
+  Find<QAction>("A_deleteFile")->trigger();
+  EXPECT_EQ(Form->LB_Files->currentRow(), 2);
+  EXPECT_EQ(Form->CurrentSource, Path("src/Res.RC"));
+  ExpectListsEqual();
 }
 
 TEST_F(FileListTest, AFileOfAnotherKindStopsTheAdditionThere) {
