@@ -2,6 +2,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,12 +154,32 @@ pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting, TRu
   return waited;
 }
 
+// Drops what an earlier, longer capture left beyond the end of this one. The
+// child shares the descriptor's offset, so that offset is where its output
+// ends; a child that is still running in the background can only add to it.
+void CutAtWrittenEnd(int fd) {
+  struct stat facts {};
+  if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) return;
+  const off_t end = lseek(fd, 0, SEEK_CUR);
+  if (end >= 0 && end < facts.st_size) {
+    while (ftruncate(fd, end) != 0 && errno == EINTR) {
+    }
+  }
+}
+
 TRunResult Failed(TRunStage stage, int code) {
   SetLastOSErrorCode(code);
   TRunResult result;
   result.Stage = stage;
   result.ErrorCode = code;
   return result;
+}
+
+// A child that never started leaves an empty capture, not an earlier one.
+TRunResult NotStarted(int output, int code) {
+  while (ftruncate(output, 0) != 0 && errno == EINTR) {
+  }
+  return Failed(TRunStage::rsStartFailed, code);
 }
 
 }  // namespace
@@ -173,19 +194,23 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   if (input.Get() < 0) return Failed(TRunStage::rsInputOpenFailed, errno);
   NoteDirectoryEntry(inputName, true);
   const std::string outputName = ResolvePath(outputFile);
-  TFd output(OpenForChild(outputName, O_RDWR | O_CREAT | O_TRUNC));
+  // The capture is overwritten from its start and cut to what the child wrote
+  // once it has ended. Emptying it first would cost each run, on ext4, the
+  // release of its block (a synchronous discard on a disk mounted so) and a
+  // forced write-back when it is closed.
+  TFd output(OpenForChild(outputName, O_RDWR | O_CREAT));
   if (output.Get() < 0) return Failed(TRunStage::rsOutputOpenFailed, errno);
   NoteDirectoryEntry(outputName, true);
 
   // The program is resolved here rather than left to the spawn, which on some
   // C libraries reports a failed exec only through the child's exit status.
   std::vector<std::string> args = SplitCommandLine(commandLine);
-  if (args.empty()) return Failed(TRunStage::rsStartFailed, ENOENT);
+  if (args.empty()) return NotStarted(output.Get(), ENOENT);
   std::string program = FindProgram(args[0]);
-  if (program.empty()) return Failed(TRunStage::rsStartFailed, ENOENT);
+  if (program.empty()) return NotStarted(output.Get(), ENOENT);
   if (IsWindowsProgram(program)) {
     std::string wine = SearchPathFor("wine");
-    if (wine.empty()) return Failed(TRunStage::rsStartFailed, ENOEXEC);
+    if (wine.empty()) return NotStarted(output.Get(), ENOEXEC);
     args[0] = program;
     args.insert(args.begin(), wine);
     program = wine;
@@ -216,7 +241,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
 
   pid_t pid = 0;
   const int spawnError = posix_spawn(&pid, program.c_str(), &setup.Actions, &setup.Attr, argv.data(), environ);
-  if (spawnError != 0) return Failed(TRunStage::rsStartFailed, spawnError);
+  if (spawnError != 0) return NotStarted(output.Get(), spawnError);
 
   TRunResult result;
   result.Stage = TRunStage::rsRan;
@@ -226,6 +251,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   ForgetKeptFileFacts();
   int status = 0;
   const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting, result) : WaitBlocking(pid, status);
+  CutAtWrittenEnd(output.Get());
   ForgetKeptFileFacts();
   if (waited < 0)
     result.ExitCode = -1;

@@ -104,7 +104,7 @@ class TProcessTest : public TTestDir {
 }  // namespace
 
 // Standard input from a file (created when missing, served when read-only),
-// both outputs in order into one file emptied first, arguments split by the
+// both outputs in order into one file that keeps nothing of an earlier one, arguments split by the
 // Windows rules, and the exit code or the crash.
 TEST_F(TProcessTest, InputOutputArgumentsAndExitCodes) {
   WriteBytes("in.txt", "line one\nline two\n");
@@ -114,6 +114,7 @@ TEST_F(TProcessTest, InputOutputArgumentsAndExitCodes) {
   EXPECT_EQ(Output(ChildCommand("out one err two out three err four")), "one\ntwo\nthree\nfour\n");
   EXPECT_EQ(Output(ChildCommand(R"(args "a b" c\"d "" e\\f "g\\" h)")), "[a b]\n[c\"d]\n[]\n[e\\\\f]\n[g\\]\n[h]\n");
   WriteBytes("out.txt", std::string(5000, 'x'));
+  EXPECT_EQ(Output(ChildCommand("out short")), "short\n");
   EXPECT_EQ(Output(ChildCommand("exit 0"), "new-input.txt"), "");
   EXPECT_TRUE(Exists("new-input.txt"));
 
@@ -142,8 +143,12 @@ TEST_F(TProcessTest, WhatCannotStartOrOpenGivesTheSystemCode) {
   };
   for (const auto& c : cases) {
     platform::SetLastOSErrorCode(0);
+    WriteBytes("out.txt", "an earlier capture\n");
     const auto r = platform::RunRedirected(c.Line, c.In, c.Out);
     EXPECT_EQ(r.Stage, c.Stage) << c.Line;
+    if (c.Stage == TRunStage::rsStartFailed) {
+      EXPECT_EQ(ReadBytes("out.txt"), "") << c.Line;
+    }
     EXPECT_EQ(r.ErrorCode, c.Code) << c.Line;
     EXPECT_EQ(platform::LastOSErrorCode(), c.Code) << c.Line;
   }
