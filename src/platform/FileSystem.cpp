@@ -1,5 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+#include <utility>
+
 // Name helpers that behave the same on every system; the system calls live in
 // FileSystem_posix.cpp and FileSystem_win32.cpp.
 namespace platform {
@@ -35,6 +38,16 @@ std::size_t ExtensionDot(const std::string& path) {
 }
 
 }  // namespace
+
+bool IdentityWasSettled(const TFileIdentity& identity, long long atSec, long long atNsec) {
+  if (!identity.Exists) return false;
+  // The later of the two times, against 'at' less the settling time, both as
+  // (seconds, nanoseconds) so that no sum can overflow.
+  const std::pair<long long, long long> last =
+      std::max(std::pair{identity.MTimeSec, identity.MTimeNsec}, std::pair{identity.CTimeSec, identity.CTimeNsec});
+  constexpr long long SettlingSeconds = 2;
+  return last < std::pair{atSec - SettlingSeconds, atNsec};
+}
 
 #ifdef _WIN32
 bool IsPathDelim(char c) {

@@ -85,6 +85,12 @@ struct TFileIdentity {
   bool operator==(const TFileIdentity&) const = default;
 };
 TFileIdentity FileIdentity(const std::string& resolvedPath);
+// Whether a file of this identity had been left alone for a while at the
+// moment 'at' (seconds and nanoseconds since 1970, UTC). A change after that
+// moment gives it another identity for certain: its times move on by more
+// than their granularity (two seconds on FAT, a clock tick elsewhere), which
+// a change within the same tick would not ensure.
+bool IdentityWasSettled(const TFileIdentity& identity, long long atSec, long long atNsec);
 
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory

@@ -1,6 +1,7 @@
 #include "project/uPersistence.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <unordered_map>
 
@@ -462,26 +463,71 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
   return text ? *text : std::string();
 }
 
+namespace {
+
+// The identity of a file while file facts are kept, none otherwise.
+platform::TFileIdentity KeptIdentity(const std::string& fileName, std::uint64_t version) {
+  return version != 0 ? platform::FileIdentity(platform::ResolvePath(fileName)) : platform::TFileIdentity{};
+}
+
+}  // namespace
+
+TSettingsInMemory::TText TPersistenceObject::SettledText(const std::string& fileName,
+                                                         const platform::TFileIdentity& now) const {
+  if (!now.Exists) return nullptr;
+  const auto it = SettledTexts.find(fileName);
+  return it != SettledTexts.end() && it->second.Identity == now ? it->second.Text : nullptr;
+}
+
+void TPersistenceObject::NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity,
+                                         const TSettingsInMemory::TText& text) {
+  const auto at = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at);
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(at - seconds);
+  if (text && platform::IdentityWasSettled(identity, seconds.count(), nanoseconds.count()))
+    SettledTexts[fileName] = TSettledText{identity, text};
+  else
+    SettledTexts.erase(fileName);
+}
+
 TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string& fileName) {
   if (fileName.empty()) return nullptr;
   const std::uint64_t version = KnownContentsVersion();
   if (version != 0)
     if (auto it = ReadContents.find(fileName); it != ReadContents.end()) return it->second;
-  std::string text;
+  TSettingsInMemory::TText shared;
   if (platform::FileExists(fileName)) {
-    try {
-      text = platform::ReadFileBytes(fileName);
-      if (!platform::LineEndsAreNormal(text)) text = platform::NormalizeLineEnds(text);
-    } catch (const std::exception& e) {
-      // Read as empty, the file would silently drop switches or lines. Not
-      // kept: every entry that uses the file tells it.
-      ReportError("Failed to read " + fileName + ": " + e.what());
-      return nullptr;
+    // Taken before the bytes: a change while they are read leaves the file
+    // with another identity than the one noted with them.
+    const platform::TFileIdentity identity = KeptIdentity(fileName, version);
+    shared = SettledText(fileName, identity);
+    if (!shared) {
+      std::string text;
+      try {
+        text = platform::ReadFileBytes(fileName);
+      } catch (const std::exception& e) {
+        // Read as empty, the file would silently drop switches or lines. Not
+        // kept: every entry that uses the file tells it.
+        ReportError("Failed to read " + fileName + ": " + e.what());
+        return nullptr;
+      }
+      const bool normal = platform::LineEndsAreNormal(text);
+      shared = std::make_shared<const std::string>(normal ? std::move(text) : platform::NormalizeLineEnds(text));
+      NoteSettledText(fileName, identity, normal ? shared : nullptr);
     }
+  } else {
+    shared = std::make_shared<const std::string>();
   }
-  auto shared = std::make_shared<const std::string>(std::move(text));
   if (version != 0 && version == KnownContentsVersion()) ReadContents.emplace(fileName, shared);
   return shared;
+}
+
+bool TPersistenceObject::Holds(const std::string& fileName, const std::string& bytes) {
+  const platform::TFileIdentity identity = KeptIdentity(fileName, KnownContentsVersion());
+  if (const TSettingsInMemory::TText known = SettledText(fileName, identity)) return *known == bytes;
+  if (platform::ReadFileBytes(fileName) != bytes) return false;
+  NoteSettledText(fileName, identity, std::make_shared<const std::string>(bytes));
+  return true;
 }
 
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
@@ -494,8 +540,10 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
     // uses it; a file that already holds the text is left as it is. A
     // read-only file is still refused, as any write would be.
     if (!platform::FileExists(fileName) || platform::IsReadOnly(fileName) ||
-        platform::FileSize(fileName) != bytes.size() || platform::ReadFileBytes(fileName) != bytes)
+        platform::FileSize(fileName) != bytes.size() || !Holds(fileName, bytes)) {
       platform::WriteFileBytes(fileName, bytes);
+      SettledTexts.erase(fileName);
+    }
   } catch (const std::exception& e) {
     ReportError("Failed to save " + fileName + ": " + e.what());
     return;

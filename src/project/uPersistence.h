@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "project/uGlobalConstants.h"
 
 class TLibraryPathPrompt;
@@ -132,6 +133,22 @@ class TPersistenceObject {
   std::uint64_t KnownAt = 0;
   // Drops what is known when the kept facts changed; their version.
   std::uint64_t KnownContentsVersion();
+  // Setting file texts known from one operation to the next: a file whose
+  // identity is still the one it had when its bytes were read, or found to
+  // hold a text, and which had settled by then, still holds those bytes. Only
+  // where file facts are kept (Windows gives too coarse an identity), and
+  // only for files whose bytes are their text (normal line ends).
+  struct TSettledText {
+    platform::TFileIdentity Identity;
+    TSettingsInMemory::TText Text;
+  };
+  std::unordered_map<std::string, TSettledText> SettledTexts;
+  // Whether a file holds these bytes (its size checked already).
+  bool Holds(const std::string& fileName, const std::string& bytes);
+  // The settled text of a file as it is now, nullptr when it is not known.
+  TSettingsInMemory::TText SettledText(const std::string& fileName, const platform::TFileIdentity& now) const;
+  void NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity,
+                       const TSettingsInMemory::TText& text);
 
   std::shared_ptr<platform::TProfileFile> Rehearsal;
   bool RehearsalFailed = false;

@@ -1,6 +1,8 @@
 #include "project/uPersistence.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "platform/FileSystem.h"
 #include "platform/ProfileCache.h"
@@ -242,6 +244,70 @@ TEST_F(PersistenceTest, SharedTextsChangeOnlyWhereTheyAreSet) {
   b.Clear(stPostProcessing);
   EXPECT_EQ(b[stPostProcessing], "");
   EXPECT_FALSE(a == b);
+}
+
+// A file's time stamps move on by at most their granularity (two seconds on
+// FAT) when it changes: only a file left alone longer than that before a
+// moment is surely another file once it changes after that moment.
+TEST(SettledIdentity, TheLaterTimeMustBeTwoSecondsBeforeTheMoment) {
+  const auto identity = [](long long mSec, long long mNsec, long long cSec, long long cNsec) {
+    platform::TFileIdentity id;
+    id.Exists = true;
+    id.MTimeSec = mSec, id.MTimeNsec = mNsec, id.CTimeSec = cSec, id.CTimeNsec = cNsec;
+    return id;
+  };
+  const struct {
+    platform::TFileIdentity Identity;
+    long long AtSec, AtNsec;
+    bool Settled;
+  } cases[] = {
+      {identity(100, 0, 100, 0), 102, 1, true},
+      {identity(100, 0, 100, 0), 102, 0, false},
+      {identity(100, 5, 100, 0), 102, 5, false},  // the later of the two counts
+      {identity(100, 0, 100, 5), 102, 5, false},
+      {identity(100, 0, 100, 5), 102, 6, true},
+      {identity(100, 999999999, 99, 0), 102, 999999999, false},
+      {identity(100, 999999999, 99, 0), 103, 0, true},
+      {platform::TFileIdentity{}, 1000, 0, false},  // no file
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(platform::IdentityWasSettled(c.Identity, c.AtSec, c.AtNsec), c.Settled)
+        << c.Identity.MTimeSec << "." << c.Identity.MTimeNsec << " / " << c.Identity.CTimeSec << "."
+        << c.Identity.CTimeNsec << " at " << c.AtSec << "." << c.AtNsec;
+}
+
+// A setting file that had settled when it was read is not read again while
+// it stays the same file (where the system keeps what it learned of files:
+// not on Windows); a rewrite of the same size is seen by the next operation,
+// whether it reads the file or saves a text into it.
+TEST_F(PersistenceTest, SettledFilesAreReadAgainOnlyOnceTheyChange) {
+  WriteBytes("a.ver", "[version]\r\nBuild=1\r\n");
+  WriteBytes("b.ver", "[version]\r\nBuild=1\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  TSettingsInMemory::TText first, second;
+  const auto readInItsOwnScope = [this](const std::string& name) {
+    platform::TDirectoryListingScope scope;
+    return Store.ReadSharedContent(Path(name));
+  };
+  first = readInItsOwnScope("a.ver");
+  second = readInItsOwnScope("a.ver");
+#ifndef _WIN32
+  EXPECT_EQ(first, second);
+#endif
+  {
+    platform::TDirectoryListingScope scope;
+    Store.WriteFileContent(Path("b.ver"), "[version]\r\nBuild=1\r\n");  // found there: noted
+  }
+  WriteBytes("a.ver", "[version]\r\nBuild=2\r\n");
+  WriteBytes("b.ver", "[version]\r\nBuild=2\r\n");
+  EXPECT_EQ(*readInItsOwnScope("a.ver"), "[version]\r\nBuild=2\r\n");
+  {
+    platform::TDirectoryListingScope scope;
+    Store.WriteFileContent(Path("b.ver"), "[version]\r\nBuild=1\r\n");
+  }
+  EXPECT_EQ(ReadBytes("b.ver"), "[version]\r\nBuild=1\r\n");
+  EXPECT_EQ(*first, "[version]\r\nBuild=1\r\n");
+  EXPECT_TRUE(Reports.empty());
 }
 
 TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
