@@ -231,9 +231,11 @@ struct TProfileFile::TData {
   };
   TFound FindKey(std::string_view section, std::string_view key) const {
     const auto* blocks = BlocksOf(section);
-    if (!blocks) return {};
+    return blocks ? FindKeyIn(*blocks, key) : TFound{};
+  }
+  TFound FindKeyIn(const std::vector<std::size_t>& blocks, std::string_view key) const {
     const std::string wanted = LowerAscii(key);
-    for (std::size_t b : *blocks) {
+    for (std::size_t b : blocks) {
       const auto& keys = Blocks[b].Keys();
       auto it = keys.find(wanted);
       if (it != keys.end()) return TFound{true, b, it->second};
@@ -242,10 +244,20 @@ struct TProfileFile::TData {
   }
 
   std::string Text(std::size_t fromBlock) const {
-    std::string text(fromBlock == 0 && ByteOrderMark ? Utf8ByteOrderMark : std::string_view());
+    // Measured first and appended in place: a large file's text is made for
+    // every save, and should cost one allocation, not one a line.
+    const std::string_view mark = fromBlock == 0 && ByteOrderMark ? Utf8ByteOrderMark : std::string_view();
+    std::size_t size = mark.size();
     for (std::size_t b = fromBlock; b < Blocks.size(); ++b) {
-      if (Blocks[b].HasHeader) text += Blocks[b].Header + "\r\n";
-      for (const std::string& line : Blocks[b].Lines) text += line + "\r\n";
+      if (Blocks[b].HasHeader) size += Blocks[b].Header.size() + 2;
+      for (const std::string& line : Blocks[b].Lines) size += line.size() + 2;
+    }
+    std::string text;
+    text.reserve(size);
+    text.append(mark);
+    for (std::size_t b = fromBlock; b < Blocks.size(); ++b) {
+      if (Blocks[b].HasHeader) text.append(Blocks[b].Header).append("\r\n");
+      for (const std::string& line : Blocks[b].Lines) text.append(line).append("\r\n");
     }
     return text;
   }
@@ -357,11 +369,17 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
   std::string_view v = value;
   v = v.substr(0, LineBreakAt(v));
 
-  auto found = Data->FindKey(sec, k);
-  if (found.Found) {
+  const auto keyLine = [v](std::string_view name) {
+    std::string line;
+    line.reserve(name.size() + 1 + v.size());
+    line.append(name).append("=").append(v);
+    return line;
+  };
+  const auto* blocks = Data->BlocksOf(sec);
+  if (const auto found = blocks ? Data->FindKeyIn(*blocks, k) : TData::TFound{}; found.Found) {
     // The key keeps the spelling it has in the file.
     std::string& at = Data->Blocks[found.Block].Lines[found.Line];
-    std::string line = std::string(Classify(at).Name) + "=" + std::string(v);
+    std::string line = keyLine(Classify(at).Name);
     if (at != line) {
       at = std::move(line);
       Data->Changed(found.Block);
@@ -369,8 +387,7 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
     return;
   }
 
-  std::string line = std::string(k) + "=" + std::string(v);
-  const auto* blocks = Data->BlocksOf(sec);
+  std::string line = keyLine(k);
   if (!blocks) {
     TData::TBlock block;
     block.HasHeader = true;
