@@ -234,14 +234,26 @@ struct TProfileFile::TData {
     return blocks ? FindKeyIn(*blocks, key) : TFound{};
   }
   TFound FindKeyIn(const std::vector<std::size_t>& blocks, std::string_view key) const {
-    const std::string wanted = LowerAscii(key);
+    std::string wanted;
     for (std::size_t b : blocks) {
-      const auto& keys = Blocks[b].Keys();
+      const TBlock& block = Blocks[b];
+      // A short section is read through: a map of its keys would cost more
+      // to build, and to keep in memory for each of a thousand sections.
+      if (!block.KeyLines && block.Lines.size() <= ShortSection) {
+        for (std::size_t i = 0; i < block.Lines.size(); ++i) {
+          const TLine l = Classify(block.Lines[i]);
+          if (l.Kind == TLineKind::Key && SameTextAscii(l.Name, key)) return TFound{true, b, i};
+        }
+        continue;
+      }
+      if (wanted.empty()) wanted = LowerAscii(key);
+      const auto& keys = block.Keys();
       auto it = keys.find(wanted);
       if (it != keys.end()) return TFound{true, b, it->second};
     }
     return {};
   }
+  static constexpr std::size_t ShortSection = 24;
 
   std::string Text(std::size_t fromBlock) const {
     // Measured first and appended in place: a large file's text is made for

@@ -22,6 +22,13 @@ TEST(ProfileRead, NamesIgnoreCaseAndFirstKeyWins) {
   EXPECT_EQ(p->ReadSection("options"), TNames{"HaltOnError"});
   EXPECT_EQ(p->ReadSectionValues("Options"), (TPairs{{"HaltOnError", "1"}}));
   EXPECT_EQ(p->ReadSections(), (TNames{"Options", "other"}));
+  // The same in a section long enough to have its keys looked up by a map.
+  std::string longSection = "[Long]\r\n";
+  for (int i = 0; i < 40; ++i) longSection += "Key" + std::to_string(i % 30) + "=" + std::to_string(i) + "\r\n";
+  p = TProfileFile::FromText("p", longSection);
+  EXPECT_EQ(p->ReadString("long", "KEY5", "d"), "5");
+  EXPECT_EQ(p->ReadString("long", "key29", "d"), "29");
+  EXPECT_EQ(p->ReadString("long", "key30", "d"), "d");
 }
 
 TEST(ProfileRead, TrimmingQuotesAndOddLines) {
