@@ -460,18 +460,38 @@ bool TBuilderClass::SaveLeavesFilesIniAsItIs() {
   const std::string filesIni = PathJoin(ProjectDir, "Files.ini");
   // A read-only Files.ini goes the whole way, which says so.
   if (!platform::FileExists(filesIni) || platform::IsReadOnly(filesIni)) return false;
+  TPersistenceObject& store = *ProjectStore;
+  const auto rehearse = [&](bool recordOnly, std::string& result) {
+    store.BeginSaveRehearsal(ProjectDir, recordOnly);
+    Files->SaveAllSettingPaths();
+    store.SaveOptions(ProjectDir, Options, DCCPath);
+    store.SaveFileList(ProjectDir, Files->Text());
+    return store.EndSaveRehearsal(result);
+  };
+  // First the writes alone: the same writes to the same file as last time
+  // leave it as they did, without the whole text made again and compared.
+  // Only where what is kept of files tells one state of a file from another.
+  const bool identities = platform::KeptFactsVersion() != 0;
+  // Taken before the file is read: a change meanwhile gives another identity.
+  const platform::TFileIdentity identity =
+      identities ? platform::FileIdentity(platform::ResolvePath(filesIni)) : platform::TFileIdentity{};
+  std::string record;
+  const bool recorded = identities && rehearse(true, record);
+  if (recorded && identity.Exists && identity == UnchangedFilesIni && record == UnchangingSaveRecord) return true;
+  UnchangingSaveRecord.clear();
+  UnchangedFilesIni = {};
   std::string current, rebuilt;
   try {
     current = platform::ReadFileBytes(filesIni);
   } catch (const std::exception&) {
     return false;
   }
-  TPersistenceObject& store = *ProjectStore;
-  store.BeginSaveRehearsal(ProjectDir);
-  Files->SaveAllSettingPaths();
-  store.SaveOptions(ProjectDir, Options, DCCPath);
-  store.SaveFileList(ProjectDir, Files->Text());
-  return store.EndSaveRehearsal(rebuilt) && rebuilt == current;
+  if (!rehearse(false, rebuilt) || rebuilt != current) return false;
+  if (recorded && platform::IdentityIsSettled(identity)) {
+    UnchangingSaveRecord = std::move(record);
+    UnchangedFilesIni = identity;
+  }
+  return true;
 }
 
 bool TBuilderClass::RunBuild() {

@@ -114,7 +114,7 @@ class TBuilderClass {
   bool ReadProject();
   bool SaveProject();
   // Whether a save would write Files.ini exactly as it stands (rehearsed in
-  // memory).
+  // memory, or known from the last save that was).
   bool SaveLeavesFilesIniAsItIs();
   // False when the run ended by a failure.
   bool RunBuild();
@@ -162,6 +162,11 @@ class TBuilderClass {
 
  private:
   std::unique_ptr<TPersistenceObject> ProjectStore;
+  // The record of the last save found to leave Files.ini as it was, and the
+  // identity that Files.ini had then (settled by then, or none is kept):
+  // while both stay the same, so does the outcome.
+  std::string UnchangingSaveRecord;
+  platform::TFileIdentity UnchangedFilesIni;
   std::unique_ptr<TResourceHandler> ResourceHandler;
   std::unique_ptr<TCompileClass> Compiler;
   std::unique_ptr<TProjectList> Files;

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 // Name helpers that behave the same on every system; the system calls live in
@@ -47,6 +48,13 @@ bool IdentityWasSettled(const TFileIdentity& identity, long long atSec, long lon
       std::max(std::pair{identity.MTimeSec, identity.MTimeNsec}, std::pair{identity.CTimeSec, identity.CTimeNsec});
   constexpr long long SettlingSeconds = 2;
   return last < std::pair{atSec - SettlingSeconds, atNsec};
+}
+
+bool IdentityIsSettled(const TFileIdentity& identity) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now);
+  return IdentityWasSettled(identity, seconds.count(),
+                            std::chrono::duration_cast<std::chrono::nanoseconds>(now - seconds).count());
 }
 
 #ifdef _WIN32

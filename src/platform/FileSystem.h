@@ -91,6 +91,8 @@ TFileIdentity FileIdentity(const std::string& resolvedPath);
 // than their granularity (two seconds on FAT, a clock tick elsewhere), which
 // a change within the same tick would not ensure.
 bool IdentityWasSettled(const TFileIdentity& identity, long long atSec, long long atNsec);
+// The same at this moment.
+bool IdentityIsSettled(const TFileIdentity& identity);
 
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory

@@ -1,8 +1,8 @@
 #include "project/uPersistence.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <unordered_map>
 
 #include "ide/IDELibPath.h"
@@ -183,7 +183,7 @@ TPersistenceObject& Persistence() {
 }
 
 void TPersistenceObject::ReportError(const std::string& message) {
-  if (Rehearsal) {
+  if (Rehearsal || Record) {
     RehearsalFailed = true;
     return;
   }
@@ -192,15 +192,89 @@ void TPersistenceObject::ReportError(const std::string& message) {
 }
 
 std::shared_ptr<platform::TProfileFile> TPersistenceObject::FilesIniForSave() {
+  if (Record) return nullptr;
   return Rehearsal ? Rehearsal : platform::OpenSharedProfile(FilesIniPath());
 }
 
 void TPersistenceObject::StoreFilesIni(const std::shared_ptr<platform::TProfileFile>& ini) {
-  if (!Rehearsal) platform::UpdateSharedProfile(ini);
+  if (!Rehearsal && ini) platform::UpdateSharedProfile(ini);
 }
 
-void TPersistenceObject::BeginSaveRehearsal(const std::string& projectPath) {
-  Rehearsal = platform::TProfileFile::FromText(PathJoin(projectPath, "Files.ini"), "");
+namespace {
+
+// A section as a profile knows it: without the blanks around it, in any case.
+std::string RecordedSectionKey(std::string_view section) {
+  while (!section.empty() && (section.front() == ' ' || section.front() == '\t')) section.remove_prefix(1);
+  while (!section.empty() && (section.back() == ' ' || section.back() == '\t')) section.remove_suffix(1);
+  return platform::LowerAscii(section);
+}
+
+}  // namespace
+
+void TPersistenceObject::TRecordDigest::AddWord(std::uint64_t word) {
+  // For a given state, a different word gives a different next state in
+  // each lane: xor or add, multiplication by an odd number and a shift of the
+  // high half into the low one can each be undone.
+  A = (A ^ word) * 0x9E3779B97F4A7C15ull;
+  A ^= A >> 32;
+  B = (B + word) * 0xC2B2AE3D27D4EB4Full;
+  B ^= B >> 29;
+}
+
+// The length first, so that no two different sequences of fields give the
+// same words.
+void TPersistenceObject::TRecordDigest::Add(std::string_view field) {
+  AddWord(field.size());
+  for (std::size_t at = 0; at < field.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, field.data() + at, std::min<std::size_t>(8, field.size() - at));
+    AddWord(word);
+  }
+}
+
+void TPersistenceObject::AddToRecord(char operation, std::initializer_list<std::string_view> fields) {
+  Record->AddWord(static_cast<unsigned char>(operation));
+  for (std::string_view field : fields) Record->Add(field);
+}
+
+void TPersistenceObject::SaveString(platform::TProfileFile* ini, const std::string& section, const std::string& key,
+                                    const std::string& value) {
+  if (ini) {
+    ini->WriteString(section, key, value);
+    return;
+  }
+  AddToRecord('W', {section, key, value});
+  // A section's keys are written one after another.
+  if (section != LastRecordedSection) {
+    RecordedSections.insert(RecordedSectionKey(section));
+    LastRecordedSection = section;
+  }
+}
+
+void TPersistenceObject::EraseSavedSection(platform::TProfileFile* ini, const std::string& section) {
+  if (ini) {
+    ini->EraseSection(section);
+    return;
+  }
+  AddToRecord('E', {section});
+  RecordedSections.erase(RecordedSectionKey(section));
+  LastRecordedSection.clear();
+}
+
+bool TPersistenceObject::SavedSectionExists(const platform::TProfileFile* ini, const std::string& section) const {
+  return ini ? ini->SectionExists(section) : RecordedSections.count(RecordedSectionKey(section)) > 0;
+}
+
+void TPersistenceObject::BeginSaveRehearsal(const std::string& projectPath, bool recordOnly) {
+  if (recordOnly) {
+    Rehearsal.reset();
+    Record.emplace();
+    RecordedSections.clear();
+    LastRecordedSection.clear();
+  } else {
+    Rehearsal = platform::TProfileFile::FromText(PathJoin(projectPath, "Files.ini"), "");
+    Record.reset();
+  }
   RehearsalFailed = false;
   SavedPendingVersionDir = PendingVersionDir;
   SavedPendingVersion = PendingVersion;
@@ -214,10 +288,22 @@ void TPersistenceObject::BeginSaveRehearsal(const std::string& projectPath) {
   } catch (const std::exception&) {
     RehearsalFailed = true;
   }
+  // What the file list's save may carry over, whether it does or not.
+  if (Record) {
+    AddToRecord('P', {projectPath, PendingVersionDir});
+    for (const auto& [key, value] : PendingVersion) AddToRecord('V', {key, value});
+  }
 }
 
 bool TPersistenceObject::EndSaveRehearsal(std::string& filesIniText) {
-  filesIniText = Rehearsal ? Rehearsal->Text() : std::string();
+  if (Record) {
+    filesIniText.assign(reinterpret_cast<const char*>(&Record->A), sizeof Record->A)
+        .append(reinterpret_cast<const char*>(&Record->B), sizeof Record->B);
+    Record.reset();
+    RecordedSections.clear();
+  } else {
+    filesIniText = Rehearsal ? Rehearsal->Text() : std::string();
+  }
   Rehearsal.reset();
   PendingVersionDir = std::move(SavedPendingVersionDir);
   PendingVersion = std::move(SavedPendingVersion);
@@ -308,8 +394,9 @@ bool TPersistenceObject::SaveOptions(const std::string& projectPath, const TProj
     ProjectPath = projectPath;
     GlobalStuff().ChangeDir(projectPath);
     auto ini = FilesIniForSave();
-    for (const TOptionKey& key : OptionKeysInWriteOrder()) ini->WriteBool(OptionsSection, key.Key, options[key.Flag]);
-    ini->WriteString(OptionsSection, "DCCPath", dccPath);
+    for (const TOptionKey& key : OptionKeysInWriteOrder())
+      SaveString(ini.get(), OptionsSection, key.Key, options[key.Flag] ? "1" : "0");
+    SaveString(ini.get(), OptionsSection, "DCCPath", dccPath);
     StoreFilesIni(ini);
     return true;
   } catch (const std::exception& e) {
@@ -348,7 +435,7 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
   try {
     GlobalStuff().ChangeDir(projectPath);
     auto ini = FilesIniForSave();
-    ini->EraseSection(FileListSection);
+    EraseSavedSection(ini.get(), FileListSection);
     const platform::TStringList lines = platform::SplitLines(fileListText);
     // The value the text holds for a name: that of its first line.
     std::unordered_map<std::string, std::string> firstValue;
@@ -359,13 +446,13 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
     }
     for (const std::string& line : lines) {
       const std::string name = line.substr(0, line.find('='));
-      ini->WriteString(FileListSection, name, firstValue[platform::LowerAscii(name)]);
+      SaveString(ini.get(), FileListSection, name, firstValue[platform::LowerAscii(name)]);
     }
     // The build numbers and group version information that the old Files.ini
     // kept in [version] come after the file list of the rebuilt one.
     if (!PendingVersion.empty() && PendingVersionDir == projectPath) {
-      if (!ini->SectionExists(VersionSection))
-        for (const auto& [key, value] : PendingVersion) ini->WriteString(VersionSection, key, value);
+      if (!SavedSectionExists(ini.get(), VersionSection))
+        for (const auto& [key, value] : PendingVersion) SaveString(ini.get(), VersionSection, key, value);
       PendingVersion.clear();
       PendingVersionDir.clear();
     }
@@ -437,7 +524,7 @@ void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const
   try {
     auto ini = FilesIniForSave();
     for (TsettingsTypeEnum kind : StoredKindsInWriteOrder())
-      ini->WriteString(name, GlobalStuff().SettingName(kind), paths[kind]);
+      SaveString(ini.get(), name, GlobalStuff().SettingName(kind), paths[kind]);
     StoreFilesIni(ini);
   } catch (const std::exception& e) {
     ReportError("Error persisting, " + std::string(e.what()));
@@ -481,10 +568,7 @@ TSettingsInMemory::TText TPersistenceObject::SettledText(const std::string& file
 
 void TPersistenceObject::NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity,
                                          const TSettingsInMemory::TText& text) {
-  const auto at = std::chrono::system_clock::now().time_since_epoch();
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at);
-  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(at - seconds);
-  if (text && platform::IdentityWasSettled(identity, seconds.count(), nanoseconds.count()))
+  if (text && platform::IdentityIsSettled(identity))
     SettledTexts[fileName] = TSettledText{identity, text};
   else
     SettledTexts.erase(fileName);

@@ -4,9 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -71,7 +75,11 @@ class TPersistenceObject {
   // PrepareFilesIniForSave would carry over), and report nothing. The end
   // gives that text; false when anything failed on the way. A project save
   // that would write Files.ini as it is writes nothing.
-  void BeginSaveRehearsal(const std::string& projectPath);
+  // With recordOnly, the writes are only recorded, in order, with their
+  // sections, keys and values (and the [version] lines to carry over), and
+  // the end gives a digest of that record (16 bytes): far cheaper for a
+  // large project than the text, which depends on nothing else.
+  void BeginSaveRehearsal(const std::string& projectPath, bool recordOnly = false);
   bool EndSaveRehearsal(std::string& filesIniText);
 
   // Per-file operations.
@@ -151,6 +159,26 @@ class TPersistenceObject {
                        const TSettingsInMemory::TText& text);
 
   std::shared_ptr<platform::TProfileFile> Rehearsal;
+  // The record of a rehearsal that only records, kept as a digest: two 64-bit
+  // lanes that each word of the record moves on by a step that another word
+  // would always take elsewhere, so that records that differ in one word never
+  // agree, and others only by chance (once in about 2^128). And the
+  // (lower-cased) sections it wrote and did not erase.
+  struct TRecordDigest {
+    std::uint64_t A = 0x243F6A8885A308D3ull, B = 0x13198A2E03707344ull;
+    void AddWord(std::uint64_t word);
+    void Add(std::string_view field);
+  };
+  std::optional<TRecordDigest> Record;
+  std::unordered_set<std::string> RecordedSections;
+  std::string LastRecordedSection;
+  void AddToRecord(char operation, std::initializer_list<std::string_view> fields);
+  // The saving operations' changes to Files.ini: to the profile that
+  // FilesIniForSave gave, or to the record when it gave none.
+  void SaveString(platform::TProfileFile* ini, const std::string& section, const std::string& key,
+                  const std::string& value);
+  void EraseSavedSection(platform::TProfileFile* ini, const std::string& section);
+  bool SavedSectionExists(const platform::TProfileFile* ini, const std::string& section) const;
   bool RehearsalFailed = false;
   std::string SavedPendingVersionDir;
   std::vector<std::pair<std::string, std::string>> SavedPendingVersion;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <regex>
+#include <thread>
 
 #include "engine/DOSToMemo.h"
 #include "platform/FileSystem.h"
@@ -333,6 +336,40 @@ TEST_F(BuildTest, AnUnchangedProjectIsSavedWithoutWritingOrRenamingAnything) {
   ASSERT_TRUE(builder.SaveProject());
   EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), "HaltOnError=1"));
   EXPECT_EQ(ReadBytes("proj/Files.~ni"), saved);
+}
+
+// A save found to leave Files.ini as it was is known to do so again, without
+// the file made again, while the file keeps an identity that had settled and
+// the save makes the same writes (where the system keeps what it learned of
+// files: not on Windows). A change on either side is still saved.
+TEST_F(BuildTest, AnUnchangedSaveIsKnownOnlyWhileNeitherSideChanges) {
+  WriteProgram();
+  WriteFilesIni({"HaltOnError=0"}, {Entry("App.EXE", "App.dpr")}, {"[version]", "Build=7"});
+  std::vector<std::unique_ptr<TBuilderClass>> builders;
+  for (const char* dir : {"p1", "p2", "p3"}) {
+    std::filesystem::copy(Path("proj"), Path(dir), std::filesystem::copy_options::recursive);
+    builders.push_back(std::make_unique<TBuilderClass>());
+    ASSERT_TRUE(builders.back()->LoadProject(Path(dir)));
+    ASSERT_TRUE(builders.back()->SaveProject());
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  for (auto& builder : builders) ASSERT_TRUE(builder->SaveProject());  // found unchanged, and noted
+  const std::string saved = ReadBytes("p3/Files.ini");
+  const platform::TFileIdentity identity = platform::FileIdentity(Path("p3/Files.ini"));
+  ASSERT_TRUE(builders[2]->SaveProject());
+  EXPECT_EQ(platform::FileIdentity(Path("p3/Files.ini")), identity);
+
+  builders[0]->SetOption(poHaltOnError, true);
+  ASSERT_TRUE(builders[0]->SaveProject());
+  EXPECT_TRUE(Holds(ReadBytes("p1/Files.ini"), "HaltOnError=1"));
+  builders[1]->DCCPath = "/elsewhere";
+  ASSERT_TRUE(builders[1]->SaveProject());
+  EXPECT_TRUE(Holds(ReadBytes("p2/Files.ini"), "DCCPath=/elsewhere"));
+  std::string edited = saved;
+  edited.replace(edited.find("HaltOnError=0"), 13, "HaltOnError=1");  // the same size
+  WriteBytes("p3/Files.ini", edited);
+  ASSERT_TRUE(builders[2]->SaveProject());
+  EXPECT_EQ(ReadBytes("p3/Files.ini"), saved);
 }
 
 class CompileStepTest : public TTestDir {
