@@ -475,6 +475,7 @@ bool TBuilderClass::SaveLeavesFilesIniAsItIs() {
   // Taken before the file is read: a change meanwhile gives another identity.
   const platform::TFileIdentity identity =
       identities ? platform::FileIdentity(platform::ResolvePath(filesIni)) : platform::TFileIdentity{};
+  const bool settled = platform::IdentityIsSettled(identity);
   std::string record;
   const bool recorded = identities && rehearse(true, record);
   if (recorded && identity.Exists && identity == UnchangedFilesIni && record == UnchangingSaveRecord) return true;
@@ -487,7 +488,7 @@ bool TBuilderClass::SaveLeavesFilesIniAsItIs() {
     return false;
   }
   if (!rehearse(false, rebuilt) || rebuilt != current) return false;
-  if (recorded && platform::IdentityIsSettled(identity)) {
+  if (recorded && settled) {
     UnchangingSaveRecord = std::move(record);
     UnchangedFilesIni = identity;
   }

@@ -567,8 +567,8 @@ TSettingsInMemory::TText TPersistenceObject::SettledText(const std::string& file
 }
 
 void TPersistenceObject::NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity,
-                                         const TSettingsInMemory::TText& text) {
-  if (text && platform::IdentityIsSettled(identity))
+                                         bool settled, const TSettingsInMemory::TText& text) {
+  if (text && settled)
     SettledTexts[fileName] = TSettledText{identity, text};
   else
     SettledTexts.erase(fileName);
@@ -586,6 +586,9 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
     const platform::TFileIdentity identity = KeptIdentity(fileName, version);
     shared = SettledText(fileName, identity);
     if (!shared) {
+      // Judged before the bytes are read, whose state a later change can
+      // then not share.
+      const bool settled = platform::IdentityIsSettled(identity);
       std::string text;
       try {
         text = platform::ReadFileBytes(fileName);
@@ -597,7 +600,7 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
       }
       const bool normal = platform::LineEndsAreNormal(text);
       shared = std::make_shared<const std::string>(normal ? std::move(text) : platform::NormalizeLineEnds(text));
-      NoteSettledText(fileName, identity, normal ? shared : nullptr);
+      NoteSettledText(fileName, identity, settled, normal ? shared : nullptr);
     }
   } else {
     shared = std::make_shared<const std::string>();
@@ -609,8 +612,9 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
 bool TPersistenceObject::Holds(const std::string& fileName, const std::string& bytes) {
   const platform::TFileIdentity identity = KeptIdentity(fileName, KnownContentsVersion());
   if (const TSettingsInMemory::TText known = SettledText(fileName, identity)) return *known == bytes;
+  const bool settled = platform::IdentityIsSettled(identity);
   if (platform::ReadFileBytes(fileName) != bytes) return false;
-  NoteSettledText(fileName, identity, std::make_shared<const std::string>(bytes));
+  NoteSettledText(fileName, identity, settled, std::make_shared<const std::string>(bytes));
   return true;
 }
 

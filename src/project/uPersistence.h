@@ -155,7 +155,8 @@ class TPersistenceObject {
   bool Holds(const std::string& fileName, const std::string& bytes);
   // The settled text of a file as it is now, nullptr when it is not known.
   TSettingsInMemory::TText SettledText(const std::string& fileName, const platform::TFileIdentity& now) const;
-  void NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity,
+  // Keeps the text of a file whose identity had settled before it was read.
+  void NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity, bool settled,
                        const TSettingsInMemory::TText& text);
 
   std::shared_ptr<platform::TProfileFile> Rehearsal;
