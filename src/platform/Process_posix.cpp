@@ -13,6 +13,7 @@
 #include <exception>
 #include <vector>
 
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
@@ -154,16 +155,25 @@ pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting, TRu
   return waited;
 }
 
+// Cuts a file to a length; false (errno set) when the system refuses.
+bool CutTo(int fd, off_t length) {
+  while (ftruncate(fd, length) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
 // Drops what an earlier, longer capture left beyond the end of this one. The
 // child shares the descriptor's offset, so that offset is where its output
 // ends; a child that is still running in the background can only add to it.
-void CutAtWrittenEnd(int fd) {
+// A capture that keeps an earlier run's lines would be judged wrongly: a
+// failure to cut it fails the run.
+void CutAtWrittenEnd(int fd, const std::string& name) {
   struct stat facts {};
   if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) return;
   const off_t end = lseek(fd, 0, SEEK_CUR);
-  if (end >= 0 && end < facts.st_size) {
-    while (ftruncate(fd, end) != 0 && errno == EINTR) {
-    }
+  if (end >= 0 && end < facts.st_size && !CutTo(fd, end)) {
+    const int code = errno;
+    throw TOSError("Could not cut " + name + " to the output of this run: " + SystemErrorText(code), code);
   }
 }
 
@@ -175,10 +185,10 @@ TRunResult Failed(TRunStage stage, int code) {
   return result;
 }
 
-// A child that never started leaves an empty capture, not an earlier one.
+// A child that never started leaves an empty capture, not an earlier one;
+// one that cannot be emptied is an output that could not be made.
 TRunResult NotStarted(int output, int code) {
-  while (ftruncate(output, 0) != 0 && errno == EINTR) {
-  }
+  if (!CutTo(output, 0)) return Failed(TRunStage::rsOutputOpenFailed, errno);
   return Failed(TRunStage::rsStartFailed, code);
 }
 
@@ -251,8 +261,8 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   ForgetKeptFileFacts();
   int status = 0;
   const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting, result) : WaitBlocking(pid, status);
-  CutAtWrittenEnd(output.Get());
   ForgetKeptFileFacts();
+  CutAtWrittenEnd(output.Get(), outputName);
   if (waited < 0)
     result.ExitCode = -1;
   else if (WIFEXITED(status))
