@@ -94,6 +94,14 @@ bool IdentityWasSettled(const TFileIdentity& identity, long long atSec, long lon
 // The same at this moment.
 bool IdentityIsSettled(const TFileIdentity& identity);
 
+// A file in one look: a file (not a directory), its read-only attribute and
+// its identity, size included. None of these when nothing is there.
+struct TFileState {
+  bool IsFile = false, ReadOnly = false;
+  TFileIdentity Identity;
+};
+TFileState FileState(const std::string& path);
+
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory
 bool PathExists(const std::string& path);       // either

@@ -163,6 +163,8 @@ const TEntries* FollowedListing(const std::string& dir);
 // that the listing does not hold as written: no look at the disk can find it.
 bool ListedAsMissing(const std::string& path) {
   if (path.empty() || path.front() != '/') return false;
+  // Only a kept listing can tell, and following changes never adds one.
+  if (Kept().Listings.empty()) return false;
   const std::size_t slash = path.rfind('/');
   const std::string name = path.substr(slash + 1);
   if (name.empty() || name == "." || name == "..") return false;
@@ -360,15 +362,30 @@ void KeepFileBytes(const std::string& resolvedPath, const std::string& bytes) {
   if (ListingScopes > 0 && bytes.size() <= 256 * 1024) Kept().Bytes[resolvedPath] = bytes;
 }
 
+namespace {
+
+bool HasTrailingDot(const std::string& path) {
+  for (std::size_t i = 0; i < path.size(); ++i)
+    if (path[i] == '.' && (i + 1 == path.size() || path[i + 1] == '/')) return true;
+  return false;
+}
+
+// The status of what a path names once resolved. Where the name exists as
+// written (links followed) and no component ends in a dot, ResolvePath would
+// give it as it is: one look, without making the resolved name.
+bool StatResolved(const std::string& path, struct stat& st) {
+  if (!path.empty() && !HasTrailingDot(path) && KeptStatOf(path, st, false) == 0) return true;
+  return Stat(ResolvePath(path), st);
+}
+
+}  // namespace
+
 std::string ResolvePath(const std::string& path) {
   if (path.empty()) return path;
   // The usual case: the name exists as written and no component ends in a
   // dot. One look settles it.
-  bool trailingDot = false;
-  for (std::size_t i = 0; i < path.size(); ++i)
-    if (path[i] == '.' && (i + 1 == path.size() || path[i + 1] == '/')) trailingDot = true;
   struct stat exact;
-  if (!trailingDot && KeptStatOf(path, exact, true) == 0) return path;
+  if (!HasTrailingDot(path) && KeptStatOf(path, exact, true) == 0) return path;
   std::string result;
   std::size_t i = 0;
   while (i < path.size() && path[i] == '/') result += path[i++];
@@ -406,10 +423,10 @@ std::string ResolvePath(const std::string& path) {
   return result;
 }
 
-TFileIdentity FileIdentity(const std::string& resolvedPath) {
+namespace {
+
+TFileIdentity IdentityOf(const struct stat& st) {
   TFileIdentity id;
-  struct stat st;
-  if (!Stat(resolvedPath, st)) return id;
   id.Exists = true;
   id.Device = static_cast<unsigned long long>(st.st_dev);
   id.Inode = static_cast<unsigned long long>(st.st_ino);
@@ -421,24 +438,41 @@ TFileIdentity FileIdentity(const std::string& resolvedPath) {
   return id;
 }
 
+}  // namespace
+
+TFileIdentity FileIdentity(const std::string& resolvedPath) {
+  struct stat st;
+  return Stat(resolvedPath, st) ? IdentityOf(st) : TFileIdentity{};
+}
+
+TFileState FileState(const std::string& path) {
+  TFileState state;
+  struct stat st;
+  if (!StatResolved(path, st)) return state;
+  state.IsFile = !S_ISDIR(st.st_mode);
+  state.ReadOnly = (st.st_mode & S_IWUSR) == 0;
+  state.Identity = IdentityOf(st);
+  return state;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
-  return Stat(ResolvePath(path), st) && !S_ISDIR(st.st_mode);
+  return StatResolved(path, st) && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st;
-  return Stat(ResolvePath(path), st) && S_ISDIR(st.st_mode);
+  return StatResolved(path, st) && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const std::string& path) {
   struct stat st;
-  return Stat(ResolvePath(path), st);
+  return StatResolved(path, st);
 }
 
 bool IsReadOnly(const std::string& path) {
   struct stat st;
-  return Stat(ResolvePath(path), st) && (st.st_mode & S_IWUSR) == 0;
+  return StatResolved(path, st) && (st.st_mode & S_IWUSR) == 0;
 }
 
 void ClearAttributes(const std::string& path) {
@@ -458,13 +492,13 @@ void SetReadOnly(const std::string& path, bool readOnly) {
 
 std::time_t LastWriteTime(const std::string& path) {
   struct stat st;
-  if (!Stat(ResolvePath(path), st)) ThrowOS("Cannot read the time of " + path, errno);
+  if (!StatResolved(path, st)) ThrowOS("Cannot read the time of " + path, errno);
   return st.st_mtime;
 }
 
 std::uint64_t FileSize(const std::string& path) {
   struct stat st;
-  if (!Stat(ResolvePath(path), st)) ThrowOS("Cannot open file \"" + path + "\"", errno);
+  if (!StatResolved(path, st)) ThrowOS("Cannot open file \"" + path + "\"", errno);
   if (S_ISDIR(st.st_mode)) ThrowOS("Cannot open file \"" + path + "\"", EISDIR);
   return static_cast<std::uint64_t>(st.st_size);
 }

@@ -90,10 +90,10 @@ std::string ResolvePath(const std::string& path) {
   return result;
 }
 
-TFileIdentity FileIdentity(const std::string& resolvedPath) {
+namespace {
+
+TFileIdentity IdentityOf(const struct _stat64& st) {
   TFileIdentity id;
-  struct _stat64 st;
-  if (resolvedPath.empty() || _stat64(resolvedPath.c_str(), &st) != 0) return id;
   id.Exists = true;
   id.Device = static_cast<unsigned long long>(st.st_dev);
   id.Inode = static_cast<unsigned long long>(st.st_ino);
@@ -101,6 +101,27 @@ TFileIdentity FileIdentity(const std::string& resolvedPath) {
   id.MTimeSec = st.st_mtime;
   id.CTimeSec = st.st_ctime;
   return id;
+}
+
+}  // namespace
+
+TFileIdentity FileIdentity(const std::string& resolvedPath) {
+  struct _stat64 st;
+  if (resolvedPath.empty() || _stat64(resolvedPath.c_str(), &st) != 0) return {};
+  return IdentityOf(st);
+}
+
+TFileState FileState(const std::string& path) {
+  TFileState state;
+  struct _stat64 st;
+  const std::string real = ResolvePath(path);
+  if (real.empty() || _stat64(real.c_str(), &st) != 0) return state;
+  state.IsFile = (st.st_mode & _S_IFDIR) == 0;
+  // The run-time library gives a file with the read-only attribute no write
+  // permission.
+  state.ReadOnly = (st.st_mode & _S_IWRITE) == 0;
+  state.Identity = IdentityOf(st);
+  return state;
 }
 
 bool FileExists(const std::string& path) {

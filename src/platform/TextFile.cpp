@@ -83,23 +83,28 @@ void RemoveLeftovers(const std::string& target) {
 
 }  // namespace
 
-TStringList SplitLines(std::string_view text) {
-  TStringList lines;
+std::vector<std::string_view> SplitLineViews(std::string_view text) {
+  std::vector<std::string_view> lines;
+  // The next CR and the next LF, each found by a search of its own.
+  std::size_t cr = text.find('\r'), lf = text.find('\n');
   std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      ++i;
-      if (c == '\r' && i < text.size() && text[i] == '\n') ++i;
-      start = i;
-    } else {
-      ++i;
+  while (start < text.size()) {
+    const std::size_t end = std::min(cr, lf);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
     }
+    lines.push_back(text.substr(start, end - start));
+    start = end + (end == cr && lf == end + 1 ? 2 : 1);
+    if (cr < start) cr = text.find('\r', start);
+    if (lf < start) lf = text.find('\n', start);
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
   return lines;
+}
+
+TStringList SplitLines(std::string_view text) {
+  const std::vector<std::string_view> views = SplitLineViews(text);
+  return TStringList(views.begin(), views.end());
 }
 
 std::string JoinLines(const TStringList& lines) {

@@ -15,6 +15,8 @@ using TStringList = std::vector<std::string>;
 // Splits like a string list's text: "a\r\nb" and "a\r\nb\r\n" both give {a, b};
 // "" gives {}; "\r\n" gives {""}.
 TStringList SplitLines(std::string_view text);
+// The same lines as views into the text.
+std::vector<std::string_view> SplitLineViews(std::string_view text);
 // Every line followed by CR LF.
 std::string JoinLines(const TStringList& lines);
 // A text split and joined again: CR LF after every line (a non-empty result

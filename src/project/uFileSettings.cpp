@@ -275,8 +275,11 @@ const std::string& TProjectList::Strings(int index) const {
 }
 
 std::string TProjectList::Text() const {
+  std::size_t size = 0;
+  for (const TEntry& e : Entries) size += e.Line.size() + 2;
   std::string text;
-  for (const TEntry& e : Entries) text += e.Line + "\r\n";
+  text.reserve(size);
+  for (const TEntry& e : Entries) text.append(e.Line).append("\r\n");
   return text;
 }
 

@@ -237,18 +237,21 @@ void TPersistenceObject::AddToRecord(char operation, std::initializer_list<std::
   for (std::string_view field : fields) Record->Add(field);
 }
 
-void TPersistenceObject::SaveString(platform::TProfileFile* ini, const std::string& section, const std::string& key,
-                                    const std::string& value) {
+void TPersistenceObject::SaveString(platform::TProfileFile* ini, const std::string& section, std::string_view key,
+                                    std::string_view value) {
   if (ini) {
-    ini->WriteString(section, key, value);
+    ini->WriteString(section, std::string(key), std::string(value));
     return;
   }
-  AddToRecord('W', {section, key, value});
-  // A section's keys are written one after another.
+  // A section's keys are written one after another: its name goes into the
+  // record once, before them, and each key is written to the section named
+  // last.
   if (section != LastRecordedSection) {
+    AddToRecord('S', {section});
     RecordedSections.insert(RecordedSectionKey(section));
     LastRecordedSection = section;
   }
+  AddToRecord('W', {key, value});
 }
 
 void TPersistenceObject::EraseSavedSection(platform::TProfileFile* ini, const std::string& section) {
@@ -430,24 +433,55 @@ bool TPersistenceObject::LoadFileList(const std::string& projectPath, std::strin
   return result;
 }
 
+namespace {
+
+struct TFileListLine {
+  std::string_view Name, Value;
+  std::size_t First;  // the first line of the same name, in any letter case
+};
+
+// The lines of a file list text. The value the text holds for a name is that
+// of its first line.
+std::vector<TFileListLine> FileListLines(std::string_view text) {
+  std::vector<TFileListLine> lines;
+  std::vector<std::pair<std::size_t, std::size_t>> byHash;  // (hash of the lower-cased name, line)
+  std::string lower;
+  for (std::string_view line : platform::SplitLineViews(text)) {
+    const auto eq = line.find('=');
+    const std::string_view name = line.substr(0, eq);
+    lower.resize(name.size());
+    std::transform(name.begin(), name.end(), lower.begin(), [](char c) { return platform::LowerAscii(c); });
+    byHash.emplace_back(std::hash<std::string>()(lower), lines.size());
+    lines.push_back({name, eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1), lines.size()});
+  }
+  // Lines of one name are neighbours, in their order, among those of one hash.
+  std::sort(byHash.begin(), byHash.end());
+  for (std::size_t run = 0; run < byHash.size();) {
+    std::size_t end = run + 1;
+    while (end < byHash.size() && byHash[end].first == byHash[run].first) ++end;
+    for (std::size_t i = run + 1; i < end; ++i) {
+      TFileListLine& line = lines[byHash[i].second];
+      for (std::size_t j = run; j < i; ++j)
+        if (platform::SameTextAscii(lines[byHash[j].second].Name, line.Name)) {
+          line.First = lines[byHash[j].second].First;
+          break;
+        }
+    }
+    run = end;
+  }
+  return lines;
+}
+
+}  // namespace
+
 bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std::string& fileListText) {
   if (!SetupProjectDir(projectPath)) return false;
   try {
     GlobalStuff().ChangeDir(projectPath);
     auto ini = FilesIniForSave();
     EraseSavedSection(ini.get(), FileListSection);
-    const platform::TStringList lines = platform::SplitLines(fileListText);
-    // The value the text holds for a name: that of its first line.
-    std::unordered_map<std::string, std::string> firstValue;
-    for (const std::string& line : lines) {
-      const auto eq = line.find('=');
-      firstValue.emplace(platform::LowerAscii(line.substr(0, eq)),
-                         eq == std::string::npos ? std::string() : line.substr(eq + 1));
-    }
-    for (const std::string& line : lines) {
-      const std::string name = line.substr(0, line.find('='));
-      SaveString(ini.get(), FileListSection, name, firstValue[platform::LowerAscii(name)]);
-    }
+    const std::vector<TFileListLine> lines = FileListLines(fileListText);
+    for (const TFileListLine& line : lines) SaveString(ini.get(), FileListSection, line.Name, lines[line.First].Value);
     // The build numbers and group version information that the old Files.ini
     // kept in [version] come after the file list of the rebuilt one.
     if (!PendingVersion.empty() && PendingVersionDir == projectPath) {
@@ -550,15 +584,6 @@ std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
   return text ? *text : std::string();
 }
 
-namespace {
-
-// The identity of a file while file facts are kept, none otherwise.
-platform::TFileIdentity KeptIdentity(const std::string& fileName, std::uint64_t version) {
-  return version != 0 ? platform::FileIdentity(platform::ResolvePath(fileName)) : platform::TFileIdentity{};
-}
-
-}  // namespace
-
 TSettingsInMemory::TText TPersistenceObject::SettledText(const std::string& fileName,
                                                          const platform::TFileIdentity& now) const {
   if (!now.Exists) return nullptr;
@@ -580,10 +605,12 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
   if (version != 0)
     if (auto it = ReadContents.find(fileName); it != ReadContents.end()) return it->second;
   TSettingsInMemory::TText shared;
-  if (platform::FileExists(fileName)) {
-    // Taken before the bytes: a change while they are read leaves the file
-    // with another identity than the one noted with them.
-    const platform::TFileIdentity identity = KeptIdentity(fileName, version);
+  // Taken before the bytes: a change while they are read leaves the file
+  // with another identity than the one noted with them. Only while file facts
+  // are kept does an identity tell one state of a file from another.
+  const platform::TFileState state = platform::FileState(fileName);
+  if (state.IsFile) {
+    const platform::TFileIdentity identity = version != 0 ? state.Identity : platform::TFileIdentity{};
     shared = SettledText(fileName, identity);
     if (!shared) {
       // Judged before the bytes are read, whose state a later change can
@@ -609,8 +636,11 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
   return shared;
 }
 
-bool TPersistenceObject::Holds(const std::string& fileName, const std::string& bytes) {
-  const platform::TFileIdentity identity = KeptIdentity(fileName, KnownContentsVersion());
+bool TPersistenceObject::Holds(const std::string& fileName, const std::string& bytes,
+                               const platform::TFileIdentity& found) {
+  // Only while file facts are kept does an identity tell one state of a file
+  // from another.
+  const platform::TFileIdentity identity = KnownContentsVersion() != 0 ? found : platform::TFileIdentity{};
   if (const TSettingsInMemory::TText known = SettledText(fileName, identity)) return *known == bytes;
   const bool settled = platform::IdentityIsSettled(identity);
   if (platform::ReadFileBytes(fileName) != bytes) return false;
@@ -627,8 +657,9 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
     // A project save writes every shared setting file once per entry that
     // uses it; a file that already holds the text is left as it is. A
     // read-only file is still refused, as any write would be.
-    if (!platform::FileExists(fileName) || platform::IsReadOnly(fileName) ||
-        platform::FileSize(fileName) != bytes.size() || !Holds(fileName, bytes)) {
+    const platform::TFileState state = platform::FileState(fileName);
+    if (!state.IsFile || state.ReadOnly || state.Identity.Size != bytes.size() ||
+        !Holds(fileName, bytes, state.Identity)) {
       platform::WriteFileBytes(fileName, bytes);
       SettledTexts.erase(fileName);
     }

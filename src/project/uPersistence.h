@@ -151,8 +151,9 @@ class TPersistenceObject {
     TSettingsInMemory::TText Text;
   };
   std::unordered_map<std::string, TSettledText> SettledTexts;
-  // Whether a file holds these bytes (its size checked already).
-  bool Holds(const std::string& fileName, const std::string& bytes);
+  // Whether a file, found with this identity, holds these bytes (its size
+  // checked already).
+  bool Holds(const std::string& fileName, const std::string& bytes, const platform::TFileIdentity& found);
   // The settled text of a file as it is now, nullptr when it is not known.
   TSettingsInMemory::TText SettledText(const std::string& fileName, const platform::TFileIdentity& now) const;
   // Keeps the text of a file whose identity had settled before it was read.
@@ -176,8 +177,8 @@ class TPersistenceObject {
   void AddToRecord(char operation, std::initializer_list<std::string_view> fields);
   // The saving operations' changes to Files.ini: to the profile that
   // FilesIniForSave gave, or to the record when it gave none.
-  void SaveString(platform::TProfileFile* ini, const std::string& section, const std::string& key,
-                  const std::string& value);
+  void SaveString(platform::TProfileFile* ini, const std::string& section, std::string_view key,
+                  std::string_view value);
   void EraseSavedSection(platform::TProfileFile* ini, const std::string& section);
   bool SavedSectionExists(const platform::TProfileFile* ini, const std::string& section) const;
   bool RehearsalFailed = false;
