@@ -85,6 +85,7 @@ void RemoveLeftovers(const std::string& target) {
 
 std::vector<std::string_view> SplitLineViews(std::string_view text) {
   std::vector<std::string_view> lines;
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   // The next CR and the next LF, each found by a search of its own.
   std::size_t cr = text.find('\r'), lf = text.find('\n');
   std::size_t start = 0;

@@ -443,10 +443,13 @@ struct TFileListLine {
 // The lines of a file list text. The value the text holds for a name is that
 // of its first line.
 std::vector<TFileListLine> FileListLines(std::string_view text) {
+  const std::vector<std::string_view> views = platform::SplitLineViews(text);
   std::vector<TFileListLine> lines;
   std::vector<std::pair<std::size_t, std::size_t>> byHash;  // (hash of the lower-cased name, line)
+  lines.reserve(views.size());
+  byHash.reserve(views.size());
   std::string lower;
-  for (std::string_view line : platform::SplitLineViews(text)) {
+  for (std::string_view line : views) {
     const auto eq = line.find('=');
     const std::string_view name = line.substr(0, eq);
     lower.resize(name.size());
@@ -636,7 +639,7 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
   return shared;
 }
 
-bool TPersistenceObject::Holds(const std::string& fileName, const std::string& bytes,
+bool TPersistenceObject::Holds(const std::string& fileName, std::string_view bytes,
                                const platform::TFileIdentity& found) {
   // Only while file facts are kept does an identity tell one state of a file
   // from another.
@@ -653,7 +656,10 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
   if (KnownContentsVersion() != 0)
     if (auto it = WrittenContents.find(fileName); it != WrittenContents.end() && it->second == text) return;
   try {
-    const std::string bytes = platform::NormalizeLineEnds(text);
+    // Texts in memory mostly have their line ends as written already.
+    std::string normalized;
+    std::string_view bytes = text;
+    if (!platform::LineEndsAreNormal(text)) bytes = normalized = platform::NormalizeLineEnds(text);
     // A project save writes every shared setting file once per entry that
     // uses it; a file that already holds the text is left as it is. A
     // read-only file is still refused, as any write would be.

@@ -153,7 +153,7 @@ class TPersistenceObject {
   std::unordered_map<std::string, TSettledText> SettledTexts;
   // Whether a file, found with this identity, holds these bytes (its size
   // checked already).
-  bool Holds(const std::string& fileName, const std::string& bytes, const platform::TFileIdentity& found);
+  bool Holds(const std::string& fileName, std::string_view bytes, const platform::TFileIdentity& found);
   // The settled text of a file as it is now, nullptr when it is not known.
   TSettingsInMemory::TText SettledText(const std::string& fileName, const platform::TFileIdentity& now) const;
   // Keeps the text of a file whose identity had settled before it was read.

@@ -28,6 +28,10 @@ TEST_F(FileSystemTest, NamesResolveAsWindowsFindsThem) {
   EXPECT_TRUE(FileExists("summary.LOG."));
   EXPECT_EQ(ResolvePath("Summary.log."), "Summary.log");
   EXPECT_EQ(ResolvePath("Missing."), "Missing");
+#ifndef _WIN32
+  WriteBytes("Summary.log.", "beside");  // here such a name can stand beside the other
+  EXPECT_EQ(FileSize("Summary.log."), 1u);
+#endif
   EXPECT_EQ(ApplyTrailingDotRule("dir.x/name.."), "dir.x/name");
   EXPECT_EQ(ApplyTrailingDotRule("dir/.."), "dir/..");
   EXPECT_EQ(ApplyTrailingDotRule("."), ".");

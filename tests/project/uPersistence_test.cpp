@@ -333,6 +333,14 @@ TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
   EXPECT_EQ(ReadBytes(paths[stPreProcessing]), "old");
   ASSERT_EQ(Reports.size(), 1u);
   EXPECT_EQ(Reports[0].rfind("Failed to save " + paths[stPreProcessing] + ": ", 0), 0u);
+
+  // Refused even when it holds the text already, as any write would be.
+  platform::SetReadOnly(paths[stPreProcessing], false);
+  WriteBytes(paths[stPreProcessing], "new PreProcessing\r\n");
+  platform::SetReadOnly(paths[stPreProcessing], true);
+  Reports.clear();
+  Store.WriteSettingsFromMemory(paths, memory);
+  EXPECT_EQ(Reports.size(), 1u);
 }
 
 TEST_F(PersistenceTest, BackupAndRemove) {
