@@ -95,13 +95,9 @@ void DropKept() {
   }
   const int notify = kept.Notify;
   const std::uint64_t version = kept.Version;
-  // The next scope likely looks at as many paths: made room for at once,
-  // not grown to step by step.
-  const std::size_t paths = kept.Stats.size();
   kept = TKeptFacts();
   kept.Notify = notify;
   kept.Version = version + 1;
-  kept.Stats.reserve(paths);
 }
 
 void RemoveEntry(TEntries& entries, const std::string& name) {
