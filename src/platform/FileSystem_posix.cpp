@@ -665,8 +665,26 @@ std::string ShortPathName(const std::string& path) {
   return path;
 }
 
+namespace {
+
+// An absolute name without an empty, "." or ".." component is its own
+// normal form.
+bool IsNormalAbsolute(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  for (std::size_t start = 1; start < path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if ((part.empty() && end < path.size()) || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string ExpandFileName(const std::string& path) {
-  if (path.empty()) return path;
+  if (path.empty() || IsNormalAbsolute(path)) return path;
   std::error_code ec;
   auto p = std::filesystem::absolute(path, ec);
   return ec ? path : p.lexically_normal().string();

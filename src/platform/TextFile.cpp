@@ -83,29 +83,45 @@ void RemoveLeftovers(const std::string& target) {
 
 }  // namespace
 
-std::vector<std::string_view> SplitLineViews(std::string_view text) {
-  std::vector<std::string_view> lines;
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+namespace {
+
+// Calls f with each line of the text, split as SplitLines documents.
+template <typename F>
+void ForEachLine(std::string_view text, F f) {
   // The next CR and the next LF, each found by a search of its own.
   std::size_t cr = text.find('\r'), lf = text.find('\n');
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = std::min(cr, lf);
     if (end == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
+      f(text.substr(start));
+      return;
     }
-    lines.push_back(text.substr(start, end - start));
+    f(text.substr(start, end - start));
     start = end + (end == cr && lf == end + 1 ? 2 : 1);
     if (cr < start) cr = text.find('\r', start);
     if (lf < start) lf = text.find('\n', start);
   }
+}
+
+std::size_t LineCountBound(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitLineViews(std::string_view text) {
+  std::vector<std::string_view> lines;
+  lines.reserve(LineCountBound(text));
+  ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });
   return lines;
 }
 
 TStringList SplitLines(std::string_view text) {
-  const std::vector<std::string_view> views = SplitLineViews(text);
-  return TStringList(views.begin(), views.end());
+  TStringList lines;
+  lines.reserve(LineCountBound(text));
+  ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+  return lines;
 }
 
 std::string JoinLines(const TStringList& lines) {

@@ -1,5 +1,6 @@
 #include "project/uGlobalConstants.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/AsciiText.h"
@@ -81,9 +82,13 @@ std::size_t TSettingsInMemory::Slot(TsettingsTypeEnum kind) {
 }
 
 std::string PathJoin(const std::string& dir, const std::string& name) {
-  if (TrimControls(dir).empty()) return name;
-  if (dir.back() == platform::PathDelim) return dir + name;
-  return dir + platform::PathDelim + name;
+  // Blank: only blanks and control characters.
+  if (std::all_of(dir.begin(), dir.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) return name;
+  std::string path;
+  path.reserve(dir.size() + 1 + name.size());
+  path.append(dir);
+  if (dir.back() != platform::PathDelim) path += platform::PathDelim;
+  return path.append(name);
 }
 
 std::int64_t FileSizeInRecords(const std::string& fileName) {
