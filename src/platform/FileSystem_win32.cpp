@@ -114,8 +114,8 @@ TFileIdentity FileIdentity(const std::string& resolvedPath) {
 TFileState FileState(const std::string& path) {
   TFileState state;
   struct _stat64 st;
-  const std::string real = ResolvePath(path);
-  if (real.empty() || _stat64(real.c_str(), &st) != 0) return state;
+  // Windows finds the name whatever its letter case: nothing to resolve.
+  if (path.empty() || _stat64(path.c_str(), &st) != 0) return state;
   state.IsFile = (st.st_mode & _S_IFDIR) == 0;
   // The run-time library gives a file with the read-only attribute no write
   // permission.

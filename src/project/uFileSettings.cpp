@@ -142,7 +142,7 @@ void TProjectSettings::SaveAll() {
 }
 
 void TProjectSettings::SavePaths() {
-  Store().WriteSettingPaths(ProjectPath, GetSourceFile(), Paths);
+  Store().WriteSettingPaths(ProjectPath, Paths[stSourceFile], Paths);
 }
 
 void TProjectSettings::SaveTexts() {
