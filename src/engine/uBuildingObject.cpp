@@ -612,7 +612,7 @@ bool TBuilderClass::UniqueBaseName(const std::string& sourceFile) const {
 }
 
 void TBuilderClass::CompileEvent(const std::string& file, const std::string& text) {
-  const std::string name = TrimControls(file).empty() ? Compiler->SourceName() : file;
+  const std::string name = platform::AllBlank(file) ? Compiler->SourceName() : file;
   if (OnCompileEvent) OnCompileEvent(name, text);
   Events.push_back("Compile Event  " + name + " " + text);
 }

@@ -33,6 +33,13 @@ inline bool SameTextAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Only blanks and control characters (bytes up to the blank), or nothing.
+inline bool AllBlank(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) > ' ') return false;
+  return true;
+}
+
 // Without the blanks and control characters (bytes up to the blank) at either end.
 inline std::string TrimControls(std::string_view s) {
   std::size_t begin = 0, end = s.size();

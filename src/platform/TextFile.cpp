@@ -104,7 +104,8 @@ void ForEachLine(std::string_view text, F f) {
   }
 }
 
-std::size_t LineCountBound(std::string_view text) {
+// Room for the lines of a text whose lines end in LF or CR LF, the usual kind.
+std::size_t LikelyLineCount(std::string_view text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
 }
 
@@ -112,14 +113,14 @@ std::size_t LineCountBound(std::string_view text) {
 
 std::vector<std::string_view> SplitLineViews(std::string_view text) {
   std::vector<std::string_view> lines;
-  lines.reserve(LineCountBound(text));
+  lines.reserve(LikelyLineCount(text));
   ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });
   return lines;
 }
 
 TStringList SplitLines(std::string_view text) {
   TStringList lines;
-  lines.reserve(LineCountBound(text));
+  lines.reserve(LikelyLineCount(text));
   ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }

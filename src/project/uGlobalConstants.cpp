@@ -1,6 +1,5 @@
 #include "project/uGlobalConstants.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "platform/AsciiText.h"
@@ -21,7 +20,6 @@ constexpr const char* ResourceTypeNames[ResourceTypeCount] = {
 
 constexpr const char* TargetExtensions[] = {".unk", ".RC", ".EXE", ".DLL", ".BPL"};
 
-using platform::TrimControls;
 using platform::UpperAscii;
 
 template <typename TEnum, std::size_t N>
@@ -82,8 +80,7 @@ std::size_t TSettingsInMemory::Slot(TsettingsTypeEnum kind) {
 }
 
 std::string PathJoin(const std::string& dir, const std::string& name) {
-  // Blank: only blanks and control characters.
-  if (std::all_of(dir.begin(), dir.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) return name;
+  if (platform::AllBlank(dir)) return name;
   std::string path;
   path.reserve(dir.size() + 1 + name.size());
   path.append(dir);
@@ -134,7 +131,7 @@ std::string TGlobalStuff::ShortenPath(const std::string& path, int maxWidth, con
 }
 
 TTargetTypeEnum TGlobalStuff::TargetKind(const std::string& sourceFile) const {
-  if (TrimControls(sourceFile).empty()) return ttUnknown;
+  if (platform::AllBlank(sourceFile)) return ttUnknown;
   std::size_t dot = sourceFile.rfind('.');
   std::string ext = dot == std::string::npos ? std::string() : UpperAscii(sourceFile.substr(dot + 1, 20));
   if (dot != std::string::npos) {
