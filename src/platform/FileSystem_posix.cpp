@@ -53,10 +53,37 @@ struct TListing {
   TEntries Entries;
   int Watch = -1;  // the inotify watch that keeps it true, -1 for none
 };
+// What one look found, of a status only the parts that the questions here
+// read: a project's worth of kept looks then takes half the room.
 struct TKeptStat {
   int Result = 0;
   int Error = 0;
-  struct stat Status {};
+  mode_t Mode = 0;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  timespec Modified{}, Changed{};
+
+  void Look(const std::string& path, bool link) {
+    struct stat st {};
+    Result = link ? ::lstat(path.c_str(), &st) : ::stat(path.c_str(), &st);
+    Error = Result == 0 ? 0 : errno;
+    Mode = st.st_mode;
+    Device = st.st_dev;
+    Inode = st.st_ino;
+    Size = st.st_size;
+    Modified = st.st_mtim;
+    Changed = st.st_ctim;
+  }
+  void Give(struct stat& st) const {
+    st = {};
+    st.st_mode = Mode;
+    st.st_dev = Device;
+    st.st_ino = Inode;
+    st.st_size = Size;
+    st.st_mtim = Modified;
+    st.st_ctim = Changed;
+  }
 };
 // What one look at a path found, and for a link what its target is.
 struct TKeptPath {
@@ -183,16 +210,14 @@ int KeptStatOf(const std::string& path, struct stat& st, bool link) {
     kept.Own.Error = ENOENT;
   } else if (added) {
     // One look serves both questions unless the path is a link.
-    kept.Own.Result = ::lstat(path.c_str(), &kept.Own.Status);
-    kept.Own.Error = kept.Own.Result == 0 ? 0 : errno;
-    if (kept.Own.Result == 0 && S_ISLNK(kept.Own.Status.st_mode)) {
+    kept.Own.Look(path, true);
+    if (kept.Own.Result == 0 && S_ISLNK(kept.Own.Mode)) {
       kept.Target = std::make_unique<TKeptStat>();
-      kept.Target->Result = ::stat(path.c_str(), &kept.Target->Status);
-      kept.Target->Error = kept.Target->Result == 0 ? 0 : errno;
+      kept.Target->Look(path, false);
     }
   }
   const TKeptStat& found = link || !kept.Target ? kept.Own : *kept.Target;
-  st = found.Status;
+  found.Give(st);
   errno = found.Error;
   return found.Result;
 }
