@@ -577,9 +577,30 @@ std::uint64_t TPersistenceObject::KnownContentsVersion() {
     // maps ever grew to, and the version changes with every file written.
     decltype(ReadContents)().swap(ReadContents);
     decltype(WrittenContents)().swap(WrittenContents);
+    WrittenNames.Forget();
     KnownAt = version;
   }
   return version;
+}
+
+bool TPersistenceObject::TWrittenNames::NotedBefore(std::size_t hash) {
+  if (hash == 0) hash = 1;
+  if ((Count + 1) * 2 > Slots.size()) {
+    std::vector<std::size_t> old(std::max<std::size_t>(16, Slots.size() * 2));
+    old.swap(Slots);
+    Count = 0;
+    for (std::size_t noted : old)
+      if (noted != 0) NotedBefore(noted);
+  }
+  const std::size_t mask = Slots.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    if (Slots[at] == hash) return true;
+    if (Slots[at] == 0) {
+      Slots[at] = hash;
+      ++Count;
+      return false;
+    }
+  }
 }
 
 std::string TPersistenceObject::ReadFileContent(const std::string& fileName) {
@@ -653,7 +674,7 @@ bool TPersistenceObject::Holds(const std::string& fileName, std::string_view byt
 
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
   if (fileName.empty()) return;
-  if (KnownContentsVersion() != 0)
+  if (KnownContentsVersion() != 0 && !WrittenContents.empty())
     if (auto it = WrittenContents.find(fileName); it != WrittenContents.end() && it->second == text) return;
   try {
     // Texts in memory mostly have their line ends as written already.
@@ -673,7 +694,9 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
     ReportError("Failed to save " + fileName + ": " + e.what());
     return;
   }
-  if (const std::uint64_t version = KnownContentsVersion(); version != 0) WrittenContents.emplace(fileName, text);
+  if (const std::uint64_t version = KnownContentsVersion();
+      version != 0 && WrittenNames.NotedBefore(std::hash<std::string>{}(fileName)))
+    WrittenContents.emplace(fileName, text);
 }
 
 void TPersistenceObject::ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory) {

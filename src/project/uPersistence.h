@@ -138,6 +138,21 @@ class TPersistenceObject {
   // they were (KnownAt is their version).
   std::unordered_map<std::string, TSettingsInMemory::TText> ReadContents;
   std::unordered_map<std::string, std::string> WrittenContents;
+  // Hashes of the names written while the kept facts stay as they are. A name
+  // goes into WrittenContents, with a copy of it and of its text, only when it
+  // is written a second time: an entry's own files are written once a save,
+  // the default files that entries share once for each of them.
+  class TWrittenNames {
+   public:
+    // Whether the hash was noted already; notes it otherwise.
+    bool NotedBefore(std::size_t hash);
+    void Forget() { std::vector<std::size_t>().swap(Slots), Count = 0; }
+
+   private:
+    std::vector<std::size_t> Slots;  // open addressing; 0 is a free slot
+    std::size_t Count = 0;
+  };
+  TWrittenNames WrittenNames;
   std::uint64_t KnownAt = 0;
   // Drops what is known when the kept facts changed; their version.
   std::uint64_t KnownContentsVersion();
