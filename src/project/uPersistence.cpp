@@ -202,11 +202,12 @@ void TPersistenceObject::StoreFilesIni(const std::shared_ptr<platform::TProfileF
 
 namespace {
 
-// A section as a profile knows it: without the blanks around it, in any case.
-std::string RecordedSectionKey(std::string_view section) {
+// Whether a section is [version] as a profile knows it: without the blanks
+// around it, in any case.
+bool IsVersionSection(std::string_view section) {
   while (!section.empty() && (section.front() == ' ' || section.front() == '\t')) section.remove_prefix(1);
   while (!section.empty() && (section.back() == ' ' || section.back() == '\t')) section.remove_suffix(1);
-  return platform::LowerAscii(section);
+  return platform::SameTextAscii(section, VersionSection);
 }
 
 }  // namespace
@@ -248,7 +249,7 @@ void TPersistenceObject::SaveString(platform::TProfileFile* ini, const std::stri
   // last.
   if (section != LastRecordedSection) {
     AddToRecord('S', {section});
-    RecordedSections.insert(RecordedSectionKey(section));
+    if (IsVersionSection(section)) VersionRecorded = true;
     LastRecordedSection = section;
   }
   AddToRecord('W', {key, value});
@@ -260,19 +261,19 @@ void TPersistenceObject::EraseSavedSection(platform::TProfileFile* ini, const st
     return;
   }
   AddToRecord('E', {section});
-  RecordedSections.erase(RecordedSectionKey(section));
+  if (IsVersionSection(section)) VersionRecorded = false;
   LastRecordedSection.clear();
 }
 
-bool TPersistenceObject::SavedSectionExists(const platform::TProfileFile* ini, const std::string& section) const {
-  return ini ? ini->SectionExists(section) : RecordedSections.count(RecordedSectionKey(section)) > 0;
+bool TPersistenceObject::SavedVersionSectionExists(const platform::TProfileFile* ini) const {
+  return ini ? ini->SectionExists(VersionSection) : VersionRecorded;
 }
 
 void TPersistenceObject::BeginSaveRehearsal(const std::string& projectPath, bool recordOnly) {
   if (recordOnly) {
     Rehearsal.reset();
     Record.emplace();
-    RecordedSections.clear();
+    VersionRecorded = false;
     LastRecordedSection.clear();
   } else {
     Rehearsal = platform::TProfileFile::FromText(PathJoin(projectPath, "Files.ini"), "");
@@ -303,7 +304,7 @@ bool TPersistenceObject::EndSaveRehearsal(std::string& filesIniText) {
     filesIniText.assign(reinterpret_cast<const char*>(&Record->A), sizeof Record->A)
         .append(reinterpret_cast<const char*>(&Record->B), sizeof Record->B);
     Record.reset();
-    RecordedSections.clear();
+    VersionRecorded = false;
   } else {
     filesIniText = Rehearsal ? Rehearsal->Text() : std::string();
   }
@@ -488,7 +489,7 @@ bool TPersistenceObject::SaveFileList(const std::string& projectPath, const std:
     // The build numbers and group version information that the old Files.ini
     // kept in [version] come after the file list of the rebuilt one.
     if (!PendingVersion.empty() && PendingVersionDir == projectPath) {
-      if (!SavedSectionExists(ini.get(), VersionSection))
+      if (!SavedVersionSectionExists(ini.get()))
         for (const auto& [key, value] : PendingVersion) SaveString(ini.get(), VersionSection, key, value);
       PendingVersion.clear();
       PendingVersionDir.clear();

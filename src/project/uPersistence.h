@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -179,15 +178,15 @@ class TPersistenceObject {
   // The record of a rehearsal that only records, kept as a digest: two 64-bit
   // lanes that each word of the record moves on by a step that another word
   // would always take elsewhere, so that records that differ in one word never
-  // agree, and others only by chance (once in about 2^128). And the
-  // (lower-cased) sections it wrote and did not erase.
+  // agree, and others only by chance (once in about 2^128). And whether it
+  // wrote to [version] since that was last erased.
   struct TRecordDigest {
     std::uint64_t A = 0x243F6A8885A308D3ull, B = 0x13198A2E03707344ull;
     void AddWord(std::uint64_t word);
     void Add(std::string_view field);
   };
   std::optional<TRecordDigest> Record;
-  std::unordered_set<std::string> RecordedSections;
+  bool VersionRecorded = false;
   std::string LastRecordedSection;
   void AddToRecord(char operation, std::initializer_list<std::string_view> fields);
   // The saving operations' changes to Files.ini: to the profile that
@@ -195,7 +194,7 @@ class TPersistenceObject {
   void SaveString(platform::TProfileFile* ini, const std::string& section, std::string_view key,
                   std::string_view value);
   void EraseSavedSection(platform::TProfileFile* ini, const std::string& section);
-  bool SavedSectionExists(const platform::TProfileFile* ini, const std::string& section) const;
+  bool SavedVersionSectionExists(const platform::TProfileFile* ini) const;
   bool RehearsalFailed = false;
   std::string SavedPendingVersionDir;
   std::vector<std::pair<std::string, std::string>> SavedPendingVersion;
