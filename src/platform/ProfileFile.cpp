@@ -58,9 +58,13 @@ TLine Classify(std::string_view line) {
   return r;
 }
 
-std::string Unquote(std::string_view v) {
+std::string_view Unquoted(std::string_view v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-  return std::string(v);
+  return v;
+}
+
+std::string Unquote(std::string_view v) {
+  return std::string(Unquoted(v));
 }
 
 // Where the first CR or LF stands. (find_first_of looks each character up in
@@ -177,18 +181,25 @@ struct TProfileFile::TData {
   void Load(std::string_view text) {
     ByteOrderMark = text.starts_with(Utf8ByteOrderMark);
     if (ByteOrderMark) text.remove_prefix(Utf8ByteOrderMark.size());
-    Blocks.assign(1, TBlock{});
-    for (std::string& line : SplitLines(text)) {
-      TLine l = Classify(line);
-      if (l.Kind == TLineKind::Section) {
-        TBlock block;
-        block.HasHeader = true;
-        block.Key = LowerAscii(l.Name);
-        block.Header = std::move(line);
-        Blocks.push_back(std::move(block));
-      } else {
-        Blocks.back().Lines.push_back(std::move(line));
-      }
+    // The section lines found first, so that each block is made once with
+    // room for all its lines: a project file has a thousand small sections.
+    const std::vector<std::string_view> lines = SplitLineViews(text);
+    std::vector<std::pair<std::size_t, std::string_view>> headers;  // line, section name
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (const TLine l = Classify(lines[i]); l.Kind == TLineKind::Section) headers.emplace_back(i, l.Name);
+    Blocks.clear();
+    Blocks.reserve(headers.size() + 1);
+    auto addLines = [&lines](TBlock& block, std::size_t from, std::size_t to) {
+      block.Lines.reserve(to - from);
+      for (std::size_t i = from; i < to; ++i) block.Lines.emplace_back(lines[i]);
+    };
+    addLines(Blocks.emplace_back(), 0, headers.empty() ? lines.size() : headers.front().first);
+    for (std::size_t h = 0; h < headers.size(); ++h) {
+      TBlock& block = Blocks.emplace_back();
+      block.HasHeader = true;
+      block.Key = LowerAscii(headers[h].second);
+      block.Header = lines[headers[h].first];
+      addLines(block, headers[h].first + 1, h + 1 < headers.size() ? headers[h + 1].first : lines.size());
     }
     Reindex();
     FirstChanged = Blocks.size();
@@ -196,6 +207,7 @@ struct TProfileFile::TData {
 
   void Reindex() {
     Index.clear();
+    Index.reserve(Blocks.size());
     for (std::size_t b = 1; b < Blocks.size(); ++b) Index[Blocks[b].Key].push_back(b);
   }
 
@@ -205,7 +217,12 @@ struct TProfileFile::TData {
   }
 
   const std::vector<std::size_t>* BlocksOf(std::string_view section) const {
-    auto it = Index.find(LowerAscii(section));
+    // Lower-cased in a buffer of the thread's own: a load looks up every
+    // entry's section once for each of its keys.
+    thread_local std::string lowered;
+    lowered.assign(section);
+    for (char& c : lowered) c = LowerAscii(c);
+    auto it = Index.find(lowered);
     return it == Index.end() ? nullptr : &it->second;
   }
 
@@ -329,6 +346,12 @@ std::string TProfileFile::ReadString(const std::string& section, const std::stri
   auto f = Data->FindKey(Trim(section), Trim(key));
   if (!f.Found) return def;
   return Unquote(Classify(Data->Blocks[f.Block].Lines[f.Line]).Value);
+}
+
+bool TProfileFile::ReadStringTo(const std::string& section, const std::string& key, std::string& value) const {
+  auto f = Data->FindKey(Trim(section), Trim(key));
+  if (f.Found) value.assign(Unquoted(Classify(Data->Blocks[f.Block].Lines[f.Line]).Value));
+  return f.Found;
 }
 
 int TProfileFile::ReadInteger(const std::string& section, const std::string& key, int def) const {

@@ -58,6 +58,9 @@ class TProfileFile {
   const std::string& FileName() const { return Name; }
 
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+  // The value ReadString gives, put into value (whose room is used again);
+  // false, with value as it was, when the key is missing.
+  bool ReadStringTo(const std::string& section, const std::string& key, std::string& value) const;
   // The value as an integer: an optional sign and decimal digits, or hex digits
   // after "$" or "0x" (as Delphi reads them); def when the key is missing or
   // the value is not such a number in the range of int.

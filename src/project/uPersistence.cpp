@@ -533,26 +533,33 @@ bool TPersistenceObject::PrepareFilesIniForSave(const std::string& projectPath) 
 void TPersistenceObject::ReadSettingPaths(const std::string& projectPath, const std::string& section,
                                           TSettingsPathNameArray& paths) {
   ProjectPath = projectPath;
-  const std::string name = section.empty() ? PathJoin(ProjectPath, "DefaultSettings") : section;
+  const std::string defaultSection = section.empty() ? PathJoin(ProjectPath, "DefaultSettings") : std::string();
+  const std::string& name = section.empty() ? defaultSection : section;
   std::shared_ptr<platform::TProfileFile> ini;
   try {
     ini = platform::OpenSharedProfile(FilesIniPath());
   } catch (const std::exception&) {
     ini = platform::TProfileFile::FromText(FilesIniPath(), "");  // unreadable: every key missing
   }
-  auto read = [&](TsettingsTypeEnum kind, const std::string& def) {
-    return ini->ReadString(name, GlobalStuff().SettingName(kind), def);
+  // A name that Files.ini gives goes into the room the entry has for it; a
+  // default is made only where none is given. A missing target stays as it
+  // was.
+  auto read = [&](TsettingsTypeEnum kind, const auto& makeDefault) {
+    if (!ini->ReadStringTo(name, GlobalStuff().SettingName(kind), paths[kind])) paths[kind] = makeDefault();
   };
-  paths[stDestFile] = read(stDestFile, paths[stDestFile]);
-  paths[stLibraryPath] = read(stLibraryPath, PathJoin(ProjectPath, "Default.path"));
-  paths[stConfigFile] = read(stConfigFile, PathJoin(ProjectPath, "Default.config"));
+  auto inProject = [this](const char* fileName) {
+    return [this, fileName] { return PathJoin(ProjectPath, fileName); };
+  };
+  ini->ReadStringTo(name, GlobalStuff().SettingName(stDestFile), paths[stDestFile]);
+  read(stLibraryPath, inProject("Default.path"));
+  read(stConfigFile, inProject("Default.config"));
   paths[stConfigWithPath] = platform::ChangeFileExt(name, ".cfg");
-  paths[stDPKConfig] = read(stDPKConfig, PathJoin(ProjectPath, "Default.DPKConfig"));
-  paths[stLocalVerInfo] = read(stLocalVerInfo, platform::ChangeFileExt(name, ".ver"));
-  paths[stGroupVerInfo] = read(stGroupVerInfo, PathJoin(ProjectPath, "Default.ver"));
-  paths[stRCMask] = read(stRCMask, PathJoin(ProjectPath, "Default.mask"));
-  paths[stPreProcessing] = read(stPreProcessing, PathJoin(ProjectPath, "Default.before"));
-  paths[stPostProcessing] = read(stPostProcessing, PathJoin(ProjectPath, "Default.after"));
+  read(stDPKConfig, inProject("Default.DPKConfig"));
+  read(stLocalVerInfo, [&name] { return platform::ChangeFileExt(name, ".ver"); });
+  read(stGroupVerInfo, inProject("Default.ver"));
+  read(stRCMask, inProject("Default.mask"));
+  read(stPreProcessing, inProject("Default.before"));
+  read(stPostProcessing, inProject("Default.after"));
 }
 
 void TPersistenceObject::WriteSettingPaths(const std::string& projectPath, const std::string& section,
