@@ -1,23 +1,10 @@
 #include "support/TestProject.h"
 
-#include <cstdlib>
-
 #include "platform/ProfileCache.h"
 #include "project/uPersistence.h"
 
-namespace {
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-}  // namespace
-
 void TProjectTest::SetUp() {
   TTestDir::SetUp();
-  SavedPath = Env("PATH");
-  SavedWinePrefix = Env("WINEPREFIX");
   SetEnv("WINEPREFIX", Path("no-wine"));
   PrependToPath(BinDir());
   Persistence().MasterCopyDirs = {Path("no-masters")};
@@ -29,11 +16,6 @@ void TProjectTest::SetUp() {
 void TProjectTest::TearDown() {
   Persistence().LibraryPathPrompt = nullptr;
   Persistence().MasterCopyDirs.clear();
-  SetEnv("PATH", SavedPath);
-  if (SavedWinePrefix.empty())
-    UnsetEnv("WINEPREFIX");
-  else
-    SetEnv("WINEPREFIX", SavedWinePrefix);
   TTestDir::TearDown();
 }
 

@@ -5,6 +5,7 @@
 
 #include "ide/IDELibPath.h"
 #include "support/TestDir.h"
+#include "support/ToolsTest.h"
 
 // A test directory holding a project in proj/, its sources in src/ and its
 // targets in out/, built with the stand-in tools found first on the PATH.
@@ -30,8 +31,9 @@ class TProjectTest : public TTestDir {
   std::string Project;
 
  private:
-  std::string SavedPath;
-  std::string SavedWinePrefix;
+  // The environment as it was, put back when the test ends.
+  TEnvScope SavedPath{"PATH"};
+  TEnvScope SavedWinePrefix{"WINEPREFIX"};
 };
 
 // The lines of a text written with CR LF.
