@@ -94,7 +94,6 @@ TEST_F(PersistenceTest, AKillDuringTheFirstLoadLeavesNoEmptyDefaultFile) {
     EXPECT_EQ(LeftoversOf(Project, file), 0);
   }
 }
-
 #endif
 
 TEST_F(PersistenceTest, OptionDefaultsAndParsing) {
@@ -198,7 +197,9 @@ TEST_F(PersistenceTest, SettingPathsFallBackToTheDefaults) {
   EXPECT_EQ(defaults[stLocalVerInfo], Path("proj/DefaultSettings.ver"));
 }
 
-TEST_F(PersistenceTest, FileContentLineEndsAndFailures) {
+// A file goes to its backup (the extension after "~" cut to seven
+// characters), replacing an older one.
+TEST_F(PersistenceTest, FileContentLineEndsBackupsAndFailures) {
   Store.WriteFileContent(Path("abc.txt"), "abc");
   EXPECT_EQ(ReadBytes("abc.txt"), "abc\r\n");
   Store.WriteFileContent(Path("mixed.txt"), "a\nb\rc\r\n");
@@ -207,10 +208,20 @@ TEST_F(PersistenceTest, FileContentLineEndsAndFailures) {
   EXPECT_TRUE(Exists("empty.txt"));
   EXPECT_EQ(ReadBytes("empty.txt"), "");
   Store.WriteFileContent("", "ignored");
-  EXPECT_TRUE(Reports.empty());
   EXPECT_EQ(Store.ReadFileContent(Path("mixed.txt")), "a\r\nb\r\nc\r\n");
   EXPECT_EQ(Store.ReadFileContent(Path("missing.txt")), "");
   EXPECT_EQ(Store.ReadFileContent(Root), "");  // a directory does not count
+  WriteBytes("Default.before", "x");
+  WriteBytes("Default.~before", "older");
+  Store.BackupAndRemove(Path("Default.before"));
+  EXPECT_FALSE(Exists("Default.before"));
+  EXPECT_EQ(ReadBytes("Default.~before"), "x");
+  WriteBytes("App.DPKConfig", "y");
+  Store.BackupAndRemove(Path("App.DPKConfig"));
+  EXPECT_EQ(ReadBytes("App.~DPKConf"), "y");
+  Store.BackupAndRemove(Path("missing.txt"));
+  EXPECT_FALSE(Exists("missing.~txt"));
+  EXPECT_TRUE(Reports.empty());
 
   Store.WriteFileContent(Path("no/such/dir/x.txt"), "x");
   ASSERT_EQ(Reports.size(), 1u);
@@ -250,30 +261,24 @@ TEST_F(PersistenceTest, SharedTextsChangeOnlyWhereTheyAreSet) {
 // FAT) when it changes: only a file left alone longer than that before a
 // moment is surely another file once it changes after that moment.
 TEST(SettledIdentity, TheLaterTimeMustBeTwoSecondsBeforeTheMoment) {
-  const auto identity = [](long long mSec, long long mNsec, long long cSec, long long cNsec) {
-    platform::TFileIdentity id;
-    id.Exists = true;
-    id.MTimeSec = mSec, id.MTimeNsec = mNsec, id.CTimeSec = cSec, id.CTimeNsec = cNsec;
-    return id;
-  };
   const struct {
-    platform::TFileIdentity Identity;
-    long long AtSec, AtNsec;
+    long long MSec, MNsec, CSec, CNsec, AtSec, AtNsec;
     bool Settled;
   } cases[] = {
-      {identity(100, 0, 100, 0), 102, 1, true},
-      {identity(100, 0, 100, 0), 102, 0, false},
-      {identity(100, 5, 100, 0), 102, 5, false},  // the later of the two counts
-      {identity(100, 0, 100, 5), 102, 5, false},
-      {identity(100, 0, 100, 5), 102, 6, true},
-      {identity(100, 999999999, 99, 0), 102, 999999999, false},
-      {identity(100, 999999999, 99, 0), 103, 0, true},
-      {platform::TFileIdentity{}, 1000, 0, false},  // no file
+      {100, 0, 100, 0, 102, 1, true},
+      {100, 0, 100, 0, 102, 0, false},
+      {100, 5, 100, 0, 102, 5, false},  // the later of the two counts
+      {100, 0, 100, 5, 102, 5, false},
+      {100, 0, 100, 5, 102, 6, true},
+      {100, 999999999, 99, 0, 102, 999999999, false},
+      {100, 999999999, 99, 0, 103, 0, true},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(platform::IdentityWasSettled(c.Identity, c.AtSec, c.AtNsec), c.Settled)
-        << c.Identity.MTimeSec << "." << c.Identity.MTimeNsec << " / " << c.Identity.CTimeSec << "."
-        << c.Identity.CTimeNsec << " at " << c.AtSec << "." << c.AtNsec;
+  for (const auto& c : cases) {
+    const platform::TFileIdentity id{
+        .Exists = true, .MTimeSec = c.MSec, .MTimeNsec = c.MNsec, .CTimeSec = c.CSec, .CTimeNsec = c.CNsec};
+    EXPECT_EQ(platform::IdentityWasSettled(id, c.AtSec, c.AtNsec), c.Settled) << "case " << &c - cases;
+  }
+  EXPECT_FALSE(platform::IdentityWasSettled({}, 1000, 0));  // no file
 }
 
 // A setting file that had settled when it was read is not read again while
@@ -343,23 +348,11 @@ TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
   EXPECT_EQ(Reports.size(), 1u);
 }
 
-TEST_F(PersistenceTest, BackupAndRemove) {
-  WriteBytes("Default.before", "x");
-  WriteBytes("Default.~before", "older");
-  Store.BackupAndRemove(Path("Default.before"));
-  EXPECT_FALSE(Exists("Default.before"));
-  EXPECT_EQ(ReadBytes("Default.~before"), "x");
-  WriteBytes("App.DPKConfig", "y");
-  Store.BackupAndRemove(Path("App.DPKConfig"));
-  EXPECT_EQ(ReadBytes("App.~DPKConf"), "y");
-  Store.BackupAndRemove(Path("missing.txt"));
-  EXPECT_FALSE(Exists("missing.~txt"));
-  EXPECT_TRUE(Reports.empty());
-}
-
 // Rows of sixteen bytes in upper-case hex, each in single quotes; a file of
-// whole rows ends with a row of just the quotes.
-TEST_F(PersistenceTest, IconDataForTypicalSizes) {
+// whole rows ends with a row of just the quotes. (An icon beside the script
+// is found where a script is made.) One found nowhere is reported and leaves
+// the text as it was.
+TEST_F(PersistenceTest, IconDataForTypicalSizesAndAMissingIcon) {
   auto iconOf = [&](std::size_t size) {
     std::string bytes;
     for (std::size_t i = 0; i < size; ++i) bytes += static_cast<char>(i * 7 + 0xA0);
@@ -376,15 +369,8 @@ TEST_F(PersistenceTest, IconDataForTypicalSizes) {
   ASSERT_EQ(rows.size(), 48u);
   EXPECT_EQ(rows.back().size(), 14u * 3 - 1 + 2);
   EXPECT_TRUE(Reports.empty());
-}
 
-TEST_F(PersistenceTest, IconFoundBesideTheScriptOrReportedMissing) {
-  WriteBytes("src/app.ico", std::string("\x01\x02", 2));
-  std::string text;
-  EXPECT_TRUE(Store.GetIconData(Path("src/App.RC"), "app.ico", text));
-  EXPECT_EQ(text, "'01 02'");
-
-  text = "unchanged";
+  std::string text = "unchanged";
   EXPECT_FALSE(Store.GetIconData(Path("src/App.RC"), "none.ico", text));
   EXPECT_EQ(text, "unchanged");
   EXPECT_EQ(Store.LastError, " Icon File for App.RC not found. Will compile without icon.");
