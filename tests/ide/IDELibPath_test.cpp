@@ -28,14 +28,11 @@ class IDELibPathTest : public TRegistryTest {
     C = Root;
 #else
     C = "C:";
+    CInTestDir = "prefix/dosdevices/c:/";
 #endif
   }
   void MakeDirs(const TStrings& dirsOnC) {
-#ifdef _WIN32
-    for (const auto& dir : dirsOnC) std::filesystem::create_directories(Path(dir));
-#else
-    for (const auto& dir : dirsOnC) std::filesystem::create_directories(Path("prefix/dosdevices/c:/" + dir));
-#endif
+    for (const auto& dir : dirsOnC) std::filesystem::create_directories(Path(CInTestDir + dir));
   }
   // The IDE's keys for a version, with these value lines, as written anew.
   void Install(const std::string& version, const std::string& searchPathLine, const std::string& rootDirLine) {
@@ -62,7 +59,8 @@ class IDELibPathTest : public TRegistryTest {
     return C + "\\Program Files\\Borland\\Delphi" + version + rest;
   }
 
-  std::string C;  // drive C: as the test sees it
+  std::string C;           // drive C: as the test sees it
+  std::string CInTestDir;  // and where it is in the test directory
   TFixedLibraryPathPrompt Prompt{std::nullopt};
 };
 
