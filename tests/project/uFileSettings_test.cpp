@@ -66,7 +66,6 @@ TEST_F(FileSettingsTest, LoadEditAndSaveOneSourcesSettings) {
   // RCMask= and LocalVerInfo= with no value give the project's defaults.
   EXPECT_EQ(s.GetSettingPath(stRCMask), Path("proj/Default.mask"));
   EXPECT_EQ(s.GetSettingPath(stLocalVerInfo), Path("proj/Default.ver"));
-  EXPECT_EQ(s.GetSettingPath(stConfigWithPath), Path("src/App.cfg"));
   EXPECT_EQ(s.GetSettingContent(stSourceFile), "program App;\r\nbegin\r\nend.\r\n");
   EXPECT_EQ(s.GetSettingContent(stDestFile), "");  // no target yet
 
