@@ -106,20 +106,17 @@ TEST_F(ResourceHandlerTest, BareDefaultVerIsInSettingsDir) {
     Handler.LoadVersionFile(name, vsGroupFile);
     EXPECT_EQ(Handler.GetValue(reMajor), major) << name;
   }
-  Handler.SettingsDir = Path("empty");
-  Handler.ExeFileName = VersionFixture("full.exe");
-  Handler.LoadVersionFile("Default.ver", vsLocalFile);
-  ASSERT_FALSE(Events.empty());
-  EXPECT_EQ(Events[0].first, PathJoin(Path("empty"), "Default.ver"));
 }
 
-// Without a local file every field but the icon comes from the executable;
-// one without a version resource keeps the group's values.
+// Without a local file (here a bare Default.ver, missing from the settings
+// directory) every field but the icon comes from the executable; one without
+// a version resource keeps the group's values.
 TEST_F(ResourceHandlerTest, MissingLocalFileFallsBackToTheExecutable) {
   WriteBytes("group.ver", CrLf({"[Version]", "Major=2", "Build=9", "Company=Group Co", "IconFileName=group.ico"}));
+  Handler.SettingsDir = Path("empty");
   Handler.ExeFileName = VersionFixture("full.exe");
-  Handler.LoadMergedVersion(Path("app.ver"), Path("group.ver"));
-  EXPECT_EQ(Events, (TEvents{{Path("app.ver"), "Did not exist, trying to read version info from .exe"}}));
+  Handler.LoadMergedVersion("Default.ver", Path("group.ver"));
+  EXPECT_EQ(Events, (TEvents{{Path("empty/Default.ver"), "Did not exist, trying to read version info from .exe"}}));
   // The eight numbers of 1.2.3.4 and 5.6.7.8; the strings in the reader's order.
   for (int i = 0; i < 8; ++i) {
     ExpectValues({{TResourceTypeEnum(reMajor + i), std::to_string(i + 1)}}, vsExecutable);
