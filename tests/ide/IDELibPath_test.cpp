@@ -101,12 +101,10 @@ TEST_F(IDELibPathTest, OtherVersionsAreRefusedAndCancelGivesNothing) {
     EXPECT_FALSE(LibraryPath(version).has_value()) << '"' << version << '"';
     EXPECT_EQ(Prompt.Messages, TStrings{"Only 4 and 5 supported at this time for automated library path extraction"});
   }
-  Prompt.Messages.clear();
-  Prompt.Proposals.clear();
-  Prompt.Answer.reset();
-  EXPECT_FALSE(GetDelphiLibraryPath("5", Prompt).has_value());
-  EXPECT_EQ(Prompt.Proposals, TStrings{"5"});
-  EXPECT_TRUE(Prompt.Messages.empty());
+  TFixedLibraryPathPrompt cancel{std::nullopt};
+  EXPECT_FALSE(GetDelphiLibraryPath("5", cancel).has_value());
+  EXPECT_EQ(cancel.Proposals, TStrings{"5"});
+  EXPECT_TRUE(cancel.Messages.empty());
 }
 
 TEST_F(IDELibPathTest, MissingKeysGiveAnEmptyList) {
