@@ -8,21 +8,8 @@
 
 namespace {
 
-// A project in proj/ on the shared store, whose reports are collected.
-class FileSettingsTest : public TProjectTest {
- protected:
-  void SetUp() override {
-    TProjectTest::SetUp();
-    Persistence().OnError = [this](const std::string& m) { Reports.push_back(m); };
-    Persistence().ReplaceReadOnly = false;
-    Persistence().IgnoreResFileErrors = false;
-  }
-  void TearDown() override {
-    Persistence().OnError = nullptr;
-    TProjectTest::TearDown();
-  }
-  std::vector<std::string> Reports;
-};
+// A project in proj/ on the shared store.
+class FileSettingsTest : public TProjectTest {};
 
 const std::string DefaultConfig = CrLf({"-W+", "-B", "-$M16384,1048576", "-K$00400000", ""});
 

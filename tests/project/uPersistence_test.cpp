@@ -12,7 +12,7 @@
 namespace {
 
 // A store of the test's own on a project in proj/ (no Delphi installed: an
-// empty library path); its reports are collected.
+// empty library path), reporting into Reports as the shared one does.
 class PersistenceTest : public TProjectTest {
  protected:
   void SetUp() override {
@@ -23,7 +23,6 @@ class PersistenceTest : public TProjectTest {
   }
 
   TPersistenceObject Store;
-  std::vector<std::string> Reports;
 };
 
 // The built-in defaults, the documented ones as documented; a default file

@@ -9,12 +9,14 @@ void TProjectTest::SetUp() {
   PrependToPath(BinDir());
   Persistence().MasterCopyDirs = {Path("no-masters")};
   Persistence().LibraryPathPrompt = &Prompt;
+  Persistence().OnError = [this](const std::string& m) { Reports.push_back(m); };
   platform::ForgetSharedProfiles();
   Project = Path("proj");
 }
 
 void TProjectTest::TearDown() {
   Persistence().LibraryPathPrompt = nullptr;
+  Persistence().OnError = nullptr;
   Persistence().MasterCopyDirs.clear();
   TTestDir::TearDown();
 }

@@ -9,8 +9,8 @@
 
 // A test directory holding a project in proj/, its sources in src/ and its
 // targets in out/, built with the stand-in tools found first on the PATH.
-// The shared store makes new projects from its built-in defaults and answers
-// the Delphi version question with "5".
+// The shared store makes new projects from its built-in defaults, answers
+// the Delphi version question with "5" and reports into Reports.
 class TProjectTest : public TTestDir {
  protected:
   void SetUp() override;
@@ -29,6 +29,7 @@ class TProjectTest : public TTestDir {
 
   TFixedLibraryPathPrompt Prompt{std::string("5")};
   std::string Project;
+  std::vector<std::string> Reports;
 
  private:
   // The environment as it was, put back when the test ends.
