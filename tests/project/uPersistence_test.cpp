@@ -176,7 +176,8 @@ TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
 }
 
 TEST_F(PersistenceTest, SettingPathsFallBackToTheDefaults) {
-  WriteBytes("proj/Files.ini", "[/src/App.dpr]\r\nRCMask=\r\nLibraryPath=/x/lib.path\r\nLocalVerInfo=\r\n");
+  WriteBytes("proj/Files.ini",
+             "[/src/App.dpr]\r\nRCMask=\r\nLibraryPath=/x/lib.path\r\nLocalVerInfo=\r\nConfigFile=\"/x/a b.cfg\"\r\n");
   ASSERT_TRUE(Store.SetupProjectDir(Project));
   TSettingsPathNameArray paths;
   paths[stDestFile] = "/out/App.EXE";
@@ -185,15 +186,19 @@ TEST_F(PersistenceTest, SettingPathsFallBackToTheDefaults) {
   EXPECT_EQ(paths[stLibraryPath], "/x/lib.path");
   EXPECT_EQ(paths[stRCMask], "");  // present but empty
   EXPECT_EQ(paths[stLocalVerInfo], "");
-  EXPECT_EQ(paths[stConfigFile], Path("proj/Default.config"));
+  EXPECT_EQ(paths[stConfigFile], "/x/a b.cfg");  // quotes taken off, as from any profile
   EXPECT_EQ(paths[stConfigWithPath], "/src/App.cfg");
   EXPECT_EQ(paths[stGroupVerInfo], Path("proj/Default.ver"));
   EXPECT_EQ(paths[stPostProcessing], Path("proj/Default.after"));
 
-  TSettingsPathNameArray defaults;
-  Store.ReadSettingPaths(Project, "", defaults);
-  EXPECT_EQ(defaults[stConfigWithPath], Path("proj/DefaultSettings.cfg"));
-  EXPECT_EQ(defaults[stLocalVerInfo], Path("proj/DefaultSettings.ver"));
+  // Read again into the same names: what the section does not give is the
+  // default, not what the last entry had.
+  Store.ReadSettingPaths(Project, "", paths);
+  EXPECT_EQ(paths[stDestFile], "/out/App.EXE");
+  EXPECT_EQ(paths[stLibraryPath], Path("proj/Default.path"));
+  EXPECT_EQ(paths[stConfigFile], Path("proj/Default.config"));
+  EXPECT_EQ(paths[stConfigWithPath], Path("proj/DefaultSettings.cfg"));
+  EXPECT_EQ(paths[stLocalVerInfo], Path("proj/DefaultSettings.ver"));
 }
 
 // A file goes to its backup (the extension after "~" cut to seven
