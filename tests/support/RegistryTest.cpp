@@ -2,22 +2,10 @@
 
 void TRegistryTest::SetUp() {
   TTestDir::SetUp();
-#ifdef _WIN32
-  Scratch = std::make_unique<TScratchRegistry>();
-#else
-  SavedPrefix.emplace("WINEPREFIX");
+#ifndef _WIN32
   Prefix = Path("prefix");
   SetEnv("WINEPREFIX", Prefix);
 #endif
-}
-
-void TRegistryTest::TearDown() {
-#ifdef _WIN32
-  Scratch.reset();
-#else
-  SavedPrefix.reset();
-#endif
-  TTestDir::TearDown();
 }
 
 void TRegistryTest::WriteRegistry(platform::TRegistryRoot root, const std::string& regText,

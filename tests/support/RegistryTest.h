@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,11 +12,10 @@
 // A test directory with a registry of the test's own. On POSIX the registry
 // is the text files of a Wine prefix in the test directory (Prefix); on
 // Windows keys go through the API into scratch keys, so that nothing of the
-// machine is read or changed.
+// machine is read or changed. Both go with the test.
 class TRegistryTest : public TTestDir {
  protected:
   void SetUp() override;
-  void TearDown() override;
   // The keys of a registry file's text (the format of Wine's user.reg and
   // system.reg) as the keys of a root: on POSIX the text is that root's file;
   // on Windows the named keys are written anew through the API.
@@ -25,8 +23,8 @@ class TRegistryTest : public TTestDir {
 
   std::string Prefix;
 #ifdef _WIN32
-  std::unique_ptr<TScratchRegistry> Scratch;
+  std::optional<TScratchRegistry> Scratch{std::in_place};
 #else
-  std::optional<TEnvScope> SavedPrefix;
+  TEnvScope SavedPrefix{"WINEPREFIX"};
 #endif
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <random>
 
 namespace {
@@ -45,6 +46,10 @@ TScratchRegistry::~TScratchRegistry() {
 
 void WriteRegistryKeys(platform::TRegistryRoot root, const std::string& regText,
                        const std::vector<std::string>& keyPaths, bool sixtyFourBitView) {
+  using enum platform::TRegValueType;
+  const std::map<platform::TRegValueType, DWORD> types{
+      {String, REG_SZ},   {ExpandString, REG_EXPAND_SZ}, {MultiString, REG_MULTI_SZ},
+      {DWord, REG_DWORD}, {Binary, REG_BINARY},          {Other, REG_NONE}};
   const platform::TWineRegistry registry = platform::TWineRegistry::Parse(regText);
   for (const std::string& path : keyPaths) {
     const auto* values = registry.FindKey(path);
@@ -52,27 +57,10 @@ void WriteRegistryKeys(platform::TRegistryRoot root, const std::string& regText,
     HKEY key = CreateKey(RootKey(root), path, sixtyFourBitView ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
     ASSERT_NE(key, nullptr);
     for (const auto& [name, value] : *values) {
-      std::string data;
-      DWORD type = REG_NONE;
-      switch (value.Type) {
-        case platform::TRegValueType::String:
-        case platform::TRegValueType::ExpandString:
-        case platform::TRegValueType::MultiString:
-          type = value.Type == platform::TRegValueType::String         ? REG_SZ
-                 : value.Type == platform::TRegValueType::ExpandString ? REG_EXPAND_SZ
-                                                                       : REG_MULTI_SZ;
-          data = value.Text + '\0';
-          break;
-        case platform::TRegValueType::DWord:
-          type = REG_DWORD;
-          data.assign(reinterpret_cast<const char*>(&value.Number), sizeof value.Number);
-          break;
-        case platform::TRegValueType::Binary:
-        case platform::TRegValueType::Other:
-          type = value.Type == platform::TRegValueType::Binary ? REG_BINARY : REG_NONE;
-          data.assign(value.Bytes.begin(), value.Bytes.end());
-          break;
-      }
+      const DWORD type = types.at(value.Type);
+      std::string data(value.Bytes.begin(), value.Bytes.end());  // Binary and Other
+      if (type == REG_DWORD) data.assign(reinterpret_cast<const char*>(&value.Number), sizeof value.Number);
+      if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) data = value.Text + '\0';
       EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                                static_cast<DWORD>(data.size())),
                 ERROR_SUCCESS)

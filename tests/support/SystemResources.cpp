@@ -34,16 +34,14 @@ std::string Dotted(DWORD high, DWORD low) {
          std::to_string(LOWORD(low));
 }
 
-// "#7" is the number 7, anything else a name.
-std::wstring Id(const std::string& id, const wchar_t*& pointer) {
-  if (!id.empty() && id[0] == '#') {
-    pointer = MAKEINTRESOURCEW(std::stoi(id.substr(1)));
-    return L"";
-  }
-  std::wstring name = Wide(id);
-  pointer = nullptr;
-  return name;
-}
+// A resource type or name: "#7" is the number 7, anything else a name.
+struct TResourceId {
+  explicit TResourceId(const std::string& id)
+      : Name(id.starts_with('#') ? L"" : Wide(id)),
+        Pointer(id.starts_with('#') ? MAKEINTRESOURCEW(std::stoi(id.substr(1))) : Name.c_str()) {}
+  std::wstring Name;
+  const wchar_t* Pointer;
+};
 
 }  // namespace
 
@@ -95,14 +93,10 @@ std::string TSystemResources::String(const std::string& name, const std::string&
 std::string TSystemResources::Resource(const std::string& type, const std::string& name, int language) const {
   if (!Module) return "<missing>";
   const auto module = static_cast<HMODULE>(Module);
-  const wchar_t* typePointer = nullptr;
-  const wchar_t* namePointer = nullptr;
-  const std::wstring typeName = Id(type, typePointer);
-  const std::wstring nameName = Id(name, namePointer);
-  if (!typePointer) typePointer = typeName.c_str();
-  if (!namePointer) namePointer = nameName.c_str();
-  const HRSRC found = language < 0 ? FindResourceW(module, namePointer, typePointer)
-                                   : FindResourceExW(module, typePointer, namePointer, static_cast<WORD>(language));
+  const TResourceId typeId(type), nameId(name);
+  const HRSRC found = language < 0
+                          ? FindResourceW(module, nameId.Pointer, typeId.Pointer)
+                          : FindResourceExW(module, typeId.Pointer, nameId.Pointer, static_cast<WORD>(language));
   const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   if (!bytes) return "<missing>";

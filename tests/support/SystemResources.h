@@ -17,7 +17,6 @@ class TSystemResources {
   TSystemResources(const TSystemResources&) = delete;
   TSystemResources& operator=(const TSystemResources&) = delete;
 
-  bool Loaded() const { return Module != nullptr; }
   // The fixed part: "1.2.0.7"; "<missing>" without a version resource.
   std::string FileVersion = "<missing>", ProductVersion = "<missing>";
   unsigned long FileFlagsMask = 0, FileOS = 0, FileType = 0;

@@ -24,15 +24,17 @@
 //
 // Output is bytes: line ends are LF on every system.
 
-#include <cctype>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
@@ -74,13 +76,6 @@ LONG WINAPI EndWithTheFault(EXCEPTION_POINTERS*) {
   std::raise(SIGSEGV);
 #endif
   std::abort();
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
 }
 
 // Locks a file until the process ends, when the system lets it go: the
@@ -133,18 +128,25 @@ int main(int argc, char** argv) {
 #endif
   std::vector<std::string> words(argv, argv + argc);
   const std::string name = platform::ChangeFileExt(platform::ExtractFileName(platform::ProgramFile()), "");
-  if (!SameName(name, "tesmar-test-child")) {
+  if (!platform::SameTextAscii(name, "tesmar-test-child")) {
     const char* script = std::getenv("TESMAR_TEST_CHILD");
     words = platform::SplitCommandLine(std::string("child ") + (script ? script : ""));
   }
 
+  // The commands and how many operands each takes ("args" takes the rest).
+  const std::map<std::string, std::size_t> operands{{"out", 1},   {"err", 1},  {"cat", 0},   {"args", 0},
+                                                    {"self", 0},  {"hold", 1}, {"spawn", 1}, {"sleep", 1},
+                                                    {"flood", 2}, {"exit", 1}, {"crash", 0}};
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& command = words[i];
-    auto operand = [&]() -> const std::string* { return i + 1 < words.size() ? &words[++i] : nullptr; };
+    const auto known = operands.find(command);
+    if (known == operands.end()) return Usage("unknown command " + command);
+    if (i + known->second >= words.size())
+      return Usage(command + " needs " + std::to_string(known->second) + " operand(s)");
+    const std::vector<std::string> operand(words.begin() + i + 1, words.begin() + i + 1 + known->second);
+    i += known->second;
     if (command == "out" || command == "err") {
-      const std::string* text = operand();
-      if (!text) return Usage(command + " needs a text");
-      Write(command == "out" ? stdout : stderr, *text + "\n");
+      Write(command == "out" ? stdout : stderr, operand[0] + "\n");
     } else if (command == "cat") {
       char buffer[65536];
       for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) std::fwrite(buffer, 1, n, stdout);
@@ -154,43 +156,25 @@ int main(int argc, char** argv) {
     } else if (command == "self") {
       Write(stdout, platform::ProgramFile() + "\n");
     } else if (command == "hold") {
-      const std::string* file = operand();
-      if (!file || !Hold(*file)) return Usage("hold needs a file it can lock");
+      if (!Hold(operand[0])) return Usage("cannot lock " + operand[0]);
     } else if (command == "spawn") {
-      const std::string* file = operand();
-      const long pid = file ? SpawnSleeper() : -1;
-      if (pid <= 0) return Usage("spawn needs a file, and a process it can start");
-      std::FILE* out = std::fopen(file->c_str(), "wb");
-      if (!out) return Usage("spawn cannot write " + *file);
+      const long pid = SpawnSleeper();
+      std::FILE* out = pid > 0 ? std::fopen(operand[0].c_str(), "wb") : nullptr;
+      if (!out) return Usage("spawn cannot start a process, or write " + operand[0]);
       std::fprintf(out, "%ld\n", pid);
       std::fclose(out);
     } else if (command == "sleep") {
-      const std::string* ms = operand();
-      if (!ms) return Usage("sleep needs milliseconds");
-      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms->c_str())));
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(operand[0].c_str())));
     } else if (command == "flood") {
-      const std::string* bytes = operand();
-      const std::string* text = operand();
-      if (!bytes || !text) return Usage("flood needs a size and a text");
-      const std::string line = *text + "\n";
       std::string block;
-      while (block.size() < 65536) block += line;
-      long long left = std::atoll(bytes->c_str());
-      while (left > 0) {
-        const std::size_t n =
-            left < static_cast<long long>(block.size()) ? static_cast<std::size_t>(left) : block.size();
-        std::fwrite(block.data(), 1, n, stdout);
-        left -= static_cast<long long>(n);
-      }
+      while (block.size() < 65536) block += operand[1] + "\n";
+      for (long long left = std::atoll(operand[0].c_str()); left > 0; left -= static_cast<long long>(block.size()))
+        std::fwrite(block.data(), 1, static_cast<std::size_t>(std::min<long long>(left, block.size())), stdout);
       std::fflush(stdout);
     } else if (command == "exit") {
-      const std::string* code = operand();
-      if (!code) return Usage("exit needs a code");
-      return std::atoi(code->c_str());
-    } else if (command == "crash") {
-      Crash();
+      return std::atoi(operand[0].c_str());
     } else {
-      return Usage("unknown command " + command);
+      Crash();
     }
   }
   return 0;

@@ -168,11 +168,7 @@ void UnsetEnv(const std::string& name) {
 }
 
 void PrependToPath(const std::string& dir) {
-#ifdef _WIN32
-  const char separator = ';';
-#else
-  const char separator = ':';
-#endif
+  const char separator = platform::PathDelim == '\\' ? ';' : ':';  // as the system's lists of directories have it
   const char* old = std::getenv("PATH");
   SetEnv("PATH", old && *old ? dir + separator + old : dir);
 }
@@ -209,17 +205,6 @@ bool ChildHolds(const std::string& file) {
 
 std::string ChildCommand(const std::string& arguments) {
   return platform::QuoteProgramName(ChildProgram()) + " " + arguments;
-}
-
-const std::string& TCommandRun::Last() const {
-  static const std::string none;
-  return Lines.empty() ? none : Lines.back();
-}
-
-bool TCommandRun::Has(const std::string& line) const {
-  for (const auto& l : Lines)
-    if (l == line) return true;
-  return false;
 }
 
 TCommandRun RunCommandLine(const std::string& commandLine) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -72,8 +73,9 @@ bool ChildHolds(const std::string& file);
 struct TCommandRun {
   int ExitCode = -1;
   std::vector<std::string> Lines;
-  const std::string& Last() const;  // "" when nothing was printed
-  bool Has(const std::string& line) const;
+  const std::string& Last() const { return Lines.empty() ? None : Lines.back(); }  // "" when nothing was printed
+  bool Has(const std::string& line) const { return std::find(Lines.begin(), Lines.end(), line) != Lines.end(); }
+  static inline const std::string None;
 };
 // Runs a command line in the current directory without a shell, the way the
 // system starts every tool.
