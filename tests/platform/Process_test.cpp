@@ -75,8 +75,8 @@ constexpr int NotAProgram = 193;                              // ERROR_BAD_EXE_F
 constexpr int CrashExitCode = static_cast<int>(0xC0000005u);  // an unhandled access violation
 #else
 constexpr int PathNotFound = ENOENT;
-constexpr int NotAProgram = EACCES;      // a file without execute permission
-constexpr int CrashExitCode = 128 + 11;  // SIGSEGV
+constexpr int NotAProgram = EACCES;                  // a file without execute permission
+constexpr int CrashExitCode = 128 + 11;              // SIGSEGV
 #endif
 
 class TProcessTest : public TTestDir {
@@ -157,23 +157,14 @@ TEST_F(TProcessTest, WhatCannotStartOrOpenGivesTheSystemCode) {
 // A bare name is looked for in the current directory, then on PATH; ".exe" is
 // tried for a name without extension, and the letter case does not matter.
 TEST_F(TProcessTest, ProgramsAreFoundAsWindowsFindsThem) {
-#ifndef _WIN32
-  WriteProgram("tool", "#!/bin/sh\necho here\n");
-  WriteProgram("bin/tool", "#!/bin/sh\necho path\n");
-  WriteProgram("bin/onlyonpath", "#!/bin/sh\necho path only\n");
-  WriteProgram("Runner.exe", "#!/bin/sh\necho runner\n");
-  WriteBytes("bin/notaprogram", "#!/bin/sh\necho never\n");
-  const std::string notAProgram = "";  // no execute permission: skipped
-  const std::string shell = "sh", here = "here\n", onPath = "path only\n";
-#else
-  CopyChild("tool.exe");
-  CopyChild("bin\\tool.exe");
-  CopyChild("bin\\onlyonpath.exe");
+  for (const std::string name : {"tool", "bin/tool", "bin/onlyonpath"}) CopyChild(ProgramName(name));
   CopyChild("Runner.exe");
   WriteBytes("bin/notaprogram", "text\r\n");
-  const std::string notAProgram = Path("bin/notaprogram");  // the system judges it when it starts
-  const std::string shell = "cmd", here = Path("tool.exe") + "\n", onPath = Path("bin/onlyonpath.exe") + "\n";
   SetEnv("TESMAR_TEST_CHILD", "self");
+#ifdef _WIN32
+  const std::string notAProgram = Path("bin/notaprogram"), shell = "cmd";  // the system judges it when it starts
+#else
+  const std::string notAProgram = "", shell = "sh";  // no execute permission: skipped
 #endif
   PrependToPath(Path("bin"));
   EXPECT_EQ(platform::FindProgram("tool"), Path(ProgramName("tool")));
@@ -186,11 +177,9 @@ TEST_F(TProcessTest, ProgramsAreFoundAsWindowsFindsThem) {
   const std::string found = platform::ExtractFileName(platform::FindProgram(shell));
   EXPECT_TRUE(found == shell || found == shell + ".exe") << found;
 
-  EXPECT_EQ(Output("tool"), here);
-  EXPECT_EQ(Output("onlyonpath"), onPath);
-#ifdef _WIN32
+  EXPECT_EQ(Output("tool"), Path(ProgramName("tool")) + "\n");
+  EXPECT_EQ(Output("onlyonpath"), Path("bin/" + ProgramName("onlyonpath")) + "\n");
   SetEnv("TESMAR_TEST_CHILD", "out runner");
-#endif
   EXPECT_EQ(Output("runner.exe"), "runner\n");
 }
 

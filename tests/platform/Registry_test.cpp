@@ -175,22 +175,17 @@ TEST_F(RegistryTest, A64BitPrefixShowsTheThirtyTwoBitView) {
   // The two views are those of the machine's own HKEY_LOCAL_MACHINE\Software:
   // the keys are written there, under a name of the test's own.
   Scratch.reset();
-  std::random_device rd;
-  const std::string base = "Software\\Tesmar Tests " + std::to_string(rd());
+  const std::string name = "Tesmar Tests " + std::to_string(std::random_device{}());
+  const std::string delphi = "Software\\" + name + "\\Delphi", only64 = "Software\\" + name + "\\Only64";
   struct TRemove {
     std::string Key;
     ~TRemove() { DeleteRegistryTree(TRegistryRoot::LocalMachine, Key); }
-  } remove{base};
-  std::string escaped;
-  for (char c : base) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  } remove{"Software\\" + name};
+  const std::string head = "WINE REGISTRY Version 2\n[Software\\\\" + name + "\\\\";
   WriteRegistryKeys(TRegistryRoot::LocalMachine,
-                    "WINE REGISTRY Version 2\n[" + escaped + "\\\\Delphi]\n\"RootDir\"=\"C:\\\\64\"\n[" + escaped +
-                        "\\\\Only64]\n\"X\"=\"y\"\n",
-                    {base + "\\Delphi", base + "\\Only64"}, true);
-  WriteRegistryKeys(TRegistryRoot::LocalMachine,
-                    "WINE REGISTRY Version 2\n[" + escaped + "\\\\Delphi]\n\"RootDir\"=\"C:\\\\32\"\n",
-                    {base + "\\Delphi"});
-  const std::string delphi = base + "\\Delphi", only64 = base + "\\Only64";
+                    head + "Delphi]\n\"RootDir\"=\"C:\\\\64\"\n" + head + "Only64]\n\"X\"=\"y\"\n", {delphi, only64},
+                    true);
+  WriteRegistryKeys(TRegistryRoot::LocalMachine, head + "Delphi]\n\"RootDir\"=\"C:\\\\32\"\n", {delphi});
 #else
   WriteBytes("prefix/system.reg",
              "WINE REGISTRY Version 2\n#arch=win64\n"
