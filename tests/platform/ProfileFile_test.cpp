@@ -150,11 +150,10 @@ TEST_F(ProfileFileTest, BinaryOrHugeFilesAreRefused) {
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
   WriteBytes("bin.ini", garbage);
   WriteBytes("wide.ini", std::string("\xFF\xFE[\0s\0]\0", 8));
-  for (const auto& [file, message] : TPairs{
-           {"bin.ini", "The file \"bin.ini\" is not a text file: it holds binary data."},
-           {"wide.ini", "The file \"wide.ini\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text."}}) {
+  for (const auto& [file, message] :
+       TPairs{{"bin.ini", "The file \"bin.ini\" is not a text file: it holds binary data."},
+              {"wide.ini", "The file \"wide.ini\" is UTF-16 text, which is not read: save it as ANSI or UTF-8 text."}})
     EXPECT_EQ(ErrorText<TError>([&] { TProfileFile p(file); }), message);
-  }
   WriteBytes("big.ini", "[s]\nk=" + std::string(5000, 'v') + "\n");
   EXPECT_THROW(TProfileFile("big.ini", 4096), TError);
   EXPECT_EQ(TProfileFile("big.ini", 8192).ReadString("s", "k", "").size(), 5000u);
