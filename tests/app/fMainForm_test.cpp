@@ -1,19 +1,11 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QFontInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
-#include <QToolButton>
 #include <QUrl>
 
 #include "dialogs/fAbout.h"
@@ -52,11 +44,6 @@ class MainFormTest : public TGuiTest {
       EXPECT_EQ(object->property("text").toString(), item.section('=', 1, -1)) << name.toStdString();
     }
   }
-  // A project of one program with these [options] lines.
-  TF_MainForm& OpenProject(const std::vector<std::string>& options) {
-    WriteProgram();
-    return TGuiTest::OpenProject(options, {Entry("App.EXE", "App.dpr")});
-  }
   // The option list windows still open.
   std::vector<Tf_dccoptions*> DccWindows() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -71,9 +58,11 @@ const std::vector<std::string> SomeOptions = {
 
 }  // namespace
 
-TEST_F(MainFormTest, TheOptionsDialogShowsTheFlagsAndPathOfTheProject) {
-  TF_MainForm& form = OpenProject(SomeOptions);
-  form.BuildRun->SetOption(poReplaceReadOnly, true);  // never stored: set in memory
+// The flag to replace read-only files is set in memory only; the one to
+// ignore errors saving them is stored as ReplaceReadOnlyCFGRESVER.
+TEST_F(MainFormTest, TheOptionsDialogShowsTheFlagsAndPathAndStoresAllButTheReadOnlyFlag) {
+  TF_MainForm& form = OpenProgram(SomeOptions);
+  form.BuildRun->SetOption(poReplaceReadOnly, true);
   Dialogs.Play<Tf_options>([](Tf_options& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Project options");
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // fixed size
@@ -109,6 +98,19 @@ TEST_F(MainFormTest, TheOptionsDialogShowsTheFlagsAndPathOfTheProject) {
   EXPECT_FALSE(form.Modified);
   EXPECT_TRUE(form.BuildRun->GetOption(poMinimizeOnBuild));
   EXPECT_EQ(form.BuildRun->DCCPath, "/opt/delphi");
+
+  Dialogs.Play<Tf_options>([](Tf_options& dialog) {
+    dialog.cb_IgnoreResFileErrors->setChecked(false);
+    QTest::mouseClick(dialog.b_OK, Qt::LeftButton);
+  });
+  Find<QAction>("A_projectOptions")->trigger();
+  Find<QAction>("A_saveProjectSettings")->trigger();
+  const std::string ini = ReadBytes("proj/Files.ini");
+  EXPECT_NE(ini.find("ReplaceReadOnlyCFGRESVER=0\r\n"), std::string::npos) << ini;
+  EXPECT_EQ(ini.find("ReplaceReadOnly="), std::string::npos) << ini;
+  form.cb_ProjectListChange();
+  EXPECT_FALSE(form.BuildRun->GetOption(poReplaceReadOnly));
+  EXPECT_FALSE(form.BuildRun->GetOption(poIgnoreResFileErrors));
 }
 
 // OK marks the project modified when a flag or the path (compared exactly)
@@ -147,7 +149,7 @@ TEST_F(MainFormTest, OkMarksTheProjectModifiedOnlyForARealChange) {
       {"a directory chosen", false, choose, true, chosen, true},
       {"the directory choice cancelled", false, choose, true, "", true},
   };
-  OpenProject(SomeOptions);
+  OpenProgram(SomeOptions);
   Dialogs.Directories = {ToQ(chosen), std::nullopt};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -171,25 +173,6 @@ TEST_F(MainFormTest, OkMarksTheProjectModifiedOnlyForARealChange) {
   EXPECT_EQ(Dialogs.DirectoryOptions, std::vector<int>(2, 7));
 }
 
-TEST_F(MainFormTest, TheReadOnlyReplacementFlagIsKeptInMemoryOnly) {
-  TF_MainForm& form = OpenProject({"ReplaceReadOnlyCFGRESVER=0"});
-  Dialogs.Play<Tf_options>([](Tf_options& dialog) {
-    dialog.cb_ReplaceReadOnly->setChecked(true);
-    dialog.cb_IgnoreResFileErrors->setChecked(true);
-    QTest::mouseClick(dialog.b_OK, Qt::LeftButton);
-  });
-  Find<QAction>("A_projectOptions")->trigger();
-  EXPECT_TRUE(form.BuildRun->GetOption(poReplaceReadOnly));
-  Find<QAction>("A_saveProjectSettings")->trigger();
-  EXPECT_FALSE(form.Modified);
-  const std::string ini = ReadBytes("proj/Files.ini");
-  EXPECT_NE(ini.find("ReplaceReadOnlyCFGRESVER=1\r\n"), std::string::npos) << ini;  // the error flag
-  EXPECT_EQ(ini.find("ReplaceReadOnly="), std::string::npos) << ini;
-  form.cb_ProjectListChange();
-  EXPECT_FALSE(form.BuildRun->GetOption(poReplaceReadOnly));
-  EXPECT_TRUE(form.BuildRun->GetOption(poIgnoreResFileErrors));
-}
-
 // "DCC32.exe /?" gets the program's INI file as its input, and what it prints
 // that is not UTF-8 is the console's code page 437. The list goes where the
 // program keeps its files, a directory made when missing. Each use opens one
@@ -198,7 +181,7 @@ TEST_F(MainFormTest, DccHelpOpensAWindowForEachUseWithTheCompilersListOrReportsA
   WriteBytes("fake/DCC32.exe", "#!/bin/sh\necho \"asked: $*\"\ncat\nprintf 'box \\311\\315\\273 \\201\\r\\n'\n");
   chmod(Path("fake/DCC32.exe").c_str(), 0755);
   PrependToPath(Path("fake"));
-  TF_MainForm& form = OpenProject({});
+  TF_MainForm& form = OpenProgram();
   form.DccOptionsFile = Path("config/tesmar/options.txt");
   form.show();
   QAction* help = Find<QAction>("A_DisplayDCCOptions");

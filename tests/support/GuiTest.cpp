@@ -53,6 +53,11 @@ TF_MainForm& TGuiTest::OpenProject(const std::vector<std::string>& options, cons
   return OpenWindow();
 }
 
+TF_MainForm& TGuiTest::OpenProgram(const std::vector<std::string>& options) {
+  WriteProgram();
+  return OpenProject(options, {Entry("App.EXE", "App.dpr")});
+}
+
 QStringList Items(const QListWidget& list) {
   QStringList items;
   for (int i = 0; i < list.count(); ++i) items << list.item(i)->text();

@@ -1,15 +1,25 @@
 #pragma once
 
+// The widgets the window tests drive, with the window itself.
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
-#include <QWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/fMainForm.h"
+#include "app/uActionButton.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestProject.h"
 
@@ -29,6 +39,8 @@ class TGuiTest : public TProjectTest {
   // "proj", and the window on it.
   TF_MainForm& OpenProject(const std::vector<std::string>& options, const std::vector<std::string>& entries,
                            const std::vector<std::string>& more = {});
+  // The same with one program, App.dpr, in the file list.
+  TF_MainForm& OpenProgram(const std::vector<std::string>& options = {});
 
   template <typename T>
   T* Find(const char* name) {
