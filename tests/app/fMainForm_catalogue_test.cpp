@@ -1,13 +1,8 @@
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <QAction>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/uActionButton.h"
 #include "platform/ProfileCache.h"
 #include "project/uCatalogue.h"
 #include "support/GuiTest.h"
@@ -47,31 +42,6 @@ class UnattendedTest : public TGuiTest {
 };
 
 }  // namespace
-
-TEST_F(CatalogueTest, NamesInFileOrderTheFirstLoadedEmptyValuesDroppedAKeyCountedOnce) {
-  ProjectWithProgram("P/Alpha");
-  WriteCatalogue({"Alpha=" + Path("P/Alpha"), "Gone=", "Beta=" + Path("P/Beta"), "Alpha=" + Path("elsewhere")});
-  TF_MainForm& form = OpenWindow();
-  EXPECT_EQ(Names(), (QStringList{"Alpha", "Beta"}));
-  EXPECT_EQ(form.ProjectCatalogue, (std::vector<std::string>{"Alpha=" + Path("P/Alpha"), "Beta=" + Path("P/Beta")}));
-  EXPECT_EQ(form.CurrentProjectName, "Alpha");
-  EXPECT_EQ(form.CurrentProjectDir, Path("P/Alpha"));
-  ASSERT_EQ(Find<QListWidget>("LB_Files")->count(), 1);
-  EXPECT_EQ(Find<QListWidget>("LB_Files")->item(0)->text().toStdString(), Entry("App.EXE", "App.dpr"));
-  EXPECT_EQ(form.windowTitle().toStdString(), "Tesmar working in " + Path("P/Alpha") + ", 1 files");
-  EXPECT_EQ(form.ViewMode, vmFilesAvailable);
-  EXPECT_FALSE(form.Modified);
-  EXPECT_FALSE(form.Terminated());
-
-  // Choosing another project loads it; unsaved changes of the one left are
-  // dropped without a question.
-  form.SetModified(true);
-  Choose(1);
-  EXPECT_EQ(form.CurrentProjectDir, Path("P/Beta"));
-  EXPECT_FALSE(form.Modified);
-  EXPECT_EQ(form.BuildRun->ProjectDir, Path("P/Beta"));
-  EXPECT_TRUE(Dialogs.Asked.empty());
-}
 
 TEST_F(CatalogueTest, NoCatalogueGivesAnEmptyWindowAnUnmatchedArgumentOpensItAndEachViewModeSetsItsControls) {
   TF_MainForm& form = OpenWindow("NoSuchProject");
@@ -115,8 +85,7 @@ TEST_F(CatalogueTest, NoCatalogueGivesAnEmptyWindowAnUnmatchedArgumentOpensItAnd
 // Save is enabled only while the project is modified, and a failed save
 // keeps it so; Exit then asks once, and No closes without saving.
 TEST_F(CatalogueTest, SaveIsEnabledWhileModifiedAndExitAsksOnce) {
-  WriteProgram();
-  TF_MainForm& form = OpenProject({}, {Entry("App.EXE", "App.dpr")});
+  TF_MainForm& form = OpenProgram();
   form.show();
   auto* save = Find<QAction>("A_saveProjectSettings");
   EXPECT_FALSE(save->isEnabled());
@@ -156,8 +125,7 @@ TEST_F(CatalogueTest, SaveIsEnabledWhileModifiedAndExitAsksOnce) {
 }
 
 TEST_F(CatalogueTest, NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen) {
-  WriteProgram();
-  TF_MainForm& form = OpenProject({}, {Entry("App.EXE", "App.dpr")});
+  TF_MainForm& form = OpenProgram();
   form.SetModified(true);
 
   Dialogs.Directories = {std::nullopt};
@@ -188,15 +156,38 @@ TEST_F(CatalogueTest, NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen) 
   EXPECT_EQ(ReadCatalogue(IniFile).back().Line(), "Suite=" + Path("work/Suite"));
 }
 
-TEST_F(CatalogueTest, AnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
+// The name box holds the catalogue's names in file order, the first of a
+// name counted once and those of empty values dropped; the first is loaded.
+// A name opened again is added twice in the run and once after a restart.
+TEST_F(CatalogueTest, TheNameBoxListsTheCatalogueAndAnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
   const std::string first = ProjectWithProgram("one/proj");
   WriteBytes("two/proj/Files.ini", CrLf({"[options]", "[FileList]", Entry("App.EXE", "App.dpr"),
                                          Path("out/Lib.DLL") + "=" + Path("src/App.dpr")}));
-  WriteCatalogue({"proj=" + first});
+  WriteCatalogue({"proj=" + first, "Gone=", "Beta=" + Path("P/Beta"), "proj=" + Path("elsewhere")});
   TF_MainForm& form = OpenWindow();
+  EXPECT_EQ(Names(), (QStringList{"proj", "Beta"}));
+  EXPECT_EQ(form.ProjectCatalogue, (std::vector<std::string>{"proj=" + first, "Beta=" + Path("P/Beta")}));
+  EXPECT_EQ(form.CurrentProjectName, "proj");
+  EXPECT_EQ(form.CurrentProjectDir, first);
+  ASSERT_EQ(Find<QListWidget>("LB_Files")->count(), 1);
+  EXPECT_EQ(Find<QListWidget>("LB_Files")->item(0)->text().toStdString(), Entry("App.EXE", "App.dpr"));
+  EXPECT_EQ(form.windowTitle().toStdString(), "Tesmar working in " + first + ", 1 files");
+  EXPECT_EQ(form.ViewMode, vmFilesAvailable);
+  EXPECT_FALSE(form.Modified);
+  EXPECT_FALSE(form.Terminated());
+
+  // Choosing another project loads it; unsaved changes of the one left are
+  // dropped without a question.
+  form.SetModified(true);
+  Choose(1);
+  EXPECT_EQ(form.CurrentProjectDir, Path("P/Beta"));
+  EXPECT_FALSE(form.Modified);
+  EXPECT_EQ(form.BuildRun->ProjectDir, Path("P/Beta"));
+  EXPECT_TRUE(Dialogs.Asked.empty());
+
   Dialogs.Directories = {ToQ(Path("two/proj"))};
   Find<QAction>("A_OpenProject")->trigger();
-  EXPECT_EQ(Names(), (QStringList{"proj", "proj"}));
+  EXPECT_EQ(Names(), (QStringList{"proj", "Beta", "proj"}));
   EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
   // The files of the opened project are shown at once.
   EXPECT_EQ(Find<QListWidget>("LB_Files")->count(), 2);
@@ -206,12 +197,12 @@ TEST_F(CatalogueTest, AnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
   // Each entry of the name box loads its own directory.
   Choose(0);
   EXPECT_EQ(form.CurrentProjectDir, first);
-  Choose(1);
+  Choose(2);
   EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
 
   platform::ForgetSharedProfiles();
   OpenWindow();
-  EXPECT_EQ(Names(), (QStringList{"proj"}));
+  EXPECT_EQ(Names(), (QStringList{"proj", "Beta"}));
   EXPECT_EQ(Form->CurrentProjectDir, Path("two/proj"));
 
   Dialogs.Directories = {ToQ(Path("root") + "/")};

@@ -1,15 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
 #include <QDragEnterEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QUrl>
 
-#include "app/uActionButton.h"
 #include "app/uFileListDelegate.h"
 #include "support/GuiTest.h"
 
@@ -43,7 +35,7 @@ class FileListTest : public TGuiTest {
 
 }  // namespace
 
-TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesAndADeletedOneGivesWayToTheNext) {
+TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesADeletedOneGivesWayAndAnotherKindStopsAdding) {
   Dialogs.Files = {
       {ToQ(Path("src/Lib.dpr")), ToQ(Path("src/Res.res")), ToQ(Path("src/Pack.dpk")), ToQ(Path("src/One.dpr"))}};
   // Lib goes to out/, Res keeps its own directory (cancelled), Pack to bpl/,
@@ -74,13 +66,14 @@ TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesAndADeletedOneGivesWa
   EXPECT_EQ(Form->LB_Files->currentRow(), 2);
   EXPECT_EQ(Form->CurrentSource, Path("src/Res.RC"));
   ExpectListsEqual();
-}
 
-TEST_F(FileListTest, AFileOfAnotherKindStopsTheAdditionThere) {
+  // A file of another kind stops the addition there, before the project is
+  // marked modified.
+  Form->SetModified(false);
   Dialogs.Files = {{ToQ(Path("src/Lib.dpr")), ToQ(Path("src/notes.txt")), ToQ(Path("src/Pack.dpk"))}};
   Dialogs.Directories = {ToQ(Path("out"))};
   Find<QAction>("A_AddFile")->trigger();
-  EXPECT_EQ(Lines().size(), 3);
+  EXPECT_EQ(Lines().size(), 5);
   ASSERT_EQ(Dialogs.Texts("message").size(), 1);
   EXPECT_TRUE(Dialogs.Texts("message")[0].endsWith(" is not rc, dpr or dpk."))
       << Dialogs.Texts("message")[0].toStdString();
