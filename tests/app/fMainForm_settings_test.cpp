@@ -1,16 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
-#include <QTest>
-#include <QToolButton>
 
-#include "app/uActionButton.h"
+#include "dialogs/fExtractLibPath.h"
+#include "dialogs/fFileSelectDlg.h"
 #include "support/GuiTest.h"
 
 namespace {
@@ -192,10 +183,8 @@ TEST_F(SettingsPanelTest, ChoosingAnotherFileAndATarget) {
   WriteBytes("proj/App.config", CrLf({"-$O-"}));
   Select(0);
   Dialogs.Files = {{ToQ(Path("proj/App.config"))}};
-  Dialogs.Windows.push_back([](QDialog& dialog) {
-    dialog.findChild<QPushButton*>("OKBtn")->click();  // Designate, the choice offered first
-    return dialog.result();
-  });
+  // Designate, the choice offered first.
+  Dialogs.Play<Tf_FileSelectDlg>([](Tf_FileSelectDlg& dialog) { dialog.OKBtn->click(); });
   Find<QAction>("A_getConfig")->trigger();
   EXPECT_EQ(Dialogs.OpenRequests[0].Title, "Select the configuration file");
   EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0)->GetSettingPath(stConfigFile), Path("proj/App.config"));
@@ -218,17 +207,14 @@ TEST_F(SettingsPanelTest, ExtractingTheIdePathAsksForTheDelphiVersion) {
   Select(0);
   Enter("Label7");
   ASSERT_EQ(Button("b_ideLibPath")->text(), "Extract IDE path");
-  auto answer = [](const char* version) {
-    return [version](QDialog& dialog) {
+  for (const char* version : {"6", "5"}) {
+    Dialogs.Play<Tf_ExtractLibPath>([version](Tf_ExtractLibPath& dialog) {
       EXPECT_EQ(dialog.windowTitle(), "Extract Delphi Library Path");
-      auto* edit = dialog.findChild<QLineEdit*>("E_Version");
-      EXPECT_EQ(edit->text(), "5");
-      edit->setText(version);
-      dialog.findChild<QPushButton*>("OKBtn")->click();
-      return dialog.result();
-    };
-  };
-  Dialogs.Windows = {answer("6"), answer("5")};
+      EXPECT_EQ(dialog.E_Version->text(), "5");
+      dialog.E_Version->setText(version);
+      dialog.OKBtn->click();
+    });
+  }
   Button("b_ideLibPath")->click();
   EXPECT_EQ(Dialogs.Texts("message"),
             QStringList{"Only 4 and 5 supported at this time for automated library path extraction"});

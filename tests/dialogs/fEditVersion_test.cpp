@@ -1,16 +1,6 @@
 #include "dialogs/fEditVersion.h"
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
 #include <optional>
 
 #include "dialogs/uSelectDir.h"
@@ -159,22 +149,17 @@ TEST_F(EditVersionTest, ShowsBothFilesAndWhatABuildWouldMakeOfThemAsTheyAreEdite
     EXPECT_TRUE(Merge().contains(c.Line)) << c.Line << " in " << Editor->m_merge->toPlainText().toStdString();
   }
 
-  // Each icon button fills its own column.
+  // Each icon button fills its own column; a cancelled choice keeps the icon.
   const QString icon = ToQ(Path("icons/new.ico"));
-  struct TIconCase {
-    QToolButton* Button;
-    QStringList Answer;  // empty: cancelled
-    QString Group, Local;
-  };
-  const TIconCase picks[] = {{Editor->b_SIconFileName, {icon}, "", icon},
-                             {Editor->b_SIconFileName, {}, "", icon},
-                             {Editor->b_iconFileName, {"/g.ico"}, "/g.ico", icon}};
-  for (const TIconCase& c : picks) {
-    Dialogs.Files.push_back(c.Answer);
-    QTest::mouseClick(c.Button, Qt::LeftButton);
-    EXPECT_EQ(Edit("E_IconFilename")->text(), c.Group);
-    EXPECT_EQ(Edit("E_SIconFilename")->text(), c.Local);
-  }
+  Dialogs.Files = {{icon}, {}, {"/g.ico"}};
+  QTest::mouseClick(Editor->b_SIconFileName, Qt::LeftButton);
+  EXPECT_EQ(Edit("E_IconFilename")->text(), "");
+  EXPECT_EQ(Edit("E_SIconFilename")->text(), icon);
+  QTest::mouseClick(Editor->b_SIconFileName, Qt::LeftButton);
+  EXPECT_EQ(Edit("E_SIconFilename")->text(), icon);
+  QTest::mouseClick(Editor->b_iconFileName, Qt::LeftButton);
+  EXPECT_EQ(Edit("E_IconFilename")->text(), "/g.ico");
+  EXPECT_EQ(Edit("E_SIconFilename")->text(), icon);
   EXPECT_TRUE(Merge().contains("IconFileName = /g.ico"));
   ASSERT_EQ(Dialogs.OpenRequests.size(), 3u);
   const TOpenDialogRequest& request = Dialogs.OpenRequests[1];

@@ -1,11 +1,7 @@
 #include "dialogs/fFileSelectDlg.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 
 #include "support/GuiTest.h"

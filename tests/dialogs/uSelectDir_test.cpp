@@ -1,10 +1,6 @@
 #include "dialogs/uSelectDir.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
 
 #include "support/GuiTest.h"
 
