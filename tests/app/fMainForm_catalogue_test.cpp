@@ -169,8 +169,7 @@ TEST_F(CatalogueTest, TheNameBoxListsTheCatalogueAndAnOpenedNameThatExistsIsAdde
   EXPECT_EQ(form.ProjectCatalogue, (std::vector<std::string>{"proj=" + first, "Beta=" + Path("P/Beta")}));
   EXPECT_EQ(form.CurrentProjectName, "proj");
   EXPECT_EQ(form.CurrentProjectDir, first);
-  ASSERT_EQ(Find<QListWidget>("LB_Files")->count(), 1);
-  EXPECT_EQ(Find<QListWidget>("LB_Files")->item(0)->text().toStdString(), Entry("App.EXE", "App.dpr"));
+  EXPECT_EQ(Items(*Find<QListWidget>("LB_Files")), QStringList{ToQ(Entry("App.EXE", "App.dpr"))});
   EXPECT_EQ(form.windowTitle().toStdString(), "Tesmar working in " + first + ", 1 files");
   EXPECT_EQ(form.ViewMode, vmFilesAvailable);
   EXPECT_FALSE(form.Modified);

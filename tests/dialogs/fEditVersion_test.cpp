@@ -26,24 +26,19 @@ const std::string Local = VersionFile(LocalValues);
 
 class EditVersionTest : public TGuiTest {
  protected:
-  void TearDown() override {
-    Owned.reset();
-    TGuiTest::TearDown();
-  }
   // A project of one program, App.dpr, with its group version file
   // (proj/Default.ver) and its local one (src/App.ver); nullopt leaves a file
   // out.
   TF_MainForm& OpenVersions(const std::optional<std::string>& group, const std::optional<std::string>& local,
                             bool haltOnError = false) {
-    WriteProgram();
     if (group) WriteBytes("proj/Default.ver", *group);
     if (local) WriteBytes("src/App.ver", *local);
-    return OpenProject({haltOnError ? "HaltOnError=1" : "HaltOnError=0"}, {Entry("App.EXE", "App.dpr")});
+    return OpenProgram({haltOnError ? "HaltOnError=1" : "HaltOnError=0"});
   }
-  // The editor as the window's command creates it, on screen.
+  // The editor as the window's command creates it, on screen; the window
+  // owns it.
   Tf_editversion& OpenEditor() {
-    Owned = std::make_unique<Tf_editversion>(Form.get(), Dialogs, *Form->BuildRun, "proj", Form->CurrentSource);
-    Editor = Owned.get();
+    Editor = new Tf_editversion(Form.get(), Dialogs, *Form->BuildRun, "proj", Form->CurrentSource);
     Editor->show();
     EXPECT_TRUE(QTest::qWaitForWindowActive(Editor));
     return *Editor;
@@ -78,7 +73,6 @@ class EditVersionTest : public TGuiTest {
   }
 
   Tf_editversion* Editor = nullptr;  // the one the helpers work on
-  std::unique_ptr<Tf_editversion> Owned;
 };
 
 }  // namespace
@@ -282,7 +276,6 @@ TEST_F(EditVersionTest, AMissingLocalFileIsReportedReadFromTheExecutableAndCreat
                          {bare, true, "0", "", "0", "Ver Info size call failed for " + bare}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Executable);
-    Owned.reset();
     Form.reset();
     Dialogs.Asked.clear();
     std::remove(Path("src/App.ver").c_str());
