@@ -101,15 +101,23 @@ void TF_MainForm::A_AddFileExecute() {
   if (chosen.isEmpty()) return;
   LastOpenFilter = request.Filter;
 
-  for (const QString& file : chosen) {
-    const std::string source = ScriptOfResource(FromQ(file));
-    const std::string target = TargetName(source);
-    QString directory = ToQ(startDir);
-    if (!Dialogs.SelectDirectory(this, ToQ("Select Target Directory for " + target), directory,
-                                 sdAllowCreate | sdPerformCreate | sdPrompt, 0))
-      directory = ToQ(platform::ExtractFileDir(source));
-    startDir = FromQ(directory);
-    AddFileEntry(PathJoin(startDir, target) + "=" + source);
+  const int before = files.Count();
+  try {
+    for (const QString& file : chosen) {
+      const std::string source = ScriptOfResource(FromQ(file));
+      const std::string target = TargetName(source);
+      QString directory = ToQ(startDir);
+      if (!Dialogs.SelectDirectory(this, ToQ("Select Target Directory for " + target), directory,
+                                   sdAllowCreate | sdPerformCreate | sdPrompt, 0))
+        directory = ToQ(platform::ExtractFileDir(source));
+      startDir = FromQ(directory);
+      AddFileEntry(PathJoin(startDir, target) + "=" + source);
+    }
+  } catch (...) {
+    // A file of another kind stops the addition; those added before it are
+    // in the project, a change that must not go unsaved without a question.
+    if (files.Count() != before) SetModified(true);
+    throw;
   }
   e_SourceFile->setText(ToQ(files.SourceOf(files.Count() - 1)));
   LB_Files->setCurrentRow(LB_Files->count() - 1);
@@ -130,10 +138,16 @@ void TF_MainForm::A_getSourceExecute() {
 
 void TF_MainForm::AddDroppedFiles(const QStringList& files) {
   std::string source;
-  for (const QString& file : files) {
-    source = ScriptOfResource(FromQ(file));
-    BuildRun->FileList().SetProjectPath(CurrentProjectDir);
-    AddFileEntry(TargetBeside(source) + "=" + source);
+  const int before = BuildRun->FileList().Count();
+  try {
+    for (const QString& file : files) {
+      source = ScriptOfResource(FromQ(file));
+      BuildRun->FileList().SetProjectPath(CurrentProjectDir);
+      AddFileEntry(TargetBeside(source) + "=" + source);
+    }
+  } catch (...) {
+    if (BuildRun->FileList().Count() != before) SetModified(true);  // as for files added by the dialog
+    throw;
   }
   if (source.empty()) return;
   e_SourceFile->setText(ToQ(source));

@@ -67,8 +67,8 @@ TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesADeletedOneGivesWayAn
   EXPECT_EQ(Form->CurrentSource, Path("src/Res.RC"));
   ExpectListsEqual();
 
-  // A file of another kind stops the addition there, before the project is
-  // marked modified.
+  // A file of another kind stops the addition there; the file added before
+  // it is a change to save.
   Form->SetModified(false);
   Dialogs.Files = {{ToQ(Path("src/Lib.dpr")), ToQ(Path("src/notes.txt")), ToQ(Path("src/Pack.dpk"))}};
   Dialogs.Directories = {ToQ(Path("out"))};
@@ -77,7 +77,7 @@ TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesADeletedOneGivesWayAn
   ASSERT_EQ(Dialogs.Texts("message").size(), 1);
   EXPECT_TRUE(Dialogs.Texts("message")[0].endsWith(" is not rc, dpr or dpk."))
       << Dialogs.Texts("message")[0].toStdString();
-  EXPECT_FALSE(Form->Modified);
+  EXPECT_TRUE(Form->Modified);
   ExpectListsEqual();
 }
 
