@@ -17,12 +17,6 @@ using namespace tesmar_res;
 
 namespace {
 
-std::string Wide(const std::u16string& text) {
-  std::string out;
-  AppendUtf16(out, text, false);
-  return out;
-}
-
 // Compiles a script whose files are the given ones.
 TRcScript Compile(const std::string& text, const std::map<std::string, std::string>& files = {},
                   TRcOptions options = {}) {
@@ -34,6 +28,17 @@ TRcScript Compile(const std::string& text, const std::map<std::string, std::stri
 
 std::string CompileError(const std::string& text) {
   return ErrorText<TRcError>([&] { Compile(text); });
+}
+
+// Each entry's type, name and language, an ordinal as "#10": "#10/DATA/1033".
+std::vector<std::string> Keys(const TRcScript& script) {
+  auto id = [](const TResId& i) {
+    return i.IsOrdinal ? "#" + std::to_string(i.Ordinal) : std::string(i.Name.begin(), i.Name.end());
+  };
+  std::vector<std::string> keys;
+  for (const TResEntry& e : script.Entries)
+    keys.push_back(id(e.Type) + "/" + id(e.Name) + "/" + std::to_string(e.LanguageId));
+  return keys;
 }
 
 class Brcc32Test : public TTestDir {};
@@ -53,20 +58,14 @@ TEST(Brcc32ScriptTest, IconAndVersionLayout) {
       "   VALUE \"CompanyName\", \"Acme\\000\"\r\n  }\r\n }\r\n"
       " BLOCK \"VarFileInfo\"\r\n {\r\n  VALUE \"Translation\", 1033, 1252\r\n }\r\n}\r\n",
       {{"app.ico", icon}});
-  ASSERT_EQ(s.Entries.size(), 3u);
+  ASSERT_EQ(Keys(s), (std::vector<std::string>{"#3/#1/1033", "#14/MAINICON/1033", "#16/#1/1033"}));
   const TResEntry &image = s.Entries[0], &group = s.Entries[1], &ver = s.Entries[2];
-  EXPECT_EQ(image.Type, TResId::FromOrdinal(RT_ICON));
-  EXPECT_EQ(image.Name, TResId::FromOrdinal(1));
-  EXPECT_EQ(image.LanguageId, 0x0409);
   EXPECT_EQ(image.Data, icon.substr(22));
-  EXPECT_EQ(group.Type, TResId::FromOrdinal(RT_GROUP_ICON));
-  EXPECT_EQ(group.Name, TResId::FromName(u"MAINICON"));
   // IMPURE takes PURE from the group's default; LOADONCALL leaves PRELOAD off.
   EXPECT_EQ(group.MemoryFlags, MEMFLAG_MOVEABLE | MEMFLAG_DISCARDABLE);
   // The file's header and directory entry, with the image's nID for its offset.
   EXPECT_EQ(group.Data, icon.substr(0, 6 + 12) + Le16(1));
 
-  EXPECT_EQ(ver.Type, TResId::FromOrdinal(RT_VERSION));
   EXPECT_EQ(ver.MemoryFlags, MEMFLAG_MOVEABLE | MEMFLAG_DISCARDABLE);
   const std::string& d = ver.Data;
   EXPECT_EQ(d.substr(0, 38), Le16(d.size()) + Le16(52) + Le16(0) + Utf16("VS_VERSION_INFO") + Le16(0));
@@ -89,28 +88,18 @@ TEST(Brcc32ScriptTest, RcDataItemsAndEscapes) {
       "#define BASE 0x10\r\n"
       "data RCDATA PRELOAD FIXED { 1, 2L, \"ab\", L\"c\", 'ff 00', BASE | 1, -1,\r\n"
       "  \"\\t\\x41\\101\\000\"\"q\"\"\\\\\\n\" }\r\n");
-  ASSERT_EQ(s.Entries.size(), 1u);
+  ASSERT_EQ(Keys(s), std::vector<std::string>{"#10/DATA/1033"});  // 1033 without a LANGUAGE statement
   const TResEntry& e = s.Entries[0];
-  EXPECT_EQ(e.Name, TResId::FromName(u"DATA"));
-  EXPECT_EQ(e.Type, TResId::FromOrdinal(RT_RCDATA));
   EXPECT_EQ(e.MemoryFlags, MEMFLAG_PURE | MEMFLAG_PRELOAD);
-  EXPECT_EQ(e.LanguageId, 0x0409);  // without a LANGUAGE statement
-  EXPECT_EQ(e.Data, std::string("\x01\x00\x02\x00\x00\x00"
-                                "ab"
-                                "c\x00"
-                                "\xFF\x00"
-                                "\x11\x00"
-                                "\xFF\xFF"
-                                "\tAA\x00\"q\"\\\n",
-                                6 + 2 + 2 + 2 + 2 + 2 + 9));
+  // A number is a WORD, with L a DWORD; 'ff 00' gives its bytes as they stand.
+  EXPECT_EQ(e.Data, Le16(1) + Le32(2) + "ab" + Utf16("c") + Le16(0xFF) + Le16(0x11) + Le16(0xFFFF) +
+                        std::string("\tAA\0\"q\"\\\n", 9));
 }
 
 TEST(Brcc32ScriptTest, StringTableBlocksOfSixteen) {
   const TRcScript s =
       Compile("STRINGTABLE\r\nBEGIN\r\n  1, \"One\"\r\n  17 \"Seven\" \"teen\"\r\n  18, \"\\x80\"\r\nEND\r\n");
-  ASSERT_EQ(s.Entries.size(), 2u);
-  EXPECT_EQ(s.Entries[0].Name, TResId::FromOrdinal(1));
-  EXPECT_EQ(s.Entries[1].Name, TResId::FromOrdinal(2));
+  ASSERT_EQ(Keys(s), (std::vector<std::string>{"#6/#1/1033", "#6/#2/1033"}));
   EXPECT_EQ(s.Entries[0].MemoryFlags, MEMFLAG_MOVEABLE | MEMFLAG_PURE | MEMFLAG_DISCARDABLE);
   EXPECT_EQ(s.Entries[0].Data, Le16(0) + Le16(3) + Utf16("One") + std::string(28, '\0'));
   EXPECT_EQ(s.Entries[1].Data.substr(0, 26),
@@ -125,14 +114,7 @@ TEST(Brcc32ScriptTest, LanguagesConditionsAndNames) {
       "#if defined(NOTHING) || IDI_APP < 50\r\nx RCDATA { 2 }\r\n#elif IDI_APP == 100\r\n"
       "\"quoted\" MYTYPE LANGUAGE LANG_NEUTRAL, SUBLANG_NEUTRAL { 3 }\r\n#endif\r\n"
       "5 300 CHARACTERISTICS 9 VERSION 2 { 4 }\r\n");
-  ASSERT_EQ(s.Entries.size(), 3u);
-  EXPECT_EQ(s.Entries[0].Name, TResId::FromOrdinal(100));
-  EXPECT_EQ(s.Entries[0].LanguageId, 0x0407);
-  EXPECT_EQ(s.Entries[1].Type, TResId::FromName(u"MYTYPE"));
-  EXPECT_EQ(s.Entries[1].Name, TResId::FromName(u"QUOTED"));
-  EXPECT_EQ(s.Entries[1].LanguageId, 0);
-  EXPECT_EQ(s.Entries[2].Type, TResId::FromOrdinal(300));
-  EXPECT_EQ(s.Entries[2].LanguageId, 0x0407);
+  ASSERT_EQ(Keys(s), (std::vector<std::string>{"#10/#100/1031", "MYTYPE/QUOTED/0", "#300/#5/1031"}));
   EXPECT_EQ(s.Entries[2].Characteristics, 9u);
   EXPECT_EQ(s.Entries[2].Version, 2u);
 }
@@ -145,8 +127,8 @@ TEST(Brcc32ScriptTest, VersionValuesTextAndCodePages) {
       "BEGIN\r\n BLOCK \"S\" BEGIN VALUE \"K\", \"\xC3\xA9\" \"\\x80\" END\r\n"
       " VALUE \"W\", 1L, 0x2\r\nEND\r\n";
   const TRcScript w = Compile(script);
-  const std::string& d = w.Entries.at(0).Data;
-  EXPECT_EQ(w.Entries[0].Name, TResId::FromOrdinal(1));
+  ASSERT_EQ(Keys(w), std::vector<std::string>{"#16/#1/1033"});
+  const std::string& d = w.Entries[0].Data;
   EXPECT_EQ(U32(d, 48), 0x00010002u);
   EXPECT_EQ(U32(d, 52), 0u);
   EXPECT_EQ(U32(d, 68), 5u);
@@ -154,7 +136,7 @@ TEST(Brcc32ScriptTest, VersionValuesTextAndCodePages) {
   const std::size_t k = d.find(Utf16("K")), v = d.find(Utf16("W"));
   ASSERT_TRUE(k % 4 == 2 && v % 4 == 2) << k << " " << v;
   EXPECT_EQ(d.substr(k - 6, 20),
-            Le16(20) + Le16(4) + Le16(1) + Utf16("K") + Le32(0) + Wide(u"\u00C3\u00A9\u20AC") + Le16(0));
+            Le16(20) + Le16(4) + Le16(1) + Utf16("K") + Le32(0) + Le16(0xC3) + Le16(0xA9) + Le16(0x20AC) + Le16(0));
   EXPECT_EQ(d.substr(v - 6, 18), Le16(18) + Le16(6) + Le16(0) + Utf16("W") + Le32(0) + Le32(1) + Le16(2));
 
   TRcOptions utf8;
@@ -163,7 +145,7 @@ TEST(Brcc32ScriptTest, VersionValuesTextAndCodePages) {
   const std::size_t k8 = u.find(Utf16("K"));
   ASSERT_EQ(k8 % 4, 2u);
   EXPECT_EQ(u.substr(k8 - 6, 18),
-            Le16(18) + Le16(3) + Le16(1) + Utf16("K") + Le32(0) + Wide(u"\u00E9\uFFFD") + Le16(0));
+            Le16(18) + Le16(3) + Le16(1) + Utf16("K") + Le32(0) + Le16(0xE9) + Le16(0xFFFD) + Le16(0));
 }
 
 TEST(Brcc32ScriptTest, ErrorsNameTheirLineAndColumn) {
@@ -213,16 +195,12 @@ TEST(Brcc32ScriptTest, CursorsAndBitmaps) {
   cur[12] = 7;  // hot spot y
   const TRcScript s = Compile("c CURSOR a.cur\r\nb BITMAP \"a.bmp\"\r\n",
                               {{"a.cur", cur}, {"a.bmp", "BM" + std::string(12, '\0') + "DIB"}});
-  ASSERT_EQ(s.Entries.size(), 3u);  // image, group, bitmap
-  const std::string& image = s.Entries[0].Data;
-  EXPECT_EQ(s.Entries[0].Type, TResId::FromOrdinal(RT_CURSOR));
+  ASSERT_EQ(Keys(s), (std::vector<std::string>{"#1/#1/1033", "#12/C/1033", "#2/B/1033"}));  // image, group, bitmap
+  const std::string &image = s.Entries[0].Data, &group = s.Entries[1].Data;
   EXPECT_EQ(image, Le16(5) + Le16(7) + cur.substr(22));
-  const std::string& group = s.Entries[1].Data;
-  EXPECT_EQ(s.Entries[1].Type, TResId::FromOrdinal(RT_GROUP_CURSOR));
   // One cursor of 16 by 32 (the height counts the mask too), 1 plane, 32 bits, nID 1.
   EXPECT_EQ(group,
             Le16(0) + Le16(2) + Le16(1) + Le16(16) + Le16(32) + Le16(1) + Le16(32) + Le32(image.size()) + Le16(1));
-  EXPECT_EQ(s.Entries[2].Type, TResId::FromOrdinal(RT_BITMAP));
   EXPECT_EQ(s.Entries[2].Data, "DIB");
 }
 
