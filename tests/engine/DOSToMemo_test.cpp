@@ -5,13 +5,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <grp.h>
-#include <sys/wait.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
+#include <cstring>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -37,35 +37,6 @@ class TDOSToMemoTest : public TTestDir {
 
 const std::string OpenFailureHead =
     "DOS redirected  failed: DOS redirected \n\nWinApi function CreateFile returned aninvalid handle value\n";
-
-#ifndef _WIN32
-// The superuser opens any file: run as such, a run that must meet a file it
-// may not read is made in a child process that has become the unprivileged
-// user "nobody" (65534). Its result and message come back through a pipe.
-bool RunAsAnUnprivilegedUser(const std::string& line, const std::string& input, const std::string& output,
-                             std::string& message) {
-  if (geteuid() != 0) return RunDosRedirected(line, input, output, message);
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) throw std::runtime_error("no pipe");
-  const pid_t child = fork();
-  if (child == 0) {
-    close(pipeEnds[0]);
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || geteuid() == 0) _exit(2);
-    const bool started = RunDosRedirected(line, input, output, message);
-    const bool sent = write(pipeEnds[1], message.data(), message.size()) == static_cast<ssize_t>(message.size());
-    _exit(sent ? started : 3);
-  }
-  close(pipeEnds[1]);
-  message.clear();
-  char buffer[4096];
-  for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
-  close(pipeEnds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) < 2) << "the unprivileged run failed: " << status;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 1;
-}
-#endif
 
 }  // namespace
 
@@ -126,8 +97,15 @@ TEST_F(TDOSToMemoTest, WhatCannotStartOrBeOpenedIsTold) {
   EXPECT_FALSE(RunDosRedirected(ChildCommand("cat"), "in.txt", "out.txt", message));
   CloseHandle(held);
 #else
-  std::filesystem::permissions(Path("in.txt"), std::filesystem::perms::none);
-  EXPECT_FALSE(RunAsAnUnprivilegedUser(ChildCommand("cat"), "in.txt", "out.txt", message));
+  // A socket, which no one opens as a file, not even the superuser.
+  std::filesystem::remove(Path("in.txt"));
+  const int socketEnd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, "in.txt");
+  ASSERT_EQ(bind(socketEnd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  EXPECT_FALSE(RunDosRedirected(ChildCommand("cat"), "in.txt", "out.txt", message));
+  close(socketEnd);
 #endif
   EXPECT_EQ(message, OpenFailureHead + "for the input file * in.txt *\n\n");
 }
