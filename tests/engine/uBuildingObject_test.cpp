@@ -41,7 +41,7 @@ class BuildTest : public TProjectTest {
 TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   WriteProgram();
   WriteBytes("src/App.ver", CrLf({"[version]", "Major=1", "Minor=2", "Build=4", "Company=Acme"}));
-  WriteFilesIni({"AutoFileIncrement=1", "CheckVersion=1"}, {Entry("App.EXE", "App.dpr")});
+  WriteFilesIni({"AutoFileIncrement=1", "CheckVersion=1", "ReplaceReadOnlyCFGRESVER=1"}, {Entry("App.EXE", "App.dpr")});
 
   // What the build reports as it goes, the window and the command-line front
   // end show (their tests check it); here, what it leaves.
@@ -88,6 +88,16 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   EXPECT_EQ(events[3], "Start: " + Path("src/App.dpr"));
   EXPECT_EQ(events[4], "  --> " + Path("out/App.EXE"));
   EXPECT_TRUE(Matches(events[5], "   --> App.dpr compile started \\w{3}, \\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d"));
+
+  // With resource file errors ignored (ReplaceReadOnlyCFGRESVER), a read-only
+  // RES is not replaced and the entry is built with it.
+  const std::string res = ReadBytes("src/App.RES");
+  platform::SetReadOnly(Path("src/App.RES"), true);
+  WriteBytes("src/App.ver", CrLf({"[version]", "Major=9"}));
+  Build();
+  EXPECT_EQ(ReadBytes("src/App.RES"), res);
+  EXPECT_FALSE(Holds(ReadBytes("proj/Summary.log"), "auto res file creation"));
+  EXPECT_TRUE(Holds(ReadBytes("proj/Summary.log"), "OK: App.EXE"));
 }
 
 // The group file Default.ver keeps its number: the project's own number goes
@@ -270,20 +280,6 @@ TEST_F(BuildTest, ProcessingLinesToolsThatCannotStartCrashOrFlood) {
   EXPECT_LT(ReadBytes("proj/Compile.log").size(), 10000u);
 }
 
-TEST_F(BuildTest, ReadOnlyResWithIgnoreResFileErrorsIsNotReplaced) {
-  WriteProgram();
-  WriteFilesIni({"ReplaceReadOnlyCFGRESVER=1"}, {Entry("App.EXE", "App.dpr")});
-  Build();
-  const std::string res = ReadBytes("src/App.RES");
-  platform::SetReadOnly(Path("src/App.RES"), true);
-  WriteBytes("src/App.ver", CrLf({"[version]", "Major=9"}));
-  Build();
-  EXPECT_EQ(ReadBytes("src/App.RES"), res);
-  const std::string summary = ReadBytes("proj/Summary.log");
-  EXPECT_FALSE(Holds(summary, "auto res file creation"));
-  EXPECT_TRUE(Holds(summary, "OK: App.EXE"));
-}
-
 TEST_F(BuildTest, PackagesMergeTheirDirectivesAndResourceScriptsCompile) {
   WriteBytes("src/Pack.dpk", CrLf({"package Pack;", "", "{$R *.RES}", "{$ALIGN OFF}", "requires", "  rtl;", "end."}));
   WriteBytes("src/Extra.rc", CrLf({"1 RCDATA { 1, 2, 3 }"}));
@@ -311,38 +307,12 @@ TEST_F(BuildTest, AnEntryWhoseDirectoryCannotBeEnteredCountsAsAnError) {
   EXPECT_EQ(platform::GetCurrentDir(), Project);
 }
 
-// A save that would write Files.ini as it stands leaves every file alone; a
-// real change is saved as before, with the old file moved aside.
-TEST_F(BuildTest, AnUnchangedProjectIsSavedWithoutWritingOrRenamingAnything) {
-  WriteProgram();
-  WriteFilesIni({"HaltOnError=0"}, {Entry("App.EXE", "App.dpr")}, {"[version]", "Build=7"});
-  TBuilderClass builder;
-  ASSERT_TRUE(builder.LoadProject(Project));
-  ASSERT_TRUE(builder.SaveProject());  // the first save rebuilds the file
-  const std::string saved = ReadBytes("proj/Files.ini");
-  EXPECT_TRUE(Holds(saved, "[version]\r\nBuild=7\r\n"));
-  const auto identities = [this] {
-    std::vector<platform::TFileIdentity> found;
-    for (const char* name : {"proj/Files.ini", "proj/Files.~ni", "src/App.cfg"})
-      found.push_back(platform::FileIdentity(Path(name)));
-    return found;
-  };
-  const auto before = identities();
-  for (const auto& identity : before) ASSERT_TRUE(identity.Exists);
-  ASSERT_TRUE(builder.SaveProject());
-  EXPECT_EQ(identities(), before);
-
-  builder.SetOption(poHaltOnError, true);
-  ASSERT_TRUE(builder.SaveProject());
-  EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), "HaltOnError=1"));
-  EXPECT_EQ(ReadBytes("proj/Files.~ni"), saved);
-}
-
-// A save found to leave Files.ini as it was is known to do so again, without
-// the file made again, while the file keeps an identity that had settled and
-// the save makes the same writes (where the system keeps what it learned of
-// files: not on Windows). A change on either side is still saved.
-TEST_F(BuildTest, AnUnchangedSaveIsKnownOnlyWhileNeitherSideChanges) {
+// A save that would write Files.ini as it stands leaves every file alone, and
+// once found so, is known to do so again without the file made again, while
+// the file keeps an identity that had settled and the save makes the same
+// writes (where the system keeps what it learned of files: not on Windows).
+// A change on either side is still saved, the old file moved aside.
+TEST_F(BuildTest, AnUnchangedSaveWritesNothingWhileNeitherSideChanges) {
   WriteProgram();
   WriteFilesIni({"HaltOnError=0"}, {Entry("App.EXE", "App.dpr")}, {"[version]", "Build=7"});
   std::vector<std::unique_ptr<TBuilderClass>> builders;
@@ -350,8 +320,21 @@ TEST_F(BuildTest, AnUnchangedSaveIsKnownOnlyWhileNeitherSideChanges) {
     std::filesystem::copy(Path("proj"), Path(dir), std::filesystem::copy_options::recursive);
     builders.push_back(std::make_unique<TBuilderClass>());
     ASSERT_TRUE(builders.back()->LoadProject(Path(dir)));
-    ASSERT_TRUE(builders.back()->SaveProject());
+    ASSERT_TRUE(builders.back()->SaveProject());  // the first save rebuilds the file
   }
+  const std::string first = ReadBytes("p1/Files.ini");
+  EXPECT_TRUE(Holds(first, "[version]\r\nBuild=7\r\n"));
+  const auto identities = [this] {
+    std::vector<platform::TFileIdentity> found;
+    for (const char* name : {"p1/Files.ini", "p1/Files.~ni", "src/App.cfg"})
+      found.push_back(platform::FileIdentity(Path(name)));
+    return found;
+  };
+  const auto before = identities();
+  for (const auto& identity : before) ASSERT_TRUE(identity.Exists);
+  ASSERT_TRUE(builders[0]->SaveProject());
+  EXPECT_EQ(identities(), before);
+
   std::this_thread::sleep_for(std::chrono::milliseconds(2100));
   for (auto& builder : builders) ASSERT_TRUE(builder->SaveProject());  // found unchanged, and noted
   const std::string saved = ReadBytes("p3/Files.ini");
@@ -362,6 +345,7 @@ TEST_F(BuildTest, AnUnchangedSaveIsKnownOnlyWhileNeitherSideChanges) {
   builders[0]->SetOption(poHaltOnError, true);
   ASSERT_TRUE(builders[0]->SaveProject());
   EXPECT_TRUE(Holds(ReadBytes("p1/Files.ini"), "HaltOnError=1"));
+  EXPECT_EQ(ReadBytes("p1/Files.~ni"), first);
   builders[1]->DCCPath = "/elsewhere";
   ASSERT_TRUE(builders[1]->SaveProject());
   EXPECT_TRUE(Holds(ReadBytes("p2/Files.ini"), "DCCPath=/elsewhere"));
