@@ -90,12 +90,15 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   EXPECT_TRUE(Matches(events[5], "   --> App.dpr compile started \\w{3}, \\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d"));
 
   // With resource file errors ignored (ReplaceReadOnlyCFGRESVER), a read-only
-  // RES is not replaced and the entry is built with it.
+  // RES is not replaced and the entry is built with it; a missing local file
+  // goes to the event log, not to the halt event.
   const std::string res = ReadBytes("src/App.RES");
   platform::SetReadOnly(Path("src/App.RES"), true);
-  WriteBytes("src/App.ver", CrLf({"[version]", "Major=9"}));
+  std::filesystem::remove(Path("src/App.ver"));
   Build();
   EXPECT_EQ(ReadBytes("src/App.RES"), res);
+  EXPECT_TRUE(Holds(ReadBytes("proj/Events.log"), "\r\nResource Error for " + Path("src/App.ver") +
+                                                      ": Did not exist, trying to read version info from .exe\r\n"));
   EXPECT_FALSE(Holds(ReadBytes("proj/Summary.log"), "auto res file creation"));
   EXPECT_TRUE(Holds(ReadBytes("proj/Summary.log"), "OK: App.EXE"));
 }
