@@ -60,10 +60,7 @@ class TesmarBuildTest : public TProjectTest {
     TProjectTest::SetUp();
     SetEnv("TESMAR_INI", Path("tesmar.ini"));
   }
-  void TearDown() override {
-    UnsetEnv("TESMAR_INI");
-    TProjectTest::TearDown();
-  }
+  TEnvScope Ini{"TESMAR_INI"};
 
   TRun Run(std::vector<std::string> args) {
     args.insert(args.begin(), "tesmar-build");
@@ -75,35 +72,27 @@ class TesmarBuildTest : public TProjectTest {
     return {status, out.str(), err.str()};
   }
 
-  // A project in dir: each source (name, text) in dir/src, targets in
-  // dir/out; every source takes its version from the group file, which names
+  // A project in proj: each source (name, text) in proj/src, targets in
+  // proj/out; every source takes its version from the group file, which names
   // an icon, so that no resource report interrupts the run.
-  void WriteProject(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& sources) {
-    std::vector<std::string> ini;
-    std::vector<std::string> fileList{"[FileList]"};
+  void WriteProject(const std::vector<std::pair<std::string, std::string>>& sources, const std::string& dccPath = "") {
+    std::vector<std::string> entries, sections;
     for (const auto& [name, text] : sources) {
-      WriteBytes(dir + "/src/" + name, text);
-      const std::string source = Path(dir + "/src/" + name);
-      const std::string target = Path(dir + "/out/" + std::filesystem::path(name).stem().string() + ".exe");
-      ini.insert(ini.end(), {"[" + source + "]", "LocalVerInfo="});
-      fileList.push_back(target + "=" + source);
+      WriteBytes("proj/src/" + name, text);
+      entries.push_back(Path("proj/out/" + name.substr(0, name.find('.')) + ".exe") + "=" + Path("proj/src/" + name));
+      sections.insert(sections.end(), {"[" + Path("proj/src/" + name) + "]", "LocalVerInfo="});
     }
-    ini.insert(ini.end(), {"[options]", "AutoFileIncrement=1", "HaltOnError=1", "AutoResFileCreate=1", "DCCPath="});
-    ini.insert(ini.end(), fileList.begin(), fileList.end());
-    WriteBytes(dir + "/Files.ini", CrLf(ini));
-    WriteBytes(dir + "/Default.path", CrLf({" "}));
-    WriteBytes(dir + "/Default.ver", CrLf({"[version]", "Major=3", "Company=Test", "IconFileName=" + Path("app.ico")}));
-    std::filesystem::copy_file(SourceDir() + "/examples/demo/src/demo.ico", Path("app.ico"),
-                               std::filesystem::copy_options::overwrite_existing);
+    WriteFilesIni({"AutoFileIncrement=1", "HaltOnError=1", "AutoResFileCreate=1", "DCCPath=" + dccPath}, entries,
+                  sections);
+    WriteBytes("proj/Default.path", CrLf({" "}));
+    WriteBytes("proj/Default.ver", CrLf({"[version]", "Major=3", "Company=Test", "IconFileName=" + Path("app.ico")}));
+    WriteBytes("app.ico", IconFile());
   }
 
-  // The project's compiler is a shell script of the test's.
-  void UseCompiler(const std::string& dir, const std::string& script) {
+  // A compiler in tools/ that is a shell script of the test's.
+  void WriteCompiler(const std::string& script) {
     WriteBytes("tools/DCC32.exe", "#!/bin/sh\n" + script);
     std::filesystem::permissions(Path("tools/DCC32.exe"), std::filesystem::perms::owner_all);
-    std::string ini = ReadBytes(dir + "/Files.ini");
-    ini.replace(ini.find("DCCPath="), 8, "DCCPath=" + Path("tools"));
-    WriteBytes(dir + "/Files.ini", ini);
   }
 };
 
@@ -146,7 +135,7 @@ TEST_F(TesmarBuildTest, ProgressLinesHaltReportsAndStatusOfEachKindOfRun) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Options.empty() ? "plain" : c.Options[0]);
     std::filesystem::remove_all(Path("proj"));
-    WriteProject("proj", c.Sources);
+    WriteProject(c.Sources);
     std::vector<std::string> args = c.Options;
     args.push_back(Path("proj"));
     const TRun run = Run(args);
@@ -161,7 +150,7 @@ TEST_F(TesmarBuildTest, ProgressLinesHaltReportsAndStatusOfEachKindOfRun) {
 }
 
 TEST_F(TesmarBuildTest, OneFileOfTheListByFullPathOrBareName) {
-  WriteProject("proj", {{"App.dpr", HintProgram}, {"Tool.dpr", PlainProgram}});
+  WriteProject({{"App.dpr", HintProgram}, {"Tool.dpr", PlainProgram}});
   TRun run = Run({"--file", "Other.dpr", Path("proj")});
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(run.Out, "");
@@ -196,7 +185,7 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedOrARunEndedByAFailureGivesStat
   EXPECT_TRUE(run.Err.ends_with("tesmar-build: the project in " + Path("plain.txt/sub") + " could not be loaded\n"));
 
   // A target without a directory ends the run.
-  WriteProject("proj", {{"App.dpr", HintProgram}});
+  WriteProject({{"App.dpr", HintProgram}});
   WriteBytes("proj/Files.ini", CrLf({"[options]", "[FileList]", "App.exe=" + Path("proj/src/App.dpr")}));
   run = Run({Path("proj")});
   EXPECT_EQ(run.Status, 2);
@@ -210,8 +199,7 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedOrARunEndedByAFailureGivesStat
 // messages, and the JUnit report. A message in Windows-1252 ("M\xFCller")
 // reaches the JSON report with a replacement character instead of breaking it.
 TEST_F(TesmarBuildTest, JsonAndJUnitReportsOfTheRun) {
-  WriteProject("proj",
-               {{"App.dpr", HintProgram},
+  WriteProject({{"App.dpr", HintProgram},
                 {"Bad.dpr", BrokenProgram},
                 {"Fat.dpr", "program Fat;\r\n{$MESSAGE WARN 'careful'}\r\n{$MESSAGE FATAL 'M\xFCller'}\r\nend.\r\n"},
                 {"Tool.dpr", PlainProgram}});
@@ -354,7 +342,7 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
 // keeps the resource of before, unless only the local number could not be
 // stored: its script is made, with a number that the next build gives again.
 TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
-  WriteProject("proj", {{"App.dpr", PlainProgram}});
+  WriteProject({{"App.dpr", PlainProgram}});
   ASSERT_EQ(Run({Path("proj")}).Status, 0);
   const std::string ver = Path("proj/Default.ver"), ini = Path("proj/Files.ini");
   auto version = [&](const std::string& line, const std::string& build = "Build=1") {
@@ -407,7 +395,7 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeReadWholeIsNotBuilt) {
            {"Files.ini", "", "It is not a regular file (a pipe, a device or a socket)."},
            {"Default.config", "", "halt: Failed to read " + Path("proj/Default.config") + ": "}}) {
     std::filesystem::remove_all(Path("proj"));
-    WriteProject("proj", {{"App.dpr", PlainProgram}});
+    WriteProject({{"App.dpr", PlainProgram}});
     std::filesystem::remove(Path("proj/" + file));
     if (bytes.empty())
       ASSERT_EQ(mkfifo(Path("proj/" + file).c_str(), 0644), 0);
@@ -427,8 +415,8 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeReadWholeIsNotBuilt) {
 // A tool that runs longer than --tool-timeout is ended, and its entry fails
 // with a line that says so; the next entry runs.
 TEST_F(TesmarBuildTest, AToolPastItsTimeoutIsEndedAndItsEntryFails) {
-  WriteProject("proj", {{"App.dpr", PlainProgram}, {"Tool.dpr", PlainProgram}});
-  UseCompiler("proj", "case \"$1\" in App.dpr) sleep 60;; esac\nexec " + BinDir() + "/DCC32.exe \"$@\"\n");
+  WriteProject({{"App.dpr", PlainProgram}, {"Tool.dpr", PlainProgram}}, Path("tools"));
+  WriteCompiler("case \"$1\" in App.dpr) sleep 60;; esac\nexec " + BinDir() + "/DCC32.exe \"$@\"\n");
   const auto start = std::chrono::steady_clock::now();
   const TRun run = Run({"--tool-timeout", "1", "--json", Path("r.json"), Path("proj")});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
@@ -443,10 +431,10 @@ TEST_F(TesmarBuildTest, AToolPastItsTimeoutIsEndedAndItsEntryFails) {
 // SIGTERM (or Ctrl-C) while a tool runs: the tool and what it started end,
 // the run stops as a stopped run does, with its logs, and the status is 1.
 TEST_F(TesmarBuildTest, ASignalEndsTheToolAndStopsTheRunWithItsLogs) {
-  WriteProject("proj", {{"App.dpr", PlainProgram}, {"Tool.dpr", PlainProgram}});
+  WriteProject({{"App.dpr", PlainProgram}, {"Tool.dpr", PlainProgram}}, Path("tools"));
   // The sleeper's number is there whole once its file is.
-  UseCompiler("proj", "sleep 60 & echo $! > " + Path("sleeper.tmp") + "\nmv " + Path("sleeper.tmp") + " " +
-                          Path("sleeper") + "\nwait\n");
+  WriteCompiler("sleep 60 & echo $! > " + Path("sleeper.tmp") + "\nmv " + Path("sleeper.tmp") + " " + Path("sleeper") +
+                "\nwait\n");
   const std::string command = BinDir() + "/tesmar-build --json " + Path("r.json") + " " + Path("proj") + " > " +
                               Path("out.txt") + " 2> " + Path("err.txt");
   const pid_t child = fork();
