@@ -39,7 +39,6 @@ TEST(DelphiTools, LinesOfEveryTool) {
       {ScriptCommandLine("App.RC"), "BRCC32.exe -v -foApp.RES App.RC"},
       {ScriptCommandLine("My App.RC"), "BRCC32.exe -v \"-foMy App.RES\" \"My App.RC\""},
       {ShortPathArgument(N("/a b/x.dpr")), N("\"/a b/x.dpr\"")},
-      {CompilerOptionsCommandLine(), "DCC32.exe /?"},
   };
   for (const auto& [line, expected] : cases) EXPECT_EQ(line, expected);
 

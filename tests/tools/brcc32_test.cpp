@@ -89,11 +89,10 @@ TEST(Brcc32ScriptTest, RcDataItemsAndEscapes) {
       "data RCDATA PRELOAD FIXED { 1, 2L, \"ab\", L\"c\", 'ff 00', BASE | 1, -1,\r\n"
       "  \"\\t\\x41\\101\\000\"\"q\"\"\\\\\\n\" }\r\n");
   ASSERT_EQ(Keys(s), std::vector<std::string>{"#10/DATA/1033"});  // 1033 without a LANGUAGE statement
-  const TResEntry& e = s.Entries[0];
-  EXPECT_EQ(e.MemoryFlags, MEMFLAG_PURE | MEMFLAG_PRELOAD);
+  EXPECT_EQ(s.Entries[0].MemoryFlags, MEMFLAG_PURE | MEMFLAG_PRELOAD);
   // A number is a WORD, with L a DWORD; 'ff 00' gives its bytes as they stand.
-  EXPECT_EQ(e.Data, Le16(1) + Le32(2) + "ab" + Utf16("c") + Le16(0xFF) + Le16(0x11) + Le16(0xFFFF) +
-                        std::string("\tAA\0\"q\"\\\n", 9));
+  EXPECT_EQ(s.Entries[0].Data, Le16(1) + Le32(2) + "ab" + Utf16("c") + Le16(0xFF) + Le16(0x11) + Le16(0xFFFF) +
+                                   std::string("\tAA\0\"q\"\\\n", 9));
 }
 
 TEST(Brcc32ScriptTest, StringTableBlocksOfSixteen) {
