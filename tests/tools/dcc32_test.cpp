@@ -177,7 +177,7 @@ TEST_F(Dcc32Test, FailuresNameTheirPlaceAndWriteNothing) {
                     invalid = "P.dpr(3) Fatal: Invalid resource file 'Bad.res': ",
                     good = WriteResFile({Resource("#10", "DATA", 0x409, "payload")});
   const struct {
-    std::string Source, Last, Res = "", Arguments = "P.dpr -E.";
+    std::string Source, Last, Res = "", Arguments = "P.dpr -E.", File = "P.dpr";
   } cases[] = {
       {"program P;\nuses A,\n  ;\nbegin end.\n", "P.dpr(3) Error: Identifier expected but ';' found"},
       {"program P;\nuses A in ;\n", "P.dpr(2) Error: String constant expected but ';' found"},
@@ -195,6 +195,11 @@ TEST_F(Dcc32Test, FailuresNameTheirPlaceAndWriteNothing) {
       {plain, "Fatal: File not found: 'Q.dpr'", "", "Q.dpr -E."},
       {plain, "Fatal: Could not create output file " + Path("no/such/dir/P.exe"), "",
        "P.dpr -E" + Path("no/such/dir") + "/"},
+      // A directive without its braces is no Pascal, in a package as anywhere.
+      {"package P;\n$IMPLICITBUILD OFF\nrequires rtl;\nend.\n", "P.dpk(2) Error: 'REQUIRES' expected but '$' found", "",
+       "P.dpk -E.", "P.dpk"},
+      {"package P\n\nrequires rtl;\nend.\n", "P.dpk(3) Error: ';' expected but identifier 'requires' found", "",
+       "P.dpk -E.", "P.dpk"},
       {linked, invalid + "not a 32-bit resource file", "garbage"},
       {linked, invalid + "data size 7 beyond end of file in the entry at offset 32", good.substr(0, good.size() - 6)},
       {linked, invalid + "header size 4294967280 beyond end of file in the entry at offset 32",
@@ -202,13 +207,13 @@ TEST_F(Dcc32Test, FailuresNameTheirPlaceAndWriteNothing) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Source);
-    WriteBytes("P.dpr", c.Source);
+    WriteBytes(c.File, c.Source);
     if (!c.Res.empty()) WriteBytes("Bad.res", c.Res);
     const TCommandRun run = Dcc(c.Arguments);
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Last(), c.Last);
   }
-  EXPECT_EQ(Listing(), (std::vector<std::string>{"A.pas", "Bad.res", "NotAUnit.pas", "P.dpr"}));
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"A.pas", "Bad.res", "NotAUnit.pas", "P.dpk", "P.dpr"}));
 }
 
 // A library or a package is a DLL; {$APPTYPE CONSOLE} makes a console program.
@@ -223,7 +228,7 @@ TEST_F(Dcc32Test, TargetKindFollowsTheHeading) {
   } cases[] = {
       {"Lib.dpr -E .", "library Lib;\nuses Shared;\nbegin end.\n", "Shared.pas(2)", "Lib.dll", true, 2},
       {"Pack.dpk -E.",
-       CrLf({"package Pack;", "{$R *.res}", "$ALIGN ON", "requires", "  rtl, vcl;", "contains",
+       CrLf({"package Pack;", "{$R *.res}", "{$ALIGN ON}", "requires", "  rtl, vcl;", "contains",
              "  Shared in 'Shared.pas', Other;", "end."}),
        "Other.pas(2)", "Pack.bpl", true, 2},
       // (Not "Con": Windows keeps that name for the console device.)

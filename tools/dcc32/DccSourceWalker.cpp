@@ -30,6 +30,7 @@ TSourceWalker::TSourceWalker(TDccRun& run, std::string path, std::string display
 
 void TSourceWalker::Walk() {
   Heading();
+  if (IsPackage) PackageClause();
   for (;;) {
     const TToken& token = NextActive();
     if (token.Kind == TTokenKind::EndOfFile) break;
@@ -60,6 +61,30 @@ void TSourceWalker::Heading() {
   } else if (!IsWord(token, "UNIT")) {
     Error(token.Line, "'UNIT' expected but " + Describe(token) + " found");
   }
+}
+
+// The package's name and ';', then its requires clause, its contains clause
+// or its end: what stands between them (a directive without its braces, say)
+// is no Pascal.
+void TSourceWalker::PackageClause() {
+  const TToken* token = &NextActive();
+  // A dotted name: a word, then '.' and a word as often as they come.
+  while (token->Kind == TTokenKind::Identifier) {
+    token = &NextActive();
+    if (!IsSymbol(*token, '.')) break;
+    token = &NextActive();
+  }
+  if (!IsSymbol(*token, ';')) {
+    Error(token->Line, "';' expected but " + Describe(*token) + " found");
+    return;
+  }
+  const TToken& next = NextActive();
+  if (IsWord(next, "REQUIRES"))
+    SkipTo(";");  // packages are linked as they are
+  else if (IsWord(next, "CONTAINS"))
+    Clause();
+  else if (!IsWord(next, "END"))
+    Error(next.Line, "'REQUIRES' expected but " + Describe(next) + " found");
 }
 
 // name [in 'path'] {, name [in 'path']} ;

@@ -34,6 +34,7 @@ class TSourceWalker {
   bool Evaluate(const std::string& expression) const;
   void MessageDirective(const std::string& argument, int line);
   void Heading();
+  void PackageClause();
   void Clause();
   void SkipTo(const char* symbol);
   void Error(int line, const std::string& text);
