@@ -7,7 +7,8 @@
 std::string ProgressLine(int number, int count, const TEntryReport& entry) {
   std::string line = "[" + std::to_string(number) + "/" + std::to_string(count) + "] " +
                      platform::ExtractFileName(entry.Source) + " -> " + platform::ExtractFileName(entry.Target) + ": " +
-                     (entry.OK ? "OK" : "ERR") + (entry.VersionStamped == false ? ", version not stamped" : "") + ", " +
+                     (entry.OK ? "OK" : "ERR") +
+                     (entry.OK && entry.VersionStamped == false ? ", version not stamped" : "") + ", " +
                      std::to_string(entry.Lines) + " lines, " + std::to_string(entry.Hints) + " hints, " +
                      std::to_string(entry.Warnings) + " warnings, " + std::to_string(entry.Errors) + " errors";
   if (entry.Fatal != 0) line += ", " + std::to_string(entry.Fatal) + " fatal";

@@ -316,7 +316,6 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   TFixedLibraryPathPrompt prompt(std::string("5"));
   builder.Store().LibraryPathPrompt = &prompt;
 
-  bool running = false;
   int number = 0;
   int okBefore = 0;
   std::vector<std::string> entryHalts;  // halt reports of the entry in progress
@@ -328,7 +327,6 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     report.Halts.push_back(message);
     entryHalts.push_back(message);
     err << "halt: " << message << '\n' << std::flush;
-    if (running && line.HaltOnError) builder.HaltRequest = true;
   };
   builder.OnProjectStart = [&](const std::string&, const std::string&) { stopOnSignal(); };
   builder.OnCompileStart = [&](const std::string&, const std::string&, const std::string&) {
@@ -355,13 +353,17 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     entry.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     entry.LastLine = lastLine;
     entry.Diagnostics = ParseDiagnostics(step.ToolOutput);
-    if (step.StampsVersion()) entry.VersionStamped = step.VersionStamped;
+    // A target that failed to build carries nothing of this run.
+    if (step.StampsVersion()) entry.VersionStamped = entry.OK && step.VersionStamped;
     entry.Notes = step.Notes;
     // Every note on standard error, once: a store report was there already
     // as a halt report.
     for (const std::string& note : entry.Notes)
       if (std::find(entryHalts.begin(), entryHalts.end(), note) == entryHalts.end())
         err << "note: " << note << '\n' << std::flush;
+    // Only a failed entry stops the run: the other halt reports (a local
+    // version file that a layout leaves out, say) are notes.
+    if (!entry.OK && line.HaltOnError) builder.HaltRequest = true;
     report.Entries.push_back(entry);
     if (!line.Quiet) out << ProgressLine(number, report.Planned, entry) << '\n' << std::flush;
     stopOnSignal();
@@ -387,9 +389,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   }
   report.Planned = line.Source ? 1 : builder.FileList().Count();
 
-  running = true;
   report.Completed = builder.RunBuild();
-  running = false;
   report.Interrupted = signals.Received();
 
   report.OK = builder.OKCount;
@@ -414,7 +414,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   if (!builder.Summary.empty()) report.FinalLine = builder.Summary.back();
   out << report.FinalLine << '\n' << std::flush;
   const auto unstamped = std::count_if(report.Entries.begin(), report.Entries.end(),
-                                       [](const TEntryReport& e) { return e.VersionStamped == false; });
+                                       [](const TEntryReport& e) { return e.OK && e.VersionStamped == false; });
   if (unstamped > 0)
     err << ProgramName << ": " << unstamped << (unstamped == 1 ? " entry was" : " entries were")
         << " built without a freshly stamped version\n";

@@ -5,11 +5,13 @@
 
 #include "engine/DOSToMemo.h"
 #include "engine/DelphiTools.h"
+#include "engine/PackageDirectives.h"
 #include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/ProfileCache.h"
+#include "version/uVersionInformation.h"
 
 namespace {
 
@@ -73,6 +75,18 @@ std::string NowText() {
   return platform::FormatDateTime(LogTimeFormat, platform::Now().Seconds);
 }
 
+// A version group (file or product) as the resource script writes it: each
+// part a number, blank ones 0.
+std::string RenderedVersion(const TResourceHandler& handler, TResourceTypeEnum first) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const std::string value = TrimControls(handler.GetValue(static_cast<TResourceTypeEnum>(first + i)));
+    if (i > 0) text += '.';
+    text += value.empty() ? "0" : std::to_string(std::stoi(value));
+  }
+  return text;
+}
+
 }  // namespace
 
 // --- TCompileClass ------------------------------------------------------------
@@ -109,6 +123,8 @@ bool TCompileClass::Compile() {
   SummaryLines.clear();
   Notes.clear();
   VersionStamped = false;
+  ScriptFileVersion.clear();
+  ScriptProductVersion.clear();
   EndedLine.clear();
   Lines = Hints = Warnings = Errors = Fatal = 0;
 
@@ -158,7 +174,18 @@ void TCompileClass::WriteConfigFile() {
   const std::string name = platform::ChangeFileExt(SourceName(), ".cfg");
   try {
     const std::string text = Settings ? Settings->GetSettingContent(stConfigWithPath) : std::string();
-    platform::WriteTextLines(name, platform::SplitLines(text));
+    const std::string bytes = platform::JoinLines(platform::SplitLines(text));
+    // A configuration of the project's own (switches tuned by hand) is kept
+    // the first time the build writes another one in its place.
+    if (platform::FileExists(name)) {
+      const std::string current = platform::ReadFileBytes(name);
+      const std::string backup = BackupFileName(name);
+      if (current != bytes && !platform::FileExists(backup)) {
+        platform::WriteFileBytes(backup, current);
+        CompileNotify("kept the previous " + name + " as " + platform::ExtractFileName(backup));
+      }
+    }
+    platform::WriteFileBytes(name, bytes);
   } catch (const std::exception& e) {
     SummaryNote("Failed to save " + name + ": " + e.what());
   }
@@ -175,15 +202,17 @@ void TCompileClass::PrepareResources() {
       ResourceHandler->SettingsDir = ProjectPath;
       ResourceHandler->ExeFileName = SourceFile;
       const std::string localFile = Settings->GetSettingPath(stLocalVerInfo);
-      ResourceHandler->LoadMergedVersion(localFile, Settings->GetSettingPath(stGroupVerInfo));
-      if (Options.AutoFileIncrement() || Options.AutoProdIncrement()) AutoIncrement(localFile);
-      ResourceHandler->Mask = platform::SplitLines(Settings->GetSettingContent(stRCMask));
       const std::string script = platform::ChangeFileExt(SourceName(), ".RC");
-      handling = script;
       ResourceHandler->RCFileName = script;
+      ResourceHandler->LoadMergedVersion(localFile, Settings->GetSettingPath(stGroupVerInfo));
+      // A version that no script can carry (reported) moves no build number on.
+      const bool partsValid = ResourceHandler->CheckVersionParts();
+      if (partsValid && (Options.AutoFileIncrement() || Options.AutoProdIncrement())) AutoIncrement(localFile);
+      ResourceHandler->Mask = platform::SplitLines(Settings->GetSettingContent(stRCMask));
+      handling = script;
       // A script that could not be written (reported) is not compiled: the
       // one of an earlier build would pass for this build's.
-      if (ResourceHandler->GenerateResourceScript()) {
+      if (partsValid && ResourceHandler->GenerateResourceScript()) {
         CommandLine = ScriptCommandLine(script);
         if (Options.IgnoreResFileErrors() && CheckReadOnlyRes(script))
           Success = false;
@@ -194,7 +223,11 @@ void TCompileClass::PrepareResources() {
         ParseOutput();
         AutoResourceRun = false;
         Kind = remembered;
-        VersionStamped = Success && ResourceHandler->ErrorCount == reportsBefore;
+        // Whether the target carries it is known once the target is built.
+        if (Success && ResourceHandler->ErrorCount == reportsBefore) {
+          ScriptFileVersion = RenderedVersion(*ResourceHandler, reMajor);
+          ScriptProductVersion = RenderedVersion(*ResourceHandler, reProductMajor);
+        }
       }
     }
     const std::string resFile = platform::ChangeFileExt(SourceFile, ".res");
@@ -203,13 +236,13 @@ void TCompileClass::PrepareResources() {
     if (Kind == ttBPL) {
       const std::string packageFile = platform::ChangeFileExt(SourceFile, ".dpk");
       handling = packageFile;
-      PackageSource = platform::ReadTextLines(packageFile);
       MergePackageDirectives(packageFile);
     }
   } catch (const std::exception& e) {
     AutoResourceRun = false;
     Kind = remembered;
-    VersionStamped = false;
+    ScriptFileVersion.clear();
+    ScriptProductVersion.clear();
     SummaryNote("Failed to replace " + handling + " " + e.what());
   }
 }
@@ -221,72 +254,109 @@ bool TCompileClass::CheckReadOnlyRes(const std::string& scriptName) {
   return true;
 }
 
-void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
-  const std::int32_t build = StrToInt(ResourceHandler->GetValue(reBuild));
-  const std::int32_t productBuild = StrToInt(ResourceHandler->GetValue(reProductBuild));
-  // A version resource holds each part in 16 bits: a number that would leave
-  // them fails the step before anything is changed, never wraps.
-  auto check = [](const char* name, std::int32_t value) {
-    if (value < 0 || value >= MaxVersionPart)
-      throw TError("the " + std::string(name) + " " + std::to_string(value) +
-                   " cannot be incremented: a version part is a whole number from 0 to " +
-                   std::to_string(MaxVersionPart));
-  };
-  if (Options.AutoFileIncrement()) check("build number", build);
-  if (Options.AutoProdIncrement()) check("product build number", productBuild);
-  if (Options.AutoFileIncrement()) ResourceHandler->SetValue(reBuild, std::to_string(build + 1));
-  if (Options.AutoProdIncrement()) ResourceHandler->SetValue(reProductBuild, std::to_string(productBuild + 1));
+// The file a version file name stands for, as LoadVersionFile reads it: a
+// bare "Default.ver" lies in the settings directory.
+std::string TCompileClass::VersionFileOf(const std::string& name) const {
+  const std::string file = name == "Default.ver" ? PathJoin(ResourceHandler->SettingsDir, name) : name;
+  return platform::ExpandFileName(platform::ResolvePath(file));
+}
 
-  // The project's own build numbers: stored once a run, by its first entry.
+void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
   if (FirstOfRun) {
-    auto ini = platform::OpenSharedProfile(PathJoin(ProjectPath, "Files.ini"));
-    if (Options.AutoFileIncrement() && ResourceHandler->GetSource(reBuild) == vsGroupFile)
-      ini->WriteString("version", "Build", ResourceHandler->GetValue(reBuild));
-    if (Options.AutoProdIncrement() && ResourceHandler->GetSource(reProductBuild) == vsGroupFile)
-      ini->WriteString("version", "ProductBuild", ResourceHandler->GetValue(reProductBuild));
-    platform::UpdateSharedProfile(ini);
+    RunNumbers.clear();
     FirstOfRun = false;
   }
+  const std::string groupFile = Settings->GetSettingPath(stGroupVerInfo);
+  struct TNumber {
+    TResourceTypeEnum Field;
+    bool On;
+    const char* Key;
+    const char* Name;
+  };
+  const TNumber numbers[] = {{reBuild, Options.AutoFileIncrement(), "Build", "build number"},
+                             {reProductBuild, Options.AutoProdIncrement(), "ProductBuild", "product build number"}};
+  // Each number goes back into the file it was read from, once a run: the
+  // entries that share that file carry the number its first entry gave it.
+  struct TStep {
+    const TNumber* Number;
+    std::string File;  // none for a number that came from no file
+    std::string Value;
+    bool Write;
+  };
+  std::vector<TStep> steps;
+  for (const TNumber& n : numbers) {
+    if (!n.On) continue;
+    const TVersionSource source = ResourceHandler->GetSource(n.Field);
+    TStep step{&n, "", "", true};
+    if (source == vsGroupFile) step.File = VersionFileOf(groupFile);
+    if (source == vsLocalFile) step.File = VersionFileOf(localVersionFile);
+    const auto stored = step.File.empty() ? RunNumbers.end() : RunNumbers.find(step.File + '\n' + n.Key);
+    if (stored != RunNumbers.end()) {
+      step.Value = stored->second;
+      step.Write = false;
+    } else {
+      const std::int32_t value = StrToInt(ResourceHandler->GetValue(n.Field));
+      // A version resource holds each part in 16 bits: a number that would
+      // leave them fails the step before anything is changed, never wraps.
+      if (value < 0 || value >= MaxVersionPart)
+        throw TError("the " + std::string(n.Name) + " " + std::to_string(value) +
+                     " cannot be incremented: a version part is a whole number from 0 to " +
+                     std::to_string(MaxVersionPart));
+      step.Value = std::to_string(value + 1);
+    }
+    steps.push_back(step);
+  }
+  for (const TStep& step : steps) ResourceHandler->SetValue(step.Number->Field, step.Value);
 
   try {
-    auto ini = platform::OpenSharedProfile(localVersionFile);
-    if (Options.AutoFileIncrement() && ResourceHandler->GetSource(reBuild) == vsLocalFile)
-      ini->WriteString("version", "Build", ResourceHandler->GetValue(reBuild));
-    if (Options.AutoProdIncrement() && ResourceHandler->GetSource(reProductBuild) == vsLocalFile)
-      ini->WriteString("version", "ProductBuild", ResourceHandler->GetValue(reProductBuild));
-    platform::UpdateSharedProfile(ini);
-    ResourceHandler->LoadMergedVersion(localVersionFile, Settings->GetSettingPath(stGroupVerInfo));
+    for (const TStep& step : steps) {
+      if (step.File.empty() || !step.Write) continue;
+      const std::string before = Settings->Store().ReadFileContent(step.File);
+      auto ini = platform::OpenSharedProfile(step.File);
+      ini->WriteString("version", step.Number->Key, step.Value);
+      platform::UpdateSharedProfile(ini);
+      RunNumbers[step.File + '\n' + step.Number->Key] = step.Value;
+      // The settings that show this file follow it, unless they hold an edit.
+      if (Settings->Owner)
+        Settings->Owner->FollowFileChange(step.File, before, Settings->Store().ReadFileContent(step.File));
+    }
+    ResourceHandler->LoadMergedVersion(localVersionFile, groupFile);
   } catch (const std::exception& e) {
     ResourceHandler->RaiseResourceError(localVersionFile, std::string("AutoIncrement failed: ") + e.what());
   }
 }
 
+void TCompileClass::CheckStamp() {
+  VersionStamped = false;
+  if (!StampsVersion() || ScriptFileVersion.empty()) return;
+  const std::string target = platform::ExtractFileName(DestFile);
+  TVersionInformation& reader = VersionInformation();
+  if (!reader.Loaded) {
+    Notes.push_back("version not stamped: " + target + " carries no version resource (" + reader.ErrorText +
+                    "); the program may not link the generated resource: does " + SourceName() + " hold {$R *.RES}?");
+    return;
+  }
+  std::string fileVersion, productVersion;
+  if (!reader.GetFixedVersions(fileVersion, productVersion)) {
+    fileVersion = reader.GetVersionString("FileVersion");
+    productVersion = reader.GetVersionString("ProductVersion");
+  }
+  if (fileVersion == ScriptFileVersion && productVersion == ScriptProductVersion) {
+    VersionStamped = true;
+    return;
+  }
+  Notes.push_back("version not stamped: " + target + " carries file version " + fileVersion + ", product version " +
+                  productVersion + "; this build generated " + ScriptFileVersion + ", " + ScriptProductVersion);
+}
+
 void TCompileClass::MergePackageDirectives(const std::string& packageFile) {
   PackageDirectives = platform::SplitLines(Settings->GetSettingContent(stDPKConfig));
-  platform::TStringList setAside;
-  for (const std::string& directive : PackageDirectives) {
-    std::string key = directive;
-    const auto blank = key.find(' ');
-    if (blank != std::string::npos) key.erase(blank, 200);
-    auto found = key.empty() ? PackageSource.end()
-                             : std::find_if(PackageSource.begin(), PackageSource.end(), [&](const std::string& line) {
-                                 return line.find(key) != std::string::npos;
-                               });
-    if (found != PackageSource.end())
-      *found = directive;
-    else
-      setAside.push_back(directive);
-  }
-  if (setAside.empty()) return;
-  for (const std::string& directive : setAside) {
-    // From the fourth line on, each in front of the one before; a package
-    // source shorter than that gets them at its end.
-    if (PackageSource.size() >= 3)
-      PackageSource.insert(PackageSource.begin() + 3, directive);
-    else
-      PackageSource.push_back(directive);
-  }
-  platform::WriteTextLines(packageFile, PackageSource);
+  const std::string original = platform::ReadFileBytes(packageFile);
+  const TPackageMerge merge = MergeDirectivesIntoPackage(original, PackageDirectives);
+  for (const std::string& note : merge.Notes) SummaryNote("Package directive for " + SourceName() + " " + note);
+  PackageSource = platform::SplitLines(merge.Text);
+  // A package that already holds every directive as given is left alone.
+  if (merge.Text != original) platform::WriteFileBytes(packageFile, merge.Text);
 }
 
 void TCompileClass::RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind) {
@@ -541,6 +611,7 @@ bool TBuilderClass::RunBuild() {
           if (IsCompilerKind(step.Kind)) {
             ResourceHandler->ClearValues();
             ResourceHandler->ReadFromExecutable(step.DestFile);
+            step.CheckStamp();
             // What the target really carries, when the project asks to check.
             if (Options.CheckVersion())
               step.Results.push_back(ResourceHandler->VersionSummaryText(" from " + step.DestFile));
@@ -588,6 +659,7 @@ bool TBuilderClass::RunBuild() {
 
 void TBuilderClass::PrepareFile(int index) {
   TCompileClass& step = *Compiler;
+  EntryResourceMessages.clear();
   step.DestFile = Files->DestOf(index);
   step.SourceFile = Files->SourceOf(index);
   step.SetProjectSettings(Files->SettingsAt(index));
@@ -629,7 +701,14 @@ void TBuilderClass::ProjectHalt(const std::string& message) {
 
 void TBuilderClass::ResourceError(const std::string& file, const std::string& information) {
   const std::string message = "Resource Error for " + file + ": " + information;
-  if (Running) Compiler->Notes.push_back(message);
+  if (Running) {
+    // The version files are read twice for an entry (before and after its
+    // build numbers move on): what the second reading finds was said.
+    if (std::find(EntryResourceMessages.begin(), EntryResourceMessages.end(), message) != EntryResourceMessages.end())
+      return;
+    EntryResourceMessages.push_back(message);
+    Compiler->Notes.push_back(message);
+  }
   if (Options.IgnoreResFileErrors())
     Events.push_back(message);
   else

@@ -46,6 +46,10 @@ class TCompileClass {
   void PrepareResources();
   bool CheckReadOnlyRes(const std::string& scriptName);
   void AutoIncrement(const std::string& localVersionFile);
+  // Whether the target carries the version resource this compile generated
+  // for it, as VersionStamped; when not, why, in Notes. The shared version
+  // reader must hold the target, loaded or not.
+  void CheckStamp();
   void MergePackageDirectives(const std::string& packageFile);
   void RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind);
   void ParseOutput();
@@ -80,10 +84,14 @@ class TCompileClass {
   // summary notes (configuration file, resources, RES file, a resource script
   // that failed) and the resource errors and store reports raised meanwhile.
   platform::TStringList Notes;
-  // Whether the entry's version resource was made afresh by this compile:
-  // build numbers stored, resource script written and compiled, and no
-  // resource error on the way. False for an entry that makes none.
+  // Whether the target carries the version resource made afresh by this
+  // compile: build numbers stored, resource script written and compiled
+  // without a resource error on the way, and the target's own version the one
+  // generated. False for an entry that makes none.
   bool VersionStamped = false;
+  // The file and product versions the generated resource script carries
+  // ("1.2.0.42"); empty when no script was generated and compiled.
+  std::string ScriptFileVersion, ScriptProductVersion;
   // The last line of a pre- or post-processing command that had to be ended
   // (time limit, stop): such an entry fails with it.
   std::string EndedLine;
@@ -98,6 +106,12 @@ class TCompileClass {
   bool AutoResourceRun = false;
   bool FirstOfRun = false;
   std::string CompilerDir;
+
+ private:
+  std::string VersionFileOf(const std::string& name) const;
+  // The build numbers stored in this run, by version file and key: a file
+  // that several entries share moves on once a run.
+  std::unordered_map<std::string, std::string> RunNumbers;
 };
 
 // One loaded project and its builds: for each entry of the file list, in
@@ -171,6 +185,8 @@ class TBuilderClass {
   std::unique_ptr<TCompileClass> Compiler;
   std::unique_ptr<TProjectList> Files;
   bool Running = false;
+  // The resource messages reported for the entry in progress: each once.
+  std::vector<std::string> EntryResourceMessages;
   // The sources' names without extension, upper-cased, and how often each
   // stands in the list, while a build runs.
   std::unordered_map<std::string, int> RunBaseNames;

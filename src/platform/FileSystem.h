@@ -135,6 +135,28 @@ std::string ReadRegularFile(const std::string& resolvedName, const std::string& 
 // The message of a file too large to be read.
 std::string TooLargeText(const std::string& fileName, std::uint64_t maxSize);
 
+// A regular file open for reading pieces of it at any offset: a large
+// executable is read where its headers point, never whole. Opening fails as
+// ReadRegularFile does (the name is resolved first; a directory, a pipe, a
+// device or a socket is refused), reading throws TOSError ("Cannot read file
+// ...").
+class TFileReader {
+ public:
+  explicit TFileReader(const std::string& fileName);
+  ~TFileReader();
+  TFileReader(const TFileReader&) = delete;
+  TFileReader& operator=(const TFileReader&) = delete;
+
+  std::uint64_t Size() const { return Bytes; }
+  // Up to length bytes from at on: fewer where the file ends, none beyond it.
+  std::string ReadAt(std::uint64_t at, std::size_t length) const;
+
+ private:
+  std::string Name;
+  std::uint64_t Bytes = 0;
+  void* Handle = nullptr;  // the system's open file
+};
+
 // Renames a file, replacing nothing: the target must not exist (a change of
 // letter case alone is allowed). Throws TOSError.
 void RenameFile(const std::string& from, const std::string& to);

@@ -546,6 +546,50 @@ std::vector<std::string> DirectoryEntriesStartingWith(const std::string& dir, co
   return names;
 }
 
+TFileReader::TFileReader(const std::string& fileName) : Name(fileName) {
+  const std::string what = "Cannot open file \"" + fileName + "\"";
+  const std::string real = ResolvePath(fileName);
+  if (real.empty()) throw TOSError(what + ". " + SystemErrorText(ENOENT), ENOENT);
+  int fd;
+  do {
+    fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw TOSError(what + ". " + SystemErrorText(errno), errno);
+  struct stat st;
+  const int code = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (code != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (code != 0) throw TOSError(what + ". " + SystemErrorText(code), code);
+    throw TError(what + ". It is not a regular file (a pipe, a device or a socket).");
+  }
+  Bytes = static_cast<std::uint64_t>(st.st_size);
+  Handle = reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);
+}
+
+TFileReader::~TFileReader() {
+  ::close(static_cast<int>(reinterpret_cast<std::intptr_t>(Handle) - 1));
+}
+
+std::string TFileReader::ReadAt(std::uint64_t at, std::size_t length) const {
+  const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(Handle) - 1);
+  std::string bytes;
+  if (at >= Bytes) return bytes;
+  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length, Bytes - at)));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int code = errno;
+      throw TOSError("Cannot read file \"" + Name + "\". " + SystemErrorText(code), code);
+    }
+    if (n == 0) break;  // the file shrank meanwhile
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 std::string ReadRegularFile(const std::string& resolvedName, const std::string& fileName, std::uint64_t maxSize) {
   const std::string what = "Cannot open file \"" + fileName + "\"";
   // Opened without waiting, so that a FIFO without a writer does not hold the

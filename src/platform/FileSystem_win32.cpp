@@ -247,6 +247,44 @@ std::string ReadRegularFile(const std::string& resolvedName, const std::string& 
   return bytes;
 }
 
+TFileReader::TFileReader(const std::string& fileName) : Name(fileName) {
+  const std::string what = "Cannot open file \"" + fileName + "\"";
+  const std::string real = ResolvePath(fileName);
+  if (real.empty()) ThrowOS(what, ERROR_FILE_NOT_FOUND);
+  if (DirectoryExists(real)) ThrowOS(what, static_cast<DWORD>(SystemCodeOfErrno(EISDIR)));
+  std::FILE* f = OpenRegularFileForReading(real, what);
+  const __int64 size = _filelengthi64(_fileno(f));
+  if (size < 0) {
+    std::fclose(f);
+    ThrowOS(what, ERROR_READ_FAULT);
+  }
+  Bytes = static_cast<std::uint64_t>(size);
+  Handle = f;
+}
+
+TFileReader::~TFileReader() {
+  std::fclose(static_cast<std::FILE*>(Handle));
+}
+
+std::string TFileReader::ReadAt(std::uint64_t at, std::size_t length) const {
+  auto* f = static_cast<std::FILE*>(Handle);
+  std::string bytes;
+  if (at >= Bytes) return bytes;
+  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length, Bytes - at)));
+  ClearLibraryError();
+  if (_fseeki64(f, static_cast<__int64>(at), SEEK_SET) != 0) {
+    const int code = LastLibraryErrorCode(EIO);
+    throw TOSError("Cannot read file \"" + Name + "\". " + SystemErrorText(code), code);
+  }
+  const std::size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
+  if (n < bytes.size() && std::ferror(f)) {
+    const int code = LastLibraryErrorCode(EIO);
+    throw TOSError("Cannot read file \"" + Name + "\". " + SystemErrorText(code), code);
+  }
+  bytes.resize(n);
+  return bytes;
+}
+
 void RenameFile(const std::string& from, const std::string& to) {
   if (!MoveFileA(from.c_str(), to.c_str())) ThrowOS("Cannot rename " + from + " to " + to, GetLastError());
 }

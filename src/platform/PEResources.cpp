@@ -9,6 +9,9 @@ namespace {
 // Offsets are 64-bit so that adding two 32-bit fields can never wrap.
 using TOffset = std::uint64_t;
 
+// The largest structure read on the way to a resource (a section header).
+constexpr TOffset MaxStructureRead = 64;
+
 bool Read16(std::string_view bytes, TOffset at, std::uint16_t& out) {
   if (at > bytes.size() || bytes.size() - at < 2) return false;
   out = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
@@ -16,18 +19,37 @@ bool Read16(std::string_view bytes, TOffset at, std::uint16_t& out) {
   return true;
 }
 
-bool Read32(std::string_view bytes, TOffset at, std::uint32_t& out) {
-  std::uint16_t low = 0, high = 0;
-  if (!Read16(bytes, at, low) || !Read16(bytes, at + 2, high)) return false;
-  out = static_cast<std::uint32_t>(low) | static_cast<std::uint32_t>(high) << 16;
-  return true;
-}
+// The bytes of an image, read a few at a time where its structures point.
+struct TBytes {
+  std::uint64_t Size = 0;
+  const TImageReadAt* ReadAt = nullptr;
 
-// The part of bytes from `at` on, length `length`, or nothing when it does not fit.
-std::optional<std::string_view> Slice(std::string_view bytes, TOffset at, TOffset length) {
-  if (at > bytes.size() || bytes.size() - at < length) return std::nullopt;
-  return bytes.substr(at, length);
-}
+  // `length` bytes from `at` on, or nothing when they are not all there.
+  std::optional<std::string> Get(TOffset at, TOffset length) const {
+    if (at > Size || Size - at < length || length > MaxStructureRead) return std::nullopt;
+    std::string bytes = (*ReadAt)(at, static_cast<std::size_t>(length));
+    if (bytes.size() != length) return std::nullopt;
+    return bytes;
+  }
+  bool Read16(TOffset at, std::uint16_t& out) const {
+    auto b = Get(at, 2);
+    if (!b) return false;
+    out = static_cast<std::uint16_t>(static_cast<unsigned char>((*b)[0]) | static_cast<unsigned char>((*b)[1]) << 8);
+    return true;
+  }
+  bool Read32(TOffset at, std::uint32_t& out) const {
+    std::uint16_t low = 0, high = 0;
+    if (!Read16(at, low) || !Read16(at + 2, high)) return false;
+    out = static_cast<std::uint32_t>(low) | static_cast<std::uint32_t>(high) << 16;
+    return true;
+  }
+};
+
+// A part of the image: where it starts in the file and how long it is there.
+struct TSpan {
+  TOffset Begin = 0;
+  TOffset Length = 0;
+};
 
 // ---------------------------------------------------------------------------
 // PE image
@@ -44,36 +66,37 @@ constexpr std::uint32_t ResourceDirectoryIndex = 2;
 constexpr std::size_t SectionHeaderSize = 40;
 
 struct TImage {
-  std::string_view Bytes;
+  TBytes Bytes;
   std::uint32_t ResourceRva = 0;
   std::vector<TSection> Sections;
 
   // The file bytes of a virtual address onwards, to the end of its section's
   // data in the file (a section may claim more than the file holds).
-  std::optional<std::string_view> MapFrom(TOffset rva) const {
+  std::optional<TSpan> MapFrom(TOffset rva) const {
     for (const TSection& s : Sections) {
       if (rva < s.VirtualAddress || rva - s.VirtualAddress >= s.RawSize) continue;
       TOffset start = static_cast<TOffset>(s.RawPointer) + (rva - s.VirtualAddress);
-      TOffset end = std::min<TOffset>(static_cast<TOffset>(s.RawPointer) + s.RawSize, Bytes.size());
+      TOffset end = std::min<TOffset>(static_cast<TOffset>(s.RawPointer) + s.RawSize, Bytes.Size);
       if (start >= end) return std::nullopt;
-      return Bytes.substr(start, end - start);
+      return TSpan{start, end - start};
     }
     return std::nullopt;
   }
 };
 
-std::optional<TImage> ReadImage(std::string_view bytes) {
-  if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') return std::nullopt;
+std::optional<TImage> ReadImage(const TBytes& bytes) {
+  auto mz = bytes.Get(0, 2);
+  if (!mz || *mz != "MZ") return std::nullopt;
   std::uint32_t peOffset = 0;
-  if (!Read32(bytes, 0x3c, peOffset)) return std::nullopt;
-  auto signature = Slice(bytes, peOffset, 4);
+  if (!bytes.Read32(0x3c, peOffset)) return std::nullopt;
+  auto signature = bytes.Get(peOffset, 4);
   if (!signature || *signature != std::string_view("PE\0\0", 4)) return std::nullopt;
 
   const TOffset coff = static_cast<TOffset>(peOffset) + 4;
   std::uint16_t sectionCount = 0, optionalSize = 0, magic = 0;
-  if (!Read16(bytes, coff + 2, sectionCount) || !Read16(bytes, coff + 16, optionalSize)) return std::nullopt;
+  if (!bytes.Read16(coff + 2, sectionCount) || !bytes.Read16(coff + 16, optionalSize)) return std::nullopt;
   const TOffset optional = coff + 20;
-  if (optionalSize < 2 || !Read16(bytes, optional, magic)) return std::nullopt;
+  if (optionalSize < 2 || !bytes.Read16(optional, magic)) return std::nullopt;
 
   // The data directories follow the fields whose width differs between the two.
   TOffset countField = 0;
@@ -88,20 +111,23 @@ std::optional<TImage> ReadImage(std::string_view bytes) {
   std::uint32_t directoryCount = 0;
   TImage image;
   image.Bytes = bytes;
-  if (optionalSize < resourceEntry + 8 || !Read32(bytes, optional + countField, directoryCount) ||
-      directoryCount <= ResourceDirectoryIndex || !Read32(bytes, optional + resourceEntry, image.ResourceRva))
+  if (optionalSize < resourceEntry + 8 || !bytes.Read32(optional + countField, directoryCount) ||
+      directoryCount <= ResourceDirectoryIndex || !bytes.Read32(optional + resourceEntry, image.ResourceRva))
     return std::nullopt;
   if (image.ResourceRva == 0) return std::nullopt;
 
   const TOffset table = optional + optionalSize;
   for (std::uint16_t i = 0; i < sectionCount; ++i) {
     const TOffset header = table + static_cast<TOffset>(i) * SectionHeaderSize;
-    if (!Slice(bytes, header, SectionHeaderSize)) break;  // a table cut short: use what is there
-    TSection s;
-    Read32(bytes, header + 12, s.VirtualAddress);
-    Read32(bytes, header + 16, s.RawSize);
-    Read32(bytes, header + 20, s.RawPointer);
-    image.Sections.push_back(s);
+    auto h = bytes.Get(header, SectionHeaderSize);
+    if (!h) break;  // a table cut short: use what is there
+    auto field = [&](std::size_t at) {
+      return static_cast<std::uint32_t>(static_cast<unsigned char>((*h)[at])) |
+             static_cast<std::uint32_t>(static_cast<unsigned char>((*h)[at + 1])) << 8 |
+             static_cast<std::uint32_t>(static_cast<unsigned char>((*h)[at + 2])) << 16 |
+             static_cast<std::uint32_t>(static_cast<unsigned char>((*h)[at + 3])) << 24;
+    };
+    image.Sections.push_back({field(12), field(16), field(20)});
   }
   return image;
 }
@@ -126,23 +152,33 @@ struct TDirectory {
   std::uint32_t IdCount = 0;
 };
 
-std::optional<TDirectory> ReadDirectory(std::string_view rsrc, TOffset at) {
+// The resource data: offsets in it are checked against its length, then read
+// from the image.
+struct TResourceArea {
+  const TBytes& Bytes;
+  TSpan Span;
+  bool Fits(TOffset at, TOffset length) const { return at <= Span.Length && Span.Length - at >= length; }
+  bool Read16(TOffset at, std::uint16_t& out) const { return Fits(at, 2) && Bytes.Read16(Span.Begin + at, out); }
+  bool Read32(TOffset at, std::uint32_t& out) const { return Fits(at, 4) && Bytes.Read32(Span.Begin + at, out); }
+};
+
+std::optional<TDirectory> ReadDirectory(const TResourceArea& rsrc, TOffset at) {
   std::uint16_t named = 0, ids = 0;
-  if (!Slice(rsrc, at, DirectoryHeaderSize) || !Read16(rsrc, at + 12, named) || !Read16(rsrc, at + 14, ids))
+  if (!rsrc.Fits(at, DirectoryHeaderSize) || !rsrc.Read16(at + 12, named) || !rsrc.Read16(at + 14, ids))
     return std::nullopt;
   return TDirectory{at + DirectoryHeaderSize, named, ids};
 }
 
-std::optional<TEntry> ReadEntry(std::string_view rsrc, const TDirectory& dir, std::uint32_t index) {
+std::optional<TEntry> ReadEntry(const TResourceArea& rsrc, const TDirectory& dir, std::uint32_t index) {
   TEntry e;
   const TOffset at = dir.Entries + static_cast<TOffset>(index) * DirectoryEntrySize;
-  if (!Read32(rsrc, at, e.Name) || !Read32(rsrc, at + 4, e.Target)) return std::nullopt;
+  if (!rsrc.Read32(at, e.Name) || !rsrc.Read32(at + 4, e.Target)) return std::nullopt;
   return e;
 }
 
 // The first entry of a directory (any name, any language), which must lead to
 // a subdirectory or to data as asked.
-std::optional<TEntry> FirstEntry(std::string_view rsrc, TOffset directory, bool wantSubdirectory) {
+std::optional<TEntry> FirstEntry(const TResourceArea& rsrc, TOffset directory, bool wantSubdirectory) {
   auto dir = ReadDirectory(rsrc, directory);
   if (!dir || dir->NamedCount + dir->IdCount == 0) return std::nullopt;
   auto entry = ReadEntry(rsrc, *dir, 0);
@@ -150,20 +186,20 @@ std::optional<TEntry> FirstEntry(std::string_view rsrc, TOffset directory, bool 
   return entry;
 }
 
-}  // namespace
-
-std::optional<std::string_view> FindResourceData(std::string_view bytes, std::uint16_t type) {
+// Where in the image the first resource of a numbered type lies.
+std::optional<TSpan> LocateResourceData(const TBytes& bytes, std::uint16_t type) {
   auto image = ReadImage(bytes);
   if (!image) return std::nullopt;
-  auto rsrc = image->MapFrom(image->ResourceRva);
-  if (!rsrc) return std::nullopt;
+  auto span = image->MapFrom(image->ResourceRva);
+  if (!span) return std::nullopt;
+  const TResourceArea rsrc{image->Bytes, *span};
 
-  auto root = ReadDirectory(*rsrc, 0);
+  auto root = ReadDirectory(rsrc, 0);
   if (!root) return std::nullopt;
   std::optional<TEntry> typeEntry;
   // Numbered types follow the named ones.
   for (std::uint32_t i = root->NamedCount; i < root->NamedCount + root->IdCount; ++i) {
-    auto entry = ReadEntry(*rsrc, *root, i);
+    auto entry = ReadEntry(rsrc, *root, i);
     if (!entry) return std::nullopt;
     if ((entry->Name & HighBit) == 0 && entry->Name == type) {
       typeEntry = entry;
@@ -172,17 +208,37 @@ std::optional<std::string_view> FindResourceData(std::string_view bytes, std::ui
   }
   if (!typeEntry || (typeEntry->Target & HighBit) == 0) return std::nullopt;
 
-  auto nameEntry = FirstEntry(*rsrc, typeEntry->Target & ~HighBit, true);
+  auto nameEntry = FirstEntry(rsrc, typeEntry->Target & ~HighBit, true);
   if (!nameEntry) return std::nullopt;
-  auto languageEntry = FirstEntry(*rsrc, nameEntry->Target & ~HighBit, false);
-  if (!languageEntry || !Slice(*rsrc, languageEntry->Target, DataEntrySize)) return std::nullopt;
+  auto languageEntry = FirstEntry(rsrc, nameEntry->Target & ~HighBit, false);
+  if (!languageEntry || !rsrc.Fits(languageEntry->Target, DataEntrySize)) return std::nullopt;
 
   std::uint32_t dataRva = 0, dataSize = 0;
-  Read32(*rsrc, languageEntry->Target, dataRva);
-  Read32(*rsrc, languageEntry->Target + 4, dataSize);
+  rsrc.Read32(languageEntry->Target, dataRva);
+  rsrc.Read32(languageEntry->Target + 4, dataSize);
   auto data = image->MapFrom(dataRva);
-  if (!data || data->size() < dataSize) return std::nullopt;
-  return data->substr(0, dataSize);
+  if (!data || data->Length < dataSize) return std::nullopt;
+  return TSpan{data->Begin, dataSize};
+}
+
+}  // namespace
+
+std::optional<std::string_view> FindResourceData(std::string_view image, std::uint16_t type) {
+  const TImageReadAt read = [image](std::uint64_t at, std::size_t length) {
+    return std::string(image.substr(static_cast<std::size_t>(at), length));
+  };
+  auto span = LocateResourceData(TBytes{image.size(), &read}, type);
+  if (!span) return std::nullopt;
+  return image.substr(static_cast<std::size_t>(span->Begin), static_cast<std::size_t>(span->Length));
+}
+
+std::optional<std::string> ReadResourceData(std::uint64_t imageSize, const TImageReadAt& readAt, std::uint16_t type,
+                                            std::uint64_t maxSize) {
+  auto span = LocateResourceData(TBytes{imageSize, &readAt}, type);
+  if (!span || span->Length > maxSize) return std::nullopt;
+  std::string data = readAt(span->Begin, static_cast<std::size_t>(span->Length));
+  if (data.size() != span->Length) return std::nullopt;
+  return data;
 }
 
 std::optional<std::string_view> FindVersionResource(std::string_view image) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,16 @@ inline constexpr std::uint16_t ResourceTypeVersion = 16;
 // when the image is no PE file, has no resources, none of that type, or when any
 // structure on the way lies outside the image.
 std::optional<std::string_view> FindResourceData(std::string_view image, std::uint16_t type);
+
+// Reads up to length bytes of an image from offset at on (fewer where the
+// image ends).
+using TImageReadAt = std::function<std::string(std::uint64_t at, std::size_t length)>;
+
+// FindResourceData for an image too large to hold: only the few bytes of its
+// headers and resource directory on the way are read, then the data itself.
+// Nothing also when the data is larger than maxSize.
+std::optional<std::string> ReadResourceData(std::uint64_t imageSize, const TImageReadAt& readAt, std::uint16_t type,
+                                            std::uint64_t maxSize);
 
 // The version resource of an executable image: FindResourceData of
 // ResourceTypeVersion.

@@ -408,6 +408,18 @@ void TProjectList::SaveAllSettingTexts() {
   for (TEntry& e : Entries) e.Settings->SaveTexts();
 }
 
+void TProjectList::FollowFileChange(const std::string& fileName, const std::string& before, const std::string& after) {
+  if (before == after) return;
+  const std::string wanted = platform::ExpandFileName(platform::ResolvePath(fileName));
+  for (TEntry& e : Entries)
+    for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
+      if (kind == stConfigWithPath || e.Settings->Memory[kind] != before) continue;
+      const std::string& path = e.Settings->Paths[kind];
+      if (!path.empty() && platform::ExpandFileName(platform::ResolvePath(path)) == wanted)
+        e.Settings->Memory.Set(kind, after);
+    }
+}
+
 void TProjectList::ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text) {
   if (!HasText(kind) || kind == stConfigWithPath) return;
   for (TEntry& e : Entries)

@@ -115,6 +115,10 @@ class TProjectList {
   void SaveAllSettingPaths();
   void SaveAllSettingTexts();
   void ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text);
+  // A setting file was changed by the program itself (a build's new build
+  // number): every entry whose text of it is the one the file held before
+  // takes the new one; an entry holding an edit keeps it.
+  void FollowFileChange(const std::string& fileName, const std::string& before, const std::string& after);
 
  private:
   struct TEntry {

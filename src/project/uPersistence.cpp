@@ -724,11 +724,15 @@ void TPersistenceObject::WriteSettingsFromMemory(const TSettingsPathNameArray& p
   }
 }
 
+std::string BackupFileName(const std::string& fileName) {
+  const std::string ext = platform::ExtractFileExt(fileName);
+  return platform::ChangeFileExt(fileName, ".~" + ext.substr(ext.empty() ? 0 : 1, 7));
+}
+
 void TPersistenceObject::BackupAndRemove(const std::string& fileName) {
   try {
     if (!fileName.empty() && platform::FileExists(fileName)) {
-      const std::string ext = platform::ExtractFileExt(fileName);
-      const std::string backup = platform::ChangeFileExt(fileName, ".~" + ext.substr(ext.empty() ? 0 : 1, 7));
+      const std::string backup = BackupFileName(fileName);
       if (platform::FileExists(backup)) platform::DeleteFile(backup);
       platform::RenameFile(fileName, backup);
     }

@@ -53,6 +53,11 @@ struct TProjectOptions {
   bool DisplayMsgOnDone() const { return Flags[poDisplayMsgOnDone]; }
 };
 
+// The backup name of a file: its extension replaced by ".~" and the first
+// seven characters of the old one (Default.config gives Default.~config,
+// App.DPKConfig gives App.~DPKConf).
+std::string BackupFileName(const std::string& fileName);
+
 // The project store: the only part of the system that reads and writes
 // Files.ini and the setting files. Problems are reported through OnError and
 // kept in LastError; apart from a few documented errors nothing is raised.

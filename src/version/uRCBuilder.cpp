@@ -127,7 +127,7 @@ std::string JoinFields(const TResourceHandler& handler, TResourceTypeEnum first,
 TResourceHandler::TResourceHandler() = default;
 
 void TResourceHandler::RaiseResourceError(const std::string& filename, const std::string& info) {
-  ++ErrorCount;
+  if (!InFallback) ++ErrorCount;
   if (OnResourceError) OnResourceError(filename, info);
 }
 
@@ -166,6 +166,14 @@ void TResourceHandler::LoadVersionFile(const std::string& fileName, TVersionSour
     return;
   }
   if (source != vsLocalFile) return;
+  // No local file is a layout of its own (the group file's values alone):
+  // what this fallback meets is said, but it is no fault of the version.
+  struct TFallback {
+    bool& Flag;
+    const bool Was;
+    explicit TFallback(bool& flag) : Flag(flag), Was(flag) { Flag = true; }
+    ~TFallback() { Flag = Was; }
+  } fallback(InFallback);
   RaiseResourceError(name, "Did not exist, trying to read version info from .exe");
   try {
     ReadFromExecutable(ExeFileName);
@@ -259,11 +267,7 @@ std::string TResourceHandler::VersionShortText() const {
   return text;
 }
 
-bool TResourceHandler::GenerateResourceScript() {
-  if (Mask.empty()) {
-    RaiseResourceError(RCFileName, "Resource Mask empty.");
-    return false;
-  }
+bool TResourceHandler::CheckVersionParts() {
   for (int field = reMajor; field <= reProductBuild; ++field) {
     const auto f = static_cast<TResourceTypeEnum>(field);
     const std::string value = GetValue(f);
@@ -274,6 +278,15 @@ bool TResourceHandler::GenerateResourceScript() {
       return false;
     }
   }
+  return true;
+}
+
+bool TResourceHandler::GenerateResourceScript() {
+  if (Mask.empty()) {
+    RaiseResourceError(RCFileName, "Resource Mask empty.");
+    return false;
+  }
+  if (!CheckVersionParts()) return false;
   std::string text = platform::JoinLines(Mask);
 
   std::string iconData;

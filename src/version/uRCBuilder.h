@@ -37,7 +37,8 @@ class TResourceHandler {
   std::array<TVersionValue, ResourceTypeCount> Values;
   // Every problem of loading, saving and script generation; none is raised.
   TResourceHandlerMissingFileNotify OnResourceError;
-  // How many problems have been raised through OnResourceError so far.
+  // How many problems have been raised through OnResourceError so far, not
+  // counting what the fallback for a missing local version file meets.
   int ErrorCount = 0;
   // The resource script that GenerateResourceScript writes.
   std::string RCFileName;
@@ -97,7 +98,14 @@ class TResourceHandler {
   // OnResourceError, and only an icon file that exists but cannot be read
   // raises its error.
   bool GenerateResourceScript();
+  // Whether each of the eight version parts is a whole number from 0 to
+  // MaxVersionPart (blank counts as 0); the first that is not is reported
+  // (for RCFileName).
+  bool CheckVersionParts();
 
   // Counts the problem and raises OnResourceError with it.
   void RaiseResourceError(const std::string& filename, const std::string& info);
+
+ private:
+  bool InFallback = false;
 };

@@ -1,6 +1,7 @@
 #include "version/uVersionInformation.h"
 
 #include <array>
+#include <optional>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -9,8 +10,8 @@
 
 namespace {
 
-// Larger files are not read for their version resource: their size call fails.
-constexpr std::uint64_t MaxExecutableSize = 512ull * 1024 * 1024;
+// A version resource counts its length in 16 bits.
+constexpr std::uint64_t MaxVersionResourceSize = 65535;
 
 constexpr std::array<const char*, MSResourceNameCount> MemberNames = {
     "msFileVersion",  "msProductVersion", "msFileDescription", "msCompanyName", "msComments",
@@ -41,22 +42,32 @@ void TVersionInformation::LoadVersionInfo(const std::string& fileName) {
     Loaded = false;
     return;
   }
-  std::string image;
+  // Only the headers, the resource directory and the resource itself are
+  // read: an executable of any size costs a few reads.
+  std::optional<std::string> resource;
   try {
-    image = platform::ReadFileBytes(fileName, MaxExecutableSize);
+    const platform::TFileReader file(fileName);
+    resource = platform::ReadResourceData(
+        file.Size(), [&file](std::uint64_t at, std::size_t length) { return file.ReadAt(at, length); },
+        platform::ResourceTypeVersion, MaxVersionResourceSize);
   } catch (const TError&) {
-    // Unreadable or too large: there is no version resource to size.
-    image.clear();
+    // Unreadable: there is no version resource to size.
+    resource.reset();
   }
-  LoadVersionInfoFromImage(fileName, image);
+  LoadVersionResource(fileName, resource ? std::string_view(*resource) : std::string_view());
 }
 
 void TVersionInformation::LoadVersionInfoFromImage(const std::string& fileName, std::string_view image) {
+  LoadVersionResource(fileName, platform::FindVersionResource(image).value_or(std::string_view()));
+}
+
+void TVersionInformation::LoadVersionResource(const std::string& fileName, std::string_view resourceBytes) {
   FileName = fileName;
   Release();
 
-  const auto resource = platform::FindVersionResource(image);
-  if (!resource || resource->empty()) {
+  const std::optional<std::string_view> resource =
+      resourceBytes.empty() ? std::nullopt : std::optional<std::string_view>(resourceBytes);
+  if (!resource) {
     ErrorText = "Ver Info size call failed for " + fileName;
     Loaded = false;
     return;
@@ -94,6 +105,27 @@ std::string TVersionInformation::GetVersionString(const std::string& name) {
   const std::string path = "\\StringFileInfo\\" + Hex4(language) + Hex4(codePage) + "\\" + name;
   const std::string_view block(reinterpret_cast<const char*>(Buffer.data()), BufferSize);
   return platform::QueryVersionText(block, path).value_or("");
+}
+
+bool TVersionInformation::GetFixedVersions(std::string& fileVersion, std::string& productVersion) const {
+  if (!Loaded || BufferSize == 0) return false;
+  const std::string_view block(reinterpret_cast<const char*>(Buffer.data()), BufferSize);
+  const auto fixed = platform::QueryVersionBinary(block, "\\");
+  // VS_FIXEDFILEINFO: its signature, the structure version, then the two
+  // versions, each as a most and a least significant 32-bit half.
+  if (!fixed || fixed->size() < 24) return false;
+  auto word = [&](std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>((*fixed)[at]) | static_cast<unsigned char>((*fixed)[at + 1])
+                                                                                << 8);
+  };
+  if (word(0) != 0x04BD || word(2) != 0xFEEF) return false;
+  auto version = [&](std::size_t at) {
+    return std::to_string(word(at + 2)) + "." + std::to_string(word(at)) + "." + std::to_string(word(at + 6)) + "." +
+           std::to_string(word(at + 4));
+  };
+  fileVersion = version(8);
+  productVersion = version(16);
+  return true;
 }
 
 std::string TVersionInformation::ResourceName(tMSResourceNameEnum name) {

@@ -52,11 +52,16 @@ class TVersionInformation {
 
   // The value of a string in the first language of the loaded resource, or "".
   std::string GetVersionString(const std::string& name);
+  // The two versions of the resource's fixed information ("1.2.0.42"), the
+  // numbers the system itself shows; false when it has none.
+  bool GetFixedVersions(std::string& fileVersion, std::string& productVersion) const;
 
   static std::string ResourceName(tMSResourceNameEnum name);
 
  private:
   void Release();
+  // Takes the bytes of a version resource (none: the file has none).
+  void LoadVersionResource(const std::string& fileName, std::string_view resource);
 };
 
 // The one reader of the program, created on first use.

@@ -344,21 +344,23 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
 TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
   WriteProject({{"App.dpr", PlainProgram}});
   ASSERT_EQ(Run({Path("proj")}).Status, 0);
-  const std::string ver = Path("proj/Default.ver"), ini = Path("proj/Files.ini");
+  const std::string ver = Path("proj/Default.ver");
   auto version = [&](const std::string& line, const std::string& build = "Build=1") {
     WriteBytes(ver, CrLf({"[version]", line, build, "IconFileName=" + Path("app.ico")}));
   };
   const std::string range = "a version part is a whole number from 0 to 65535";
   const std::string failed = "note: Failed to replace  ";
+  const std::string full = "halt: Resource Error for " + ver + ": AutoIncrement failed: Unable to write to " + ver +
+                           ": " + SystemErrorText(ENOSPC);
   // Default.ver's line and build number, a file that fills the disk, the note.
   for (const auto& [line, build, fullFile, shown] : std::vector<std::array<std::string, 4>>{
-           {"", "Build=x", "", failed + "'x' is not a valid integer value"},
+           {"", "Build=x", "", "halt: Resource Error for App.RC: Build is x: " + range + "."},
            {"", "Build=65535", "", failed + "the build number 65535 cannot be incremented: " + range},
-           {"", "Build=2147483647", "", failed + "the build number 2147483647 cannot be incremented: " + range},
-           {"", "Build=1", "Files.ini", failed + "Unable to write to " + ini + ": " + SystemErrorText(ENOSPC)},
-           {"Company=local number", "", "Default.ver",  // Default.ver serves as the local file and keeps it
-            "halt: Resource Error for " + ver + ": AutoIncrement failed: Unable to write to " + ver + ": " +
-                SystemErrorText(ENOSPC)},
+           {"", "Build=2147483647", "", "halt: Resource Error for App.RC: Build is 2147483647: " + range + "."},
+           // The group's number and (with no Build of the group's) the local
+           // one: Default.ver serves as both and keeps its number.
+           {"", "Build=1", "Default.ver", full},
+           {"Company=local number", "", "Default.ver", full},
            {"Major=70000", "Build=1", "", "halt: Resource Error for App.RC: Major is 70000: " + range + "."}}) {
     version(line, build);
     std::optional<TFullDisk> full;
