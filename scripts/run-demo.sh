@@ -91,6 +91,26 @@ if [ "$check" = 1 ]; then
     echo "run-demo: a processing line failed" >&2
     exit 1
   fi
-  echo "run-demo: every entry built, every processing line ran"
+  # A second build stamps every target with the next build number.
+  version_of() {
+    if [ -n "$runner" ]; then
+      "$runner" "$BIN/tesmar-build.exe" --version-of "$demo_name\\bin\\$1" | tr -d '\r' | head -n1
+    else
+      "$BIN/tesmar-build" --version-of "$DEMO/bin/$1" | head -n1
+    fi
+  }
+  first=$(version_of DemoApp.exe)
+  if [ -n "$runner" ]; then
+    "$runner" "$BIN/tesmar-build.exe" --quiet "$demo_name" > /dev/null || status=$?
+  else
+    PATH="$BIN:$PATH" "$BIN/tesmar-build" --quiet "$DEMO" > /dev/null || status=$?
+  fi
+  second=$(version_of DemoApp.exe)
+  build=${first##*.}
+  if [ "$status" -ne 0 ] || [ "$second" != "${first%.*}.$((build + 1))" ] || [ "$(version_of DemoLib.dll)" != "$second" ]; then
+    echo "run-demo: the second build gave status $status and $second (DemoLib: $(version_of DemoLib.dll)) after $first" >&2
+    exit 1
+  fi
+  echo "run-demo: every entry built, every processing line ran; the second build stamped $second"
 fi
 exit "$status"

@@ -300,6 +300,14 @@ TEST_F(TesmarBuildTest, VersionStrings) {
   EXPECT_EQ(run.Err, "");
   EXPECT_EQ(Lines(run.Out), full);
 
+  // Only the headers and the resource section are read: a target made larger
+  // than memory would hold (a sparse tail) is read as quickly.
+  std::filesystem::copy_file(VersionFixture("full.exe"), Path("big.exe"));
+  std::filesystem::resize_file(Path("big.exe"), 600ull << 20);
+  run = Run({"--version-of", Path("big.exe")});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(Lines(run.Out), full);
+
   WriteBytes("notes.txt", "just text\r\n");
   run = Run({"--version-of", Path("notes.txt")});
   EXPECT_EQ(run.Status, 1);
@@ -383,6 +391,58 @@ TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
   const TRun clean = Run({"--json", Path("r.json"), Path("proj")});
   EXPECT_EQ(clean.Status, 0) << clean.Err;
   EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["entries"][0]["version_stamped"], true);
+}
+
+// A project laid out as a new one is (the options of a new Files.ini, the
+// group file Default.ver, no local version file): every run stamps its
+// targets with the next build number, each report of the missing local file
+// is made once for its entry, and --halt-on-error does not stop at them. A
+// program that does not link the generated resource is not stamped, and says
+// why.
+TEST_F(TesmarBuildTest, TheDefaultLayoutStampsTheNextBuildNumberEveryRun) {
+  WriteBytes("proj/src/App.dpr", PlainProgram);
+  WriteBytes("proj/src/Tool.dpr", HintProgram);
+  WriteFilesIni({"CheckVersion=1", "MinimizeOnBuild=0", "AutoResFileCreate=1", "AutoFileIncrement=1",
+                 "AutoProdIncrement=0", "DisplayMsgOnDone=0", "ReplaceReadOnlyCFGRESVER=0", "HaltOnError=1"},
+                {Path("proj/out/App.exe") + "=" + Path("proj/src/App.dpr"),
+                 Path("proj/out/Tool.exe") + "=" + Path("proj/src/Tool.dpr")});
+  for (int run = 1; run <= 3; ++run) {
+    const TRun build = Run({"--halt-on-error", Path("proj")});
+    EXPECT_EQ(build.Status, 0) << build.Err;
+    for (const char* target : {"proj/out/App.exe", "proj/out/Tool.exe"})
+      EXPECT_EQ(Lines(Run({"--version-of", Path(target)}).Out)[0], "FileVersion = 0.0.0." + std::to_string(run));
+    const std::string missing = "halt: Resource Error for " + Path("proj/src/App.ver") + ": Did not exist";
+    EXPECT_EQ(build.Err.find(missing), build.Err.rfind(missing)) << build.Err;
+  }
+
+  WriteBytes("proj/src/App.dpr", "program App;\r\nbegin\r\nend.\r\n");
+  const TRun build = Run({"--json", Path("r.json"), "--file", "App.dpr", Path("proj")});
+  EXPECT_EQ(build.Status, 1);
+  EXPECT_TRUE(build.Out.starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << build.Out;
+  const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
+  EXPECT_EQ(entry["version_stamped"], false);
+  const std::string reason = "version not stamped: App.exe carries no version resource (Ver Info size call failed for " +
+                             Path("proj/out/App.exe") +
+                             "); the program may not link the generated resource: does App.dpr hold {$R *.RES}?";
+  EXPECT_EQ(entry["notes"].back(), reason);
+  EXPECT_NE(build.Err.find("note: " + reason + "\n"), std::string::npos) << build.Err;
+}
+
+// A configuration file of the project's own is kept, once, before the build
+// first writes another in its place; the event log says so.
+TEST_F(TesmarBuildTest, AProjectsOwnConfigurationIsKeptBeforeItIsReplaced) {
+  WriteProject({{"App.dpr", PlainProgram}});
+  const std::string own = CrLf({"-A", "-LEbpl", "-LNdcp"});
+  WriteBytes("proj/src/App.cfg", own);
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(Run({Path("proj")}).Status, 0);
+    EXPECT_EQ(ReadBytes("proj/src/App.~cfg"), own);
+    EXPECT_NE(ReadBytes("proj/src/App.cfg"), own);
+    EXPECT_EQ(ReadBytes("proj/Events.log").find(" kept the previous App.cfg as App.~cfg") != std::string::npos,
+              run == 0);
+    // Edited again by hand: the first backup stays the one kept.
+    WriteBytes("proj/src/App.cfg", "-$D-\r\n");
+  }
 }
 
 // A Files.ini or setting file that cannot be read whole, or that is no regular
