@@ -343,56 +343,6 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
   EXPECT_FALSE(Exists("Files.ini"));  // nothing was built
 }
 
-#ifndef _WIN32
-// Whatever keeps the resource step from stamping this build's version (a
-// build number that would leave 0..65535 is not written, nor does it wrap)
-// fails the run with a note on standard error and in the report. The target
-// keeps the resource of before, unless only the local number could not be
-// stored: its script is made, with a number that the next build gives again.
-TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
-  WriteProject({{"App.dpr", PlainProgram}});
-  ASSERT_EQ(Run({Path("proj")}).Status, 0);
-  const std::string ver = Path("proj/Default.ver");
-  auto version = [&](const std::string& line, const std::string& build = "Build=1") {
-    WriteBytes(ver, CrLf({"[version]", line, build, "IconFileName=" + Path("app.ico")}));
-  };
-  const std::string range = "a version part is a whole number from 0 to 65535";
-  const std::string failed = "note: Failed to replace  ";
-  const std::string full = "halt: Resource Error for " + ver + ": AutoIncrement failed: Unable to write to " + ver +
-                           ": " + SystemErrorText(ENOSPC);
-  // Default.ver's line and build number, a file that fills the disk, the note.
-  for (const auto& [line, build, fullFile, shown] : std::vector<std::array<std::string, 4>>{
-           {"", "Build=x", "", "halt: Resource Error for App.RC: Build is x: " + range + "."},
-           {"", "Build=65535", "", failed + "the build number 65535 cannot be incremented: " + range},
-           {"", "Build=2147483647", "", "halt: Resource Error for App.RC: Build is 2147483647: " + range + "."},
-           // The group's number and (with no Build of the group's) the local
-           // one: Default.ver serves as both and keeps its number.
-           {"", "Build=1", "Default.ver", full},
-           {"Company=local number", "", "Default.ver", full},
-           {"Major=70000", "Build=1", "", "halt: Resource Error for App.RC: Major is 70000: " + range + "."}}) {
-    version(line, build);
-    std::optional<TFullDisk> full;
-    if (!fullFile.empty()) full.emplace(fullFile);
-    const std::string verBefore = ReadBytes(ver), res = ReadBytes("proj/src/App.RES");
-    const TRun run = Run({"--json", Path("r.json"), Path("proj")});
-    full.reset();
-    EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, shown + "\ntesmar-build: 1 entry was built without a freshly stamped version\n");
-    EXPECT_TRUE(run.Out.starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << run.Out;
-    const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
-    EXPECT_EQ(entry["version_stamped"], false);
-    EXPECT_EQ(entry["notes"], nlohmann::json::array({shown.substr(6)}));
-    EXPECT_EQ(ReadBytes(ver), verBefore);
-    if (shown.find("AutoIncrement") == std::string::npos) {
-      EXPECT_EQ(ReadBytes("proj/src/App.RES"), res) << shown;
-    }
-  }
-  version("");
-  const TRun clean = Run({"--json", Path("r.json"), Path("proj")});
-  EXPECT_EQ(clean.Status, 0) << clean.Err;
-  EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["entries"][0]["version_stamped"], true);
-}
-
 // A project laid out as a new one is (the options of a new Files.ini, the
 // group file Default.ver, no local version file): every run stamps its
 // targets with the next build number, each report of the missing local file
@@ -443,6 +393,56 @@ TEST_F(TesmarBuildTest, AProjectsOwnConfigurationIsKeptBeforeItIsReplaced) {
     // Edited again by hand: the first backup stays the one kept.
     WriteBytes("proj/src/App.cfg", "-$D-\r\n");
   }
+}
+
+#ifndef _WIN32
+// Whatever keeps the resource step from stamping this build's version (a
+// build number that would leave 0..65535 is not written, nor does it wrap)
+// fails the run with a note on standard error and in the report. The target
+// keeps the resource of before, unless only the local number could not be
+// stored: its script is made, with a number that the next build gives again.
+TEST_F(TesmarBuildTest, AVersionThatCouldNotBeStampedIsShownAndFailsTheRun) {
+  WriteProject({{"App.dpr", PlainProgram}});
+  ASSERT_EQ(Run({Path("proj")}).Status, 0);
+  const std::string ver = Path("proj/Default.ver");
+  auto version = [&](const std::string& line, const std::string& build = "Build=1") {
+    WriteBytes(ver, CrLf({"[version]", line, build, "IconFileName=" + Path("app.ico")}));
+  };
+  const std::string range = "a version part is a whole number from 0 to 65535";
+  const std::string failed = "note: Failed to replace  ";
+  const std::string full = "halt: Resource Error for " + ver + ": AutoIncrement failed: Unable to write to " + ver +
+                           ": " + SystemErrorText(ENOSPC);
+  // Default.ver's line and build number, a file that fills the disk, the note.
+  for (const auto& [line, build, fullFile, shown] : std::vector<std::array<std::string, 4>>{
+           {"", "Build=x", "", "halt: Resource Error for App.RC: Build is x: " + range + "."},
+           {"", "Build=65535", "", failed + "the build number 65535 cannot be incremented: " + range},
+           {"", "Build=2147483647", "", "halt: Resource Error for App.RC: Build is 2147483647: " + range + "."},
+           // The group's number and (with no Build of the group's) the local
+           // one: Default.ver serves as both and keeps its number.
+           {"", "Build=1", "Default.ver", full},
+           {"Company=local number", "", "Default.ver", full},
+           {"Major=70000", "Build=1", "", "halt: Resource Error for App.RC: Major is 70000: " + range + "."}}) {
+    version(line, build);
+    std::optional<TFullDisk> full;
+    if (!fullFile.empty()) full.emplace(fullFile);
+    const std::string verBefore = ReadBytes(ver), res = ReadBytes("proj/src/App.RES");
+    const TRun run = Run({"--json", Path("r.json"), Path("proj")});
+    full.reset();
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, shown + "\ntesmar-build: 1 entry was built without a freshly stamped version\n");
+    EXPECT_TRUE(run.Out.starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << run.Out;
+    const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
+    EXPECT_EQ(entry["version_stamped"], false);
+    EXPECT_EQ(entry["notes"], nlohmann::json::array({shown.substr(6)}));
+    EXPECT_EQ(ReadBytes(ver), verBefore);
+    if (shown.find("AutoIncrement") == std::string::npos) {
+      EXPECT_EQ(ReadBytes("proj/src/App.RES"), res) << shown;
+    }
+  }
+  version("");
+  const TRun clean = Run({"--json", Path("r.json"), Path("proj")});
+  EXPECT_EQ(clean.Status, 0) << clean.Err;
+  EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["entries"][0]["version_stamped"], true);
 }
 
 // A Files.ini or setting file that cannot be read whole, or that is no regular
