@@ -231,9 +231,10 @@ struct TGivenDirective {
 
 std::optional<TGivenDirective> ReadGiven(std::string_view line) {
   const std::string_view t = Trim(line);
-  if (t.size() >= 3 && t.substr(0, 2) == "{$" && t.back() == '}')
+  // One comment, closed where the line ends and nowhere before.
+  if (t.size() >= 3 && t.substr(0, 2) == "{$" && t.find('}') == t.size() - 1)
     return TGivenDirective{std::string(t), std::string(t.substr(2, t.size() - 3))};
-  if (t.size() >= 5 && t.substr(0, 3) == "(*$" && t.substr(t.size() - 2) == "*)")
+  if (t.size() >= 5 && t.substr(0, 3) == "(*$" && t.find("*)", 3) == t.size() - 2)
     return TGivenDirective{std::string(t), std::string(t.substr(3, t.size() - 5))};
   if (t.size() >= 2 && t.front() == '$' && t.find_first_of("{}") == std::string_view::npos)
     return TGivenDirective{"{" + std::string(t) + "}", std::string(t.substr(1))};
@@ -308,6 +309,11 @@ TPackageMerge MergeDirectivesIntoPackage(std::string_view package, const std::ve
   }
   // Never where a comment goes on.
   while (insertLine < scan.Lines.size() && insertLine > 0 && scan.Lines[insertLine - 1].EndsInComment) ++insertLine;
+  if (!inserted.empty() && insertLine > 0 && scan.Lines[insertLine - 1].EndsInComment) {
+    for (const std::string& text : inserted)
+      merge.Notes.push_back("not inserted, a comment after the package clause does not end: " + text);
+    inserted.clear();
+  }
 
   std::string lineEnd = "\r\n";
   const TLine& clause = scan.Lines[*scan.ClauseLine];

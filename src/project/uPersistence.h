@@ -186,7 +186,10 @@ class TPersistenceObject {
   // agree, and others only by chance (once in about 2^128). And whether it
   // wrote to [version] since that was last erased.
   struct TRecordDigest {
-    std::uint64_t A = 0x243F6A8885A308D3ull, B = 0x13198A2E03707344ull;
+    // Constructed, not default-initialised in place: a nested class's member
+    // initialisers are not yet usable in the enclosing class's own members.
+    TRecordDigest() : A(0x243F6A8885A308D3ull), B(0x13198A2E03707344ull) {}
+    std::uint64_t A, B;
     void AddWord(std::uint64_t word);
     void Add(std::string_view field);
   };
