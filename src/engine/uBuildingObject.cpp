@@ -521,9 +521,21 @@ bool TBuilderClass::SaveProject() {
     return true;
   }
   if (!store.PrepareFilesIniForSave(ProjectDir)) return false;
-  Files->SaveAllSettings();
-  if (!store.SaveOptions(ProjectDir, Options, DCCPath)) return false;
-  return store.SaveFileList(ProjectDir, Files->Text());
+  // The new Files.ini is made whole in memory, in the order of a save from
+  // nothing, and then replaces the old one at once.
+  std::string text;
+  store.BeginSaveRehearsal(ProjectDir);
+  Files->SaveAllSettingPaths();
+  store.SaveOptions(ProjectDir, Options, DCCPath);
+  store.SaveFileList(ProjectDir, Files->Text());
+  const bool made = store.EndSaveRehearsal(text);
+  Files->SaveAllSettingTexts();
+  if (!made) {
+    store.ReportError(store.RehearsalError.empty() ? "Failed to store project filelist " + ProjectDir
+                                                   : store.RehearsalError);
+    return false;
+  }
+  return store.StoreFilesIniText(ProjectDir, text);
 }
 
 bool TBuilderClass::SaveLeavesFilesIniAsItIs() {

@@ -184,6 +184,7 @@ TPersistenceObject& Persistence() {
 
 void TPersistenceObject::ReportError(const std::string& message) {
   if (Rehearsal || Record) {
+    if (!RehearsalFailed) RehearsalError = message;
     RehearsalFailed = true;
     return;
   }
@@ -280,6 +281,7 @@ void TPersistenceObject::BeginSaveRehearsal(const std::string& projectPath, bool
     Record.reset();
   }
   RehearsalFailed = false;
+  RehearsalError.clear();
   SavedPendingVersionDir = PendingVersionDir;
   SavedPendingVersion = PendingVersion;
   try {
@@ -506,8 +508,8 @@ bool TPersistenceObject::PrepareFilesIniForSave(const std::string& projectPath) 
   const std::string filesIni = PathJoin(projectPath, "Files.ini");
   const std::string backup = platform::ChangeFileExt(filesIni, ".~ni");
   try {
-    if (platform::FileExists(backup)) platform::DeleteFile(backup);
     if (platform::FileExists(filesIni)) {
+      // Checked first: a save that cannot happen keeps the backup of before.
       if (platform::IsReadOnly(filesIni)) {
         ReportError("Files.ini is read only, cannot save file list.");
         return false;
@@ -518,12 +520,28 @@ bool TPersistenceObject::PrepareFilesIniForSave(const std::string& projectPath) 
         PendingVersion = std::move(version);
         PendingVersionDir = projectPath;
       }
-      platform::RenameFile(filesIni, backup);
+      // A copy, not the file moved aside: Files.ini stays whole until the
+      // new one replaces it in one step.
+      platform::WriteFileBytes(backup, platform::ReadFileBytes(filesIni));
+    } else if (platform::FileExists(backup)) {
+      platform::DeleteFile(backup);
     }
-    if (platform::FileExists(filesIni)) platform::DeleteFile(filesIni);
     return true;
   } catch (const std::exception& e) {
     ReportError("Could not prepare " + filesIni + " for saving: " + e.what());
+    return false;
+  }
+}
+
+bool TPersistenceObject::StoreFilesIniText(const std::string& projectPath, const std::string& text) {
+  try {
+    platform::WriteFileBytes(PathJoin(projectPath, "Files.ini"), text);
+    // What was carried over is in the file now.
+    PendingVersion.clear();
+    PendingVersionDir.clear();
+    return true;
+  } catch (const std::exception& e) {
+    ReportError("Failed to store project filelist " + projectPath + ": " + e.what());
     return false;
   }
 }

@@ -72,6 +72,11 @@ class TPersistenceObject {
   bool LoadFileList(const std::string& projectPath, std::string& fileListText);
   bool SaveFileList(const std::string& projectPath, const std::string& fileListText);
   bool PrepareFilesIniForSave(const std::string& projectPath);
+  // Replaces Files.ini by a whole new text at once: the old file stays as it
+  // was until the new one is complete (a full disk or a kill leaves one or
+  // the other, never a part). Reports "Failed to store project filelist "
+  // + directory + ": " + reason.
+  bool StoreFilesIniText(const std::string& projectPath, const std::string& text);
 
   // A save rehearsed in memory. While it lasts, WriteSettingPaths,
   // SaveOptions and SaveFileList rebuild the text of Files.ini in memory, as
@@ -85,6 +90,8 @@ class TPersistenceObject {
   // large project than the text, which depends on nothing else.
   void BeginSaveRehearsal(const std::string& projectPath, bool recordOnly = false);
   bool EndSaveRehearsal(std::string& filesIniText);
+  // The first report that a rehearsal kept to itself (empty when none).
+  std::string RehearsalError;
 
   // Per-file operations.
   void ReadSettingPaths(const std::string& projectPath, const std::string& section, TSettingsPathNameArray& paths);

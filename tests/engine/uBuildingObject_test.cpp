@@ -10,6 +10,7 @@
 
 #include "engine/DOSToMemo.h"
 #include "platform/FileSystem.h"
+#include "support/Faults.h"
 #include "support/TestProject.h"
 
 namespace {
@@ -415,6 +416,42 @@ TEST_F(CompileStepTest, OutputIsJudgedFilteredAndCounted) {
   parse({"banner", "App.rc(2) Error: bad"});  // no new file written
   EXPECT_FALSE(Step.Success);
   EXPECT_EQ(Step.SummaryLines.back(), "ERR: App.RES App.rc(2) Error: bad");
+}
+
+// A save that a full disk or a kill interrupts at any step leaves Files.ini
+// as it was, never a part of the new one; the backup is a copy of the old.
+TEST_F(BuildTest, ASaveInterruptedAtAnyStepLeavesFilesIniWhole) {
+  std::vector<std::string> entries;
+  for (const char* name : {"A", "B", "C"}) {
+    WriteProgram(name);
+    entries.push_back(Entry(std::string(name) + ".EXE", std::string(name) + ".dpr"));
+  }
+  WriteFilesIni({"HaltOnError=1"}, entries, {"[version]", "Build=12"});
+  TBuilderClass builder;
+  ASSERT_TRUE(builder.LoadProject(Project));
+  const std::string old = ReadBytes("proj/Files.ini");
+  builder.SetOption(poAutoFileIncrement, true);  // a change: Files.ini is written again
+  for (const auto stage : {platform::TWriteStage::wsOpened, platform::TWriteStage::wsWritten}) {
+    {
+      const TFullDisk full("Files.ini", stage);
+      EXPECT_FALSE(builder.SaveProject());
+    }
+    EXPECT_EQ(ReadBytes("proj/Files.ini"), old);
+    EXPECT_TRUE(builder.Store().LastError.starts_with("Failed to store project filelist " + Project + ": "))
+        << builder.Store().LastError;
+#ifndef _WIN32
+    EXPECT_TRUE(KilledWhileWriting([&] { builder.SaveProject(); }, "Files.ini", stage));
+    EXPECT_EQ(ReadBytes("proj/Files.ini"), old);
+#endif
+  }
+  ASSERT_TRUE(builder.SaveProject());
+  EXPECT_EQ(ReadBytes("proj/Files.~ni"), old);
+  EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), "AutoFileIncrement=1\r\n"));
+  EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), "[version]\r\nBuild=12\r\n"));
+  TBuilderClass reloaded;
+  ASSERT_TRUE(reloaded.LoadProject(Project));
+  EXPECT_EQ(reloaded.FileList().Count(), 3);
+  EXPECT_TRUE(reloaded.GetOption(poAutoFileIncrement));
 }
 
 // The window replaces its build run object by a new one, and a test or a

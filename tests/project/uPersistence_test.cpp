@@ -145,17 +145,20 @@ TEST_F(PersistenceTest, ReadOnlyFilesIniStopsTheSaveBeforeAnythingIsWritten) {
   platform::SetReadOnly(Path("proj/Files.ini"), true);
   EXPECT_FALSE(Store.PrepareFilesIniForSave(Project));
   EXPECT_EQ(Store.LastError, "Files.ini is read only, cannot save file list.");
-  EXPECT_FALSE(Exists("proj/Files.~ni"));  // the old backup is already gone at that point
+  EXPECT_EQ(ReadBytes("proj/Files.~ni"), "old backup");  // a save that cannot happen keeps it
   EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
 }
 
 TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
   WriteBytes("proj/Files.ini", "[options]\r\nHaltOnError=1\r\n[version]\r\nBuild=41\r\nMajor=3\r\n[Stale]\r\nx=1\r\n");
   ASSERT_TRUE(Store.SetupProjectDir(Project));
+  const std::string before = ReadBytes("proj/Files.ini");
   ASSERT_TRUE(Store.PrepareFilesIniForSave(Project));
-  EXPECT_FALSE(Exists("proj/Files.ini"));
-  EXPECT_NE(ReadBytes("proj/Files.~ni").find("Build=41"), std::string::npos);
+  // The backup is a copy; Files.ini stays until the new text replaces it.
+  EXPECT_EQ(ReadBytes("proj/Files.~ni"), before);
+  EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
 
+  Store.BeginSaveRehearsal(Project);
   TSettingsPathNameArray paths;
   paths[stDestFile] = "/out/A.EXE";
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) paths[kind] = "/s/" + GlobalStuff().SettingName(kind);
@@ -165,6 +168,10 @@ TEST_F(PersistenceTest, WholeSaveOrderAndTheVersionSectionCarriedOver) {
   options[poHaltOnError] = options[poReplaceReadOnly] = options[poAutoProdIncrement] = true;
   ASSERT_TRUE(Store.SaveOptions(Project, options, "C:dcc"));
   ASSERT_TRUE(Store.SaveFileList(Project, "/out/A.EXE=/src/A.dpr\r\n"));
+  std::string text;
+  ASSERT_TRUE(Store.EndSaveRehearsal(text));
+  EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
+  ASSERT_TRUE(Store.StoreFilesIniText(Project, text));
   EXPECT_EQ(ReadBytes("proj/Files.ini"),
             "[/src/A.dpr]\r\nDestFile=/out/A.EXE\r\nLibraryPath=/s/LibraryPath\r\nConfigFile=/s/ConfigFile\r\n"
             "DPKConfig=/s/DPKConfig\r\nGroupVerInfo=/s/GroupVerInfo\r\nLocalVerInfo=/s/LocalVerInfo\r\n"
