@@ -1,7 +1,9 @@
 #include "cli/TesmarBuildMain.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <optional>
@@ -168,6 +170,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     if (!positional.empty() || buildOptions) throw TUsageError("--version takes no project and no other option");
     return line;
   }
+  if (line.JsonFile && line.JUnitFile && platform::SameFile(*line.JsonFile, *line.JUnitFile))
+    throw TUsageError("--json and --junit name the same file");
   if (positional.empty()) throw TUsageError("no project named");
   if (positional.size() > 1) throw TUsageError("one project at a time: " + positional[1] + " is one too many");
   if (positional[0].empty()) throw TUsageError("the project name is empty");
@@ -261,12 +265,51 @@ int ListVersionStrings(const std::string& file, std::ostream& out, std::ostream&
   return ExitEntryFailed;
 }
 
+// A report goes into an existing device or pipe as it is (/dev/stdout), and
+// replaces a regular file whole.
 void WriteReport(const std::string& file, const std::string& text) {
   try {
-    platform::WriteFileBytes(file, text);
+    if (!platform::IsSpecialFile(file)) {
+      platform::WriteFileBytes(file, text);
+      return;
+    }
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    const bool written = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const bool closed = f && std::fclose(f) == 0;
+    if (!written || !closed) throw TError(SystemErrorText(LastLibraryErrorCode(EIO)));
   } catch (const std::exception& e) {
     throw TError("Could not write the report " + file + ": " + e.what());
   }
+}
+
+// The files of a loaded project that a report must not replace, each with
+// what it is: Files.ini and its backup, every entry's source, target, setting
+// files and what the build writes beside the source, the logs and working
+// files.
+std::vector<std::pair<std::string, std::string>> OwnFiles(TBuilderClass& builder) {
+  const std::string& dir = builder.ProjectDir;
+  std::vector<std::pair<std::string, std::string>> files = {{PathJoin(dir, "Files.ini"), "its Files.ini"},
+                                                            {PathJoin(dir, "Files.~ni"), "the backup of its Files.ini"},
+                                                            {PathJoin(dir, "started.dat"), "a working file"},
+                                                            {PathJoin(dir, "TmpResults.dat"), "a working file"}};
+  for (const char* log : {CompileLogName, SummaryLogName, EventsLogName, ErrorLogName, WarningLogName, HintLogName})
+    files.emplace_back(PathJoin(dir, log), "a log");
+  TProjectList& list = builder.FileList();
+  for (int i = 0; i < list.Count(); ++i) {
+    TProjectSettings& settings = *list.SettingsAt(i);
+    const std::string source = list.SourceOf(i);
+    files.emplace_back(source, "the source " + platform::ExtractFileName(source));
+    files.emplace_back(list.DestOf(i), "the target of " + platform::ExtractFileName(source));
+    for (const char* ext : {".RC", ".RES", ".extraResults"})
+      files.emplace_back(platform::ChangeFileExt(source, ext),
+                         "a file built beside " + platform::ExtractFileName(source));
+    for (int kind = stLibraryPath; kind <= stPostProcessing; ++kind) {
+      const auto k = static_cast<TsettingsTypeEnum>(kind);
+      files.emplace_back(settings.GetSettingPath(k),
+                         "the " + GlobalStuff().SettingName(k) + " setting of " + platform::ExtractFileName(source));
+    }
+  }
+  return files;
 }
 
 // While a build runs: the time limit of its tools, and what a stop signal
@@ -369,6 +412,24 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     stopOnSignal();
   };
 
+  // A report must not take the place of a file of the project: of the
+  // project directory before it is loaded (a failed load writes the report),
+  // of every entry too once it is.
+  builder.ProjectDir = project.Directory;
+  auto replacesOwnFile = [&] {
+    for (const std::string* report : {&jsonFile, &junitFile}) {
+      if (report->empty()) continue;
+      for (const auto& [file, what] : OwnFiles(builder)) {
+        if (file.empty() || !platform::SameFile(*report, platform::ApplyTrailingDotRule(file))) continue;
+        err << ProgramName << ": the report " << *report << " would replace " << what << " (" << file
+            << "); nothing was built\n";
+        return true;
+      }
+    }
+    return false;
+  };
+  if (replacesOwnFile()) return ExitNoRun;
+
   // A project whose Files.ini or setting files could not be read whole (the
   // store reported while loading) is not built: its options, entries or
   // switches would silently be others.
@@ -377,6 +438,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     err << ProgramName << ": the project in " << project.Directory << " could not be loaded\n";
     return finish(ExitNoRun);
   }
+  if (replacesOwnFile()) return ExitNoRun;
   builder.SetOption(poHaltOnError, line.HaltOnError);
   if (line.Source) {
     const int index = FindEntry(builder.FileList(), *line.Source, sourcePath);

@@ -102,6 +102,15 @@ struct TFileState {
 };
 TFileState FileState(const std::string& path);
 
+// Whether two names lead to one file: by the system's identity of the file
+// (device and inode; on Windows the volume and file index) when both exist,
+// so that a symbolic link, a hard link or another spelling is the file it
+// leads to; two names of which neither exists, by their full paths (letter
+// case aside, as names resolve); never when only one exists.
+bool SameFile(const std::string& a, const std::string& b);
+// Something that exists and is neither a regular file nor a directory: a
+// device, a pipe, a socket.
+bool IsSpecialFile(const std::string& path);
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory
 bool PathExists(const std::string& path);       // either

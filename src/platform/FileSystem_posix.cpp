@@ -480,6 +480,22 @@ TFileState FileState(const std::string& path) {
   return state;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  // Looked at afresh (a link is followed), not through what is kept.
+  struct stat sa, sb;
+  const std::string ra = ResolvePath(a), rb = ResolvePath(b);
+  const bool ea = !ra.empty() && ::stat(ra.c_str(), &sa) == 0, eb = !rb.empty() && ::stat(rb.c_str(), &sb) == 0;
+  if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (ea || eb) return false;
+  return SameTextAscii(ExpandFileName(ApplyTrailingDotRule(a)), ExpandFileName(ApplyTrailingDotRule(b)));
+}
+
+bool IsSpecialFile(const std::string& path) {
+  struct stat st;
+  const std::string real = ResolvePath(path);
+  return !real.empty() && ::stat(real.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return StatResolved(path, st) && !S_ISDIR(st.st_mode);

@@ -124,6 +124,39 @@ TFileState FileState(const std::string& path) {
   return state;
 }
 
+namespace {
+
+// The volume and index of the file a name leads to; false when none.
+bool FileIndexOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool got = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  return got;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  const bool ea = !a.empty() && FileIndexOf(a, ia), eb = !b.empty() && FileIndexOf(b, ib);
+  if (ea && eb)
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+  if (ea || eb) return false;
+  return SameTextAscii(ExpandFileName(ApplyTrailingDotRule(a)), ExpandFileName(ApplyTrailingDotRule(b)));
+}
+
+bool IsSpecialFile(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const DWORD type = GetFileType(h);
+  CloseHandle(h);
+  return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
 bool FileExists(const std::string& path) {
   DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;

@@ -343,6 +343,29 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
   EXPECT_FALSE(Exists("Files.ini"));  // nothing was built
 }
 
+// A report never takes the place of a file of the project, however it is
+// named (a link, another spelling, a file the build has yet to write): the
+// run is refused and nothing is written. The two reports cannot share a name.
+TEST_F(TesmarBuildTest, AReportThatWouldReplaceAFileOfTheProjectIsRefused) {
+  WriteProject({{"App.dpr", PlainProgram}});
+  std::filesystem::create_symlink(Path("proj/src/App.dpr"), Path("source-link"));
+  for (const auto& [option, report, what] : std::vector<std::array<std::string, 3>>{
+           {"--json", Path("proj/Files.ini"), "its Files.ini"},
+           {"--junit", Path("proj/src/../Default.ver"), "the LocalVerInfo setting of App.dpr"},
+           {"--json", Path("source-link"), "the source App.dpr"},
+           {"--json", Path("proj/summary.log"), "a log"},
+           {"--junit", Path("proj/out/App.exe"), "the target of App.dpr"},
+           {"--json", Path("proj/src/App.RES"), "a file built beside App.dpr"}}) {
+    const std::string before = Exists(report) ? ReadBytes(report) : "";
+    const TRun run = Run({option, report, Path("proj")});
+    EXPECT_EQ(run.Status, 2) << report;
+    EXPECT_NE(run.Err.find(" would replace " + what + " ("), std::string::npos) << run.Err;
+    EXPECT_EQ(Exists(report) ? ReadBytes(report) : "", before);
+    EXPECT_FALSE(Exists("proj/Compile.log"));
+  }
+  EXPECT_EQ(Run({"--json", Path("r"), "--junit", Path("./r"), Path("proj")}).Status, 2);
+}
+
 // A project laid out as a new one is (the options of a new Files.ini, the
 // group file Default.ver, no local version file): every run stamps its
 // targets with the next build number, each report of the missing local file
@@ -371,9 +394,9 @@ TEST_F(TesmarBuildTest, TheDefaultLayoutStampsTheNextBuildNumberEveryRun) {
   EXPECT_TRUE(build.Out.starts_with("[1/1] App.dpr -> App.exe: OK, version not stamped, ")) << build.Out;
   const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
   EXPECT_EQ(entry["version_stamped"], false);
-  const std::string reason = "version not stamped: App.exe carries no version resource (Ver Info size call failed for " +
-                             Path("proj/out/App.exe") +
-                             "); the program may not link the generated resource: does App.dpr hold {$R *.RES}?";
+  const std::string reason =
+      "version not stamped: App.exe carries no version resource (Ver Info size call failed for " +
+      Path("proj/out/App.exe") + "); the program may not link the generated resource: does App.dpr hold {$R *.RES}?";
   EXPECT_EQ(entry["notes"].back(), reason);
   EXPECT_NE(build.Err.find("note: " + reason + "\n"), std::string::npos) << build.Err;
 }
@@ -520,6 +543,22 @@ TEST_F(TesmarBuildTest, ASignalEndsTheToolAndStopsTheRunWithItsLogs) {
   EXPECT_EQ(report["entries"][0]["last_line"], "DCC32.exe was ended: the build was interrupted (SIGTERM)");
   EXPECT_TRUE(Lines(ReadBytes("proj/Summary.log")).back().starts_with("Final result is 0 OK, 1 ERR."));
   EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
+}
+
+// A report into a pipe (or a device) is written into it, not put in its
+// place: the reader gets the report and the pipe stays a pipe.
+TEST_F(TesmarBuildTest, AReportIntoAPipeIsWrittenIntoIt) {
+  WriteProject({{"App.dpr", PlainProgram}});
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadBytes("pipe"); });
+  const TRun run = Run({"--json", Path("pipe"), Path("proj")});
+  reader.join();
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(nlohmann::json::parse(received)["entries"][0]["result"], "OK");
+  struct stat st;
+  ASSERT_EQ(::stat(Path("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 #endif

@@ -58,6 +58,29 @@ TEST_F(FileSystemTest, ExactNameWinsThenTheUsualSpellingsThenByteOrder) {
 #endif
 }
 
+// One file by any of its names: links of both kinds and other spellings;
+// names of files yet to be made by their full paths, letter case aside.
+TEST_F(FileSystemTest, SameFileByIdentityNotByName) {
+  WriteBytes("dir/a.txt", "a");
+  WriteBytes("dir/b.txt", "a");
+  std::error_code ec;
+  std::filesystem::create_hard_link(Path("dir/a.txt"), Path("hard.txt"), ec);
+  const bool hard = !ec;
+  std::filesystem::create_symlink(Path("dir/a.txt"), Path("soft.txt"), ec);
+  const bool soft = !ec;
+  EXPECT_TRUE(SameFile(Path("dir/a.txt"), Path("dir/../dir/./a.txt")));
+  EXPECT_TRUE(SameFile(Path("dir/a.txt"), Path("DIR/A.TXT")));
+  EXPECT_TRUE(!hard || SameFile(Path("dir/a.txt"), Path("hard.txt")));
+  EXPECT_TRUE(!soft || SameFile(Path("soft.txt"), Path("dir/a.txt")));
+  EXPECT_FALSE(SameFile(Path("dir/a.txt"), Path("dir/b.txt")));  // equal bytes, two files
+  EXPECT_FALSE(SameFile(Path("dir/a.txt"), Path("dir/new.txt")));
+  EXPECT_TRUE(SameFile(Path("dir/new.txt"), Path("dir/sub/../NEW.txt")));
+  EXPECT_FALSE(SameFile(Path("dir/new.txt"), Path("dir/other.txt")));
+  EXPECT_FALSE(IsSpecialFile(Path("dir/a.txt")));
+  EXPECT_FALSE(IsSpecialFile(Path("dir")));
+  EXPECT_FALSE(IsSpecialFile(Path("none")));
+}
+
 TEST_F(FileSystemTest, AttributesSizeAndTime) {
   WriteBytes("f.ini", std::string(300, 'x'));
   EXPECT_EQ(FileSize("F.INI"), 300u);
