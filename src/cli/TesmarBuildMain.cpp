@@ -19,6 +19,7 @@
 #include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/ProfileCache.h"
 #include "platform/Signals.h"
 #include "platform/TextFile.h"
 #include "project/uCatalogue.h"
@@ -340,6 +341,19 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   const std::string junitFile = line.JUnitFile ? platform::ExpandFileName(*line.JUnitFile) : std::string();
   const std::string sourcePath = line.Source ? platform::ExpandFileName(*line.Source) : std::string();
   const TProjectChoice project = ChooseProject(line.Project);
+  // Only a project is built: a directory without one (a mistyped name) does
+  // not become one here; that is what the window's New Project is for.
+  const std::string filesIni = platform::ResolvePath(PathJoin(project.Directory, "Files.ini"));
+  if (platform::IsDanglingLink(filesIni)) platform::FollowLinks(filesIni);  // says where it leads
+  if (!platform::FileExists(filesIni)) throw TError("no Files.ini in " + project.Directory + ": not a project");
+  bool holdsProject = true;
+  try {
+    const auto ini = platform::OpenSharedProfile(filesIni);
+    holdsProject = ini->SectionExists("options") || ini->SectionExists("FileList");
+  } catch (const TError&) {
+    // Unreadable: the load says why, in the report too.
+  }
+  if (!holdsProject) throw TError(filesIni + " holds no project: neither [options] nor [FileList]");
 
   TRunReport report;
   report.ProjectDir = project.Directory;

@@ -102,6 +102,15 @@ struct TFileState {
 };
 TFileState FileState(const std::string& path);
 
+// The file that a (resolved) name leads to through symbolic links: the name
+// itself when it is no link. A write goes there, so that a link is never
+// replaced by a file of its own. A link that leads nowhere (a share that is
+// not mounted) throws TError ("<name> is a link to <target>, which does not
+// exist"). Windows: the name itself.
+std::string FollowLinks(const std::string& resolvedPath);
+// Whether the name is a symbolic link that leads nowhere.
+bool IsDanglingLink(const std::string& resolvedPath);
+
 // Whether two names lead to one file: by the system's identity of the file
 // (device and inode; on Windows the volume and file index) when both exist,
 // so that a symbolic link, a hard link or another spelling is the file it

@@ -480,6 +480,30 @@ TFileState FileState(const std::string& path) {
   return state;
 }
 
+std::string FollowLinks(const std::string& resolvedPath) {
+  std::string path = resolvedPath;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::error_code ec;
+    std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+    if (ec) break;
+    if (next.is_relative()) next = std::filesystem::path(path).parent_path() / next;
+    path = next.lexically_normal().string();
+  }
+  if (path != resolvedPath) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) throw TError(resolvedPath + " is a link to " + path + ", which does not exist");
+  }
+  return path;
+}
+
+bool IsDanglingLink(const std::string& resolvedPath) {
+  struct stat st;
+  return !resolvedPath.empty() && ::lstat(resolvedPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+         ::stat(resolvedPath.c_str(), &st) != 0;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   // Looked at afresh (a link is followed), not through what is kept.
   struct stat sa, sb;

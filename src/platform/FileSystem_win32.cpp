@@ -138,6 +138,14 @@ bool FileIndexOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 
 }  // namespace
 
+std::string FollowLinks(const std::string& resolvedPath) {
+  return resolvedPath;
+}
+
+bool IsDanglingLink(const std::string&) {
+  return false;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION ia, ib;
   const bool ea = !a.empty() && FileIndexOf(a, ia), eb = !b.empty() && FileIndexOf(b, ib);

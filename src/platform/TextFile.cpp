@@ -188,10 +188,29 @@ int WriteAndClose(TFilePtr& f, std::string_view bytes, const std::string& target
 
 }  // namespace
 
+namespace {
+
+// Where a write of a resolved name goes: through its links to the file they
+// lead to, which is replaced in their place. What was kept of the names on
+// the way no longer holds then.
+std::string LinkedFile(const std::string& resolved, const std::string& what) {
+  std::string file;
+  try {
+    file = FollowLinks(resolved);
+  } catch (const TError& e) {
+    throw TOSError(what + ". " + e.what(), SystemCodeOfErrno(ENOENT));
+  }
+  if (file != resolved) ForgetKeptFileFacts();
+  return file;
+}
+
+}  // namespace
+
 void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
   const std::string what = "Cannot create file \"" + fileName + "\"";
   std::string target = ResolvePath(fileName);
   if (target.empty()) ThrowOS(what, SystemCodeOfErrno(ENOENT));
+  target = LinkedFile(target, what);
   if (DirectoryExists(target)) ThrowOS(what, SystemCodeOfErrno(EISDIR));
   const bool replacing = FileExists(target);
   if (replacing && IsReadOnly(target)) ThrowOS(what, SystemCodeOfErrno(EACCES));
@@ -244,6 +263,7 @@ void AppendFileBytes(const std::string& fileName, std::string_view bytes) {
   const std::string what = "Cannot create file \"" + fileName + "\"";
   std::string target = ResolvePath(fileName);
   if (target.empty()) ThrowOS(what, SystemCodeOfErrno(ENOENT));
+  target = LinkedFile(target, what);
   if (DirectoryExists(target)) ThrowOS(what, SystemCodeOfErrno(EISDIR));
   if (FileExists(target) && IsReadOnly(target)) ThrowOS(what, SystemCodeOfErrno(EACCES));
   namespace fs = std::filesystem;

@@ -176,13 +176,31 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeLoadedOrARunEndedByAFailureGivesStat
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(run.Err, "tesmar-build: " + Path("plain.txt") + " is not a directory\n");
 
-  // A catalogue entry whose directory cannot be made: the load itself fails.
+  // Only a project is built: a catalogue entry whose directory cannot be, a
+  // directory without Files.ini, a Files.ini that is a link to nothing or
+  // holds no project. Nothing is written into them.
   WriteBytes("tesmar.ini", CrLf({"[Projects]", "Broken=" + Path("plain.txt/sub")}));
-  run = Run({"Broken"});
-  EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Out, "");
-  EXPECT_TRUE(run.Err.find("halt: chdir to project path, " + Path("plain.txt/sub") + " failed: ") == 0) << run.Err;
-  EXPECT_TRUE(run.Err.ends_with("tesmar-build: the project in " + Path("plain.txt/sub") + " could not be loaded\n"));
+  WriteBytes("empty/.keep", "");
+  WriteBytes("none/Files.ini", CrLf({"[version]", "Build=3"}));
+  const std::string gone = Path("share/Files.ini");
+  std::error_code noSymlinks;
+  std::filesystem::create_directory(Path("unmounted"));
+  std::filesystem::create_symlink(gone, Path("unmounted/Files.ini"), noSymlinks);
+  for (const auto& [project, said] : std::vector<std::pair<std::string, std::string>>{
+           {"Broken", "no Files.ini in " + Path("plain.txt/sub") + ": not a project"},
+           {Path("empty"), "no Files.ini in " + Path("empty") + ": not a project"},
+           {Path("none"), Path("none/Files.ini") + " holds no project: neither [options] nor [FileList]"},
+           {Path("unmounted"),
+            noSymlinks ? "no Files.ini in " + Path("unmounted") + ": not a project"
+                       : Path("unmounted/Files.ini") + " is a link to " + gone + ", which does not exist"}}) {
+    run = Run({"--json", Path("r.json"), project});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err, "tesmar-build: " + said + "\n");
+    EXPECT_FALSE(Exists("r.json"));
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("empty")), {}), 1);
+  EXPECT_EQ(ReadBytes("none/Files.ini"), CrLf({"[version]", "Build=3"}));
 
   // A target without a directory ends the run.
   WriteProject({{"App.dpr", HintProgram}});
@@ -265,12 +283,13 @@ TEST_F(TesmarBuildTest, JsonAndJUnitReportsOfTheRun) {
 TEST_F(TesmarBuildTest, CatalogueNamesMatchTheFirstLineHoldingTheArgument) {
   WriteBytes("tesmar.ini",
              CrLf({"[Projects]", "First=" + Path("cat/one"), "Second=" + Path("cat/two"), "Third=" + Path("cat/x")}));
+  for (const char* project : {"cat/one/Files.ini", "cat/two/Files.ini"}) WriteBytes(project, CrLf({"[FileList]"}));
   TRun run = Run({"--json", Path("r.json"), "Second"});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(nlohmann::json::parse(ReadBytes("r.json"))["project"]["name"], "Second");
-  EXPECT_TRUE(Exists("cat/two/Summary.log"));  // a new project: set up, Default.path without asking
+  EXPECT_TRUE(Exists("cat/two/Summary.log"));  // its default files set up, Default.path without asking
   EXPECT_TRUE(Exists("cat/two/Default.path"));
-  EXPECT_FALSE(Exists("cat/one"));
+  EXPECT_FALSE(Exists("cat/one/Summary.log"));
 
   run = Run({"=" + Path("cat")});  // every line holds it: the first is built
   EXPECT_EQ(run.Status, 0) << run.Err;

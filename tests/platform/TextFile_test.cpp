@@ -168,6 +168,37 @@ TEST_F(TextFileTest, AKilledWriteLeavesTheFileWholeAndTheNextSaveTidiesUp) {
 
 // Opening a pipe without a writer, or a terminal, waits for ever; reading a
 // device may never end. Such names are refused at once.
+#ifndef _WIN32
+// A link is never replaced: a write goes to the file it leads to (through a
+// chain of links too), and a link that leads nowhere is an error naming its
+// target, which is not made.
+TEST_F(TextFileTest, WritesGoThroughLinksAndALinkToNothingIsRefused) {
+  WriteBytes("share/Default.config", "old\r\n");
+  std::filesystem::create_symlink(Path("share/Default.config"), Path("first"));
+  std::filesystem::create_symlink("first", Path("second"));
+  WriteTextLines(Path("second"), {"new"});
+  AppendFileBytes(Path("first"), "more\r\n");
+  EXPECT_EQ(ReadBytes("share/Default.config"), "new\r\nmore\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("first")));
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("second")));
+
+  std::filesystem::create_symlink(Path("unmounted/Default.config"), Path("dangling"));
+  for (auto write : {+[](const std::string& f) { WriteTextLines(f, {"x"}); },
+                     +[](const std::string& f) { AppendFileBytes(f, "x"); }}) {
+    try {
+      write(Path("dangling"));
+      ADD_FAILURE() << "written through a link to nothing";
+    } catch (const TOSError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + Path("dangling") + "\". " + Path("dangling") +
+                                           " is a link to " + Path("unmounted/Default.config") +
+                                           ", which does not exist");
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling")));
+  EXPECT_FALSE(Exists("unmounted"));
+}
+#endif
+
 TEST_F(TextFileTest, PipesAndDevicesAreRefusedNotWaitedOn) {
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
   for (const std::string& name : {Path("fifo"), std::string("/dev/zero")}) {
