@@ -12,6 +12,9 @@ std::string ProgressLine(int number, int count, const TEntryReport& entry) {
                      std::to_string(entry.Lines) + " lines, " + std::to_string(entry.Hints) + " hints, " +
                      std::to_string(entry.Warnings) + " warnings, " + std::to_string(entry.Errors) + " errors";
   if (entry.Fatal != 0) line += ", " + std::to_string(entry.Fatal) + " fatal";
+  if (entry.FailedProcessingLines != 0)
+    line += ", " + std::to_string(entry.FailedProcessingLines) +
+            (entry.FailedProcessingLines == 1 ? " processing line failed" : " processing lines failed");
   return line;
 }
 
@@ -40,6 +43,7 @@ std::string ReportJson(const TRunReport& report) {
                        {"last_line", e.LastLine},
                        {"diagnostics", diagnostics},
                        {"version_stamped", e.VersionStamped ? json(*e.VersionStamped) : json(nullptr)},
+                       {"processing_lines_failed", e.FailedProcessingLines},
                        {"notes", e.Notes}});
   }
   json logs = json::object();

@@ -22,6 +22,9 @@ struct TEntryReport {
   // that makes no version resource.
   std::optional<bool> VersionStamped;
   std::vector<std::string> Notes;  // summary notes, resource and store reports
+  // Pre- and post-processing lines that could not start or ended with an
+  // exit code other than 0.
+  int FailedProcessingLines = 0;
 };
 
 struct TPlannedEntry {
@@ -48,7 +51,8 @@ struct TRunReport {
 
 // "[2/5] App.dpr -> App.EXE: OK, 1234 lines, 0 hints, 2 warnings, 0 errors",
 // with ERR for a failed entry, "OK, version not stamped" for one whose version
-// resource could not be made, and ", <n> fatal" added when there are any.
+// resource could not be made, and ", <n> fatal" and ", <n> processing lines
+// failed" added when there are any.
 std::string ProgressLine(int number, int count, const TEntryReport& entry);
 
 // The report as JSON text (ends with a line break). Bytes that are not UTF-8

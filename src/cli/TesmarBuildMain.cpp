@@ -67,10 +67,10 @@ const char* const UsageLines[] = {
     "is the final result of the summary. SIGINT, SIGTERM or SIGHUP end the running",
     "tool and stop the run; its logs are written.",
     "",
-    "Exit status: 0 every entry was built, 1 an entry failed or its version could",
-    "not be stamped, or the run was stopped or interrupted, 2 the command line was",
-    "wrong, the project could not be loaded whole or the run ended by a failure (no",
-    "logs written).",
+    "Exit status: 0 every entry was built, 1 an entry failed, its version could not",
+    "be stamped or a processing line of it failed, or the run was stopped or",
+    "interrupted, 2 the command line was wrong, the project could not be loaded",
+    "whole or the run ended by a failure (no logs written).",
 };
 
 class TUsageError : public TError {
@@ -413,6 +413,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     // A target that failed to build carries nothing of this run.
     if (step.StampsVersion()) entry.VersionStamped = entry.OK && step.VersionStamped;
     entry.Notes = step.Notes;
+    entry.FailedProcessingLines = step.FailedProcessingLines;
     // Every note on standard error, once: a store report was there already
     // as a halt report.
     for (const std::string& note : entry.Notes)
@@ -494,9 +495,14 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   if (unstamped > 0)
     err << ProgramName << ": " << unstamped << (unstamped == 1 ? " entry was" : " entries were")
         << " built without a freshly stamped version\n";
+  int failedLines = 0;
+  for (const TEntryReport& e : report.Entries) failedLines += e.FailedProcessingLines;
+  if (failedLines > 0)
+    err << ProgramName << ": " << failedLines
+        << (failedLines == 1 ? " processing line failed\n" : " processing lines failed\n");
   if (!report.Interrupted.empty())
     err << ProgramName << ": interrupted (" << report.Interrupted << "); the run was stopped and its logs written\n";
-  return finish(report.Err > 0 || report.Stopped || unstamped > 0 ? ExitEntryFailed : ExitAllOK);
+  return finish(report.Err > 0 || report.Stopped || unstamped > 0 || failedLines > 0 ? ExitEntryFailed : ExitAllOK);
 }
 
 }  // namespace

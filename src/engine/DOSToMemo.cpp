@@ -105,8 +105,9 @@ double SetRunTimeLimit(double seconds) {
 }
 
 bool RunDosRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
-                      std::string& errorMessage, bool* ended) {
+                      std::string& errorMessage, bool* ended, int* exitCode) {
   if (ended) *ended = false;
+  if (exitCode) *exitCode = 0;
   if (const std::string why = StopAnswer(); !why.empty()) {
     const std::string line = ProgramOf(commandLine) + " was not started: " + why;
     try {
@@ -143,6 +144,7 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
     if (result.Stage != platform::TRunStage::rsRan) platform::SetLastOSErrorCode(result.ErrorCode);
     switch (result.Stage) {
       case platform::TRunStage::rsRan:
+        if (exitCode) *exitCode = result.ExitCode;
         if (result.Ended) {
           if (ended) *ended = true;
           AddLastLine(outputFile, ProgramOf(commandLine) + " was ended: " + result.EndReason);

@@ -52,6 +52,8 @@ double SetRunTimeLimit(double seconds);
 // Returns false when it could not be started, errorMessage then holding the
 // reason, and LastOSErrorCode() the system's code. Command lines and file
 // names have no length limit. When given, ended tells whether the command was
-// ended before it finished (the stop check or the time limit above).
+// ended before it finished (the stop check or the time limit above), and
+// exitCode the exit code of a command that ran (a signal gives 128+n on
+// POSIX): the processing lines are judged by it, the Delphi tools are not.
 bool RunDosRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
-                      std::string& errorMessage, bool* ended = nullptr);
+                      std::string& errorMessage, bool* ended = nullptr, int* exitCode = nullptr);

@@ -15,6 +15,14 @@ std::string Tool(const std::string& dccPath, const char* name) {
   return platform::QuoteProgramName(PathJoin(dccPath, name));
 }
 
+// A file name as an argument of a tool: one that begins like a switch gets
+// the current directory in front of it, so that the tool reads a file.
+std::string FileArgument(const std::string& name) {
+  if (!name.empty() && (name[0] == '-' || name[0] == '/' || name[0] == '@'))
+    return QuoteArgument(std::string(".") + platform::PathDelim + name);
+  return QuoteArgument(name);
+}
+
 }  // namespace
 
 std::string ShortPathArgument(const std::string& path) {
@@ -26,18 +34,18 @@ std::string CompilerCommandLine(const std::string& dccPath, const std::string& s
   const std::string destDir = platform::ExtractFilePath(destFile);
   const std::string output =
       destDir.empty() ? std::string() : platform::IncludeTrailingPathDelimiter(platform::ShortPathName(destDir));
-  return Tool(dccPath, "DCC32.exe") + " " + QuoteArgument(ExtractFileName(sourceFile)) + " " +
+  return Tool(dccPath, "DCC32.exe") + " " + FileArgument(ExtractFileName(sourceFile)) + " " +
          QuoteArgument("-E" + output);
 }
 
 std::string ResourceEntryCommandLine(const std::string& dccPath, const std::string& sourceFile) {
   const std::string name = ExtractFileName(sourceFile);
   return Tool(dccPath, "BRCC32.exe") + " -v " + QuoteArgument("-fo" + ChangeFileExt(name, ".RES")) + " " +
-         QuoteArgument(name);
+         FileArgument(name);
 }
 
 std::string ScriptCommandLine(const std::string& scriptName) {
-  return "BRCC32.exe -v " + QuoteArgument("-fo" + ChangeFileExt(scriptName, ".RES")) + " " + QuoteArgument(scriptName);
+  return "BRCC32.exe -v " + QuoteArgument("-fo" + ChangeFileExt(scriptName, ".RES")) + " " + FileArgument(scriptName);
 }
 
 std::string CompilerOptionsCommandLine() {

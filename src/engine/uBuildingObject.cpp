@@ -41,6 +41,21 @@ std::string ReplaceIgnoringCase(const std::string& text, const std::string& what
   return out;
 }
 
+// A processing line with "#FullName#" and "#shortPathName#" (in any letter
+// case) filled in with the file and its short form. Each goes into the
+// arguments the line already has, which are then written again as one
+// command line: a name holding blanks or quotes stays inside its argument.
+std::string FillPlaceholders(const std::string& line, const std::string& file) {
+  auto fill = [&file](const std::string& text) {
+    return ReplaceIgnoringCase(ReplaceIgnoringCase(text, "#FullName#", file), "#shortPathName#",
+                               platform::ShortPathName(file));
+  };
+  if (fill(line) == line) return line;
+  std::vector<std::string> args = platform::SplitCommandLine(line);
+  for (std::string& arg : args) arg = fill(arg);
+  return platform::JoinCommandLine(args);
+}
+
 // A whole decimal integer, as the compiler's line count or a build number
 // must be; anything else fails the way a conversion of text to a number does.
 std::int32_t StrToInt(const std::string& text) {
@@ -126,6 +141,7 @@ bool TCompileClass::Compile() {
   ScriptFileVersion.clear();
   ScriptProductVersion.clear();
   EndedLine.clear();
+  FailedProcessingLines = 0;
   Lines = Hints = Warnings = Errors = Fatal = 0;
 
   try {
@@ -361,23 +377,32 @@ void TCompileClass::MergePackageDirectives(const std::string& packageFile) {
 
 void TCompileClass::RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind) {
   if (!Settings) return;
-  std::string text = Settings->GetSettingContent(kind);
+  const std::string text = Settings->GetSettingContent(kind);
   if (text.rfind("none", 0) == 0) return;
-  text = ReplaceIgnoringCase(text, "#FullName#", file);
-  text = ReplaceIgnoringCase(text, "#shortPathName#", ShortPathArgument(file));
   const std::string input = Settings->GetSettingPath(kind);
   const std::string capture = platform::ChangeFileExt(SourceFile, ".extraResults");
   const platform::TStringList lines = platform::SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string line = FillPlaceholders(lines[i], file);
     std::string error;
     platform::TStringList taken;
     bool ended = false;
-    if (RunDosRedirected(lines[i], input, capture, error, &ended)) {
+    int exitCode = 0;
+    const std::string what = "  " + label + " line " + std::to_string(i) + " failed: " + line;
+    if (RunDosRedirected(line, input, capture, error, &ended, &exitCode)) {
       taken = platform::ReadTextLines(capture);
       if (ended && !taken.empty()) EndedLine = taken.back();
-    } else
-      taken = {"  " + label + " line " + std::to_string(i) + " failed: " + lines[i] + "   Error Code " +
-               std::to_string(platform::LastOSErrorCode()) + ": " + error};
+      // A line that ran and failed fails no entry, but is not passed over.
+      if (!ended && exitCode != 0) {
+        taken.push_back(what + "   Exit Code " + std::to_string(exitCode));
+        ++FailedProcessingLines;
+        Notes.push_back(TrimControls(taken.back()));
+      }
+    } else {
+      taken = {what + "   Error Code " + std::to_string(platform::LastOSErrorCode()) + ": " + error};
+      ++FailedProcessingLines;
+      Notes.push_back(TrimControls(taken.back()));
+    }
     CompileNotify(platform::JoinLines(taken));
   }
 }

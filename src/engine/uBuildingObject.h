@@ -95,6 +95,9 @@ class TCompileClass {
   // The last line of a pre- or post-processing command that had to be ended
   // (time limit, stop): such an entry fails with it.
   std::string EndedLine;
+  // How many pre- and post-processing lines of the last Compile could not be
+  // started or ended with an exit code other than 0 (each also in Notes).
+  int FailedProcessingLines = 0;
   platform::TStringList PackageDirectives;
   platform::TStringList PackageSource;
   TCompileNotify OnCompileNotify;

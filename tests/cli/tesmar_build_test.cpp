@@ -439,6 +439,28 @@ TEST_F(TesmarBuildTest, AProjectsOwnConfigurationIsKeptBeforeItIsReplaced) {
   }
 }
 
+// A processing line that cannot start or ends with an exit code other than
+// 0 leaves its entry built, but says so in the entry's notes (on standard
+// error and in the report) and makes the run's status 1.
+TEST_F(TesmarBuildTest, AFailedProcessingLineIsShownAndFailsTheRun) {
+  WriteProject({{"App.dpr", PlainProgram}});
+  WriteBytes("proj/Default.after", CrLf({ChildCommand("out fine"), "no-such-program-here", ChildCommand("exit 3")}));
+  const TRun run = Run({"--json", Path("r.json"), Path("proj")});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(run.Out.starts_with("[1/1] App.dpr -> App.exe: OK, ")) << run.Out;
+  EXPECT_NE(run.Out.find(", 2 processing lines failed\n"), std::string::npos) << run.Out;
+  const nlohmann::json entry = nlohmann::json::parse(ReadBytes("r.json"))["entries"][0];
+  EXPECT_EQ(entry["processing_lines_failed"], 2);
+  const std::vector<std::string> notes = entry["notes"];
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0],
+            "After Compile  line 1 failed: no-such-program-here   Error Code 2: DOS redirected  failed: WINAPI Error "
+            "Code = 2");
+  EXPECT_EQ(notes[1], "After Compile  line 2 failed: " + ChildCommand("exit 3") + "   Exit Code 3");
+  for (const std::string& note : notes) EXPECT_NE(run.Err.find("note: " + note + "\n"), std::string::npos);
+  EXPECT_TRUE(run.Err.ends_with("tesmar-build: 2 processing lines failed\n")) << run.Err;
+}
+
 #ifndef _WIN32
 // Whatever keeps the resource step from stamping this build's version (a
 // build number that would leave 0..65535 is not written, nor does it wrap)
@@ -580,6 +602,22 @@ TEST_F(TesmarBuildTest, AReportIntoAPipeIsWrittenIntoIt) {
   struct stat st;
   ASSERT_EQ(::stat(Path("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A name reaches a tool as one argument and as a file, whatever it holds: a
+// quote or blanks in a path put into a processing line, a source named like a
+// switch.
+TEST_F(TesmarBuildTest, NamesStayOneArgumentAndAreNeverSwitches) {
+  const std::string dir = "a \"quoted\" dir";
+  WriteBytes(dir + "/-Q.dpr", PlainProgram);
+  WriteBytes("proj/Default.after", CrLf({ChildCommand("args #FullName# \"#fullname#.bak\" x")}));
+  const std::string target = Path(dir + "/-Q.exe");
+  WriteFilesIni({"AutoResFileCreate=1"}, {target + "=" + Path(dir + "/-Q.dpr")});
+  const TRun run = Run({Project});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Exists(dir + "/-Q.exe"));
+  EXPECT_NE(ReadBytes("proj/Events.log").find("[" + target + "]\r\n[" + target + ".bak]\r\n[x]\r\n"), std::string::npos)
+      << ReadBytes("proj/Events.log");
 }
 
 #endif

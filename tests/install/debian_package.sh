@@ -37,7 +37,7 @@ expect main ./usr/bin/tesmar-build ./usr/share/tesmar/Default.Files ./usr/share/
   ./usr/share/man/man1/tesmar.1 ./usr/share/man/man1/tesmar-build.1 \
   ./usr/share/icons/hicolor/scalable/apps/tesmar.svg ./usr/share/icons/hicolor/48x48/apps/tesmar.png
 [ "$GUI" = ON ] && expect main ./usr/bin/tesmar
-expect demo ./usr/libexec/tesmar/DCC32.exe ./usr/libexec/tesmar/BRCC32.exe ./usr/share/tesmar/demo/Files.ini
+expect demo ./usr/libexec/tesmar/DCC32.exe ./usr/libexec/tesmar/BRCC32.exe ./usr/libexec/tesmar/DemoStep ./usr/share/tesmar/demo/Files.ini
 if grep -q -e '/libexec/' -e '/demo/' "$SCRATCH/main.files"; then fail "the demo is in the main package"; fi
 if grep -q -e '/bin/tesmar' "$SCRATCH/demo.files"; then fail "the programs are in the demo package"; fi
 

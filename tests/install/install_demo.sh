@@ -20,7 +20,7 @@ fail() {
 
 cmake --install "$BUILD" --prefix "$PREFIX" > "$SCRATCH/install.log"
 
-for f in bin/tesmar-build libexec/tesmar/DCC32.exe libexec/tesmar/BRCC32.exe share/tesmar/demo/Files.ini \
+for f in bin/tesmar-build libexec/tesmar/DCC32.exe libexec/tesmar/BRCC32.exe libexec/tesmar/DemoStep share/tesmar/demo/Files.ini \
   share/tesmar/Default.Files share/tesmar/Default.config share/tesmar/Default.ver share/tesmar/Default.DPKConfig \
   share/tesmar/Default.mask share/tesmar/Default.before share/tesmar/Default.after; do
   [ -e "$PREFIX/$f" ] || fail "$f is not installed"
