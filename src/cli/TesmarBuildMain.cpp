@@ -39,7 +39,7 @@ constexpr int ExitNoRun = 2;
 
 const char* const UsageLines[] = {
     "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] [--junit FILE]",
-    "                    [--tool-timeout SECONDS] PROJECT",
+    "                    [--tool-timeout SECONDS] [--no-wait] PROJECT",
     "       tesmar-build --version-of FILE",
     "       tesmar-build --version",
     "       tesmar-build --help",
@@ -58,6 +58,8 @@ const char* const UsageLines[] = {
     "  --tool-timeout SECONDS",
     "                     end a tool or processing line that runs longer; its",
     "                     entry fails",
+    "  --no-wait          fail at once (status 2) when another build of the",
+    "                     project is running, rather than wait for it to end",
     "  --version-of FILE  print the version strings of an executable",
     "  --version          print the version strings of tesmar-build",
     "  -h, --help         print this text",
@@ -87,6 +89,7 @@ struct TCommandLine {
   std::optional<std::string> JUnitFile;
   bool HaltOnError = false;
   bool Quiet = false;
+  bool NoWait = false;
   double ToolTimeout = 0;  // seconds; 0: no limit
   std::string Project;
 };
@@ -144,6 +147,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       flag(line.Quiet);
     else if (name == "--halt-on-error")
       flag(line.HaltOnError);
+    else if (name == "--no-wait")
+      flag(line.NoWait);
     else if (name == "--file")
       line.Source = value();
     else if (name == "--json")
@@ -160,8 +165,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       throw TUsageError("unknown option " + arg);
   }
   if (line.Help) return line;
-  const bool buildOptions =
-      line.Source || line.JsonFile || line.JUnitFile || line.HaltOnError || line.Quiet || line.ToolTimeout > 0;
+  const bool buildOptions = line.Source || line.JsonFile || line.JUnitFile || line.HaltOnError || line.Quiet ||
+                            line.NoWait || line.ToolTimeout > 0;
   if (line.VersionOf) {
     if (!positional.empty() || buildOptions || line.Version)
       throw TUsageError("--version-of takes no project and no other option");
@@ -386,6 +391,16 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     err << "halt: " << message << '\n' << std::flush;
   };
   builder.OnProjectStart = [&](const std::string&, const std::string&) { stopOnSignal(); };
+  bool waitSaid = false;
+  builder.OnWaitForProject = [&](const std::string& holder) {
+    if (line.NoWait || !signals.Received().empty()) return false;
+    if (!waitSaid)
+      err << ProgramName << ": waiting for the other build of " << project.Directory
+          << (holder.empty() ? std::string() : " (process " + holder + ")") << " to end\n"
+          << std::flush;
+    waitSaid = true;
+    return true;
+  };
   builder.OnCompileStart = [&](const std::string&, const std::string&, const std::string&) {
     ++number;
     okBefore = builder.OKCount;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <thread>
 
 #include "engine/DOSToMemo.h"
 #include "engine/DelphiTools.h"
@@ -614,6 +616,23 @@ bool TBuilderClass::RunBuild() {
   platform::TDirectoryListingScope listings;
   RunBaseNames.clear();
   for (int i = 0; i < Files->Count(); ++i) ++RunBaseNames[UpperAscii(platform::ChangeFileExt(Files->SourceOf(i), "."))];
+  // Two runs of one project would read and stamp the same build numbers.
+  platform::TFileLock lock(PathJoin(ProjectDir, ProjectLockName));
+  try {
+    while (!lock.TryLock()) {
+      const std::string holder = lock.Holder();
+      if (!OnWaitForProject || !OnWaitForProject(holder)) {
+        ProjectHalt("Another build of " + ProjectDir + " is running" +
+                    (holder.empty() ? std::string() : " (process " + holder + ")") + "; this one did not start");
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  } catch (const std::exception& e) {
+    // A project where no lock can be made (a read-only share) is built
+    // without one.
+    Events.push_back("No lock on " + ProjectDir + ": " + e.what());
+  }
   try {
     HaltRequest = false;
     Compiler->FirstOfRun = true;

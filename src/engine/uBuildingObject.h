@@ -168,6 +168,11 @@ class TBuilderClass {
   TProjectNotify OnProjectDone;
   TCompileNotify OnProjectStart;
   TCompileNotify OnProjectHalt;
+  // Asked again and again, a tenth of a second apart, while another run of
+  // this project (another process) holds it, with that process's id ("" when
+  // unknown): true to go on waiting. Unset, a run does not wait: it ends by a
+  // failure at once.
+  std::function<bool(const std::string& holder)> OnWaitForProject;
 
   platform::TStringList CompileLog;
   platform::TStringList Summary;
@@ -202,3 +207,5 @@ inline constexpr const char* EventsLogName = "Events.log";
 inline constexpr const char* ErrorLogName = "Error.log";
 inline constexpr const char* WarningLogName = "Warning.log";
 inline constexpr const char* HintLogName = "Hint.log";
+// Held by a run for as long as it lasts: one run of a project at a time.
+inline constexpr const char* ProjectLockName = "Files.lock";

@@ -175,6 +175,29 @@ class TFileReader {
   void* Handle = nullptr;  // the system's open file
 };
 
+// An exclusive lock on a file (made when missing), which the system drops
+// when the process ends however it ends: one run of a project at a time.
+// The file holds the process id of its holder while the lock is held.
+class TFileLock {
+ public:
+  explicit TFileLock(std::string fileName);
+  ~TFileLock();
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+  // Takes the lock when no other process holds it; false when one does.
+  // Throws TOSError when the file cannot be made or opened.
+  bool TryLock();
+  void Unlock();
+  bool Held() const { return Handle != nullptr; }
+  // The process id the holder wrote into the file ("" when unknown).
+  std::string Holder() const;
+
+ private:
+  std::string Name;
+  void* Handle = nullptr;
+};
+
 // Renames a file, replacing nothing: the target must not exist (a change of
 // letter case alone is allowed). Throws TOSError.
 void RenameFile(const std::string& from, const std::string& to);

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -502,6 +503,58 @@ bool IsDanglingLink(const std::string& resolvedPath) {
   struct stat st;
   return !resolvedPath.empty() && ::lstat(resolvedPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
          ::stat(resolvedPath.c_str(), &st) != 0;
+}
+
+TFileLock::TFileLock(std::string fileName) : Name(std::move(fileName)) {}
+
+TFileLock::~TFileLock() {
+  Unlock();
+}
+
+bool TFileLock::TryLock() {
+  if (Handle) return true;
+  int fd;
+  do {
+    fd = ::open(Name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw TOSError("Cannot open the lock " + Name + ". " + SystemErrorText(errno), errno);
+  int locked;
+  do {
+    locked = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int code = errno;
+    ::close(fd);
+    if (code == EWOULDBLOCK) return false;
+    throw TOSError("Cannot lock " + Name + ". " + SystemErrorText(code), code);
+  }
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+    // The holder's id is a courtesy for the message of whoever waits.
+  }
+  Handle = reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);
+  return true;
+}
+
+void TFileLock::Unlock() {
+  if (!Handle) return;
+  const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(Handle) - 1);
+  if (::ftruncate(fd, 0) != 0) {
+    // An id left behind names no holder once the lock is free.
+  }
+  ::close(fd);  // drops the lock
+  Handle = nullptr;
+}
+
+std::string TFileLock::Holder() const {
+  std::string text;
+  try {
+    text = ReadRegularFile(Name, Name, 64);
+  } catch (const std::exception&) {
+    return "";
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

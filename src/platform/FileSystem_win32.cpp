@@ -138,6 +138,55 @@ bool FileIndexOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 
 }  // namespace
 
+TFileLock::TFileLock(std::string fileName) : Name(std::move(fileName)) {}
+
+TFileLock::~TFileLock() {
+  Unlock();
+}
+
+bool TFileLock::TryLock() {
+  if (Handle) return true;
+  HANDLE h = CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) ThrowOS("Cannot open the lock " + Name, GetLastError());
+  // A lock on one byte far beyond the holder's id, so that the id can be read.
+  OVERLAPPED at{};
+  at.OffsetHigh = 1;
+  if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return false;
+    ThrowOS("Cannot lock " + Name, code);
+  }
+  const std::string pid = std::to_string(GetCurrentProcessId()) + "\r\n";
+  DWORD written = 0;
+  SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+  SetEndOfFile(h);
+  WriteFile(h, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr);
+  Handle = h;
+  return true;
+}
+
+void TFileLock::Unlock() {
+  if (!Handle) return;
+  HANDLE h = static_cast<HANDLE>(Handle);
+  SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+  SetEndOfFile(h);
+  CloseHandle(h);  // drops the lock
+  Handle = nullptr;
+}
+
+std::string TFileLock::Holder() const {
+  std::string text;
+  try {
+    text = ReadRegularFile(Name, Name, 64);
+  } catch (const std::exception&) {
+    return "";
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 std::string FollowLinks(const std::string& resolvedPath) {
   return resolvedPath;
 }

@@ -20,6 +20,7 @@
 
 #include "cli/TesmarBuildMain.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "support/Faults.h"
 #include "support/TestProject.h"
@@ -358,7 +359,7 @@ TEST_F(TesmarBuildTest, CommandLineMistakesAndHelp) {
   EXPECT_EQ(help.Status, 0);
   EXPECT_TRUE(help.Out.starts_with(
       "Usage: tesmar-build [--file SOURCE] [--halt-on-error] [--quiet] [--json FILE] [--junit FILE]\n"
-      "                    [--tool-timeout SECONDS] PROJECT\n"));
+      "                    [--tool-timeout SECONDS] [--no-wait] PROJECT\n"));
   EXPECT_FALSE(Exists("Files.ini"));  // nothing was built
 }
 
@@ -459,6 +460,41 @@ TEST_F(TesmarBuildTest, AFailedProcessingLineIsShownAndFailsTheRun) {
   EXPECT_EQ(notes[1], "After Compile  line 2 failed: " + ChildCommand("exit 3") + "   Exit Code 3");
   for (const std::string& note : notes) EXPECT_NE(run.Err.find("note: " + note + "\n"), std::string::npos);
   EXPECT_TRUE(run.Err.ends_with("tesmar-build: 2 processing lines failed\n")) << run.Err;
+}
+
+// One build of a project at a time: while another holds it, a run with
+// --no-wait ends at once with 2 and writes nothing, and one without waits,
+// says so, and builds once the other has ended. Two runs started together
+// stamp two build numbers.
+TEST_F(TesmarBuildTest, OneBuildOfAProjectAtATime) {
+  WriteProject({{"App.dpr", PlainProgram}});
+  platform::TFileLock other(Path("proj/Files.lock"));
+  ASSERT_TRUE(other.TryLock());
+  const TRun refused = Run({"--no-wait", Path("proj")});
+  EXPECT_EQ(refused.Status, 2);
+  EXPECT_NE(refused.Err.find("halt: Another build of " + Path("proj") + " is running (process "), std::string::npos)
+      << refused.Err;
+  EXPECT_FALSE(Exists("proj/Compile.log"));
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    other.Unlock();
+  });
+  const TRun waited = Run({Path("proj")});
+  release.join();
+  EXPECT_EQ(waited.Status, 0) << waited.Err;
+  EXPECT_TRUE(waited.Err.starts_with("tesmar-build: waiting for the other build of " + Path("proj") + " (process "))
+      << waited.Err;
+  const std::string first = Lines(Run({"--version-of", Path("proj/out/App.exe")}).Out)[0];
+  EXPECT_EQ(first, "FileVersion = 3.0.0.1");
+
+  const std::string command = platform::QuoteProgramName(BinDir() + platform::PathDelim + ProgramName("tesmar-build")) +
+                              " --quiet " + platform::QuoteArgument(Path("proj"));
+  std::vector<std::thread> runs;
+  std::vector<TCommandRun> results(2);
+  for (TCommandRun& result : results) runs.emplace_back([&] { result = RunCommandLine(command); });
+  for (std::thread& t : runs) t.join();
+  for (const TCommandRun& result : results) EXPECT_EQ(result.ExitCode, 0) << testing::PrintToString(result.Lines);
+  EXPECT_EQ(Lines(Run({"--version-of", Path("proj/out/App.exe")}).Out)[0], "FileVersion = 3.0.0.3");
 }
 
 #ifndef _WIN32
