@@ -375,6 +375,8 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   TBuilderClass builder;
   // A new project's Default.path asks for the Delphi version; without a
   // window the proposed version is the answer.
+  // The compiler's messages of each entry are for the reports alone.
+  builder.CompileStep().CollectToolMessages = line.JsonFile || line.JUnitFile;
   TFixedLibraryPathPrompt prompt(std::string("5"));
   builder.Store().LibraryPathPrompt = &prompt;
 
@@ -424,7 +426,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     entry.Fatal = fatal;
     entry.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     entry.LastLine = lastLine;
-    entry.Diagnostics = ParseDiagnostics(step.ToolOutput);
+    entry.Diagnostics = ParseDiagnostics(step.ToolMessages);
     // A target that failed to build carries nothing of this run.
     if (step.StampsVersion()) entry.VersionStamped = entry.OK && step.VersionStamped;
     entry.Notes = step.Notes;

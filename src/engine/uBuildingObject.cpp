@@ -136,7 +136,7 @@ void TCompileClass::CompileNotify(const std::string& message) {
 
 bool TCompileClass::Compile() {
   Results.clear();
-  ToolOutput.clear();
+  ToolMessages.clear();
   SummaryLines.clear();
   Notes.clear();
   VersionStamped = false;
@@ -411,9 +411,18 @@ void TCompileClass::RunBatchSetting(const std::string& label, const std::string&
 
 void TCompileClass::ParseOutput() {
   const std::string runnerMessage = LastLine;
-  Results = platform::ReadTextLines(OutputFile);
-  ToolOutput = Results;
-  LastLine = Results.empty() ? std::string() : Results.back();
+  Results.clear();
+  LastLine.clear();
+  // Read as it comes: a tool may print far more than is kept of it (its
+  // progress lines). A tool that was not started keeps every line of its
+  // capture, which says why.
+  platform::ForEachFileLine(OutputFile, [this](std::string_view line) {
+    LastLine.assign(line);
+    if (CollectToolMessages && (Contains(LastLine, "Hint:") || Contains(LastLine, "Warning:") ||
+                                Contains(LastLine, "Error:") || Contains(LastLine, "Fatal:")))
+      ToolMessages.push_back(LastLine);
+    if (!Success || !FilteredOut(line)) Results.push_back(LastLine);
+  });
   if (!Success) {
     // A tool that could not be started leaves no output: its reason is the
     // runner's message, which would otherwise be lost.
@@ -422,7 +431,7 @@ void TCompileClass::ParseOutput() {
                                         std::to_string(platform::LastOSErrorCode()) + ": " + LastLine);
     return;
   }
-  Results.insert(Results.begin(), CommandLine);
+  if (!FilteredOut(CommandLine)) Results.insert(Results.begin(), CommandLine);
   if (Kind == ttRC) {
     Success = Contains(LastLine, "New File:");
     if (Success) Lines = 1;
@@ -441,7 +450,6 @@ void TCompileClass::ParseOutput() {
     Success = false;
     LastLine = EndedLine;
   }
-  FilterOutput();
   Results.push_back(LastLine);
 
   std::string line;
@@ -468,13 +476,15 @@ void TCompileClass::ParseOutput() {
   SummaryLines.push_back(line);
 }
 
+bool TCompileClass::FilteredOut(std::string_view line) const {
+  if (Kind == ttRC) return line.starts_with("Lines:") || line.starts_with("New File:");
+  const std::string_view t = platform::TrimControlsView(line);
+  return t.empty() || (t.size() >= 2 && t.back() == ')' && std::isdigit(static_cast<unsigned char>(t[t.size() - 2])));
+}
+
 void TCompileClass::FilterOutput() {
-  auto filtered = [this](const std::string& line) {
-    if (Kind == ttRC) return line.rfind("Lines:", 0) == 0 || line.rfind("New File:", 0) == 0;
-    const std::string t = TrimControls(line);
-    return t.empty() || (t.size() >= 2 && t.back() == ')' && std::isdigit(static_cast<unsigned char>(t[t.size() - 2])));
-  };
-  Results.erase(std::remove_if(Results.begin(), Results.end(), filtered), Results.end());
+  Results.erase(std::remove_if(Results.begin(), Results.end(), [this](const std::string& l) { return FilteredOut(l); }),
+                Results.end());
 }
 
 // --- TBuilderClass --------------------------------------------------------------
@@ -689,7 +699,11 @@ bool TBuilderClass::RunBuild() {
                      step.Errors, step.Fatal);
       if (!step.Success) ProjectHalt(step.LastLine);
 
-      CompileLog.insert(CompileLog.end(), step.Results.begin(), step.Results.end());
+      // Moved, not copied: a tool's output can be large. The step's lists are
+      // made anew by its next compile.
+      CompileLog.insert(CompileLog.end(), std::make_move_iterator(step.Results.begin()),
+                        std::make_move_iterator(step.Results.end()));
+      step.Results.clear();
       Summary.insert(Summary.end(), step.SummaryLines.begin(), step.SummaryLines.end());
       if (SingleFile) break;
     }
@@ -776,14 +790,16 @@ std::string TBuilderClass::ElapsedText() const {
 }
 
 void TBuilderClass::WriteMessageLogs() {
-  platform::TStringList errors, warnings, hints;
+  // Each log's text is made at once, without a list of its own beside the
+  // compile log's (a tool may have printed many thousands of warnings).
+  std::string errors, warnings, hints;
   for (const std::string& item : CompileLog) {
-    if (Contains(item, "Error:")) errors.push_back(item);
-    if (Contains(item, "Fatal:")) errors.push_back(item);
-    if (Contains(item, "Warning:")) warnings.push_back(item);
-    if (Contains(item, "Hint:")) hints.push_back(item);
+    if (Contains(item, "Error:")) errors.append(item).append("\r\n");
+    if (Contains(item, "Fatal:")) errors.append(item).append("\r\n");
+    if (Contains(item, "Warning:")) warnings.append(item).append("\r\n");
+    if (Contains(item, "Hint:")) hints.append(item).append("\r\n");
   }
-  platform::WriteTextLines(PathJoin(ProjectDir, ErrorLogName), errors);
-  platform::WriteTextLines(PathJoin(ProjectDir, WarningLogName), warnings);
-  platform::WriteTextLines(PathJoin(ProjectDir, HintLogName), hints);
+  platform::WriteFileBytes(PathJoin(ProjectDir, ErrorLogName), errors);
+  platform::WriteFileBytes(PathJoin(ProjectDir, WarningLogName), warnings);
+  platform::WriteFileBytes(PathJoin(ProjectDir, HintLogName), hints);
 }

@@ -54,6 +54,8 @@ class TCompileClass {
   void RunBatchSetting(const std::string& label, const std::string& file, TsettingsTypeEnum kind);
   void ParseOutput();
   void FilterOutput();
+  // Whether FilterOutput drops this line.
+  bool FilteredOut(std::string_view line) const;
   // A note of the summary: into SummaryLines and Notes, and passed to
   // CompileNotify.
   void SummaryNote(const std::string& message);
@@ -76,9 +78,12 @@ class TCompileClass {
   std::int32_t Lines = 0, Hints = 0, Warnings = 0, Errors = 0, Fatal = 0;
   platform::TDateTime EndTime, StartTime;
   platform::TStringList Results;
-  // The tool's output of the last Compile as captured, before any filtering
-  // (empty when the entry did not reach its tool).
-  platform::TStringList ToolOutput;
+  // The lines of the tool's output of the last Compile that name a message
+  // of the compiler (a hint, warning, error or fatal error), as captured,
+  // before any filtering (none when the entry did not reach its tool), when
+  // CollectToolMessages asks for them.
+  platform::TStringList ToolMessages;
+  bool CollectToolMessages = false;
   platform::TStringList SummaryLines;
   // Problems met while the entry was compiled, besides its own result: its
   // summary notes (configuration file, resources, RES file, a resource script

@@ -41,11 +41,14 @@ inline bool AllBlank(std::string_view s) {
 }
 
 // Without the blanks and control characters (bytes up to the blank) at either end.
-inline std::string TrimControls(std::string_view s) {
+inline std::string_view TrimControlsView(std::string_view s) {
   std::size_t begin = 0, end = s.size();
   while (begin < end && static_cast<unsigned char>(s[begin]) <= ' ') ++begin;
   while (end > begin && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
-  return std::string(s.substr(begin, end - begin));
+  return s.substr(begin, end - begin);
+}
+inline std::string TrimControls(std::string_view s) {
+  return std::string(TrimControlsView(s));
 }
 
 }  // namespace platform

@@ -166,6 +166,30 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize) {
   return bytes;
 }
 
+void ForEachFileLine(const std::string& fileName, const std::function<void(std::string_view line)>& line) {
+  const TFileReader file(fileName);
+  constexpr std::size_t Block = 1 << 16;
+  std::string pending;  // what follows the last complete line
+  for (std::uint64_t at = 0;;) {
+    const std::string block = file.ReadAt(at, Block);
+    if (block.empty()) break;
+    at += block.size();
+    pending += block;
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t end = pending.find_first_of("\r\n", start);
+      // A CR at the end of what is read may be the first half of a CR LF.
+      if (end == std::string::npos || (pending[end] == '\r' && end + 1 == pending.size())) break;
+      line(std::string_view(pending).substr(start, end - start));
+      start = end + (pending[end] == '\r' && pending[end + 1] == '\n' ? 2 : 1);
+    }
+    pending.erase(0, start);
+  }
+  if (pending.empty()) return;
+  if (pending.back() == '\r') pending.pop_back();
+  line(pending);
+}
+
 TStringList ReadTextLines(const std::string& fileName) {
   return SplitLines(ReadFileBytes(fileName));
 }

@@ -34,6 +34,10 @@ inline constexpr std::uint64_t MaxTextFileSize = 256ull * 1024 * 1024;
 // file "<name>". <reason>"), TError when it is larger than MaxTextFileSize or
 // is no regular file (a pipe or a device, which could keep a read waiting).
 TStringList ReadTextLines(const std::string& fileName);
+// Calls line with each line of a file, split as SplitLines does, reading the
+// file a block at a time: a file of any size costs its longest line. Opening
+// fails as TFileReader does (TOSError, TError for no regular file).
+void ForEachFileLine(const std::string& fileName, const std::function<void(std::string_view line)>& line);
 // Reads a whole file as bytes, with the same limits.
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize = MaxTextFileSize);
 // Writes lines with CR LF after each, replacing the file. The new content is

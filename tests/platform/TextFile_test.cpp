@@ -37,6 +37,20 @@ TEST(TextLines, SplitAtCrLfAndCrLfMixes) {
 
 class TextFileTest : public TTestDir {};
 
+// A file read line by line gives the lines its whole text gives, also where a
+// CR LF or a long line meets the end of a block read.
+TEST_F(TextFileTest, LinesOfAFileReadAsTheyComeAreThoseOfItsText) {
+  const std::string block(65535, 'a');
+  for (const std::string& text : {std::string(), std::string("\r"), std::string("a\r\nb"), std::string("a\rb\n\n"),
+                                  block + "\r\nb\r", block + "\r\r\n", block + block + block + "\nz"}) {
+    WriteBytes("lines.txt", text);
+    TStringList lines;
+    ForEachFileLine(Path("lines.txt"), [&](std::string_view line) { lines.emplace_back(line); });
+    EXPECT_EQ(lines, SplitLines(text)) << text.size();
+  }
+  EXPECT_THROW(ForEachFileLine(Path("none.txt"), [](std::string_view) {}), TOSError);
+}
+
 TEST_F(TextFileTest, ReadAndWriteThroughTheExistingSpelling) {
   WriteBytes("Dir/App.RES", "one\rtwo\nthree");
   EXPECT_EQ(ReadTextLines("dir/app.res"), (TStringList{"one", "two", "three"}));
