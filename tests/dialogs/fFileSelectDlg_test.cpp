@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QRadioButton>
+#include <filesystem>
 
 #include "support/GuiTest.h"
 
@@ -16,8 +17,11 @@ class FileSelectTest : public TGuiTest {
     WriteFiles();
   }
   void WriteFiles() {
+    std::filesystem::remove_all(Path("proj"));
     WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
     WriteBytes("proj/App.config", "-$W+\n-$O-");  // written elsewhere, LF only
+    std::filesystem::create_symlink("Default.config", Path("proj/Link.config"));
+    std::filesystem::create_hard_link(Path("proj/Default.config"), Path("proj/Hard.config"));
   }
   // The exchange with the new file picked in the open dialog and the user's
   // part in the dialog played by play.
@@ -36,7 +40,8 @@ class FileSelectTest : public TGuiTest {
 }  // namespace
 
 // Each choice, with a new file that exists, one that does not (which can only
-// receive the current text) and the current file itself (nothing is deleted).
+// receive the current text) and the current file itself, by its own name, a
+// link or another spelling (nothing is deleted, nothing copied).
 TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
   struct TCase {
     const char* Picked;
@@ -54,6 +59,11 @@ TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
       {"proj/App.config", "RB_copy", "proj/Default.config", "new", "as written"},
       {"proj/Fresh.config", "RB_ReplaceMove", "proj/Fresh.config", "", "current"},
       {"proj/Default.config", "RB_repointdelete", "proj/Default.config", "current", "current"},
+      {"proj/Link.config", "RB_ReplaceMove", "proj/Link.config", "current", "current"},
+      {"proj/Link.config", "RB_repointdelete", "proj/Link.config", "current", "current"},
+      {"proj/Hard.config", "RB_ReplaceMove", "proj/Hard.config", "current", "current"},
+      {"proj/Hard.config", "RB_Move", "proj/Default.config", "current", "current"},
+      {"proj/../proj/Default.config", "RB_repointdelete", "proj/../proj/Default.config", "current", "current"},
   };
   const std::string current = CrLf({"-$A+", "-$B-"});
   auto expected = [&](const std::string& what) {
@@ -113,8 +123,15 @@ TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoiceOnceANewFileIs
   EXPECT_TRUE(Exists("proj/App.config"));
 }
 
-TEST_F(FileSelectTest, AChoiceThatBecameUnavailableGivesWayToDesignate) {
+TEST_F(FileSelectTest, AnotherLookPreviewsTheChoiceAgainOrGivesWayToDesignate) {
+  WriteBytes("proj/Other.config", "-$X+");
   ASSERT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
+    dialog.RB_copy->click();
+    Dialogs.Files.push_back({ToQ(Path("proj/Other.config"))});
+    dialog.b_again->click();
+    EXPECT_TRUE(dialog.RB_copy->isChecked());
+    EXPECT_EQ(dialog.L_CurrentFile->text(), "This will be the new configuration file");
+    EXPECT_EQ(dialog.M_oldFile->toPlainText(), "-$X+");
     dialog.RB_Move->click();
     Dialogs.Files.push_back({ToQ(Path("proj/Missing.config"))});
     dialog.b_again->click();
@@ -140,4 +157,18 @@ TEST_F(FileSelectTest, AFailedWriteEndsWithoutAResult) {
   ASSERT_EQ(Dialogs.Texts("message").size(), 1);
   EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
   EXPECT_TRUE(Exists("proj/App.config"));
+}
+
+// A file that cannot be deleted is reported and left; what was copied stays.
+TEST_F(FileSelectTest, AFailedDeleteIsReported) {
+  chmod(Path("proj/App.config").c_str(), 0444);
+  EXPECT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
+    dialog.RB_Move->click();
+    dialog.OKBtn->click();
+  }));
+  EXPECT_EQ(Result, Path("proj/Default.config"));
+  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$W+", "-$O-"}));
+  EXPECT_TRUE(Exists("proj/App.config"));
+  EXPECT_EQ(Dialogs.Texts("message"),
+            QStringList{ToQ(Path("proj/App.config") + " could not be deleted: Permission denied")});
 }
