@@ -23,6 +23,7 @@
 
 #include "app/uActionButton.h"
 #include "dialogs/fExtractLibPath.h"
+#include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
@@ -263,9 +264,7 @@ QString TF_MainForm::MemoLastLine() const {
 
 void TF_MainForm::PaintMemo(bool editing) {
   Memo1->setReadOnly(!editing);
-  QPalette palette = Memo1->palette();
-  palette.setColor(QPalette::Base, QApplication::palette().color(editing ? QPalette::Base : QPalette::Window));
-  Memo1->setPalette(palette);
+  PaintReadOnly(Memo1, !editing);
 }
 
 void TF_MainForm::SetHeading(const std::string& text) {

@@ -20,6 +20,7 @@
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
+#include "dialogs/uReadOnlyPaint.h"
 
 namespace {
 
@@ -245,7 +246,7 @@ void TF_MainForm::CreateControls() {
   m_mergedVerInfo->setObjectName("m_mergedVerInfo");
   m_mergedVerInfo->setReadOnly(true);
   m_mergedVerInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  m_mergedVerInfo->setBackgroundRole(QPalette::Window);
+  PaintReadOnly(m_mergedVerInfo);
   merged->addWidget(L_mergedVerInfo);
   merged->addWidget(m_mergedVerInfo, 1);
   left->addWidget(Panel8, 1);
@@ -391,6 +392,7 @@ void TF_MainForm::CreateSettingRows() {
     auto* edit = new QLineEdit(P_filesettings);
     edit->setObjectName(r.Edit);
     edit->setReadOnly(r.Kind != stSourceFile && r.Kind != stDestFile);
+    if (edit->isReadOnly()) PaintReadOnly(edit);
     label->setBuddy(edit);
     auto* button = new QToolButton(P_filesettings);
     button->setObjectName(r.Button);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "engine/uBuildingObject.h"
@@ -203,6 +204,7 @@ void Tf_editversion::CreateControls() {
   m_merge = new QPlainTextEdit(this);
   m_merge->setObjectName("m_merge");
   m_merge->setReadOnly(true);
+  PaintReadOnly(m_merge);
   m_merge->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   m_merge->setBackgroundRole(QPalette::Window);
   // A long value wraps rather than hiding its end.

@@ -19,6 +19,7 @@
 #include <cerrno>
 
 #include "dialogs/uQtText.h"
+#include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/Error.h"
@@ -38,6 +39,7 @@ QPlainTextEdit* NewPreview(QWidget* parent, const char* name) {
   auto* memo = new QPlainTextEdit(parent);
   memo->setObjectName(name);
   memo->setReadOnly(true);
+  PaintReadOnly(memo);
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -214,7 +216,10 @@ void Tf_FileSelectDlg::ShowFiles() {
     heading->setFont(font());
     heading->setPalette(palette());
   }
-  for (QPlainTextEdit* memo : {M_oldFile, m_newFile}) memo->setPalette(palette());
+  for (QPlainTextEdit* memo : {M_oldFile, m_newFile}) {
+    memo->setPalette(palette());
+    PaintReadOnly(memo);
+  }
   L_oldFile->SetPath(ToQ(CurrentFile));
   L_newFile->SetPath(ToQ(NewFile));
   ShowText(M_oldFile, CurrentFile);
