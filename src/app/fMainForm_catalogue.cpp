@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <iostream>
 
 #include "app/fMainForm.h"
@@ -96,10 +97,13 @@ void TF_MainForm::OpenProjectDirectory(const std::string& dir) {
   ProjectShown = LastLoadOK;
   UpdateProjectCommands();
   if (!LastLoadOK) {
-    std::string reasons;
-    for (const std::string& report : LoadReports) reasons += "\r\n" + report;
-    Dialogs.Message(this, ScreenText(dir + " cannot be used as a project directory:" +
-                                     (reasons.empty() ? "\r\nits Files.ini could not be made." : reasons)));
+    std::vector<std::string> reasons;  // each once
+    for (const std::string& report : LoadReports)
+      if (std::find(reasons.begin(), reasons.end(), report) == reasons.end()) reasons.push_back(report);
+    if (reasons.empty()) reasons.push_back("its Files.ini could not be made.");
+    std::string text = dir + " cannot be used as a project directory:";
+    for (const std::string& reason : reasons) text += "\r\n" + reason;
+    Dialogs.Message(this, ScreenText(text));
     return;
   }
   if (run.GetOption(poHaltOnError) && !Unattended)

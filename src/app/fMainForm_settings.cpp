@@ -398,7 +398,7 @@ bool TF_MainForm::SaveSettingFromEditor(TsettingsTypeEnum kind) {
   if (!failure.empty()) {
     // The edit stays in the memo, to be saved again or dropped. With
     // HaltOnError the store's report has been shown already.
-    SetHeading(GlobalStuff().SettingName(kind) + " not saved: " + failure);
+    SetHeading(GlobalStuff().SettingName(kind) + " not saved.");
     if (!BuildRun->GetOption(poHaltOnError) || Unattended) Dialogs.Message(this, ScreenText(failure));
     return false;
   }

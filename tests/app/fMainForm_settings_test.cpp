@@ -98,7 +98,7 @@ const TScenario Rows[] = {
       click b_save ; expect-file proj/Default.config == "-$D-\r\n")"},
     {"AFailedWriteIsReportedAndTheEditKept", R"(
       chmod proj/Default.config 444 ; click Label5 ; type Memo1 -$D- ; click b_save
-      expect L_Results ~ "ConfigFile not saved" ; expect asked ~ "message: Failed to save @proj/Default.config"
+      expect L_Results == "ConfigFile not saved." ; expect asked ~ "message: Failed to save @proj/Default.config"
       expect Memo1 == -$D- ; expect b_save shown ; expect-file proj/Default.config == "-$A+\r\n-$B-\r\n")"},
     {"ReadOnlyEditsAndMemosArePaintedInTheReadOnlyColour", R"(
       expect e_SourceFile.base == Base ; expect e_target.base == Base ; expect e_configuration.base == Window
