@@ -37,6 +37,10 @@ class TSilentDialogs : public TQtUserDialogs {
     std::cerr << "question: " << text.toStdString() << '\n';
     return false;
   }
+  TSaveAnswer AskToSave(QWidget*, const QString& text) override {
+    std::cerr << "question: " << text.toStdString() << '\n';
+    return saDiscard;
+  }
 };
 
 QString OutDir;

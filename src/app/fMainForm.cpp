@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -23,6 +24,7 @@
 
 #include "app/uActionButton.h"
 #include "dialogs/fExtractLibPath.h"
+#include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
@@ -95,7 +97,7 @@ void TF_MainForm::FormCreate() {
   } catch (const std::exception& e) {
     Dialogs.Message(this, ScreenText(e.what()));
   }
-  for (const TCatalogueEntry& entry : catalogue) ProjectCatalogue.push_back(entry.Line());
+  ProjectCatalogue = catalogue;
 
   if (!catalogue.empty()) {
     for (const TCatalogueEntry& entry : catalogue) cb_ProjectList->addItem(ToQ(entry.Name));
@@ -106,6 +108,9 @@ void TF_MainForm::FormCreate() {
     SetViewMode(vmEmpty);
   } else {
     cb_ProjectList->setCurrentIndex(-1);
+    // No project: an empty panel, and nothing to add, build or save.
+    A_SelectFileExecute(LB_Files);
+    UpdateProjectCommands();
   }
   SetViewMode(vmFilesAvailable);
   SetModified(false);
@@ -159,11 +164,38 @@ void TF_MainForm::SetViewMode(TViewMode mode) {
   }
 }
 
-void TF_MainForm::AskToSaveChanges() {
-  if (Dialogs.Confirm(this,
-                      ScreenText("Project " + CurrentProjectDir + " has changed.  Do you wish to save the changes?")))
-    A_saveProjectSettingsExecute();
+bool TF_MainForm::AskToSaveChanges() {
+  const TSaveAnswer answer = Dialogs.AskToSave(
+      this, ScreenText("Project " + CurrentProjectDir + " has changed.  Do you wish to save the changes?"));
+  if (answer == saSave) A_saveProjectSettingsExecute();
   SetDefaultButton(b_Build);
+  return answer == saDiscard || (answer == saSave && !Modified);
+}
+
+bool TF_MainForm::EditPending() const {
+  return ViewMode == vmEditing && !b_save->isHidden() && !Memo1->isReadOnly() && Memo1->toPlainText() != EditStartText;
+}
+
+bool TF_MainForm::LeaveEdit() {
+  if (!EditPending()) return true;
+  const bool fileList = b_save->Action() == A_saveFileList;
+  const std::string question =
+      fileList ? "The file list of " + CurrentProjectName + " has been edited.  Do you wish to take it?"
+               : GlobalStuff().SettingName(SettingKindShown) + " of " + CurrentSource +
+                     " has been edited.  Do you wish to save it?";
+  switch (Dialogs.AskToSave(this, ScreenText(question))) {
+    case saCancel:
+      Memo1->setFocus();
+      return false;
+    case saDiscard:
+      SetViewMode(vmViewing);
+      return true;
+    case saSave:
+      break;
+  }
+  if (!fileList) return SaveSettingFromEditor(SettingKindShown);
+  A_saveFileListExecute();
+  return true;
 }
 
 void TF_MainForm::SetDefaultButton(QPushButton* button) {
@@ -186,15 +218,25 @@ void TF_MainForm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (Modified) Guarded([this] { AskToSaveChanges(); });
-  event->accept();
+  // An edit or a project change is saved or dropped as the user says, or
+  // the window stays.
+  bool leave = false;
+  Guarded([this, &leave] { leave = LeaveEdit() && (!Modified || AskToSaveChanges()); });
+  if (leave)
+    event->accept();
+  else
+    event->ignore();
 }
 
 bool TF_MainForm::eventFilter(QObject* watched, QEvent* event) {
   if (const TSettingRow* row = RowOf(watched)) {
     const bool onEdit = watched == static_cast<QObject*>(row->Edit);
     const bool onLabel = watched == static_cast<QObject*>(row->Label);
-    if (event->type() == QEvent::FocusIn && onEdit) {
+    // Focus coming back to the window (after a box, say) enters no row.
+    const auto reason =
+        event->type() == QEvent::FocusIn ? static_cast<QFocusEvent*>(event)->reason() : Qt::NoFocusReason;
+    if (event->type() == QEvent::FocusIn && onEdit && reason != Qt::ActiveWindowFocusReason &&
+        reason != Qt::PopupFocusReason) {
       Guarded([this, row] { SettingRowEnter(row->Edit); });
     } else if (event->type() == QEvent::FocusOut && !onLabel) {
       SettingRowExit(row->Edit);
@@ -263,9 +305,7 @@ QString TF_MainForm::MemoLastLine() const {
 
 void TF_MainForm::PaintMemo(bool editing) {
   Memo1->setReadOnly(!editing);
-  QPalette palette = Memo1->palette();
-  palette.setColor(QPalette::Base, QApplication::palette().color(editing ? QPalette::Base : QPalette::Window));
-  Memo1->setPalette(palette);
+  PaintReadOnly(Memo1, !editing);
 }
 
 void TF_MainForm::SetHeading(const std::string& text) {

@@ -13,6 +13,7 @@
 #include "engine/DOSToMemo.h"
 #include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
+#include "project/uCatalogue.h"
 #include "project/uGlobalConstants.h"
 
 class QAction;
@@ -28,6 +29,8 @@ class QPushButton;
 class QSplitter;
 class QToolButton;
 class TActionButton;
+class TFileListBox;
+class TProjectSettings;
 class TUserDialogs;
 class TWindowLibraryPathPrompt;
 
@@ -69,7 +72,13 @@ class TF_MainForm : public QMainWindow {
   void OpenProjectDirectory(const std::string& dir);
   void SetModified(bool flag);
   void SetViewMode(TViewMode mode);
-  void AskToSaveChanges();
+  // The save question of a modified project, with Save, Discard and Cancel;
+  // false when the user goes back (Cancel, or a save that failed).
+  bool AskToSaveChanges();
+  // Before the memo's edited text of a setting or of the file list would
+  // be replaced: asks whether to save it; false when the user goes back to
+  // it (Cancel, or a save that failed). True at once when nothing is edited.
+  bool LeaveEdit();
   void b_exitClick();
   void miContentsClick();
   void A_NewProjectExecute();
@@ -95,6 +104,11 @@ class TF_MainForm : public QMainWindow {
   void EnableFileSettings();
   void DisableFileSettings();
   void ShowSettingPath(QLineEdit* edit, TsettingsTypeEnum kind);
+  // The entry the panel shows: the one chosen in the list, else the first
+  // whose source is CurrentSource (without regard to case); -1 when none is.
+  int CurrentEntry() const;
+  // Its settings; throws when CurrentSource is in no entry.
+  TProjectSettings& CurrentSettings();
   void UpdateDPKSupport();
   void ShowSetting(QLineEdit* sender);
   std::string GetSettingTitle(QLineEdit* sender);
@@ -106,7 +120,8 @@ class TF_MainForm : public QMainWindow {
   void ChooseSettingFile(QLineEdit* edit, TsettingsTypeEnum kind, const std::string& description,
                          const std::string& filter, const std::string& defaultExtension, const std::string& title);
   void A_getTargetExecute();
-  void SaveSettingFromEditor(TsettingsTypeEnum kind);
+  // False, with the edit left in the memo, when the file was not written.
+  bool SaveSettingFromEditor(TsettingsTypeEnum kind);
   void A_cancelEditWindowExecute();
   void A_GrabIDEPathExecute();
   void m_mergedVerInfoClick();
@@ -146,7 +161,9 @@ class TF_MainForm : public QMainWindow {
   std::string DccOptionsFile;
 
   // Fields of the window.
-  std::vector<std::string> ProjectCatalogue;
+  // The catalogue's entries; each line (name=directory) is an entry's Line(),
+  // its directory kept apart, since a name may hold '=' too.
+  TCatalogue ProjectCatalogue;
   std::string CurrentProjectDir;
   std::string CurrentProjectName;
   std::string CurrentSource;
@@ -156,6 +173,8 @@ class TF_MainForm : public QMainWindow {
   TsettingsTypeEnum SettingKindShown = stSourceFile;
   std::string StatusText;
   std::unique_ptr<TBuilderClass> BuildRun;
+  // A project is shown (chosen and loaded): the project's commands are live.
+  bool ProjectShown = false;
 
   // Controls, by their documented names.
   QFrame* Panel1;
@@ -249,6 +268,10 @@ class TF_MainForm : public QMainWindow {
   QAction* NewAction(const char* name, const QString& caption, void (TF_MainForm::*handler)() = nullptr);
   // Runs the handler, guarded, when the action is triggered.
   void OnTriggered(QAction* action, void (TF_MainForm::*handler)());
+  // Runs a user's command, guarded; unless it works on the memo's edit, the
+  // edit is settled first (LeaveEdit), and the command dropped when the user
+  // goes back to it.
+  void RunCommand(const QAction* action, const std::function<void()>& command);
 
   // Runs a command; an exception it raises is shown in a message box and
   // the window goes on, as every user command must.
@@ -268,6 +291,14 @@ class TF_MainForm : public QMainWindow {
   void SetDefaultButton(QPushButton* button);
   // The row of an edit of the settings panel; nullptr for another widget.
   const TSettingRow* RowOf(const QObject* widget) const;
+  // A row's button is live while the panel is and its action is.
+  void SyncRowButtons();
+  // The user made another entry of the list current, or clicked it again.
+  void ListEntryChosen(int row);
+  // The user picked a project in the name box.
+  void ProjectChosen();
+  // Commands that need a project are live while one is shown and no build runs.
+  void UpdateProjectCommands();
   // Adds one line (target=source) to both lists unless it is there already.
   void AddFileEntry(const std::string& line);
   // The memo's text as the bytes of a setting file, in the encoding the file
@@ -295,6 +326,7 @@ class TF_MainForm : public QMainWindow {
   bool ChooseProjectDirectory();
   std::string ProjectNameOf(const std::string& dir) const;
   void LoadFileListIntoListBox();
+  bool EditPending() const;
 
   std::string IniFile;
   std::string StartArgument;
@@ -308,6 +340,20 @@ class TF_MainForm : public QMainWindow {
   TRunIdleHook PreviousIdleHook;
   int ResultsButtonsHeight = 40;
   TTextEncoding MemoEncoding = TTextEncoding::Utf8;
+  // The memo's text when its edit began.
+  QString EditStartText;
+  // The file list as edited text: each line's bytes by its text, and the
+  // encoding of lines typed anew.
+  std::vector<std::pair<QString, std::string>> ListLineBytes;
+  TTextEncoding ListEncoding = TTextEncoding::Utf8;
+  // The entry whose settings the panel shows, as last chosen in the list.
+  int ShownEntry = -1;
+  // The name box's entry of the project shown.
+  int ShownProjectIndex = -1;
+  bool FileSettingsOn = true;
+  // While a project loads, its reports are kept to be told at the end.
+  bool Loading = false;
+  std::vector<std::string> LoadReports;
   // What the window's open dialog last filtered by, kept for a target whose
   // kind is unknown.
   QString LastOpenFilter;

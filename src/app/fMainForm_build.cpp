@@ -40,7 +40,7 @@ QString StatusLine(const std::string& text) {
 // --- the build commands ---------------------------------------------------------
 
 void TF_MainForm::A_DoBuildExecute() {
-  if (Modified) AskToSaveChanges();
+  if (Modified && !AskToSaveChanges()) return;
   RunBuildFromWindow(false);
 }
 
@@ -80,7 +80,7 @@ void TF_MainForm::RunBuildFromWindow(bool single) {
 
   if (single) {
     BuildRun->SingleFile = true;
-    BuildRun->SingleIndex = BuildRun->FileList().FindSource(CurrentSource);
+    BuildRun->SingleIndex = CurrentEntry();
   }
   LastRunOK = BuildRun->RunBuild();
 }
@@ -91,7 +91,7 @@ void TF_MainForm::SetBuildLock(bool locked) {
     BuildClock.start();
     ShowElapsed();
   }
-  ProjectCommands->setEnabled(!locked);
+  UpdateProjectCommands();
   for (QWidget* area : {static_cast<QWidget*>(Panel9), static_cast<QWidget*>(Panel12),
                         static_cast<QWidget*>(P_filesettings), static_cast<QWidget*>(P_resultsButtons)})
     area->setEnabled(!locked);
@@ -108,10 +108,9 @@ void TF_MainForm::CompileStart(const std::string& source, const std::string& des
   SetHeading("Start compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message);
   int found = -1;
   const std::string wanted = platform::UpperAscii(dest);
-  for (int i = 0; i < LB_Files->count() && found < 0; ++i) {
-    const std::string line = FromQ(LB_Files->item(i)->text());
-    if (platform::UpperAscii(line.substr(0, line.find('='))) == wanted) found = i;
-  }
+  const TProjectList& files = BuildRun->FileList();
+  for (int i = 0; i < files.Count() && found < 0; ++i)
+    if (platform::UpperAscii(files.Strings(i).substr(0, files.Strings(i).find('='))) == wanted) found = i;
   LB_Files->setCurrentRow(found);
   if (found < 0) LB_Files->clearSelection();
   RefreshResults();
@@ -133,6 +132,7 @@ void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest,
 
 void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, int hints, int warnings, int errors,
                               int fatal) {
+  if (Loading) return;  // a load that failed ends so: no build ran
   SetHeading("Project " + CurrentProjectName + " is done.\r\n" + FinalResult(ok, err));
   StatusBar1->showMessage(StatusLine(FinalResult(ok, err) + " " + Counts(lines, hints, warnings, errors, fatal)));
   SelectFileEntry(LB_Files->currentRow());
@@ -142,6 +142,10 @@ void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, in
 }
 
 void TF_MainForm::ProjectHalt(const std::string& name, const std::string& message) {
+  if (Loading) {
+    LoadReports.push_back(message);
+    return;
+  }
   SetHeading("Tesmar Halted: \r\n" + name + "\r\n" + message);
   // An unattended run asks nothing: no one is there to answer. Outside a
   // build (a report while a project loads or saves, or from the version

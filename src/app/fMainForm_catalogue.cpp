@@ -1,10 +1,13 @@
 // The catalogue of projects, the project commands and the unattended build.
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <algorithm>
 #include <iostream>
 
 #include "app/fMainForm.h"
@@ -25,6 +28,18 @@ constexpr char NativeSeparator =
 
 }  // namespace
 
+void TF_MainForm::ProjectChosen() {
+  const int chosen = cb_ProjectList->currentIndex();
+  // The project left keeps its edit and its changes unless the user lets
+  // them go; going back shows it in the name box again.
+  if (!LeaveEdit() || (Modified && !AskToSaveChanges())) {
+    cb_ProjectList->setCurrentIndex(ShownProjectIndex);
+    return;
+  }
+  cb_ProjectList->setCurrentIndex(chosen);
+  cb_ProjectListChange();
+}
+
 void TF_MainForm::cb_ProjectListChange() {
   LB_Files->clear();
   e_SourceFile->clear();
@@ -32,10 +47,11 @@ void TF_MainForm::cb_ProjectListChange() {
   // The line of the entry chosen: two entries of one name (opened twice in a
   // run) each keep their own directory.
   const int index = cb_ProjectList->currentIndex();
+  ShownProjectIndex = index;
   CurrentProjectDir.clear();
   if (index >= 0 && index < static_cast<int>(ProjectCatalogue.size())) {
-    const std::string& line = ProjectCatalogue[static_cast<std::size_t>(index)];
-    CurrentProjectDir = line.substr(line.find('=') + 1);
+    CurrentProjectName = ProjectCatalogue[static_cast<std::size_t>(index)].Name;
+    CurrentProjectDir = ProjectCatalogue[static_cast<std::size_t>(index)].Directory;
   }
   OpenProjectDirectory(CurrentProjectDir);
   LoadFileListIntoListBox();
@@ -67,11 +83,42 @@ void TF_MainForm::OpenProjectDirectory(const std::string& dir) {
   };
   run.OnProjectDone = [this](const std::string& name, int ok, int err, int lines, int hints, int warnings, int errors,
                              int fatal) { ProjectDone(name, ok, err, lines, hints, warnings, errors, fatal); };
-  LastLoadOK = run.LoadProject(dir);
+  // What the load reports is told once it is over: a directory that cannot
+  // hold a project says why in one message, and no project is shown.
+  Loading = true;
+  LoadReports.clear();
+  try {
+    LastLoadOK = run.LoadProject(dir) && platform::FileExists(PathJoin(dir, "Files.ini"));
+  } catch (...) {
+    Loading = false;
+    throw;
+  }
+  Loading = false;
+  ProjectShown = LastLoadOK;
+  UpdateProjectCommands();
+  if (!LastLoadOK) {
+    std::vector<std::string> reasons;  // each once
+    for (const std::string& report : LoadReports)
+      if (std::find(reasons.begin(), reasons.end(), report) == reasons.end()) reasons.push_back(report);
+    if (reasons.empty()) reasons.push_back("its Files.ini could not be made.");
+    std::string text = dir + " cannot be used as a project directory:";
+    for (const std::string& reason : reasons) text += "\r\n" + reason;
+    Dialogs.Message(this, ScreenText(text));
+    return;
+  }
+  if (run.GetOption(poHaltOnError) && !Unattended)
+    for (const std::string& report : LoadReports) Dialogs.Message(this, ScreenText("Error: " + report));
   // The group version of the project: what the handler's short text shows
   // until a build loads other values.
   run.GetResourceHandler().ClearValues();
   run.GetResourceHandler().LoadVersionFile(PathJoin(dir, "Files.ini"), vsGroupFile);
+}
+
+void TF_MainForm::UpdateProjectCommands() {
+  ProjectCommands->setEnabled(ProjectShown && !BuildRunning);
+  A_NewProject->setEnabled(!BuildRunning);
+  A_OpenProject->setEnabled(!BuildRunning);
+  for (QPushButton* button : {b_FileUp, b_fileDown}) button->setEnabled(ProjectShown);
 }
 
 void TF_MainForm::LoadFileListIntoListBox() {
@@ -89,7 +136,8 @@ std::string TF_MainForm::ProjectNameOf(const std::string& dir) const {
 void TF_MainForm::CatalogueAdd(const std::string& name, const std::string& dir) {
   cb_ProjectList->addItem(ToQ(name));
   cb_ProjectList->setCurrentIndex(cb_ProjectList->count() - 1);
-  ProjectCatalogue.push_back(name + "=" + dir);
+  ShownProjectIndex = cb_ProjectList->currentIndex();
+  ProjectCatalogue.push_back({name, dir});
   AddCatalogueEntry(IniFile, name, dir);
 }
 
@@ -97,7 +145,7 @@ bool TF_MainForm::ChooseProjectDirectory() {
   QString dir;
   if (!Dialogs.SelectDirectory(this, ProjectDirectoryCaption, dir, sdAllowCreate | sdPerformCreate | sdPrompt, 0))
     return false;
-  if (Modified) AskToSaveChanges();
+  if (Modified && !AskToSaveChanges()) return false;
   LB_Files->clear();
   A_SelectFileExecute(LB_Files);
   CurrentProjectDir = FromQ(dir);
@@ -145,9 +193,7 @@ void TF_MainForm::A_saveProjectSettingsExecute() {
 }
 
 void TF_MainForm::RunUnattended(const std::string& argument) {
-  int index = -1;
-  for (std::size_t i = 0; i < ProjectCatalogue.size() && index < 0; ++i)
-    if (ProjectCatalogue[i].find(argument) != std::string::npos) index = static_cast<int>(i);
+  const int index = FindCatalogueEntry(ProjectCatalogue, argument);
   if (index < 0) return;  // the window opens as usual
 
   Unattended = true;
@@ -156,6 +202,13 @@ void TF_MainForm::RunUnattended(const std::string& argument) {
     cb_ProjectList->setCurrentIndex(index);
     cb_ProjectListChange();
     hide();
+    // A directory that holds no project has nothing to build; its reason
+    // has been told.
+    if (!LastLoadOK) {
+      UnattendedStatus = 2;
+      TerminateRequested = true;
+      return;
+    }
     BuildRun->SetOption(poHaltOnError, false);
     A_DoBuildExecute();
     if (BuildRun->GetOption(poDisplayMsgOnDone)) {

@@ -34,13 +34,16 @@ void TF_MainForm::A_projectOptionsExecute() {
 
 void TF_MainForm::A_editVersionExecute() {
   {
-    Tf_editversion editor(this, Dialogs, *BuildRun, CurrentProjectName, CurrentSource);
+    // The versions of the entry the panel shows, not of the first of its
+    // base name.
+    const int entry = CurrentEntry();
+    if (entry < 0) CurrentSettings();  // says that the source is in no entry
+    Tf_editversion editor(this, Dialogs, *BuildRun, CurrentProjectName, CurrentSource, entry);
     Dialogs.Exec(editor);
   }
   SetViewMode(vmViewing);
   // The merged version of the panel shows what the editor left in the files.
-  const int index = BuildRun->FileList().FindSource(BuildRun->SelectedSource);
-  if (index >= 0) m_mergedVerInfo->setPlainText(ToQ(BuildRun->FileList().SettingsAt(index)->VersionSummary()));
+  m_mergedVerInfo->setPlainText(ToQ(CurrentSettings().VersionSummary()));
 }
 
 void TF_MainForm::A_DisplayDCCOptionsExecute() {
@@ -73,5 +76,6 @@ void TF_MainForm::miAboutClick() {
     Tf_about box(this);
     Dialogs.Exec(box);
   }
-  SetViewMode(vmViewing);
+  // A setting being edited stays as it is.
+  if (ViewMode != vmEditing) SetViewMode(vmViewing);
 }

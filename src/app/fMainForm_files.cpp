@@ -21,9 +21,10 @@
 
 namespace {
 
-// A compiled resource stands for its script.
+// A compiled resource stands for its script; a ".res" elsewhere in the name
+// (a folder tools.restored) makes no resource.
 std::string ScriptOfResource(const std::string& file) {
-  return platform::UpperAscii(file).find(".RES") != std::string::npos ? platform::ChangeFileExt(file, ".RC") : file;
+  return platform::UpperAscii(platform::ExtractFileExt(file)) == ".RES" ? platform::ChangeFileExt(file, ".RC") : file;
 }
 
 // The target of a source beside the source, by what the source builds: a
@@ -62,17 +63,24 @@ void TF_MainForm::LB_FilesClick() {
 }
 
 void TF_MainForm::SelectFileEntry(int index) {
-  if (LB_Files->count() == 0) return;
-  if (index < 0 || index >= LB_Files->count()) {
-    index = 0;
-    LB_Files->setCurrentRow(0);
+  if (LB_Files->count() == 0) {
+    A_SelectFileExecute(LB_Files);  // nothing to show: the panel empties
+    return;
   }
-  const std::string line = FromQ(LB_Files->item(index)->text());
-  const std::size_t eq = line.find('=');
-  CurrentSource = eq == std::string::npos ? std::string() : line.substr(eq + 1, 200);
-  BuildRun->SelectedSource = CurrentSource;
-  CurrentTarget = line.substr(0, eq);
+  if (index < 0 || index >= LB_Files->count()) index = 0;
+  LB_Files->setCurrentRow(index);
   A_SelectFileExecute(LB_Files);
+}
+
+void TF_MainForm::ListEntryChosen(int row) {
+  // During a build the list follows the build; the entry then chosen is
+  // taken when it ends.
+  if (BuildRunning || row < 0 || row >= LB_Files->count()) return;
+  if (!LeaveEdit()) {
+    LB_Files->setCurrentRow(ShownEntry);  // back to the entry whose edit it is
+    return;
+  }
+  SelectFileEntry(row);
 }
 
 void TF_MainForm::AddFileEntry(const std::string& line) {
@@ -170,7 +178,7 @@ bool TF_MainForm::ListDropEvent(QEvent* event) {
     return true;
   }
   drop->acceptProposedAction();
-  if (event->type() == QEvent::Drop) Guarded([this, files] { AddDroppedFiles(files); });
+  if (event->type() == QEvent::Drop) RunCommand(nullptr, [this, files] { AddDroppedFiles(files); });
   return true;
 }
 
@@ -211,9 +219,20 @@ void TF_MainForm::A_editFileListExecute() {
   const QString heading = L_Results->text();
   SetViewMode(vmEditing);
   SetHeading(FromQ(heading));
+  // Each line is shown in the encoding it was read in and keeps its bytes
+  // when it comes back unchanged; lines typed anew take the list's encoding.
+  const TProjectList& files = BuildRun->FileList();
   QStringList lines;
-  for (int i = 0; i < LB_Files->count(); ++i) lines << LB_Files->item(i)->text();
+  ListLineBytes.clear();
+  ListEncoding = TTextEncoding::Utf8;
+  for (int i = 0; i < files.Count(); ++i) {
+    const std::string& bytes = files.Strings(i);
+    if (!IsValidUtf8(bytes)) ListEncoding = TTextEncoding::Windows1252;
+    lines << ToQ(bytes);
+    ListLineBytes.emplace_back(lines.back(), bytes);
+  }
   Memo1->setPlainText(lines.join('\n'));
+  EditStartText = Memo1->toPlainText();
   MemoChangeAttached = true;
   b_save->SetAction(A_saveFileList);
 }
@@ -221,13 +240,17 @@ void TF_MainForm::A_editFileListExecute() {
 void TF_MainForm::A_saveFileListExecute() {
   TProjectList& files = BuildRun->FileList();
   files.Clear();
-  LB_Files->clear();
   // Blank lines would become entries without a source: they are dropped.
   for (const QString& line : Memo1->toPlainText().split('\n')) {
     if (line.trimmed().isEmpty()) continue;
-    files.AddFileLine(FromQ(line));
-    LB_Files->addItem(line);
+    auto known =
+        std::find_if(ListLineBytes.begin(), ListLineBytes.end(), [&](const auto& l) { return l.first == line; });
+    files.AddFileLine(known != ListLineBytes.end()    ? known->second
+                      : CanEncode(line, ListEncoding) ? EncodeText(line, ListEncoding)
+                                                      : FromQ(line));
   }
+  // A line given twice is one entry: the box shows the list as it now is.
+  LoadFileListIntoListBox();
   LB_FilesClick();
   SetViewMode(vmViewing);
   SetModified(true);

@@ -20,6 +20,8 @@
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
+#include "app/uFileListBox.h"
+#include "dialogs/uReadOnlyPaint.h"
 
 namespace {
 
@@ -64,7 +66,20 @@ QAction* TF_MainForm::NewAction(const char* name, const QString& caption, void (
 }
 
 void TF_MainForm::OnTriggered(QAction* action, void (TF_MainForm::*handler)()) {
-  connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  connect(action, &QAction::triggered, this,
+          [this, action, handler] { RunCommand(action, [this, handler] { (this->*handler)(); }); });
+}
+
+void TF_MainForm::RunCommand(const QAction* action, const std::function<void()>& command) {
+  // These work on the edit, keep it, or leave the memo alone; the window's
+  // close settles it itself.
+  const QAction* const keepers[] = {A_saveFileList,   A_cancelEditWindow,    A_GrabIDEPath, A_DisplayDCCOptions,
+                                    A_projectOptions, A_saveProjectSettings, A_exit,        miContents,
+                                    miAbout};
+  const bool keeps = action && std::find(std::begin(keepers), std::end(keepers), action) != std::end(keepers);
+  Guarded([&] {
+    if (keeps || LeaveEdit()) command();
+  });
 }
 
 void TF_MainForm::CreateActions() {
@@ -88,7 +103,8 @@ void TF_MainForm::CreateActions() {
   A_editFileList = NewAction("A_editFileList", "Edit File List", &TF_MainForm::A_editFileListExecute);
   A_saveFileList = NewAction("A_saveFileList", "Save File List", &TF_MainForm::A_saveFileListExecute);
   A_SelectFile = NewAction("A_SelectFile", "A_SelectFile");
-  connect(A_SelectFile, &QAction::triggered, this, [this] { Guarded([this] { A_SelectFileExecute(LB_Files); }); });
+  connect(A_SelectFile, &QAction::triggered, this,
+          [this] { RunCommand(A_SelectFile, [this] { A_SelectFileExecute(LB_Files); }); });
   A_getSource = NewAction("A_getSource", "", &TF_MainForm::A_getSourceExecute);
   A_getTarget = NewAction("A_getTarget", "", &TF_MainForm::A_getTargetExecute);
   A_getConfig = NewAction("A_getConfig", "");
@@ -132,18 +148,18 @@ void TF_MainForm::CreateActions() {
     action->setToolTip(tip);
   }
 
-  // What changes the project or starts a build is locked while a build runs.
+  // What works on the project shown is live while there is one and no build
+  // runs (New and Open make one; they wait for the build only).
   ProjectCommands = new QActionGroup(this);
   ProjectCommands->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-  for (QAction* action : {A_NewProject,       A_OpenProject,       A_saveProjectSettings, A_projectOptions,
-                          A_DoBuild,          A_retrieveLastDump,  A_summaryDisplay,      A_compileResultsDisplay,
-                          A_EventLogDisplay,  A_AddFile,           A_deleteFile,          A_editFileList,
-                          A_saveFileList,     A_getSource,         A_getTarget,           A_getLibPath,
-                          A_getGroupVerInfo,  A_getLocalVerInfo,   A_getRCMask,           A_getDPKSupportFile,
-                          A_getPreProcessing, A_GetpostProcessing, A_SaveConfig,          A_savePath,
-                          A_SaveRCMask,       A_SaveDPKSupport,    A_savePreProcessing,   A_SavePostProcessing,
-                          A_SaveLocalVerInfo, A_saveGlobalVerInfo, A_cancelEditWindow,    A_editVersion,
-                          A_GrabIDEPath})
+  for (QAction* action : {A_saveProjectSettings, A_projectOptions, A_DoBuild, A_retrieveLastDump, A_summaryDisplay,
+                          A_compileResultsDisplay, A_EventLogDisplay, A_AddFile, A_deleteFile, A_editFileList,
+                          A_saveFileList, A_getSource, A_getTarget, A_cancelEditWindow, A_editVersion, A_GrabIDEPath})
+    ProjectCommands->addAction(action);
+  for (QAction* action :
+       {A_getLibPath, A_getGroupVerInfo, A_getLocalVerInfo, A_getRCMask, A_getDPKSupportFile, A_getPreProcessing,
+        A_GetpostProcessing, A_SaveConfig, A_savePath, A_SaveRCMask, A_SaveDPKSupport, A_savePreProcessing,
+        A_SavePostProcessing, A_SaveLocalVerInfo, A_saveGlobalVerInfo})
     ProjectCommands->addAction(action);
 }
 
@@ -245,7 +261,7 @@ void TF_MainForm::CreateControls() {
   m_mergedVerInfo->setObjectName("m_mergedVerInfo");
   m_mergedVerInfo->setReadOnly(true);
   m_mergedVerInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  m_mergedVerInfo->setBackgroundRole(QPalette::Window);
+  PaintReadOnly(m_mergedVerInfo);
   merged->addWidget(L_mergedVerInfo);
   merged->addWidget(m_mergedVerInfo, 1);
   left->addWidget(Panel8, 1);
@@ -265,7 +281,8 @@ void TF_MainForm::CreateControls() {
   Label2 = new QLabel("Files to compile ( in order ) -> Files.ini", Panel5);
   Label2->setObjectName("Label2");
   Label2->setTextFormat(Qt::PlainText);
-  LB_Files = new QListWidget(Panel5);
+  auto* list = new TFileListBox(Panel5);
+  LB_Files = list;
   LB_Files->setObjectName("LB_Files");
   LB_Files->setUniformItemSizes(true);
   LB_Files->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -354,12 +371,16 @@ void TF_MainForm::CreateControls() {
   StatusBar1->addPermanentWidget(ElapsedLabel);
 
   connect(b_halt, &QPushButton::clicked, this, [this] { b_haltClick(); });
-  connect(b_buildOne, &QPushButton::clicked, this, [this] { Guarded([this] { b_buildOneClick(); }); });
+  connect(b_buildOne, &QPushButton::clicked, this, [this] { RunCommand(nullptr, [this] { b_buildOneClick(); }); });
   connect(b_errors, &QPushButton::clicked, this, [this] { Guarded([this] { b_errorsClick(); }); });
   connect(b_warnings, &QPushButton::clicked, this, [this] { Guarded([this] { b_warningsClick(); }); });
   connect(b_hints, &QPushButton::clicked, this, [this] { Guarded([this] { b_hintsClick(); }); });
-  connect(cb_ProjectList, &QComboBox::activated, this, [this] { Guarded([this] { cb_ProjectListChange(); }); });
-  connect(LB_Files, &QListWidget::itemClicked, A_SelectFile, &QAction::trigger);
+  connect(cb_ProjectList, &QComboBox::activated, this, [this] { Guarded([this] { ProjectChosen(); }); });
+  // The choice is taken once the list has handled the key or the click (a
+  // box asked in between would take the mouse from it).
+  connect(
+      list, &TFileListBox::EntryChosen, this, [this](int row) { Guarded([this, row] { ListEntryChosen(row); }); },
+      Qt::QueuedConnection);
 }
 
 void TF_MainForm::CreateSettingRows() {
@@ -391,11 +412,14 @@ void TF_MainForm::CreateSettingRows() {
     auto* edit = new QLineEdit(P_filesettings);
     edit->setObjectName(r.Edit);
     edit->setReadOnly(r.Kind != stSourceFile && r.Kind != stDestFile);
+    if (edit->isReadOnly()) PaintReadOnly(edit);
     label->setBuddy(edit);
     auto* button = new QToolButton(P_filesettings);
     button->setObjectName(r.Button);
     button->setDefaultAction(r.Action);
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // The button takes its action's state, and the panel's.
+    connect(r.Action, &QAction::changed, this, &TF_MainForm::SyncRowButtons);
     grid->addWidget(label, row, 0);
     grid->addWidget(edit, row, 1);
     grid->addWidget(button, row, 2);

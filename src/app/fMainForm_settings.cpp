@@ -15,19 +15,23 @@
 #include "dialogs/uUserDialogs.h"
 #include "ide/IDELibPath.h"
 #include "platform/AsciiText.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
+#include "project/uPersistence.h"
 
 namespace {
 
-// The source part of a file list line, as far as the window takes it.
+// The source part of a file list line (the whole of a line without '='),
+// and its target part.
 std::string SourceOfLine(const std::string& line) {
   const std::size_t eq = line.find('=');
-  return eq == std::string::npos ? std::string() : line.substr(eq + 1, 200);
+  return eq == std::string::npos ? line : line.substr(eq + 1);
 }
 
 std::string TargetOfLine(const std::string& line) {
-  return line.substr(0, line.find('='));
+  const std::size_t eq = line.find('=');
+  return eq == std::string::npos ? std::string() : line.substr(0, eq);
 }
 
 void PaintEdit(QLineEdit* edit, QPalette::ColorRole background, QPalette::ColorRole text) {
@@ -43,30 +47,42 @@ void PaintEdit(QLineEdit* edit, QPalette::ColorRole background, QPalette::ColorR
 
 void TF_MainForm::A_SelectFileExecute(QObject* sender) {
   SetViewMode(vmViewing);
+  // Lines are taken from the file list, whose bytes the box shows decoded.
+  const TProjectList& files = BuildRun->FileList();
   if (sender == LB_Files) {
     if (LB_Files->count() == 0) {
+      ShownEntry = -1;
       DisableFileSettings();
       b_buildOne->setEnabled(false);
       return;
     }
     EnableFileSettings();
     if (LB_Files->currentRow() < 0) LB_Files->setCurrentRow(0);
-    const std::string line = FromQ(LB_Files->currentItem()->text());
+    ShownEntry = LB_Files->currentRow();
+    const std::string& line = files.Strings(ShownEntry);
     CurrentSource = SourceOfLine(line);
     CurrentTarget = TargetOfLine(line);
     e_SourceFile->setText(ToQ(CurrentSource));
     e_target->setText(ToQ(CurrentTarget));
     b_buildOne->setEnabled(true);
   } else if (sender == e_SourceFile) {
-    CurrentSource = platform::TrimControls(FromQ(e_SourceFile->text()));
-    if (CurrentSource.empty()) {
+    const QString typed = e_SourceFile->text().trimmed();
+    if (platform::TrimControls(FromQ(typed)).empty()) {
+      CurrentSource.clear();
       DisableFileSettings();
       return;
     }
     EnableFileSettings();
-    const int index = BuildRun->FileList().FindSource(FromQ(e_SourceFile->text()));
+    // The entry the box names, by its shown text, else by its name without
+    // regard to case; a listed source keeps its own bytes.
+    int index = -1;
+    for (int i = 0; i < files.Count() && index < 0; ++i)
+      if (ToQ(SourceOfLine(files.Strings(i))) == typed) index = i;
+    if (index < 0) index = files.FindSource(FromQ(typed));
+    CurrentSource = index >= 0 ? SourceOfLine(files.Strings(index)) : platform::TrimControls(FromQ(typed));
     LB_Files->setCurrentRow(index);
-    if (index >= 0) CurrentTarget = BuildRun->FileList().DestOf(index);
+    ShownEntry = index;
+    if (index >= 0) CurrentTarget = files.DestOf(index);
   }
   BuildRun->SelectedSource = CurrentSource;
   b_save->setVisible(false);
@@ -91,29 +107,49 @@ void TF_MainForm::A_SelectFileExecute(QObject* sender) {
   ShowSettingPath(e_PostProcessing, stPostProcessing);
 
   m_mergedVerInfo->clear();
-  m_mergedVerInfo->setPlainText(ToQ(BuildRun->FileList().SettingsOf(CurrentSource)->VersionSummary()));
+  m_mergedVerInfo->setPlainText(ToQ(CurrentSettings().VersionSummary()));
+}
+
+int TF_MainForm::CurrentEntry() const {
+  const TProjectList& files = BuildRun->FileList();
+  if (ShownEntry >= 0 && ShownEntry < files.Count() && SourceOfLine(files.Strings(ShownEntry)) == CurrentSource)
+    return ShownEntry;
+  return files.FindSource(CurrentSource);
+}
+
+TProjectSettings& TF_MainForm::CurrentSettings() {
+  const int index = CurrentEntry();
+  if (index < 0)
+    throw TError(CurrentSource + " does not exist in this project list: " + BuildRun->FileList().GetProjectPath());
+  return *BuildRun->FileList().SettingsAt(index);
 }
 
 void TF_MainForm::DisableFileSettings() {
   e_target->clear();
+  FileSettingsOn = false;
   for (const TSettingRow& row : SettingRows) {
     row.Label->setEnabled(false);
-    row.Button->setEnabled(false);
     row.Edit->clear();
     row.Edit->setToolTip(QString());
   }
+  SyncRowButtons();
+  m_mergedVerInfo->clear();
 }
 
 void TF_MainForm::EnableFileSettings() {
   e_target->clear();
-  for (const TSettingRow& row : SettingRows) {
-    row.Label->setEnabled(true);
-    row.Button->setEnabled(true);
-  }
+  FileSettingsOn = true;
+  for (const TSettingRow& row : SettingRows) row.Label->setEnabled(true);
+  SyncRowButtons();
+}
+
+void TF_MainForm::SyncRowButtons() {
+  for (const TSettingRow& row : SettingRows)
+    row.Button->setEnabled(FileSettingsOn && row.Button->defaultAction()->isEnabled());
 }
 
 void TF_MainForm::ShowSettingPath(QLineEdit* edit, TsettingsTypeEnum kind) {
-  const QString path = ToQ(BuildRun->FileList().SettingsOf(CurrentSource)->GetSettingPath(kind));
+  const QString path = ToQ(CurrentSettings().GetSettingPath(kind));
   edit->setText(ShortPath(path, edit->contentsRect().width() - 4, edit->fontMetrics()));
   edit->setToolTip(path);
   edit->setCursorPosition(0);
@@ -184,10 +220,9 @@ void TF_MainForm::ShowSetting(QLineEdit* sender) {
   const TsettingsTypeEnum kind = SettingKindShown;
   if (LB_Files->count() == 0) return;
 
-  TProjectList& files = BuildRun->FileList();
-  LB_Files->setCurrentRow(files.FindSource(CurrentSource));
+  LB_Files->setCurrentRow(CurrentEntry());
   Memo1->clear();
-  TProjectSettings& settings = *files.SettingsOf(CurrentSource);
+  TProjectSettings& settings = CurrentSettings();
   const std::string path = settings.GetSettingPath(kind);
   MemoChangeAttached = false;
 
@@ -225,10 +260,12 @@ void TF_MainForm::ShowSetting(QLineEdit* sender) {
   } else if (sender == e_PostProcessing) {
     b_save->SetAction(A_SavePostProcessing);
   } else if (sender == e_localVerInfo || sender == e_GroupVerInfo) {
-    if (platform::UpperAscii(CurrentSource).find(".RC") != std::string::npos &&
+    // A script by its extension, not by ".rc" elsewhere in its name.
+    if (platform::UpperAscii(platform::ExtractFileExt(CurrentSource)) == ".RC" &&
         BuildRun->UniqueBaseName(CurrentSource)) {
       SetHeading("Independent resource file, no version info.");
       Memo1->clear();
+      PaintMemo(false);
       b_save->setVisible(false);
       return;
     }
@@ -239,11 +276,12 @@ void TF_MainForm::ShowSetting(QLineEdit* sender) {
     b_save->setVisible(false);
     SetHeading(FromQ(L_Results->text()) + "\r\nThe file holds NUL bytes: it is shown, not edited here.");
   }
+  EditStartText = Memo1->toPlainText();
 }
 
 void TF_MainForm::SettingRowEnter(QLineEdit* edit) {
   const TSettingRow* row = RowOf(edit);
-  if (!row) return;
+  if (!row || !LeaveEdit()) return;
   if (edit == e_DPKSupport) {
     UpdateDPKSupport();
     if (!A_getDPKSupportFile->isEnabled()) return;
@@ -274,7 +312,7 @@ void TF_MainForm::m_mergedVerInfoClick() {
 void TF_MainForm::ChooseSettingFile(QLineEdit* edit, TsettingsTypeEnum kind, const std::string& description,
                                     const std::string& filter, const std::string& defaultExtension,
                                     const std::string& title) {
-  TProjectSettings& settings = *BuildRun->FileList().SettingsOf(CurrentSource);
+  TProjectSettings& settings = CurrentSettings();
   const std::string current = settings.GetSettingPath(kind);
   std::string newFile;
   if (ExecuteFileSelectDlg(this, Dialogs, current, description, filter, defaultExtension, title, newFile)) {
@@ -292,7 +330,7 @@ void TF_MainForm::ChooseSettingFile(QLineEdit* edit, TsettingsTypeEnum kind, con
 void TF_MainForm::A_getTargetExecute() {
   e_target->setFocus();
   TTargetTypeEnum kind = ttUnknown;
-  const int index = LB_Files->currentRow();
+  const int index = CurrentEntry();
   if (index >= 0 && index < BuildRun->FileList().Count())
     kind = BuildRun->FileList().SettingsAt(index)->GetTargetType();
   switch (kind) {
@@ -321,8 +359,7 @@ void TF_MainForm::A_getTargetExecute() {
   if (!chosen.isEmpty() && index >= 0) {
     CurrentTarget = FromQ(chosen.first());
     BuildRun->FileList().SetDestFile(index, CurrentTarget);
-    const std::string line = FromQ(LB_Files->item(index)->text());
-    LB_Files->item(index)->setText(ToQ(CurrentTarget + line.substr(line.find('='))));
+    LB_Files->item(index)->setText(ToQ(BuildRun->FileList().Strings(index)));
     e_target->setText(ShortPath(ToQ(CurrentTarget), e_target->contentsRect().width() - 4, e_target->fontMetrics()));
     e_target->setToolTip(ToQ(CurrentTarget));
     SetModified(true);
@@ -340,7 +377,7 @@ std::string TF_MainForm::MemoBytes() const {
   return bytes;
 }
 
-void TF_MainForm::SaveSettingFromEditor(TsettingsTypeEnum kind) {
+bool TF_MainForm::SaveSettingFromEditor(TsettingsTypeEnum kind) {
   if (!CanEncode(Memo1->toPlainText(), MemoEncoding)) {
     // Windows-1252 cannot hold what was typed: the file becomes UTF-8
     // rather than losing characters.
@@ -348,15 +385,29 @@ void TF_MainForm::SaveSettingFromEditor(TsettingsTypeEnum kind) {
     Dialogs.Message(this, "The text holds characters that Windows-1252 cannot hold; the file is saved as UTF-8.");
   }
   const std::string text = MemoBytes();
-  TProjectSettings& settings = *BuildRun->FileList().SettingsOf(CurrentSource);
+  TProjectSettings& settings = CurrentSettings();
+  TPersistenceObject& store = settings.Store();
+  store.LastError.clear();
   settings.SetSettingContent(kind, text);
   settings.SaveSettingFile(kind);
-  const std::string shared = settings.GetSettingContent(kind);
   const std::string path = settings.GetSettingPath(kind);
+  // The store reports a file it could not write; an emptied file that is
+  // still there was not removed.
+  std::string failure = store.LastError;
+  if (failure.empty() && text.empty() && platform::FileExists(path)) failure = "Failed to remove " + path;
+  if (!failure.empty()) {
+    // The edit stays in the memo, to be saved again or dropped. With
+    // HaltOnError the store's report has been shown already.
+    SetHeading(GlobalStuff().SettingName(kind) + " not saved.");
+    if (!BuildRun->GetOption(poHaltOnError) || Unattended) Dialogs.Message(this, ScreenText(failure));
+    return false;
+  }
+  const std::string shared = settings.GetSettingContent(kind);
   BuildRun->FileList().ShareSettingContent(kind, path, shared);
   LB_FilesClick();
   SetViewMode(vmViewing);
   StatusText = GlobalStuff().SettingName(kind) + " saved.";
+  return true;
 }
 
 void TF_MainForm::A_cancelEditWindowExecute() {
@@ -409,7 +460,8 @@ void TF_MainForm::ConnectSettingCommands() {
        "Post-Processing files|*.after|all|*.*", "post-processing"}};
   for (const TChoose& c : chooses)
     connect(c.Action, &QAction::triggered, this, [this, c] {
-      Guarded([this, c] { ChooseSettingFile(c.Edit, c.Kind, c.Description, c.Filter, c.Extension, c.Title); });
+      RunCommand(c.Action,
+                 [this, c] { ChooseSettingFile(c.Edit, c.Kind, c.Description, c.Filter, c.Extension, c.Title); });
     });
 
   const std::pair<QAction*, TsettingsTypeEnum> saves[] = {{A_SaveConfig, stConfigFile},
@@ -423,7 +475,7 @@ void TF_MainForm::ConnectSettingCommands() {
   for (const auto& [action, kind] : saves)
     connect(action, &QAction::triggered, this, [this, action, kind] {
       Guarded([this, action, kind] {
-        SaveSettingFromEditor(kind);
+        if (!SaveSettingFromEditor(kind)) return;
         if (action == A_SaveConfig) CloseDccOptionsWindows();
         SetViewMode(vmViewing);
       });

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/uQtText.h"
+#include "dialogs/uReadOnlyPaint.h"
 #include "version/ProgramVersion.h"
 
 Tf_about::Tf_about(QWidget* parent) : QDialog(parent) {
@@ -15,6 +16,7 @@ Tf_about::Tf_about(QWidget* parent) : QDialog(parent) {
   Memo1 = new QPlainTextEdit(this);
   Memo1->setObjectName("Memo1");
   Memo1->setReadOnly(true);
+  PaintReadOnly(Memo1);
   Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setBackgroundRole(QPalette::Window);

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/uQtText.h"
+#include "dialogs/uReadOnlyPaint.h"
 #include "platform/TextFile.h"
 
 Tf_dccoptions::Tf_dccoptions(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -14,6 +15,7 @@ Tf_dccoptions::Tf_dccoptions(QWidget* parent) : QWidget(parent, Qt::Window) {
   Memo1 = new QPlainTextEdit(this);
   Memo1->setObjectName("Memo1");
   Memo1->setReadOnly(true);
+  PaintReadOnly(Memo1);
   Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "engine/uBuildingObject.h"
@@ -87,7 +88,7 @@ void SetEditText(QLineEdit* edit, const QString& text) {
 }  // namespace
 
 Tf_editversion::Tf_editversion(QWidget* parent, TUserDialogs& dialogs, TBuilderClass& buildRun,
-                               const std::string& projectName, const std::string& sourceFile)
+                               const std::string& projectName, const std::string& sourceFile, int entry)
     : QDialog(parent),
       Dialogs(dialogs),
       BuildRun(buildRun),
@@ -103,13 +104,14 @@ Tf_editversion::Tf_editversion(QWidget* parent, TUserDialogs& dialogs, TBuilderC
   layout()->activate();
 
   BuildRun.ProjectName = projectName;
-  TProjectSettings* settings = BuildRun.FileList().SettingsOf(BuildRun.SelectedSource);
+  Settings =
+      entry >= 0 ? BuildRun.FileList().SettingsAt(entry) : BuildRun.FileList().SettingsOf(BuildRun.SelectedSource);
 
   ResourceHandler.ClearValues();
-  GroupEncoding = LoadColumn(settings->GetSettingPath(stGroupVerInfo), vsGroupFile, GroupEdits);
+  GroupEncoding = LoadColumn(Settings->GetSettingPath(stGroupVerInfo), vsGroupFile, GroupEdits);
   L_nameOfBuildProject->SetPath(ToQ(BuildRun.ProjectDir));
   ResourceHandler.ClearValues();
-  LocalEncoding = LoadColumn(settings->GetSettingPath(stLocalVerInfo), vsLocalFile, LocalEdits);
+  LocalEncoding = LoadColumn(Settings->GetSettingPath(stLocalVerInfo), vsLocalFile, LocalEdits);
   L_nameOfExe->SetPath(ToQ(SourceFile));
   UpdateMerge();
 }
@@ -203,6 +205,7 @@ void Tf_editversion::CreateControls() {
   m_merge = new QPlainTextEdit(this);
   m_merge->setObjectName("m_merge");
   m_merge->setReadOnly(true);
+  PaintReadOnly(m_merge);
   m_merge->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   m_merge->setBackgroundRole(QPalette::Window);
   // A long value wraps rather than hiding its end.
@@ -289,10 +292,9 @@ void Tf_editversion::SaveColumn(const TColumn& column, TTextEncoding encoding, T
   ResourceHandler.ClearValues();
   for (TResourceTypeEnum field : AllResourceTypes())
     ResourceHandler.SetValue(field, EncodeText(column[field]->text(), encoding));
-  TProjectSettings* settings = BuildRun.FileList().SettingsOf(BuildRun.SelectedSource);
-  ResourceHandler.SaveVersionFile(settings->GetSettingPath(kind), "Version");
-  settings->SetSettingContent(kind, "");
-  settings->LoadSettingContent(kind);
+  ResourceHandler.SaveVersionFile(Settings->GetSettingPath(kind), "Version");
+  Settings->SetSettingContent(kind, "");
+  Settings->LoadSettingContent(kind);
 }
 
 void Tf_editversion::SaveVersionFiles() {

@@ -14,6 +14,7 @@ class QPushButton;
 class QToolButton;
 class TBuilderClass;
 class TPathLabel;
+class TProjectSettings;
 class TUserDialogs;
 
 // The version information editor: the group version file of the selected
@@ -28,11 +29,12 @@ class Tf_editversion : public QDialog {
   using TColumn = std::array<QLineEdit*, ResourceTypeCount>;
 
   // Sets the build run's ProjectName and fills both columns from the version
-  // files of the build run's SelectedSource (through its resource handler,
-  // whose event reports a missing local file). Throws TError when the build
+  // files of an entry of the build run's file list (through its resource
+  // handler, whose event reports a missing local file): entry, or with -1 the
+  // entry of the build run's SelectedSource. Throws TError when the build
   // run's file list has no such source.
   Tf_editversion(QWidget* parent, TUserDialogs& dialogs, TBuilderClass& buildRun, const std::string& projectName,
-                 const std::string& sourceFile);
+                 const std::string& sourceFile, int entry = -1);
 
   // Recomputes the merged preview from the texts of the edits.
   void UpdateMerge();
@@ -61,6 +63,7 @@ class Tf_editversion : public QDialog {
   TUserDialogs& Dialogs;
   TBuilderClass& BuildRun;
   TResourceHandler& ResourceHandler;
+  TProjectSettings* Settings = nullptr;
   std::string SourceFile;
   TTextEncoding GroupEncoding = TTextEncoding::Utf8;
   TTextEncoding LocalEncoding = TTextEncoding::Utf8;

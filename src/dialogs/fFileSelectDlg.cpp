@@ -1,5 +1,11 @@
 #include "dialogs/fFileSelectDlg.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#undef DeleteFile
+#endif
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,10 +16,13 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <cerrno>
 
 #include "dialogs/uQtText.h"
+#include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 
@@ -30,6 +39,7 @@ QPlainTextEdit* NewPreview(QWidget* parent, const char* name) {
   auto* memo = new QPlainTextEdit(parent);
   memo->setObjectName(name);
   memo->setReadOnly(true);
+  PaintReadOnly(memo);
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -47,8 +57,42 @@ void CopyLines(const std::string& from, const std::string& to) {
   platform::WriteTextLines(to, platform::ReadTextLines(from));
 }
 
-void DeleteIfThere(const std::string& file) {
-  if (platform::FileExists(file)) platform::DeleteFile(file);
+// Deletes a file if it is there; the system's reason when it stays (a
+// read-only file, say).
+std::string DeleteIfThere(const std::string& file) {
+  if (!platform::FileExists(file)) return "";
+#ifdef _WIN32
+  SetLastError(0);
+  if (platform::DeleteFile(file)) return "";
+  const int code = static_cast<int>(GetLastError());
+#else
+  errno = 0;
+  if (platform::DeleteFile(file)) return "";
+  const int code = errno;
+#endif
+  return code ? SystemErrorText(code) : "it is still there";
+}
+
+// Whether two names are one file, whatever their spelling or the links that
+// lead to it: the same device and inode, on Windows the same volume and file
+// index. Only an existing file is anything's twin.
+bool IsSameFile(const std::string& one, const std::string& other) {
+#ifdef _WIN32
+  auto identify = [](const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE file = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  };
+  BY_HANDLE_FILE_INFORMATION a, b;
+  return identify(one, a) && identify(other, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+#else
+  const platform::TFileState a = platform::FileState(one), b = platform::FileState(other);
+  return a.IsFile && b.IsFile && a.Identity.Device == b.Identity.Device && a.Identity.Inode == b.Identity.Inode;
+#endif
 }
 
 }  // namespace
@@ -172,7 +216,10 @@ void Tf_FileSelectDlg::ShowFiles() {
     heading->setFont(font());
     heading->setPalette(palette());
   }
-  for (QPlainTextEdit* memo : {M_oldFile, m_newFile}) memo->setPalette(palette());
+  for (QPlainTextEdit* memo : {M_oldFile, m_newFile}) {
+    memo->setPalette(palette());
+    PaintReadOnly(memo);
+  }
   L_oldFile->SetPath(ToQ(CurrentFile));
   L_newFile->SetPath(ToQ(NewFile));
   ShowText(M_oldFile, CurrentFile);
@@ -281,37 +328,49 @@ void Tf_FileSelectDlg::RB_ReplaceCopyClick() {
 void Tf_FileSelectDlg::b_againClick() {
   LookForFile();
   SetChoiceTexts();
-  // A choice the new file no longer allows gives way to Designate.
+  // A choice the new file no longer allows gives way to Designate; the one
+  // still selected shows its effect on the files now picked.
   for (QRadioButton* choice : {RB_Move, RB_copy, RB_ReplaceMove, RB_ReplaceCopy})
     if (choice->isChecked() && !choice->isEnabled()) RB_repoint->setChecked(true);
-  if (RB_repoint->isChecked()) RB_repointClick();
+  const std::pair<QRadioButton*, void (Tf_FileSelectDlg::*)()> previews[] = {
+      {RB_Move, &Tf_FileSelectDlg::RB_MoveClick},
+      {RB_copy, &Tf_FileSelectDlg::RB_copyClick},
+      {RB_repoint, &Tf_FileSelectDlg::RB_repointClick},
+      {RB_repointdelete, &Tf_FileSelectDlg::RB_repointdeleteClick},
+      {RB_ReplaceMove, &Tf_FileSelectDlg::RB_ReplaceMoveClick},
+      {RB_ReplaceCopy, &Tf_FileSelectDlg::RB_ReplaceCopyClick}};
+  for (const auto& [choice, preview] : previews)
+    if (choice->isChecked()) (this->*preview)();
 }
 
 bool Tf_FileSelectDlg::SameFile() const {
-  return platform::ExpandFileName(CurrentFile) == platform::ExpandFileName(NewFile) ||
-         (platform::FileExists(CurrentFile) && platform::ResolvePath(CurrentFile) == platform::ResolvePath(NewFile));
+  return platform::ExpandFileName(CurrentFile) == platform::ExpandFileName(NewFile) || IsSameFile(CurrentFile, NewFile);
 }
 
 void Tf_FileSelectDlg::CarryOut() {
-  // The file chosen is the file in use: nothing is copied and, above all,
-  // nothing deleted (it would be the only copy).
-  if (SameFile()) return;
+  // The file chosen is the file in use, by whatever name: nothing is copied
+  // and, above all, nothing deleted (it would be the only copy).
+  const bool same = SameFile();
+  std::string toDelete;
   if (RB_Move->isChecked()) {
-    CopyLines(NewFile, CurrentFile);
-    DeleteIfThere(NewFile);
+    if (!same) CopyLines(NewFile, CurrentFile);
+    toDelete = NewFile;
     NewFile = CurrentFile;
   } else if (RB_copy->isChecked()) {
-    CopyLines(NewFile, CurrentFile);
+    if (!same) CopyLines(NewFile, CurrentFile);
     NewFile = CurrentFile;
-  } else if (RB_repoint->isChecked()) {
   } else if (RB_repointdelete->isChecked()) {
-    DeleteIfThere(CurrentFile);
+    toDelete = CurrentFile;
   } else if (RB_ReplaceMove->isChecked()) {
-    CopyLines(CurrentFile, NewFile);
-    DeleteIfThere(CurrentFile);
+    if (!same) CopyLines(CurrentFile, NewFile);
+    toDelete = CurrentFile;
   } else if (RB_ReplaceCopy->isChecked()) {
-    CopyLines(CurrentFile, NewFile);
+    if (!same) CopyLines(CurrentFile, NewFile);
   }
+  // What was copied stays; a file that cannot go is said so and left.
+  if (same || toDelete.empty()) return;
+  if (const std::string failure = DeleteIfThere(toDelete); !failure.empty())
+    Dialogs.Message(this, ToQ(toDelete + " could not be deleted: " + failure));
 }
 
 void Tf_FileSelectDlg::OKBtnClick() {

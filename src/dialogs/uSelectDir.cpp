@@ -134,8 +134,9 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent, TUserDialogs& dialogs, const QStri
 
   // No network connection dialog exists here (it is a Windows service).
   NetworkButton->setVisible(false);
-  // Without a help context there is no help: OK and Cancel take its place.
-  HelpButton->setVisible(HelpContext != 0);
+  // The program has no help topics to open for a context, and no caller
+  // passes one: the button would do nothing. OK and Cancel take its place.
+  HelpButton->setVisible(false);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(NetworkButton);

@@ -45,6 +45,21 @@ bool TQtUserDialogs::Confirm(QWidget* parent, const QString& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+TSaveAnswer TQtUserDialogs::AskToSave(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return saSave;
+    case QMessageBox::Discard:
+      return saDiscard;
+    default:
+      return saCancel;
+  }
+}
+
 QStringList TQtUserDialogs::OpenFiles(QWidget* parent, const TOpenDialogRequest& request) {
   QFileDialog dialog(parent, request.Title);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -95,6 +110,11 @@ void THeadlessUserDialogs::Message(QWidget*, const QString& text) {
 bool THeadlessUserDialogs::Confirm(QWidget*, const QString& text) {
   std::cerr << text.toStdString() << " - No" << std::endl;
   return false;
+}
+
+TSaveAnswer THeadlessUserDialogs::AskToSave(QWidget*, const QString& text) {
+  std::cerr << text.toStdString() << " - Discard" << std::endl;
+  return saDiscard;
 }
 
 QStringList THeadlessUserDialogs::OpenFiles(QWidget*, const TOpenDialogRequest&) {

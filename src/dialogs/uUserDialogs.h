@@ -7,6 +7,10 @@ class QDialog;
 class QUrl;
 class QWidget;
 
+// The answers to the question whether a change is to be saved before it
+// would be lost: save it, drop it, or go back to it (nothing happens).
+enum TSaveAnswer { saSave, saDiscard, saCancel };
+
 // What an open dialog is asked for. The filter is written the way the
 // system's forms write it: description|patterns pairs separated by '|'
 // ("Source files (dpr)|*.dpr;*.dpk|all|*.*").
@@ -34,6 +38,8 @@ class TUserDialogs {
   virtual void Message(QWidget* parent, const QString& text) = 0;
   // A question with the buttons Yes and No; true for Yes.
   virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+  // A question with the buttons Save, Discard and Cancel.
+  virtual TSaveAnswer AskToSave(QWidget* parent, const QString& text) = 0;
   // The chosen files; empty when the user cancelled.
   virtual QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) = 0;
   // The directory selection dialog (options as SelectDir takes them); true
@@ -52,6 +58,7 @@ class TQtUserDialogs : public TUserDialogs {
  public:
   void Message(QWidget* parent, const QString& text) override;
   bool Confirm(QWidget* parent, const QString& text) override;
+  TSaveAnswer AskToSave(QWidget* parent, const QString& text) override;
   QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
   bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
                        int helpContext) override;
@@ -63,11 +70,13 @@ class TQtUserDialogs : public TUserDialogs {
 QString QtNameFilters(const QString& filter);
 
 // Where no one can answer (no display, an unattended build): messages go to
-// the standard error, every question is answered No, every dialog cancelled.
+// the standard error, every question is answered No (a change is not
+// saved), every dialog cancelled.
 class THeadlessUserDialogs : public TUserDialogs {
  public:
   void Message(QWidget* parent, const QString& text) override;
   bool Confirm(QWidget* parent, const QString& text) override;
+  TSaveAnswer AskToSave(QWidget* parent, const QString& text) override;
   QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
   bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
                        int helpContext) override;

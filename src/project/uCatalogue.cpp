@@ -1,10 +1,69 @@
 #include "project/uCatalogue.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "project/uGlobalConstants.h"
+
+namespace {
+
+// The key that stores a project's name. A name that a key holds as it is
+// stays byte for byte; one it cannot hold (with '=' or a line break, one
+// that begins with ';' or '[' or ends with a blank, the empty name) is
+// stored as '%' followed by the name with those characters as %XX. A name
+// that begins with '%' itself is stored so too, so that it reads back.
+constexpr char EscapedMark = '%';
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string KeyOfName(const std::string& name) {
+  if (!name.empty() && name.find_first_of("=\r\n") == std::string::npos && name.front() != ';' && name.front() != '[' &&
+      name.front() != EscapedMark && !IsBlank(name.front()) && !IsBlank(name.back()))
+    return name;
+  std::string key(1, EscapedMark);
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (std::string_view("%=;[\r\n").find(c) != std::string_view::npos || (i + 1 == name.size() && IsBlank(c))) {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      key += escaped;
+    } else {
+      key += c;
+    }
+  }
+  return key;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The name a key stores; a key that begins with '%' but was not written by
+// KeyOfName is a name as it stands.
+std::string NameOfKey(const std::string& key) {
+  if (key.empty() || key.front() != EscapedMark) return key;
+  std::string name;
+  for (std::size_t i = 1; i < key.size(); ++i) {
+    if (key[i] != '%') {
+      name += key[i];
+      continue;
+    }
+    if (i + 2 >= key.size() || HexDigit(key[i + 1]) < 0 || HexDigit(key[i + 2]) < 0) return key;
+    name += static_cast<char>(HexDigit(key[i + 1]) * 16 + HexDigit(key[i + 2]));
+    i += 2;
+  }
+  return name;
+}
+
+}  // namespace
 
 std::string ProgramSettingsDirOf(const std::string& programDir) {
   if (platform::InstalledDataDirOf(programDir).empty() && platform::IsDirectoryWritable(programDir)) return programDir;
@@ -27,8 +86,8 @@ std::string ProgramOptionsListFile() {
 TCatalogue ReadCatalogue(const std::string& iniFile) {
   TCatalogue catalogue;
   const platform::TProfileFile ini(iniFile);
-  for (auto& [name, directory] : ini.ReadSectionValues(CatalogueSection))
-    if (!directory.empty()) catalogue.push_back(TCatalogueEntry{name, directory});
+  for (auto& [key, directory] : ini.ReadSectionValues(CatalogueSection))
+    if (!directory.empty()) catalogue.push_back(TCatalogueEntry{NameOfKey(key), directory});
   return catalogue;
 }
 
@@ -43,6 +102,6 @@ void AddCatalogueEntry(const std::string& iniFile, const std::string& name, cons
   const std::string iniDir = platform::ExtractFileDir(iniFile);
   if (!iniDir.empty() && !platform::DirectoryExists(iniDir)) platform::ForceDirectories(iniDir);
   platform::TProfileFile ini(iniFile);
-  ini.WriteString(CatalogueSection, name, directory);
+  ini.WriteString(CatalogueSection, KeyOfName(name), directory);
   ini.UpdateFile();
 }

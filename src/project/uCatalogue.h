@@ -5,7 +5,10 @@
 
 // The catalogue of known projects: section "Projects" of the program's own INI
 // file, one key per project, the name as key and the project directory as
-// value. The GUI shows it in its name box; the command-line build looks
+// value. A name that a key cannot hold as it is (with '=' or a line break,
+// beginning with ';', '[' or '%', ending with a blank, or empty) is stored
+// as '%' and the name with those characters written %XX, and read back as
+// it was. The GUI shows it in its name box; the command-line build looks
 // projects up in it.
 
 struct TCatalogueEntry {

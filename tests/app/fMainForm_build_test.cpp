@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ class THeadingRecorder : public QObject {
   QLabel* Label;
 };
 
-class BuildWindowTest : public TGuiTest {
+class BuildWindowTest : public TScenarioTest {
  protected:
   // The window, shown, on a project of programs App1..AppN (each with its
   // local version file, so that only real failures halt), the listed ones
@@ -91,37 +91,17 @@ TEST_F(BuildWindowTest, TheBuildEventsShowTheirTextsAndTheSummaryFollows) {
   EXPECT_TRUE(summary.match(Statuses.back()).hasMatch()) << Statuses.back().toStdString();
 
   // Then the results view: the summary, its last line in the heading, the
-  // three log buttons and the three views on the lower row.
-  EXPECT_TRUE(Heading().startsWith("Summary\nFinal result is 2 OK, 0 ERR.")) << Heading().toStdString();
+  // three log buttons and the three views on the lower row. A_SelectFile and
+  // A_getConfig wait for a project to be chosen again.
   EXPECT_EQ(form.ResultsButtonsPanelHeight(), 73);
-  EXPECT_TRUE(Find<QPushButton>("b_errors")->isVisible());
-  EXPECT_EQ(Find<TActionButton>("b_ideLibPath")->text(), "Summary");
-  EXPECT_FALSE(Find<TActionButton>("b_ideLibPath")->isEnabled());
-  EXPECT_EQ(Find<TActionButton>("b_save")->text(), "Event Log");
-  EXPECT_EQ(Find<TActionButton>("b_cancelEditwindow")->text(), "Compile Log");
-  EXPECT_TRUE(Find<TActionButton>("b_cancelEditwindow")->isEnabled());
-  EXPECT_EQ(Find<QPlainTextEdit>("Memo1")->toPlainText().toStdString(),
-            ToQ(ReadBytes("proj/Summary.log")).replace("\r\n", "\n").chopped(1).toStdString());
-  EXPECT_FALSE(Find<QPushButton>("b_halt")->isEnabled());
-  EXPECT_TRUE(Find<QAction>("A_DoBuild")->isEnabled());
-  // A_SelectFile and A_getConfig wait for a project to be chosen again.
-  EXPECT_FALSE(Find<QAction>("A_SelectFile")->isEnabled());
-  EXPECT_FALSE(Find<QAction>("A_getConfig")->isEnabled());
-
-  Find<TActionButton>("b_cancelEditwindow")->click();
-  EXPECT_EQ(Heading(), "Compile Log");
-  EXPECT_FALSE(Find<TActionButton>("b_cancelEditwindow")->isEnabled());
-  Find<TActionButton>("b_save")->click();
-  EXPECT_EQ(Heading(), "Event Log");
-  EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().startsWith("Build defined in "));
-  Find<QPushButton>("b_hints")->click();
-  EXPECT_EQ(Heading(), "2 Hints.");
-  EXPECT_FALSE(Find<QPushButton>("b_hints")->isEnabled());
-  EXPECT_TRUE(Find<QPushButton>("b_warnings")->isEnabled());
-  Find<QPushButton>("b_errors")->click();
-  EXPECT_EQ(Heading(), "0 Errors.");
-  EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
-  EXPECT_TRUE(Find<QAction>("A_summaryDisplay")->isEnabled());
+  EXPECT_EQ(form.Memo1->toPlainText(), ToQ(ReadBytes("proj/Summary.log")).replace("\r\n", "\n").chopped(1));
+  Play(R"(expect L_Results =~ "^Summary\nFinal result is 2 OK, 0 ERR." ; expect b_errors shown ; expect b_halt disabled
+          expect b_ideLibPath == Summary ; expect b_ideLibPath disabled ; expect b_save == "Event Log" ; expect A_DoBuild enabled
+          expect b_cancelEditwindow == "Compile Log" ; expect b_cancelEditwindow enabled ; expect A_SelectFile disabled
+          expect A_getConfig disabled ; click b_cancelEditwindow ; expect L_Results == "Compile Log"
+          expect b_cancelEditwindow disabled ; click b_save ; expect L_Results == "Event Log" ; expect Memo1 =~ "^Build defined in "
+          click b_hints ; expect L_Results == "2 Hints." ; expect b_hints disabled ; expect b_warnings enabled
+          click b_errors ; expect L_Results == "0 Errors." ; expect Memo1 == "" ; expect A_summaryDisplay enabled)");
 }
 
 // Stop, or closing the window, while a file is being built: that file is
@@ -150,23 +130,18 @@ TEST_F(BuildWindowTest, StopOrCloseDuringABuildFinishesTheFileAndWritesTheLogs) 
   }
 }
 
+// A halted first run still leaves its logs.
 TEST_F(BuildWindowTest, TheHaltQuestionStopsOnYesAndGoesOnOnNo) {
-  for (const bool halt : {true, false}) {
-    SCOPED_TRACE(halt);
+  for (const std::string answer : {"Yes", "No"}) {
+    SCOPED_TRACE(answer);
     TF_MainForm& form = ShowProject(3, {1}, {"HaltOnError=1"});
-    Dialogs.Confirms = {halt};
-    Find<QAction>("A_DoBuild")->trigger();
-    const QStringList asked = Dialogs.Texts("confirm");
-    ASSERT_EQ(asked.size(), 1);
-    EXPECT_TRUE(asked[0].startsWith("Error: ")) << asked[0].toStdString();
-    EXPECT_TRUE(asked[0].endsWith("\nDo you want to halt the build?"));
-    EXPECT_EQ(Built("App2"), !halt);
-    EXPECT_EQ(Built("App3"), !halt);
+    Play("trigger A_DoBuild ; answer " + answer + R"( ; expect asked =~ "^confirm: Error: [^\n]*\n[^\n]*build.\n$"
+          expect asked ~ "\nDo you want to halt the build?" ; expect-file proj/Summary.log exists
+          expect-file proj/Error.log exists)");
+    EXPECT_EQ(Built("App2"), answer == "No");
+    EXPECT_EQ(Built("App3"), answer == "No");
     EXPECT_EQ(form.BuildRun->ErrCount, 1);
-    EXPECT_EQ(form.BuildRun->OKCount, halt ? 0 : 2);
-    // A halted first run still leaves its logs.
-    EXPECT_TRUE(Exists("proj/Summary.log"));
-    EXPECT_TRUE(Exists("proj/Error.log"));
+    EXPECT_EQ(form.BuildRun->OKCount, answer == "Yes" ? 0 : 2);
     Dialogs.Asked.clear();
     ForgetOutputs();
   }
@@ -177,22 +152,15 @@ TEST_F(BuildWindowTest, BuildOneHaltsOnAnUnlistedSourceAndBuildsAListedOneWhileT
   TF_MainForm& form = ShowProject(2, {}, {"HaltOnError=0"},
                                   {"[" + Path("src/App2.dpr") + "]", "PreProcessing=" + Path("src/App2.before")});
   form.CurrentSource = Path("src/Elsewhere.dpr");
-  Find<QPushButton>("b_buildOne")->click();
-  EXPECT_EQ(Heading().toStdString(), "Tesmar Halted: \n\nException thrown in Tesmar: List index out of bounds (-1)");
-  EXPECT_FALSE(Exists("proj/Compile.log"));
-  EXPECT_FALSE(Exists("proj/Summary.log"));
+  // The error log of a project never built says why; the logs the views do
+  // not catch go to the window's message box.
+  Play(
+      R"~(click b_buildOne ; expect L_Results == "Tesmar Halted: \n\nException thrown in Tesmar: List index out of bounds (-1)"
+          expect-file proj/Compile.log missing ; expect-file proj/Summary.log missing ; click b_errors
+          expect Memo1 ~ "Error opening error log, probably because no errors present :)  Cannot open file"
+          expect Memo1 !~ "\n" ; expect L_Results == "1 Errors." ; trigger A_retrieveLastDump
+          expect asked =~ "^message: [^\n]*Summary.log")~");
   EXPECT_FALSE(form.BuildRun->SingleFile);
-  // The error log of a project never built says why.
-  Find<QPushButton>("b_errors")->click();
-  const QString memo = Find<QPlainTextEdit>("Memo1")->toPlainText();
-  EXPECT_TRUE(memo.startsWith("Error opening error log, probably because no errors present :)  Cannot open file"))
-      << memo.toStdString();
-  EXPECT_FALSE(memo.contains('\n'));
-  EXPECT_EQ(Heading(), "1 Errors.");
-  // The logs the views do not catch go to the window's message box.
-  Find<QAction>("A_retrieveLastDump")->trigger();
-  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
-  EXPECT_TRUE(Dialogs.Texts("message")[0].contains("Summary.log"));
 
   // The selected source alone is built. The window goes on handling its
   // events while a tool runs: a timer set before the build fires during its
@@ -208,4 +176,14 @@ TEST_F(BuildWindowTest, BuildOneHaltsOnAnUnlistedSourceAndBuildsAListedOneWhileT
   EXPECT_FALSE(Built("App1"));
   EXPECT_TRUE(Built("App2"));
   EXPECT_TRUE(Find<QLabel>("ElapsedLabel")->text().startsWith("Elapsed 0:0"));
+}
+
+// After a build a click or a key makes an entry current, and "build one"
+// builds it; the configuration's choose button is off with its action.
+TEST_F(BuildWindowTest, AfterABuildTheListChoosesTheEntryThatBuildOneBuilds) {
+  ShowProject(2, {}, {"HaltOnError=0"});
+  Play(
+      R"(trigger A_DoBuild ; expect A_getConfig disabled ; expect b_configuration disabled ; expect b_LibraryPath enabled
+          select LB_Files 0 ; expect e_SourceFile == @src/App1.dpr ; key LB_Files Down ; expect e_SourceFile == @src/App2.dpr
+          click b_buildOne ; expect-file proj/Summary.log ~ "OK: App2.EXE" ; expect-file proj/Summary.log !~ App1)");
 }

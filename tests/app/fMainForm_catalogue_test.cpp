@@ -3,35 +3,126 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/ProfileCache.h"
-#include "project/uCatalogue.h"
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 
 namespace {
 
-class CatalogueTest : public TGuiTest {
- protected:
-  QStringList Names() { return Items(*Find<QComboBox>("cb_ProjectList")); }
-  // Chooses the project of a line of the name box as the user does.
-  void Choose(int index) {
-    auto* box = Find<QComboBox>("cb_ProjectList");
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-  }
-  // A project directory with one program in its file list.
-  std::string ProjectWithProgram(const std::string& dir) {
-    WriteProgram();
-    WriteBytes(dir + "/Files.ini", CrLf({"[options]", "[FileList]", Entry("App.EXE", "App.dpr")}));
-    return Path(dir);
-  }
+// The catalogue: the first entry a project of one program, names of an empty
+// value and a second "proj" dropped; Beta is a directory to be made.
+const char* const Known = R"(
+  program App ; lines one/proj/Files.ini [options] [FileList] @out/App.EXE=@src/App.dpr
+  lines two/proj/Files.ini [options] [FileList] @out/App.EXE=@src/App.dpr @out/Lib.DLL=@src/App.dpr
+  catalogue proj=@one/proj Gone= Beta=@P/Beta proj=@elsewhere ; open)";
+
+const TScenario Projects[] = {
+    // The name box lists the catalogue in file order and the first is loaded.
+    // A name opened again is added twice in the run, once after a restart
+    // with the directory chosen last; each entry loads its own directory.
+    {"TheNameBoxListsTheCatalogueAndANameOpenedAgainIsAddedTwiceAndOnceAfterARestart", R"(
+      expect cb_ProjectList.items == "proj\nBeta" ; expect form == "Tesmar working in @one/proj, 1 files"
+      expect LB_Files == @out/App.EXE=@src/App.dpr ; expect A_saveProjectSettings disabled
+      trigger A_OpenProject ; answer dir @two/proj ; expect cb_ProjectList.items == "proj\nBeta\nproj"
+      expect form == "Tesmar working in @two/proj, 2 files" ; expect LB_Files.currentRow == 0
+      select cb_ProjectList 0 ; expect form ~ " @one/proj," ; select cb_ProjectList 2 ; expect form ~ " @two/proj,"
+      restart ; expect cb_ProjectList.items == "proj\nBeta" ; expect form ~ " @two/proj,"
+      # a root: nothing follows the last separator, the name is empty
+      trigger A_OpenProject ; answer dir @root/ ; expect cb_ProjectList == "" ; expect form ~ " @root/,")"},
+    // Unsaved changes of the project left are saved, dropped or kept, as the
+    // user says; so is an edited setting.
+    {"ChoosingAnotherProjectAsksAboutTheChangesOfTheOneLeft", R"(
+      trigger A_deleteFile ; select cb_ProjectList 1 ; answer Cancel ; expect cb_ProjectList == proj
+      expect LB_Files == "" ; expect A_saveProjectSettings enabled
+      select cb_ProjectList 1 ; answer Discard ; expect form ~ " @P/Beta," ; expect-file one/proj/Files.ini ~ App.dpr
+      select cb_ProjectList 0 ; trigger A_deleteFile ; select cb_ProjectList 1 ; answer Save
+      expect asked ~ "save: Project @one/proj has changed.  Do you wish to save the changes?"
+      expect-file one/proj/Files.ini !~ App.dpr)"},
+    {"ChoosingAnotherProjectAsksAboutAnEditedSetting", R"(
+      click Label5 ; type Memo1 -$X- ; select cb_ProjectList 1 ; answer Save ; expect form ~ " @P/Beta,"
+      expect-file one/proj/Default.config == "-$X-\r\n")"},
+    // Names that an INI key cannot hold are stored so that they read back the
+    // same; ordinary names stay as they are.
+    {"NamesTheCatalogueCannotHoldSurviveARestart", R"(
+      trigger A_OpenProject ; answer dir @p/a=b ; trigger A_OpenProject ; answer dir "@p/;semi"
+      trigger A_OpenProject ; answer dir "@p/[sq]" ; trigger A_OpenProject ; answer dir "@p/%3D"
+      trigger A_OpenProject ; answer dir @p/ ; restart
+      expect cb_ProjectList.items == "proj\nBeta\na=b\n;semi\n[sq]\n%3D\n" ; select cb_ProjectList 2
+      expect form ~ " @p/a=b," ; select cb_ProjectList 3 ; expect form ~ " @p/;semi," ; select cb_ProjectList 4
+      expect form ~ " @p/[sq]," ; select cb_ProjectList 5 ; expect form ~ " @p/%3D," ; select cb_ProjectList 6
+      expect form ~ " @p/," ; expect-file tesmar.ini ~ "[Projects]\r\nproj=@one/proj\r\nGone=\r\nBeta=@P/Beta\r\n")"},
+    {"NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen", R"(
+      trigger A_deleteFile ; trigger A_NewProject ; answer dir cancel ; expect form ~ " @one/proj,"
+      expect A_saveProjectSettings enabled ; trigger A_NewProject ; answer dir @work/Suite ; answer Discard
+      expect asked == "directory: Select Project specs directory |  | 7\ndirectory: Select Project specs directory |  | 7
+save: Project @one/proj has changed.  Do you wish to save the changes?\n"
+      expect cb_ProjectList.items == "proj\nBeta\nSuite" ; expect cb_ProjectList == Suite ; expect LB_Files == ""
+      expect form == "Tesmar working in @work/Suite, 0 files" ; expect A_saveProjectSettings disabled
+      expect b_buildOne disabled ; expect m_mergedVerInfo == "" ; expect-file work/Suite/Default.config exists
+      expect-file tesmar.ini ~ "\r\nSuite=@work/Suite\r\n")"},
+    // Save is live only while the project is modified, and a failed save
+    // keeps it so; Exit then asks once, and Discard closes without saving.
+    {"SaveIsLiveWhileModifiedAFailedSaveKeepsItSoAndExitAsks", R"(
+      trigger A_projectOptions ; answer window cb_minimize b_OK ; expect bb_save enabled ; click bb_save
+      expect A_saveProjectSettings disabled ; expect-file one/proj/Files.ini ~ "MinimizeOnBuild=1\r\n"
+      expect-file one/proj/Files.ini ~ "[FileList]\r\n@out/App.EXE=@src/App.dpr\r\n"
+      # the store's reason, outside a build shown, not asked about, then the window's own message
+      chmod one/proj/Files.ini 444 ; trigger A_projectOptions ; answer window cb_minimize b_OK
+      trigger A_saveProjectSettings ; expect A_saveProjectSettings enabled ; expect asked ~ "message: Error: Files.ini \
+is read only, cannot save file list.\nmessage: Failed to save project settings\n"
+      trigger A_exit ; answer Discard ; expect form hidden ; expect-file one/proj/Files.ini ~ MinimizeOnBuild=1
+      restart ; click b_exit ; expect form hidden)"},
+    {"ExitAsksAboutAnEditedSettingAndAnEditedFileList", R"(
+      click Label5 ; type Memo1 -$X- ; trigger A_exit ; answer Cancel ; expect form shown ; expect Memo1 == -$X-
+      trigger A_exit ; answer Save ; expect form hidden ; expect-file one/proj/Default.config == "-$X-\r\n"
+      restart ; trigger A_editFileList ; type Memo1 "@out/Other.EXE=@src/Other.dpr" ; click b_exit ; answer Save
+      answer Save ; expect form hidden ; expect-file one/proj/Files.ini ~ "[FileList]\r\n@out/Other.EXE=@src/Other.dpr\r\n")"},
+    {"AFolderThatCannotBeSetUpIsReportedAndGivesNoProject", R"(
+      trigger A_OpenProject ; answer dir /proc ; expect asked ~ "message: /proc cannot be used as a project directory"
+      expect A_AddFile disabled ; expect A_DoBuild disabled ; expect Label5 disabled ; expect A_OpenProject enabled
+      select cb_ProjectList 1 ; expect A_AddFile enabled ; trigger A_OpenProject ; answer dir @one/proj/Files.ini/x
+      expect asked ~ "message: @one/proj/Files.ini/x cannot be used as a project directory")"},
 };
+TESMAR_SCENARIOS(Catalogue, Known, Projects);
+
+class CatalogueTest : public TScenarioTest {};
+
+// Without a catalogue no project is shown: only New and Open can make one.
+TEST_F(CatalogueTest, WithoutAProjectTheProjectCommandsAreOffAndEachViewModeSetsItsControls) {
+  Play(R"(open NoSuchProject ; expect cb_ProjectList.count == 0 ; expect form == "Delphi Tesmar Tool"
+          expect A_NewProject enabled ; expect A_OpenProject enabled ; expect A_AddFile disabled ; expect A_DoBuild disabled
+          expect A_projectOptions disabled ; expect A_editFileList disabled ; expect A_saveProjectSettings disabled
+          expect b_buildOne disabled ; expect Label5 disabled ; expect b_sourceFile disabled ; expect e_target == "")");
+  EXPECT_FALSE(Form->Terminated());
+  EXPECT_EQ(Form->ViewMode, vmFilesAvailable);
+  Form->StatusText = "ConfigFile saved.";
+  // mode, save shown, cancel shown, memo editable, select enabled, heading
+  const std::tuple<TViewMode, bool, bool, bool, bool, QString> cases[] = {
+      {vmEmpty, false, false, false, true, "..."},     {vmFilesAvailable, false, false, false, true, "..."},
+      {vmEditing, true, true, true, true, "..."},      {vmViewing, false, false, false, true, "ConfigFile saved."},
+      {vmBuilding, false, false, false, false, "..."}, {vmFilesAvailable, false, false, false, true, "..."}};
+  for (const auto& [mode, save, cancel, editable, select, heading] : cases) {
+    SCOPED_TRACE(mode);
+    Form->Memo1->setPlainText("left over");
+    Form->SetViewMode(mode);
+    EXPECT_EQ(Form->b_save->isVisible(), save);
+    EXPECT_EQ(Form->A_cancelEditWindow->isVisible() && Form->b_cancelEditwindow->isVisible(), cancel);
+    EXPECT_EQ(!Form->Memo1->isReadOnly(), editable);
+    EXPECT_TRUE(Form->Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(Form->A_SelectFile->isEnabled() && Form->A_getConfig->isEnabled(), select);
+    EXPECT_EQ(Form->L_Results->text(), heading);
+    EXPECT_EQ(Form->ResultsButtonsPanelHeight(), 40);
+    EXPECT_FALSE(Form->b_errors->isVisible());
+    for (QAction* hidden :
+         {Form->A_GrabIDEPath, Form->A_compileResultsDisplay, Form->A_DisplayDCCOptions, Form->A_editVersion})
+      EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
+  }
+}
 
 // Two projects in the catalogue, Alpha (one program) and Beta (a broken
 // program before a good one); both halt on errors.
-class UnattendedTest : public TGuiTest {
+class UnattendedTest : public TScenarioTest {
  protected:
   void SetUp() override {
-    TGuiTest::SetUp();
+    TScenarioTest::SetUp();
     WriteProgram("Good");
     WriteBrokenProgram("Bad");
     WriteBytes("P/Alpha/Files.ini", CrLf({"[options]", "HaltOnError=1", "[FileList]", Entry("Good.EXE", "Good.dpr")}));
@@ -41,193 +132,16 @@ class UnattendedTest : public TGuiTest {
   }
 };
 
-}  // namespace
-
-TEST_F(CatalogueTest, NoCatalogueGivesAnEmptyWindowAnUnmatchedArgumentOpensItAndEachViewModeSetsItsControls) {
-  TF_MainForm& form = OpenWindow("NoSuchProject");
-  EXPECT_FALSE(form.Terminated());
-  EXPECT_TRUE(Names().isEmpty());
-  EXPECT_EQ(form.ViewMode, vmFilesAvailable);
-  EXPECT_FALSE(Find<QAction>("A_saveProjectSettings")->isEnabled());
-  EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
-
-  // What each mode shows, hides and enables in the results area.
-  form.show();
-  struct TCase {
-    TViewMode Mode;
-    bool SaveShown, CancelShown, MemoEditable, SelectEnabled;
-    QString Heading;
-  };
-  form.StatusText = "ConfigFile saved.";
-  const TCase cases[] = {
-      {vmEmpty, false, false, false, true, "..."},     {vmFilesAvailable, false, false, false, true, "..."},
-      {vmEditing, true, true, true, true, "..."},      {vmViewing, false, false, false, true, "ConfigFile saved."},
-      {vmBuilding, false, false, false, false, "..."}, {vmFilesAvailable, false, false, false, true, "..."}};
-  for (const TCase& c : cases) {
-    Find<QPlainTextEdit>("Memo1")->setPlainText("left over");
-    form.SetViewMode(c.Mode);
-    SCOPED_TRACE(c.Mode);
-    EXPECT_EQ(Find<QPushButton>("b_save")->isVisible(), c.SaveShown);
-    EXPECT_EQ(Find<QAction>("A_cancelEditWindow")->isVisible(), c.CancelShown);
-    EXPECT_EQ(Find<TActionButton>("b_cancelEditwindow")->isVisible(), c.CancelShown);
-    EXPECT_EQ(!Find<QPlainTextEdit>("Memo1")->isReadOnly(), c.MemoEditable);
-    EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
-    EXPECT_EQ(Find<QAction>("A_SelectFile")->isEnabled(), c.SelectEnabled);
-    EXPECT_EQ(Find<QAction>("A_getConfig")->isEnabled(), c.SelectEnabled);
-    EXPECT_EQ(Find<QLabel>("L_Results")->text(), c.Heading);
-    EXPECT_EQ(form.ResultsButtonsPanelHeight(), 40);
-    EXPECT_FALSE(Find<QPushButton>("b_errors")->isVisible());
-    for (const char* hidden : {"A_GrabIDEPath", "A_compileResultsDisplay", "A_DisplayDCCOptions", "A_editVersion"})
-      EXPECT_FALSE(Find<QAction>(hidden)->isVisible()) << hidden;
-  }
-}
-
-// Save is enabled only while the project is modified, and a failed save
-// keeps it so; Exit then asks once, and No closes without saving.
-TEST_F(CatalogueTest, SaveIsEnabledWhileModifiedAndExitAsksOnce) {
-  TF_MainForm& form = OpenProgram();
-  form.show();
-  auto* save = Find<QAction>("A_saveProjectSettings");
-  EXPECT_FALSE(save->isEnabled());
-  form.SetModified(true);
-  EXPECT_TRUE(save->isEnabled());
-  EXPECT_TRUE(Find<QPushButton>("bb_save")->isEnabled());
-  save->trigger();
-  EXPECT_FALSE(save->isEnabled());
-  EXPECT_FALSE(form.Modified);
-  EXPECT_NE(ReadBytes("proj/Files.ini").find("[FileList]\r\n" + Entry("App.EXE", "App.dpr")), std::string::npos);
-
-  // Files.ini read-only: the store reports its reason through the halt
-  // channel (outside a build its report is shown, no question asked), and
-  // the window says the save failed once.
-  chmod(Path("proj/Files.ini").c_str(), 0444);
-  const std::string before = ReadBytes("proj/Files.ini");
-  form.SetModified(true);
-  save->trigger();
-  EXPECT_TRUE(form.Modified);
-  EXPECT_TRUE(save->isEnabled());
-  EXPECT_EQ(Dialogs.Texts("message"),
-            (QStringList{"Error: Files.ini is read only, cannot save file list.", "Failed to save project settings"}));
-
-  Dialogs.Confirms = {false};
-  Find<QAction>("A_exit")->trigger();
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(Dialogs.Texts("confirm"),
-            QStringList{ToQ("Project " + Project + " has changed.  Do you wish to save the changes?")});
-  EXPECT_EQ(ReadBytes("proj/Files.ini"), before);
-
-  // Unmodified: no question at all.
-  TF_MainForm& again = OpenWindow();
-  again.show();
-  Find<TActionButton>("b_exit")->click();
-  EXPECT_FALSE(again.isVisible());
-  EXPECT_EQ(Dialogs.Texts("confirm").size(), 1);
-}
-
-TEST_F(CatalogueTest, NewProjectAsksTheSaveQuestionOnlyAfterADirectoryIsChosen) {
-  TF_MainForm& form = OpenProgram();
-  form.SetModified(true);
-
-  Dialogs.Directories = {std::nullopt};
-  Find<QAction>("A_NewProject")->trigger();
-  EXPECT_TRUE(Dialogs.Texts("confirm").isEmpty());
-  EXPECT_EQ(form.CurrentProjectDir, Project);
-  EXPECT_TRUE(form.Modified);
-
-  Dialogs.Directories = {ToQ(Path("work/Suite"))};
-  Dialogs.Confirms = {false};
-  Find<QAction>("A_NewProject")->trigger();
-  EXPECT_EQ(Dialogs.Texts("directory"),
-            (QStringList{"Select Project specs directory", "Select Project specs directory"}));
-  EXPECT_EQ(Dialogs.DirectoryOptions.back(), 7);
-  EXPECT_EQ(Dialogs.Texts("confirm").size(), 1);
-  EXPECT_EQ(Names(), (QStringList{"proj", "Suite"}));
-  EXPECT_EQ(Find<QComboBox>("cb_ProjectList")->currentText(), "Suite");
-  EXPECT_EQ(form.CurrentProjectName, "Suite");
-  EXPECT_EQ(form.ProjectCatalogue.back(), "Suite=" + Path("work/Suite"));
-  EXPECT_FALSE(form.Modified);
-  EXPECT_EQ(form.ViewMode, vmEmpty);
-  EXPECT_EQ(Find<QListWidget>("LB_Files")->count(), 0);
-  EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
-  // The new directory is set up as a project and written to the catalogue.
-  EXPECT_TRUE(Exists("work/Suite/Files.ini"));
-  EXPECT_TRUE(Exists("work/Suite/Default.config"));
-  platform::ForgetSharedProfiles();
-  EXPECT_EQ(ReadCatalogue(IniFile).back().Line(), "Suite=" + Path("work/Suite"));
-}
-
-// The name box holds the catalogue's names in file order, the first of a
-// name counted once and those of empty values dropped; the first is loaded.
-// A name opened again is added twice in the run and once after a restart.
-TEST_F(CatalogueTest, TheNameBoxListsTheCatalogueAndAnOpenedNameThatExistsIsAddedTwiceAndOnceAfterARestart) {
-  const std::string first = ProjectWithProgram("one/proj");
-  WriteBytes("two/proj/Files.ini", CrLf({"[options]", "[FileList]", Entry("App.EXE", "App.dpr"),
-                                         Path("out/Lib.DLL") + "=" + Path("src/App.dpr")}));
-  WriteCatalogue({"proj=" + first, "Gone=", "Beta=" + Path("P/Beta"), "proj=" + Path("elsewhere")});
-  TF_MainForm& form = OpenWindow();
-  EXPECT_EQ(Names(), (QStringList{"proj", "Beta"}));
-  EXPECT_EQ(form.ProjectCatalogue, (std::vector<std::string>{"proj=" + first, "Beta=" + Path("P/Beta")}));
-  EXPECT_EQ(form.CurrentProjectName, "proj");
-  EXPECT_EQ(form.CurrentProjectDir, first);
-  EXPECT_EQ(Items(*Find<QListWidget>("LB_Files")), QStringList{ToQ(Entry("App.EXE", "App.dpr"))});
-  EXPECT_EQ(form.windowTitle().toStdString(), "Tesmar working in " + first + ", 1 files");
-  EXPECT_EQ(form.ViewMode, vmFilesAvailable);
-  EXPECT_FALSE(form.Modified);
-  EXPECT_FALSE(form.Terminated());
-
-  // Choosing another project loads it; unsaved changes of the one left are
-  // dropped without a question.
-  form.SetModified(true);
-  Choose(1);
-  EXPECT_EQ(form.CurrentProjectDir, Path("P/Beta"));
-  EXPECT_FALSE(form.Modified);
-  EXPECT_EQ(form.BuildRun->ProjectDir, Path("P/Beta"));
-  EXPECT_TRUE(Dialogs.Asked.empty());
-
-  Dialogs.Directories = {ToQ(Path("two/proj"))};
-  Find<QAction>("A_OpenProject")->trigger();
-  EXPECT_EQ(Names(), (QStringList{"proj", "Beta", "proj"}));
-  EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
-  // The files of the opened project are shown at once.
-  EXPECT_EQ(Find<QListWidget>("LB_Files")->count(), 2);
-  EXPECT_EQ(Find<QListWidget>("LB_Files")->currentRow(), 0);
-  EXPECT_EQ(form.BuildRun->FileList().Count(), 2);
-
-  // Each entry of the name box loads its own directory.
-  Choose(0);
-  EXPECT_EQ(form.CurrentProjectDir, first);
-  Choose(2);
-  EXPECT_EQ(form.CurrentProjectDir, Path("two/proj"));
-
-  platform::ForgetSharedProfiles();
-  OpenWindow();
-  EXPECT_EQ(Names(), (QStringList{"proj", "Beta"}));
-  EXPECT_EQ(Form->CurrentProjectDir, Path("two/proj"));
-
-  Dialogs.Directories = {ToQ(Path("root") + "/")};
-  Find<QAction>("A_OpenProject")->trigger();
-  EXPECT_EQ(Form->CurrentProjectName, "");  // a root: nothing follows the last separator
-  EXPECT_EQ(Form->ProjectCatalogue.back(), "=" + Path("root") + "/");
-  EXPECT_EQ(Find<QComboBox>("cb_ProjectList")->currentText(), "");
-}
-
 // "Beta" names the second project; a failing file asks nothing and the run
 // goes on; one box shows the results memo.
 TEST_F(UnattendedTest, ANamedProjectIsBuiltWithoutQuestionsAndTheProgramEnds) {
   TF_MainForm& form = OpenWindow("Beta");
   EXPECT_TRUE(form.Terminated());
   EXPECT_EQ(form.ExitStatus(), 1);
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(form.CurrentProjectDir, Path("P/Beta"));
-  EXPECT_TRUE(Exists("out/Good.exe"));
-  EXPECT_TRUE(Dialogs.Texts("confirm").isEmpty());
-  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
-  EXPECT_TRUE(
-      Dialogs.Texts("message")[0].endsWith("\nFinal result is 1 OK, 1 ERR.   Lines: 13,  Hints: 1,  Warnings: 1, "
-                                           " Errors: 2,   Fatal: 0"))
-      << Dialogs.Texts("message")[0].toStdString();
   // The halting flag was switched off in memory only.
-  EXPECT_NE(ReadBytes("P/Beta/Files.ini").find("HaltOnError=1"), std::string::npos);
+  Play(R"(expect form hidden ; expect form ~ " @P/Beta," ; expect-file out/Good.exe exists ; expect asked !~ "confirm: "
+          expect asked =~ "^message: (?s:.*)\nFinal result is 1 OK, 1 ERR.   Lines: 13,  Hints: 1,  Warnings: 1,  \
+Errors: 2,   Fatal: 0\n$" ; expect asked !~ "\nmessage: " ; expect-file P/Beta/Files.ini ~ "\r\nHaltOnError=1\r\n")");
 }
 
 // The real program, started offscreen with an argument, against a catalogue
@@ -258,3 +172,5 @@ TEST_F(UnattendedTest, TheProgramBuildsTheProjectNamedOnItsCommandLineAndEndsWit
   EXPECT_NE(ReadBytes("program.out").find("Final result is 1 OK, 1 ERR."), std::string::npos)
       << ReadBytes("program.out");
 }
+
+}  // namespace

@@ -1,93 +1,94 @@
-#include <QDragEnterEvent>
 #include <QMimeData>
 #include <QUrl>
 
 #include "app/uFileListDelegate.h"
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 
 namespace {
 
 // A project with two programs in its list; further sources in src/.
-class FileListTest : public TGuiTest {
- protected:
-  void SetUp() override {
-    TGuiTest::SetUp();
-    WriteProgram("One");
-    WriteProgram("Two");
-    WriteBytes("src/Lib.dpr", CrLf({"library Lib;", "begin", "end."}));
-    WriteBytes("src/Pack.dpk", CrLf({"package Pack;", "end."}));
-    WriteBytes("src/Res.res", "");
-    WriteBytes("src/notes.txt", "x");
-    OpenProject({"HaltOnError=0"}, {Entry("One.EXE", "One.dpr"), Entry("Two.EXE", "Two.dpr")}).show();
-  }
-  QStringList Lines() { return Items(*Form->LB_Files); }
-  // The list box and the file list hold the same lines, each with its settings.
-  void ExpectListsEqual() {
-    const TProjectList& files = Form->BuildRun->FileList();
-    ASSERT_EQ(files.Count(), Form->LB_Files->count());
-    for (int i = 0; i < files.Count(); ++i) {
-      EXPECT_EQ(ToQ(files.Strings(i)), Form->LB_Files->item(i)->text());
-      ASSERT_NE(files.SettingsAt(i), nullptr);
-      EXPECT_EQ(files.SettingsAt(i)->GetSourceFile(), files.SourceOf(i));
-    }
-  }
+const char* const TwoPrograms = R"(
+  program One ; program Two ; write src/Lib.dpr "library Lib;\r\nbegin\r\nend.\r\n" ; write src/Res.res ""
+  write src/Pack.dpk "package Pack;\r\nend.\r\n" ; write src/notes.txt x ; catalogue proj=@proj
+  lines proj/Files.ini [options] HaltOnError=0 [FileList] @out/One.EXE=@src/One.dpr @out/Two.EXE=@src/Two.dpr
+  open)";
+
+const TScenario FileCommands[] = {
+    // Lib goes to out/, Res keeps its own directory (cancelled), Pack to
+    // bpl/, One to out/ again, where it is already listed: skipped. The first
+    // directory offered is that of the selected entry's target, each further
+    // one where the one before went.
+    {"AddedFilesGetTargetNamesAndDirectoriesAndADeletedOneGivesWay", R"(
+      trigger A_AddFile ; answer file @src/Lib.dpr @src/Res.res @src/Pack.dpk @src/One.dpr
+      answer dir @out ; answer dir cancel ; answer dir @bpl ; answer dir @out
+      expect asked == "open: select file(s) (dpr, res, rc, dpk) to be in project | \
+Source files (dpr, res, rc, dpk)|*.dpr;*.res;*.rc;*.dpk | @out/ |  | several | existing
+directory: Select Target Directory for Lib.DLL | @out | 7\ndirectory: Select Target Directory for Res.RES | @out | 7
+directory: Select Target Directory for Pack.BPL | @src | 7\ndirectory: Select Target Directory for One.EXE | @bpl | 7\n"
+      expect LB_Files == "@out/One.EXE=@src/One.dpr\n@out/Two.EXE=@src/Two.dpr\n@out/Lib.DLL=@src/Lib.dpr
+@src/Res.RES=@src/Res.RC\n@bpl/Pack.BPL=@src/Pack.dpk"
+      expect LB_Files.currentRow == 4 ; expect e_SourceFile == @src/Pack.dpk ; expect A_saveProjectSettings enabled
+      select LB_Files 2 ; trigger A_deleteFile ; expect LB_Files.currentRow == 2 ; expect e_SourceFile == @src/Res.RC)"},
+    // A file of another kind stops the addition there; the file added before
+    // it is a change to save.
+    {"AFileOfAnotherKindStopsTheAddition", R"(
+      trigger A_AddFile ; answer file @src/Lib.dpr @src/notes.txt @src/Pack.dpk ; answer dir @out
+      expect LB_Files ~ Lib.dpr ; expect LB_Files !~ Pack ; expect asked ~ "notes.txt is not rc, dpr or dpk."
+      expect A_saveProjectSettings enabled)"},
+    {"OneFileIsAddedBesideItsSource", R"(
+      trigger A_getSource ; answer file @src/Res.res ; expect LB_Files ~ "\n@src/Res.RES=@src/Res.RC"
+      expect asked ~ "open: Select source file to include in this tesmar project. | DPR,DPK,RC|*.DPR;*.DPK;*.RC")"},
+    // The extension decides, not ".res" elsewhere in the name.
+    {"ResInAFolderNameIsNoResource", R"(
+      write tools.restored/App.dpr "program App;\r\n" ; trigger A_getSource ; answer file @tools.restored/App.dpr
+      expect LB_Files ~ @tools.restored/App.EXE=@tools.restored/App.dpr)"},
+    {"MovesTakeTheSettingsAlongAndDoNothingAtTheEnds", R"(
+      select LB_Files 0 ; click b_FileUp ; select LB_Files 1 ; click b_fileDown ; expect A_saveProjectSettings disabled
+      click b_FileUp ; expect LB_Files == "@out/Two.EXE=@src/Two.dpr\n@out/One.EXE=@src/One.dpr"
+      expect LB_Files.currentRow == 0 ; expect e_SourceFile == @src/Two.dpr ; expect A_saveProjectSettings enabled)"},
+    // Deleting the last entry selects the new last; deleting every entry
+    // empties the panel and the merged version.
+    {"DeletingEveryEntryEmptiesThePanel", R"(
+      expect m_mergedVerInfo ~ "File Version = " ; select LB_Files 1 ; trigger A_deleteFile
+      expect LB_Files.currentRow == 0 ; expect e_SourceFile == @src/One.dpr ; trigger A_deleteFile
+      expect b_buildOne disabled ; expect Label5 disabled ; expect b_configuration disabled ; expect e_SourceFile == ""
+      expect m_mergedVerInfo == "")"},
+    // The keyboard moves the current entry, not only the highlight.
+    {"KeysInTheListMakeTheHighlightedEntryCurrent", R"(
+      select LB_Files 0 ; key LB_Files Down ; expect e_SourceFile == @src/Two.dpr ; expect L_Results ~ Two.dpr
+      key LB_Files Up ; expect e_SourceFile == @src/One.dpr ; expect e_target.toolTip == @out/One.EXE)"},
+    {"TheEditedTextIsTakenBackWithoutBlankOrRepeatedLines", R"(
+      trigger A_editFileList ; expect L_Results == "Editing Files List for proj" ; expect b_save == "Save File List"
+      expect Memo1 == "@out/One.EXE=@src/One.dpr\n@out/Two.EXE=@src/Two.dpr" ; expect Memo1.readOnly == false
+      type Memo1 "@out/Two.EXE=@src/Two.dpr\n\n@out/Lib.DLL=@src/Lib.dpr\n@OUT/two.exe=@SRC/two.DPR\n" ; click b_save
+      expect LB_Files == "@out/Two.EXE=@src/Two.dpr\n@out/Lib.DLL=@src/Lib.dpr" ; expect A_saveProjectSettings enabled
+      select LB_Files 1 ; expect e_configuration.toolTip == @proj/Default.config ; trigger A_deleteFile
+      expect asked == "")"},
+    {"SavingAnEmptyListEmptiesThePanel", R"(
+      trigger A_editFileList ; type Memo1 "" ; click b_save ; expect LB_Files == "" ; expect e_SourceFile == ""
+      expect Label5 disabled ; expect b_configuration disabled ; expect b_buildOne disabled ; expect m_mergedVerInfo == "")"},
+    // Lines in Windows-1252 and in UTF-8 keep their bytes through the editor.
+    {"EditingTheListKeepsTheBytesOfEveryLine", R"(
+      write "src/Gr\xFC\xDFe.dpr" "program Gr\xFC\xDFe;\r\n" ; write src/Straße.dpr "program Straße;\r\n"
+      lines proj/Files.ini [options] [FileList] "@out/Gr\xFC\xDFe.EXE=@src/Gr\xFC\xDFe.dpr" @out/Straße.EXE=@src/Straße.dpr
+      select cb_ProjectList 0 ; select LB_Files 0 ; expect L_Results ~ "Source File contents of" ; expect Memo1 ~ Grüße
+      trigger A_editFileList ; click b_save ; trigger A_saveProjectSettings ; expect asked == ""
+      expect-file proj/Files.ini ~ "\r\n@out/Gr\xFC\xDFe.EXE=@src/Gr\xFC\xDFe.dpr\r\n@out/Straße.EXE=@src/Straße.dpr\r\n")"},
 };
+TESMAR_SCENARIOS(FileList, TwoPrograms, FileCommands);
 
-}  // namespace
+class FileListTest : public TScenarioTest {};
 
-TEST_F(FileListTest, AddedFilesGetTargetNamesAndDirectoriesADeletedOneGivesWayAndAnotherKindStopsAdding) {
-  Dialogs.Files = {
-      {ToQ(Path("src/Lib.dpr")), ToQ(Path("src/Res.res")), ToQ(Path("src/Pack.dpk")), ToQ(Path("src/One.dpr"))}};
-  // Lib goes to out/, Res keeps its own directory (cancelled), Pack to bpl/,
-  // One to out/ again, where it is already listed: skipped.
-  Dialogs.Directories = {ToQ(Path("out")), std::nullopt, ToQ(Path("bpl")), ToQ(Path("out"))};
-  Find<QAction>("A_AddFile")->trigger();
-  EXPECT_EQ(Dialogs.OpenRequests[0].Title, "select file(s) (dpr, res, rc, dpk) to be in project");
-  EXPECT_EQ(Dialogs.OpenRequests[0].Filter, "Source files (dpr, res, rc, dpk)|*.dpr;*.res;*.rc;*.dpk");
-  EXPECT_TRUE(Dialogs.OpenRequests[0].MultiSelect);
-  EXPECT_EQ(Dialogs.Texts("directory"),
-            (QStringList{"Select Target Directory for Lib.DLL", "Select Target Directory for Res.RES",
-                         "Select Target Directory for Pack.BPL", "Select Target Directory for One.EXE"}));
-  // The first starts where the selected entry's target lies, each further one
-  // where the one before went.
-  EXPECT_EQ(Dialogs.DirectoryStarts,
-            (QStringList{ToQ(Path("out")), ToQ(Path("out")), ToQ(Path("src")), ToQ(Path("bpl"))}));
-  EXPECT_EQ(Lines().mid(2), (QStringList{ToQ(Path("out/Lib.DLL") + "=" + Path("src/Lib.dpr")),
-                                         ToQ(Path("src/Res.RES") + "=" + Path("src/Res.RC")),
-                                         ToQ(Path("bpl/Pack.BPL") + "=" + Path("src/Pack.dpk"))}));
-  ExpectListsEqual();
-  EXPECT_EQ(Form->LB_Files->currentRow(), 4);
-  EXPECT_EQ(Form->CurrentSource, Path("src/Pack.dpk"));
-  EXPECT_TRUE(Form->Modified);
-
-  // Deleting an entry inside the list selects the one that took its place.
-  Form->LB_Files->setCurrentRow(2);
-  Find<QAction>("A_deleteFile")->trigger();
-  EXPECT_EQ(Form->LB_Files->currentRow(), 2);
-  EXPECT_EQ(Form->CurrentSource, Path("src/Res.RC"));
-  ExpectListsEqual();
-
-  // A file of another kind stops the addition there; the file added before
-  // it is a change to save.
-  Form->SetModified(false);
-  Dialogs.Files = {{ToQ(Path("src/Lib.dpr")), ToQ(Path("src/notes.txt")), ToQ(Path("src/Pack.dpk"))}};
-  Dialogs.Directories = {ToQ(Path("out"))};
-  Find<QAction>("A_AddFile")->trigger();
-  EXPECT_EQ(Lines().size(), 5);
-  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
-  EXPECT_TRUE(Dialogs.Texts("message")[0].endsWith(" is not rc, dpr or dpk."))
-      << Dialogs.Texts("message")[0].toStdString();
-  EXPECT_TRUE(Form->Modified);
-  ExpectListsEqual();
+// A source whose path is longer than 200 characters is selected and shown.
+TEST_F(FileListTest, ALongSourcePathIsSelectedWhole) {
+  const std::string dir = "src/" + std::string(100, 'd') + "/" + std::string(230 - Path("src/").size() - 110, 'e');
+  Play(TwoPrograms + ("\nwrite " + dir + "/Long.dpr \"program Long;\\r\\n\" ; trigger A_getSource" +
+                      " ; answer file @" + dir + "/Long.dpr ; expect L_Results ~ \"Source File contents of\"" +
+                      " ; expect Memo1 == \"program Long;\" ; expect e_SourceFile == @" + dir + "/Long.dpr"));
 }
 
-TEST_F(FileListTest, OneFileIsAddedBesideItsSourceAndDroppedFilesLikewise) {
-  Dialogs.Files = {{ToQ(Path("src/Res.res"))}};
-  Find<QAction>("A_getSource")->trigger();
-  EXPECT_EQ(Dialogs.OpenRequests[0].Title, "Select source file to include in this tesmar project.");
-  EXPECT_EQ(Dialogs.OpenRequests[0].Filter, "DPR,DPK,RC|*.DPR;*.DPK;*.RC");
-  EXPECT_EQ(Lines().back(), ToQ(Path("src/Res.RES") + "=" + Path("src/Res.RC")));
-
+TEST_F(FileListTest, DroppedSourcesAreAddedBesideTheirSourcesAndOthersIgnored) {
+  Play(TwoPrograms);
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(ToQ(Path("src/Lib.dpr"))), QUrl::fromLocalFile(ToQ(Path("src/notes.txt")))});
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -95,78 +96,26 @@ TEST_F(FileListTest, OneFileIsAddedBesideItsSourceAndDroppedFilesLikewise) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(Form->LB_Files->viewport(), &drop);
-  EXPECT_EQ(Lines().back(), ToQ(Path("src/Lib.DLL") + "=" + Path("src/Lib.dpr")));
-  EXPECT_EQ(Lines().size(), 4);
-  ExpectListsEqual();
-  EXPECT_TRUE(Form->Modified);
-}
-
-TEST_F(FileListTest, MovesTakeTheSettingsAlongAndDoNothingAtTheEndsDeletingTheLastSelectsTheNewLast) {
-  auto* list = Form->LB_Files;
-  TProjectSettings* second = Form->BuildRun->FileList().SettingsAt(1);
-  list->setCurrentRow(0);
-  Find<QPushButton>("b_FileUp")->click();
-  list->setCurrentRow(1);
-  Find<QPushButton>("b_fileDown")->click();
-  EXPECT_FALSE(Form->Modified);
-  EXPECT_EQ(Lines()[0].toStdString(), Entry("One.EXE", "One.dpr"));
-
-  Find<QPushButton>("b_FileUp")->click();
-  EXPECT_TRUE(Form->Modified);
-  EXPECT_EQ(Lines()[0].toStdString(), Entry("Two.EXE", "Two.dpr"));
-  EXPECT_EQ(list->currentRow(), 0);
-  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0), second);
-  EXPECT_EQ(Form->CurrentSource, Path("src/Two.dpr"));
-  ExpectListsEqual();
-
-  // Deleting the last entry selects the new last.
-  list->setCurrentRow(1);
-  Find<QAction>("A_deleteFile")->trigger();
-  EXPECT_EQ(Lines(), QStringList{ToQ(Entry("Two.EXE", "Two.dpr"))});
-  EXPECT_EQ(list->currentRow(), 0);
-  EXPECT_EQ(Form->CurrentSource, Path("src/Two.dpr"));
-  EXPECT_EQ(Form->e_SourceFile->text(), ToQ(Path("src/Two.dpr")));
-  ExpectListsEqual();
-  Find<QAction>("A_deleteFile")->trigger();
-  EXPECT_TRUE(Lines().isEmpty());
-  EXPECT_FALSE(Find<QPushButton>("b_buildOne")->isEnabled());
-  EXPECT_FALSE(Form->e_configuration->isEnabled() && Form->findChild<QWidget*>("Label5")->isEnabled());
-  ExpectListsEqual();
-}
-
-TEST_F(FileListTest, TheEditedTextIsTakenBackWithoutBlankLines) {
-  Find<QAction>("A_editFileList")->trigger();
-  EXPECT_EQ(Form->L_Results->text(), "Editing Files List for proj");
-  EXPECT_EQ(Find<TActionButton>("b_save")->text(), "Save File List");
-  EXPECT_FALSE(Form->Memo1->isReadOnly());
-  EXPECT_EQ(Form->Memo1->toPlainText(), Lines().join('\n'));
-  Form->Memo1->setPlainText(ToQ(Entry("Two.EXE", "Two.dpr") + "\n\n" + Entry("Lib.DLL", "Lib.dpr") + "\n"));
-  Find<TActionButton>("b_save")->click();
-  EXPECT_EQ(Lines(), (QStringList{ToQ(Entry("Two.EXE", "Two.dpr")), ToQ(Entry("Lib.DLL", "Lib.dpr"))}));
-  ExpectListsEqual();
-  // Every entry has its settings read from the store.
-  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(1)->GetSettingPath(stConfigFile), Path("proj/Default.config"));
-  EXPECT_EQ(Form->ViewMode, vmViewing);
-  EXPECT_TRUE(Form->Modified);
+  Play("expect LB_Files == \"@out/One.EXE=@src/One.dpr\n@out/Two.EXE=@src/Two.dpr\n@src/Lib.DLL=@src/Lib.dpr\"");
+  Play("expect A_saveProjectSettings enabled");
 }
 
 TEST_F(FileListTest, EachHalfOfALineIsShortenedToHalfTheListWidth) {
   const std::string deep = "/very/long/directory/names/that/go/on/and/on/for/quite/a/while/";
-  Form->BuildRun->FileList().Clear();
-  Form->LB_Files->clear();
-  Form->LB_Files->addItem(ToQ(deep + "target/App.EXE=" + deep + "source/App.dpr"));
+  Play(TwoPrograms);
   Form->LB_Files->setFixedWidth(420);
   auto* delegate = dynamic_cast<TFileListDelegate*>(Form->LB_Files->itemDelegate());
   ASSERT_NE(delegate, nullptr);
   EXPECT_EQ(delegate->HalfWidth(), 200);
-  const QStringList halves = delegate->ShownText(Form->LB_Files->item(0)->text()).split('=');
+  const QStringList halves = delegate->ShownText(ToQ(deep + "target/App.EXE=" + deep + "source/App.dpr")).split('=');
   ASSERT_EQ(halves.size(), 2);
-  const QFontMetrics metrics = Form->LB_Files->fontMetrics();
   for (const QString& half : halves) {
-    EXPECT_LE(metrics.horizontalAdvance(half), 200) << half.toStdString();
+    EXPECT_LE(Form->LB_Files->fontMetrics().horizontalAdvance(half), 200) << half.toStdString();
     EXPECT_TRUE(half.startsWith("/.../")) << half.toStdString();
   }
   EXPECT_TRUE(halves[0].endsWith("/target/App.EXE"));
   EXPECT_TRUE(halves[1].endsWith("/source/App.dpr"));
   EXPECT_GE(Form->LB_Files->sizeHintForRow(0), 13);
 }
+
+}  // namespace

@@ -1,226 +1,110 @@
-#include <QRegularExpression>
-
-#include "dialogs/fExtractLibPath.h"
-#include "dialogs/fFileSelectDlg.h"
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 
 namespace {
 
-// A program with a resource script of the same name beside it, an
-// independent resource script and a package; the three first share a library
-// path file.
-class SettingsPanelTest : public TGuiTest {
- protected:
-  void SetUp() override {
-    TGuiTest::SetUp();
-    WriteProgram("App");
-    WriteBytes("src/App.rc", CrLf({"MAINICON ICON \"app.ico\""}));
-    WriteBytes("src/Lone.rc", CrLf({"MAINICON ICON \"app.ico\""}));
-    WriteBytes("src/Pack.dpk", CrLf({"package Pack;", "end."}));
-    WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
-    WriteBytes("proj/Shared.path", CrLf({"/lib/one"}));
-    const std::string shared = "LibraryPath=" + Path("proj/Shared.path");
-    OpenProject({"HaltOnError=0"},
-                {Entry("App.EXE", "App.dpr"), Path("src/App.RES") + "=" + Path("src/App.rc"),
-                 Path("src/Lone.RES") + "=" + Path("src/Lone.rc"), Entry("Pack.BPL", "Pack.dpk")},
-                {"[" + Path("src/App.dpr") + "]", shared, "[" + Path("src/App.rc") + "]", shared,
-                 "[" + Path("src/Lone.rc") + "]", shared})
-        .show();
-    QApplication::setActiveWindow(Form.get());
-  }
-  void Select(int row) {
-    Form->LB_Files->setCurrentRow(row);
-    Form->LB_FilesClick();
-  }
-  // Enters a row as the user does, through its label.
-  void Enter(const char* label) {
-    Form->findChild<QWidget*>("e_SourceFile")->setFocus();  // somewhere else first
-    QTest::mouseClick(Find<QLabel>(label), Qt::LeftButton);
-  }
-  QString Heading() { return Form->L_Results->text(); }
-  QString Memo() { return Form->Memo1->toPlainText(); }
-  TActionButton* Button(const char* name) { return Find<TActionButton>(name); }
+// A program, a resource script of its base name beside it with a
+// configuration and a local version file of its own, an independent resource
+// script and a package; the three first share a library path file.
+const char* const Panel = R"(
+  program App ; write src/App.rc "MAINICON ICON\r\n" ; write src/Lone.rc "MAINICON ICON\r\n"
+  write src/Pack.dpk "package Pack;\r\nend.\r\n" ; write proj/Default.config "-$A+\r\n-$B-\r\n"
+  write proj/Rc.config "-$R+\r\n" ; write proj/Shared.path "/lib/one\r\n" ; catalogue proj=@proj
+  lines proj/Files.ini [options] HaltOnError=0 [FileList] @out/App.EXE=@src/App.dpr @src/App.RES=@src/App.rc \
+    @src/Lone.RES=@src/Lone.rc @out/Pack.BPL=@src/Pack.dpk [@src/App.dpr] LibraryPath=@proj/Shared.path \
+    [@src/App.rc] LibraryPath=@proj/Shared.path ConfigFile=@proj/Rc.config LocalVerInfo=@src/Rc.ver \
+    [@src/Lone.rc] LibraryPath=@proj/Shared.path
+  open)";
+
+const TScenario Rows[] = {
+    {"EachRowShowsItsSettingWithItsHeadingAndButtons", R"(
+      click Label5 ; expect L_Results =~ "^Configuration settings for \n/.*/src/App.dpr\nis in\n/.*/proj/Default.config$"
+      expect Memo1 == "-$A+\n-$B-" ; expect Memo1.readOnly == false ; expect b_save == "Save Config"
+      expect b_ideLibPath == "DCC help" ; expect b_cancelEditwindow == &Cancel
+      click Label7 ; expect L_Results =~ "^Library Path for \n.*\nis in\n.*/proj/Shared.path$" ; expect b_save == "Save Path"
+      expect b_ideLibPath == "Extract IDE path"
+      click Label13 ; expect L_Results =~ "^Global Version Information for\n.*\nis in\n.*/proj/Default.ver$"
+      expect b_save == "Save Global VerInfo" ; expect b_ideLibPath == "Edit Version"
+      click Label8 ; expect L_Results =~ "^Local Version Information for\n.*\nis currently set to empty file\n.*/src/App.ver$"
+      expect b_save == "Save Local Ver Info" ; expect b_ideLibPath == "Edit Version"
+      click Label9 ; expect L_Results =~ "^Resource mask for \n.*\nis in\n.*/Default.mask$" ; expect b_save == "Save RC Mask"
+      expect b_ideLibPath hidden
+      click Label11 ; expect L_Results =~ "^Pre processing .bat file for \n.*\nis in\n.*/Default.before$"
+      expect b_save == "Save PreProcess" ; expect b_ideLibPath hidden
+      click Label12 ; expect L_Results =~ "^Post processing .bat file for \n.*\nis in\n.*/Default.after$"
+      expect b_save == "Save Post Process"
+      # entering a row puts the focus on its button, the row red while it is there
+      click Label5 ; expect b_configuration.focus == true ; expect e_configuration.textRole == #ff0000
+      focus b_LibraryPath ; expect e_configuration.textRole == Text)"},
+    {"TheSourceTargetIndependentResourceAndDpkRows", R"(
+      expect e_DPKSupport == "" ; expect Label10 disabled ; expect A_getDPKSupportFile disabled
+      click Label5 ; click Label10 ; expect L_Results ~ "Configuration settings for "
+      click Label3 ; expect L_Results =~ "^Source of \n/.*/src/App.dpr$" ; expect Memo1 ~ "program App;" ; expect b_save hidden
+      click Label4 ; expect L_Results =~ "^Target file \n/.*/src/App.dpr\nis currently set to empty file$"
+      select LB_Files 2 ; click Label5 ; expect Memo1 ~ "-" ; click Label8
+      expect L_Results == "Independent resource file, no version info." ; expect Memo1 == "" ; expect b_save hidden
+      select LB_Files 1 ; click Label8 ; expect L_Results ~ "Local Version Information for" ; expect b_save shown
+      select LB_Files 3 ; click Label10 ; expect L_Results ~ "DPK configuration for " ; expect b_save == "Save DPK Support"
+      expect Label10 enabled ; expect e_DPKSupport ~ Default.DPKConfig)"},
+    // The panel works on the selected entry, not on the first of its base name.
+    {"AResourceScriptBesideAProgramShowsSavesAndChoosesItsOwnSettings", R"(
+      select LB_Files 1 ; expect e_configuration.toolTip ~ Rc.config ; click Label5 ; expect Memo1 == -$R+
+      type Memo1 -$R- ; click b_save ; expect-file proj/Rc.config == "-$R-\r\n"
+      expect-file proj/Default.config == "-$A+\r\n-$B-\r\n"
+      write proj/Other.config "-$O+\r\n" ; trigger A_getConfig ; answer file @proj/Other.config ; answer window OKBtn
+      expect e_configuration.toolTip ~ Other.config ; select LB_Files 0 ; expect e_configuration.toolTip ~ Default.config
+      select LB_Files 1 ; trigger A_editVersion ; answer window b_OK ; expect-file src/Rc.ver exists
+      expect-file src/App.ver missing)"},
+    // A saved setting is written at once, for every entry that uses its file;
+    // an emptied one removes its file and keeps a backup.
+    {"ASavedSettingIsWrittenForEveryEntryThatUsesIt", R"(
+      click Label7 ; type Memo1 "/lib/one\n/lib/two" ; click b_save ; expect L_Results == "LibraryPath saved."
+      expect Memo1 == "" ; expect A_saveProjectSettings disabled ; expect-file proj/Shared.path == "/lib/one\r\n/lib/two\r\n"
+      select LB_Files 1 ; click Label7 ; expect Memo1 == "/lib/one\n/lib/two"
+      select LB_Files 2 ; click Label7 ; expect Memo1 == "/lib/one\n/lib/two"
+      select LB_Files 3 ; click Label7 ; expect L_Results ~ Default.path
+      click Label5 ; type Memo1 "" ; click b_save ; expect L_Results == "ConfigFile saved."
+      expect-file proj/Default.config missing ; expect-file proj/Default.~config == "-$A+\r\n-$B-\r\n"
+      click Label5 ; expect L_Results ~ "\nis currently set to empty file\n")"},
+    {"ASettingFileKeepsItsEncodingAndOneWithNulBytesIsShownNotEdited", R"(
+      write proj/Default.mask "// Gr\xFC\xDFe \x80 5\r\nMAINICON ICON\r\n"
+      write proj/Default.before "run\x00this\r\n" ; select cb_ProjectList 0
+      click Label9 ; expect Memo1 == "// Grüße € 5\nMAINICON ICON" ; append Memo1 "\n// added"
+      click b_save ; expect-file proj/Default.mask == "// Gr\xFC\xDFe \x80 5\r\nMAINICON ICON\r\n// added\r\n"
+      click Label11 ; expect Memo1.readOnly == true ; expect b_save hidden
+      expect L_Results ~ "\nThe file holds NUL bytes: it is shown, not edited here.")"},
+    {"ChoosingAnotherFileAndATarget", R"(
+      write proj/App.config "-$O-\r\n" ; trigger A_getConfig ; answer file @proj/App.config ; answer window OKBtn
+      expect asked ~ "open: Select the configuration file | Config options files|*.config|cfg|*.cfg|any file|*.*"
+      expect e_configuration.toolTip == @proj/App.config ; expect Memo1 == -$O- ; expect A_saveProjectSettings enabled
+      trigger A_getTarget ; answer file @bin/App.EXE ; expect asked ~ "open: Select target for @src/App.dpr | Executable |*.EXE"
+      expect LB_Files ~ @bin/App.EXE=@src/App.dpr)"},
+    // The IDE's library path replaces the edited path, after the version
+    // question; a version other than 4 or 5 is refused with its message. No
+    // Delphi 5 in this Wine prefix: an empty path replaces the text.
+    {"ExtractingTheIdePathAsksForTheDelphiVersion", R"(
+      click Label7 ; click b_ideLibPath ; answer window E_Version=6 OKBtn ; expect Memo1 == /lib/one
+      expect asked ~ "message: Only 4 and 5 supported at this time for automated library path extraction"
+      click b_ideLibPath ; answer window E_Version=5 OKBtn ; expect Memo1 == "" ; expect b_save == "Save Path")"},
+    // An edited setting is saved, dropped or kept, as the user says, before
+    // anything takes its place.
+    {"AnEditedSettingIsSavedOrDroppedBeforeAnotherRowIsEntered", R"(
+      click Label5 ; type Memo1 -$D- ; click Label7 ; answer Save ; expect-file proj/Default.config == "-$D-\r\n"
+      expect Memo1 == /lib/one ; type Memo1 /lib/x ; click Label5 ; answer Discard ; expect Memo1 == -$D-
+      expect-file proj/Shared.path == "/lib/one\r\n" ; click Label7 ; expect Memo1 == /lib/one)"},
+    {"AnEditedSettingIsKeptWhenTheUserGoesBackToIt", R"(
+      click Label5 ; type Memo1 -$D- ; select LB_Files 1 ; answer Cancel ; expect LB_Files.currentRow == 0
+      expect e_SourceFile == @src/App.dpr ; expect Memo1 == -$D- ; key LB_Files Down ; answer Cancel
+      click Label7 ; answer Cancel ; expect Memo1 == -$D- ; trigger miAbout ; answer window BitBtn1 ; expect Memo1 == -$D-
+      click b_save ; expect-file proj/Default.config == "-$D-\r\n")"},
+    {"AFailedWriteIsReportedAndTheEditKept", R"(
+      chmod proj/Default.config 444 ; click Label5 ; type Memo1 -$D- ; click b_save
+      expect L_Results == "ConfigFile not saved." ; expect asked ~ "message: Failed to save @proj/Default.config"
+      expect Memo1 == -$D- ; expect b_save shown ; expect-file proj/Default.config == "-$A+\r\n-$B-\r\n")"},
+    {"ReadOnlyEditsAndMemosArePaintedInTheReadOnlyColour", R"(
+      expect e_SourceFile.base == Base ; expect e_target.base == Base ; expect e_configuration.base == Window
+      expect e_PostProcessing.base == Window ; expect m_mergedVerInfo.base == Window ; expect Memo1.base == Window
+      click Label5 ; expect Memo1.base == Base)"},
 };
+TESMAR_SCENARIOS(SettingsPanel, Panel, Rows);
 
 }  // namespace
-
-TEST_F(SettingsPanelTest, EachRowShowsItsSettingWithItsHeadingAndButtons) {
-  struct TCase {
-    const char* Label;
-    const char* Title;
-    const char* File;  // "" for no four-line heading
-    const char* Save;  // caption of the save button, "" when hidden
-    const char* Side;  // caption of b_ideLibPath, "" when hidden
-  };
-  const TCase cases[] = {
-      {"Label5", "Configuration settings for ", "proj/Default.config", "Save Config", "DCC help"},
-      {"Label7", "Library Path for ", "proj/Shared.path", "Save Path", "Extract IDE path"},
-      {"Label13", "Global Version Information for", "proj/Default.ver", "Save Global VerInfo", "Edit Version"},
-      {"Label8", "Local Version Information for", "src/App.ver", "Save Local Ver Info", "Edit Version"},
-      {"Label9", "Resource mask for ", "proj/Default.mask", "Save RC Mask", ""},
-      {"Label11", "Pre processing .bat file for ", "proj/Default.before", "Save PreProcess", ""},
-      {"Label12", "Post processing .bat file for ", "proj/Default.after", "Save Post Process", ""},
-  };
-  Select(0);
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Label);
-    Enter(c.Label);
-    const QStringList heading = Heading().split('\n');
-    ASSERT_EQ(heading.size(), 4) << Heading().toStdString();
-    EXPECT_EQ(heading[0], c.Title);
-    EXPECT_TRUE(heading[1].endsWith("/src/App.dpr")) << heading[1].toStdString();  // shortened to fit
-    EXPECT_EQ(heading[2], Memo().isEmpty() ? "is currently set to empty file" : "is in");
-    EXPECT_TRUE(heading[3].endsWith(QString(c.File).section('/', -1))) << heading[3].toStdString();
-    EXPECT_EQ(Form->ViewMode, vmEditing);
-    EXPECT_FALSE(Form->Memo1->isReadOnly());
-    EXPECT_TRUE(Button("b_save")->isVisible());
-    EXPECT_EQ(Button("b_save")->text(), c.Save);
-    EXPECT_EQ(Button("b_ideLibPath")->isVisible(), *c.Side != 0);
-    if (*c.Side) {
-      EXPECT_EQ(Button("b_ideLibPath")->text(), c.Side);
-    }
-    EXPECT_EQ(Button("b_cancelEditwindow")->text(), "&Cancel");
-  }
-  Enter("Label5");
-  EXPECT_EQ(Memo(), "-$A+\n-$B-");
-  // Entering a row puts the focus on its button, and its text is red while it is there.
-  EXPECT_TRUE(Find<QToolButton>("b_configuration")->hasFocus());
-  EXPECT_EQ(Form->e_configuration->palette().color(QPalette::Text), QColor(Qt::red));
-  Find<QToolButton>("b_LibraryPath")->setFocus();
-  EXPECT_NE(Form->e_configuration->palette().color(QPalette::Text), QColor(Qt::red));
-}
-
-// The rows whose heading names no setting file, and the DPK row, greyed for a
-// program and live for a package.
-TEST_F(SettingsPanelTest, TheSourceTargetIndependentResourceAndDpkRows) {
-  Select(0);
-  EXPECT_TRUE(Form->e_DPKSupport->text().isEmpty());
-  EXPECT_FALSE(Find<QLabel>("Label10")->isEnabled());
-  EXPECT_FALSE(Find<QAction>("A_getDPKSupportFile")->isEnabled());
-  Enter("Label5");
-  const QString before = Heading();
-  QTest::mouseClick(Find<QLabel>("Label10"), Qt::LeftButton);
-  EXPECT_EQ(Heading(), before);
-
-  struct TCase {
-    int Row;
-    const char* Label;
-    const char* Heading;  // a pattern
-    const char* Memo;     // a pattern
-    const char* Save;     // caption of the save button, "" when hidden
-  };
-  const TCase cases[] = {
-      {0, "Label3", "^Source of \n/[^\n]*/src/App\\.dpr$", "^program App;", ""},
-      // Lone.rc, alone with its base name (its row empties the memo that
-      // its configuration filled), and App.rc beside App.dpr
-      {2, "Label5", "^Configuration settings for \n", "\\S", "Save Config"},
-      {2, "Label8", "^Independent resource file, no version info\\.$", "^$", ""},
-      {0, "Label4", "^Target file \n/[^\n]*/src/App\\.dpr\nis currently set to empty file$", "", ""},
-      {1, "Label8", "^Local Version Information for\n", "", "Save Local Ver Info"},
-      {3, "Label10", "^DPK configuration for \n", "", "Save DPK Support"},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(std::string(c.Label) + " of row " + std::to_string(c.Row));
-    Select(c.Row);
-    Enter(c.Label);
-    EXPECT_TRUE(QRegularExpression(c.Heading).match(Heading()).hasMatch()) << Heading().toStdString();
-    EXPECT_TRUE(QRegularExpression(c.Memo).match(Memo()).hasMatch()) << Memo().toStdString();
-    EXPECT_EQ(Button("b_save")->isVisible() ? Button("b_save")->text() : "", c.Save);
-  }
-  EXPECT_TRUE(Find<QLabel>("Label10")->isEnabled());
-  EXPECT_TRUE(Form->e_DPKSupport->text().endsWith("Default.DPKConfig"));
-}
-
-// A saved setting is written at once, for every entry that uses its file; an
-// emptied one removes its file and keeps a backup.
-TEST_F(SettingsPanelTest, ASavedSettingIsWrittenForEveryEntryThatUsesItInItsOwnEncoding) {
-  Select(0);
-  Enter("Label7");
-  Form->Memo1->setPlainText("/lib/one\n/lib/two");
-  Button("b_save")->click();
-  EXPECT_EQ(Heading(), "LibraryPath saved.");
-  EXPECT_EQ(Form->ViewMode, vmViewing);
-  EXPECT_TRUE(Memo().isEmpty());
-  EXPECT_FALSE(Form->Modified);
-  EXPECT_EQ(ReadBytes("proj/Shared.path"), CrLf({"/lib/one", "/lib/two"}));
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(i)->GetSettingContent(stLibraryPath),
-              CrLf({"/lib/one", "/lib/two"}));
-  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(3)->GetSettingPath(stLibraryPath), Path("proj/Default.path"));
-
-  Enter("Label5");
-  Form->Memo1->clear();
-  Button("b_save")->click();
-  EXPECT_EQ(Heading(), "ConfigFile saved.");
-  EXPECT_FALSE(Exists("proj/Default.config"));
-  EXPECT_EQ(ReadBytes("proj/Default.~config"), CrLf({"-$A+", "-$B-"}));
-  Enter("Label5");
-  EXPECT_EQ(Heading().split('\n')[2], "is currently set to empty file");
-
-  // A setting file in Windows-1252 keeps its bytes when edited, but for the edit.
-  WriteBytes("proj/Default.mask",
-             "// Gr\xFC\xDF"
-             "e \x80 5\r\nMAINICON ICON\r\n");
-  Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stRCMask);
-  Enter("Label9");
-  EXPECT_EQ(Memo(), QString::fromUtf8("// Grüße € 5\nMAINICON ICON"));
-  Form->Memo1->appendPlainText("// added");
-  Button("b_save")->click();
-  EXPECT_EQ(ReadBytes("proj/Default.mask"),
-            "// Gr\xFC\xDF"
-            "e \x80 5\r\nMAINICON ICON\r\n// added\r\n");
-
-  // NUL bytes would not survive: shown, not saved.
-  WriteBytes("proj/Default.before", std::string("run\0this\r\n", 10));
-  Form->BuildRun->FileList().SettingsAt(0)->ReloadSetting(stPreProcessing);
-  Enter("Label11");
-  EXPECT_TRUE(Form->Memo1->isReadOnly());
-  EXPECT_FALSE(Button("b_save")->isVisible());
-  EXPECT_TRUE(Heading().endsWith("The file holds NUL bytes: it is shown, not edited here."));
-}
-
-TEST_F(SettingsPanelTest, ChoosingAnotherFileAndATarget) {
-  WriteBytes("proj/App.config", CrLf({"-$O-"}));
-  Select(0);
-  Dialogs.Files = {{ToQ(Path("proj/App.config"))}};
-  // Designate, the choice offered first.
-  Dialogs.Play<Tf_FileSelectDlg>([](Tf_FileSelectDlg& dialog) { dialog.OKBtn->click(); });
-  Find<QAction>("A_getConfig")->trigger();
-  EXPECT_EQ(Dialogs.OpenRequests[0].Title, "Select the configuration file");
-  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0)->GetSettingPath(stConfigFile), Path("proj/App.config"));
-  EXPECT_EQ(Form->BuildRun->FileList().SettingsAt(0)->GetSettingContent(stConfigFile), CrLf({"-$O-"}));
-  EXPECT_TRUE(Form->e_configuration->toolTip().endsWith("App.config"));
-  EXPECT_TRUE(Form->Modified);
-  EXPECT_EQ(Memo(), "-$O-");  // the row shows its new file
-
-  Dialogs.Files = {{ToQ(Path("bin/App.EXE"))}};
-  Find<QAction>("A_getTarget")->trigger();
-  EXPECT_EQ(Dialogs.OpenRequests[1].Title.toStdString(), "Select target for " + Path("src/App.dpr"));
-  EXPECT_EQ(Dialogs.OpenRequests[1].Filter, "Executable |*.EXE");
-  EXPECT_EQ(Form->LB_Files->item(0)->text().toStdString(), Path("bin/App.EXE") + "=" + Path("src/App.dpr"));
-  EXPECT_EQ(Form->BuildRun->FileList().DestOf(0), Path("bin/App.EXE"));
-}
-
-// The IDE's library path replaces the edited path, after the version
-// question; a version other than 4 or 5 is refused with its message.
-TEST_F(SettingsPanelTest, ExtractingTheIdePathAsksForTheDelphiVersion) {
-  Select(0);
-  Enter("Label7");
-  ASSERT_EQ(Button("b_ideLibPath")->text(), "Extract IDE path");
-  for (const char* version : {"6", "5"}) {
-    Dialogs.Play<Tf_ExtractLibPath>([version](Tf_ExtractLibPath& dialog) {
-      EXPECT_EQ(dialog.windowTitle(), "Extract Delphi Library Path");
-      EXPECT_EQ(dialog.E_Version->text(), "5");
-      dialog.E_Version->setText(version);
-      dialog.OKBtn->click();
-    });
-  }
-  Button("b_ideLibPath")->click();
-  EXPECT_EQ(Dialogs.Texts("message"),
-            QStringList{"Only 4 and 5 supported at this time for automated library path extraction"});
-  EXPECT_EQ(Memo(), "/lib/one");
-  // No Delphi 5 in this Wine prefix: an empty path replaces the text.
-  Button("b_ideLibPath")->click();
-  EXPECT_TRUE(Memo().isEmpty());
-  EXPECT_EQ(Form->ViewMode, vmEditing);
-}

@@ -11,7 +11,7 @@
 #include "dialogs/fAbout.h"
 #include "dialogs/fDccOptions.h"
 #include "dialogs/fOptions.h"
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 #include "version/ProgramVersion.h"
 
 namespace {
@@ -31,7 +31,7 @@ QStringList MenuText(const QMenu* menu, const QString& indent = "") {
   return items;
 }
 
-class MainFormTest : public TGuiTest {
+class MainFormTest : public TScenarioTest {
  protected:
   // Each "name=text" of a list separated by ';' names an object of the class
   // with that text.
@@ -52,17 +52,21 @@ class MainFormTest : public TGuiTest {
   }
 };
 
-const std::vector<std::string> SomeOptions = {
-    "AutoFileIncrement=1", "AutoProdIncrement=0", "CheckVersion=0",      "MinimizeOnBuild=1",         "HaltOnError=1",
-    "AutoResFileCreate=0", "DisplayMsgOnDone=1",  "DCCPath=/opt/delphi", "ReplaceReadOnlyCFGRESVER=1"};
+// A project of one program with its options.
+const char* const WithOptions = R"(
+  program App ; catalogue proj=@proj
+  lines proj/Files.ini [options] AutoFileIncrement=1 AutoProdIncrement=0 CheckVersion=0 MinimizeOnBuild=1 \
+    HaltOnError=1 AutoResFileCreate=0 DisplayMsgOnDone=1 DCCPath=/opt/delphi ReplaceReadOnlyCFGRESVER=1 \
+    [FileList] @out/App.EXE=@src/App.dpr
+  open)";
 
 }  // namespace
 
 // The flag to replace read-only files is set in memory only; the one to
 // ignore errors saving them is stored as ReplaceReadOnlyCFGRESVER.
 TEST_F(MainFormTest, TheOptionsDialogShowsTheFlagsAndPathAndStoresAllButTheReadOnlyFlag) {
-  TF_MainForm& form = OpenProgram(SomeOptions);
-  form.BuildRun->SetOption(poReplaceReadOnly, true);
+  Play(WithOptions);
+  Form->BuildRun->SetOption(poReplaceReadOnly, true);
   Dialogs.Play<Tf_options>([](Tf_options& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Project options");
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // fixed size
@@ -89,89 +93,39 @@ TEST_F(MainFormTest, TheOptionsDialogShowsTheFlagsAndPathAndStoresAllButTheReadO
     EXPECT_EQ(dialog.e_compilerpath->text(), "/opt/delphi");
     EXPECT_TRUE(dialog.BitBtn1->text().isEmpty() && !dialog.BitBtn1->icon().isNull());
     EXPECT_EQ(dialog.b_OK->text() + dialog.b_cancel->text(), "&OK&Cancel");
-    dialog.cb_minimize->setChecked(false);
-    dialog.e_compilerpath->setText("/elsewhere");
-    QTest::mouseClick(dialog.b_cancel, Qt::LeftButton);  // changes nothing
   });
-  Find<QAction>("A_projectOptions")->trigger();
-  EXPECT_EQ(Dialogs.Texts("window"), QStringList{"f_options"});
-  EXPECT_FALSE(form.Modified);
-  EXPECT_TRUE(form.BuildRun->GetOption(poMinimizeOnBuild));
-  EXPECT_EQ(form.BuildRun->DCCPath, "/opt/delphi");
-
-  Dialogs.Play<Tf_options>([](Tf_options& dialog) {
-    dialog.cb_IgnoreResFileErrors->setChecked(false);
-    QTest::mouseClick(dialog.b_OK, Qt::LeftButton);
-  });
-  Find<QAction>("A_projectOptions")->trigger();
-  Find<QAction>("A_saveProjectSettings")->trigger();
-  const std::string ini = ReadBytes("proj/Files.ini");
-  EXPECT_NE(ini.find("ReplaceReadOnlyCFGRESVER=0\r\n"), std::string::npos) << ini;
-  EXPECT_EQ(ini.find("ReplaceReadOnly="), std::string::npos) << ini;
-  form.cb_ProjectListChange();
-  EXPECT_FALSE(form.BuildRun->GetOption(poReplaceReadOnly));
-  EXPECT_FALSE(form.BuildRun->GetOption(poIgnoreResFileErrors));
+  Play(R"(trigger A_projectOptions ; expect asked == "window: f_options\n"
+          trigger A_projectOptions ; answer window cb_minimize e_compilerpath=/elsewhere b_cancel
+          expect A_saveProjectSettings disabled ; trigger A_projectOptions ; answer window cb_IgnoreResFileErrors b_OK
+          click bb_save ; expect-file proj/Files.ini ~ "ReplaceReadOnlyCFGRESVER=0\r\n"
+          expect-file proj/Files.ini ~ "MinimizeOnBuild=1\r\n" ; expect-file proj/Files.ini !~ ReplaceReadOnly=
+          expect-file proj/Files.ini ~ "DCCPath=/opt/delphi\r\n" ; select cb_ProjectList 0)");
+  EXPECT_FALSE(Form->BuildRun->GetOption(poReplaceReadOnly));
 }
 
 // OK marks the project modified when a flag or the path (compared exactly)
 // differs, and otherwise leaves the mark as it was; the values are taken
-// either way.
-TEST_F(MainFormTest, OkMarksTheProjectModifiedOnlyForARealChange) {
-  const auto type = [](const char* text) {
-    return [text](Tf_options& d) {
-      d.e_compilerpath->selectAll();
-      QTest::keyClicks(d.e_compilerpath, text);
-    };
-  };
-  const auto toggle = [](int times) {
-    return [times](Tf_options& d) {
-      d.cb_minimize->setFocus();
-      for (int i = 0; i < times; ++i) QTest::keyClick(d.cb_minimize, Qt::Key_Space);
-    };
-  };
-  const auto choose = [](Tf_options& d) { QTest::mouseClick(d.BitBtn1, Qt::LeftButton); };
-  const std::string chosen = Path("chosen");
-  struct TCase {
-    const char* Name;
-    bool ModifiedBefore;
-    std::function<void(Tf_options&)> Act;
-    bool ModifiedAfter;
-    std::string Path;
-    bool Minimize;
-  };
-  const TCase cases[] = {
-      {"nothing changed", false, toggle(0), false, "/opt/delphi", true},
-      {"nothing changed, modified before", true, toggle(0), true, "/opt/delphi", true},
-      {"the same path typed", false, type("/opt/delphi"), false, "/opt/delphi", true},
-      {"a trailing blank", false, type("/opt/delphi "), true, "/opt/delphi ", true},
-      {"a flag toggled", false, toggle(1), true, "/opt/delphi", false},
-      {"a flag toggled back", false, toggle(2), false, "/opt/delphi", true},
-      {"a directory chosen", false, choose, true, chosen, true},
-      {"the directory choice cancelled", false, choose, true, "", true},
-  };
-  OpenProgram(SomeOptions);
-  Dialogs.Directories = {ToQ(chosen), std::nullopt};
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    Form->cb_ProjectListChange();  // the options as stored
-    Form->SetModified(c.ModifiedBefore);
-    Dialogs.Play<Tf_options>([&c](Tf_options& dialog) {
-      c.Act(dialog);
-      QTest::mouseClick(dialog.b_OK, Qt::LeftButton);
-    });
-    Find<QAction>("A_projectOptions")->trigger();
-    EXPECT_EQ(Form->Modified, c.ModifiedAfter);
-    EXPECT_EQ(Find<QAction>("A_saveProjectSettings")->isEnabled(), c.ModifiedAfter);
-    EXPECT_EQ(Form->BuildRun->DCCPath, c.Path);
-    EXPECT_EQ(Form->BuildRun->GetOption(poMinimizeOnBuild), c.Minimize);
-    EXPECT_TRUE(Form->BuildRun->GetOption(poHaltOnError));
-  }
-  // The directory dialog: its caption, the current directory, creation
-  // allowed, performed and confirmed (7), no help.
-  EXPECT_EQ(Dialogs.Texts("directory"), QStringList(2, "Select Target Directory"));
-  EXPECT_EQ(Dialogs.DirectoryStarts, QStringList(2, ToQ(Project)));
-  EXPECT_EQ(Dialogs.DirectoryOptions, std::vector<int>(2, 7));
-}
+// either way. The compiler's directory is chosen in the directory dialog
+// (creation allowed, performed and confirmed: 7), which a cancel empties.
+const TScenario OptionChanges[] = {
+    {"OkWithoutAChangeLeavesTheMarkAsItWas", R"(
+      trigger A_projectOptions ; answer window b_OK ; expect A_saveProjectSettings disabled ; trigger A_deleteFile
+      trigger A_projectOptions ; answer window b_OK ; expect A_saveProjectSettings enabled)"},
+    {"ThePathIsComparedExactly", R"(
+      trigger A_projectOptions ; answer window e_compilerpath=/opt/delphi b_OK ; expect A_saveProjectSettings disabled
+      trigger A_projectOptions ; answer window "e_compilerpath=/opt/delphi " b_OK ; click bb_save
+      expect-file proj/Files.ini ~ "DCCPath=/opt/delphi \r\n")"},
+    {"AFlagToggledIsAChangeAndToggledBackNone", R"(
+      trigger A_projectOptions ; answer window cb_minimize cb_minimize b_OK ; expect A_saveProjectSettings disabled
+      trigger A_projectOptions ; answer window cb_minimize b_OK ; click bb_save
+      expect-file proj/Files.ini ~ "MinimizeOnBuild=0\r\n")"},
+    {"TheCompilerDirectoryIsChosenOrEmptied", R"(
+      trigger A_projectOptions ; answer window BitBtn1 b_OK ; answer dir @chosen ; click bb_save
+      expect asked ~ "directory: Select Target Directory | @proj | 7" ; expect-file proj/Files.ini ~ "DCCPath=@chosen\r\n"
+      trigger A_projectOptions ; answer window BitBtn1 b_OK ; answer dir cancel ; click bb_save
+      expect-file proj/Files.ini ~ "DCCPath=\r\n")"},
+};
+TESMAR_SCENARIOS(Options, WithOptions, OptionChanges);
 
 // "DCC32.exe /?" gets the program's INI file as its input, and what it prints
 // that is not UTF-8 is the console's code page 437. The list goes where the

@@ -1,10 +1,9 @@
 #include "dialogs/fEditVersion.h"
 
-#include <QClipboard>
 #include <optional>
 
 #include "dialogs/uSelectDir.h"
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ const QStringList LocalValues{"2",          "0", "9",     "41",  "0", "5",  "6",
 const std::string Group = VersionFile(GroupValues);
 const std::string Local = VersionFile(LocalValues);
 
-class EditVersionTest : public TGuiTest {
+class EditVersionTest : public TScenarioTest {
  protected:
   // A project of one program, App.dpr, with its group version file
   // (proj/Default.ver) and its local one (src/App.ver); nullopt leaves a file
@@ -43,27 +42,10 @@ class EditVersionTest : public TGuiTest {
     EXPECT_TRUE(QTest::qWaitForWindowActive(Editor));
     return *Editor;
   }
-  // Runs the window's "Edit Version" command; act plays the user.
-  void RunEditVersion(const std::function<void()>& act) {
-    Dialogs.Play<Tf_editversion>([this, act](Tf_editversion& editor) {
-      Editor = &editor;
-      act();
-      Editor = nullptr;
-    });
-    Find<QAction>("A_editVersion")->trigger();
-  }
   QLineEdit* Edit(const char* name) {
     auto* edit = Editor->findChild<QLineEdit*>(name);
     EXPECT_NE(edit, nullptr) << name;
     return edit;
-  }
-  // Replaces an edit's text the way a user does: select all, delete, type.
-  void Retype(const char* name, const QString& text) {
-    QLineEdit* edit = Edit(name);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
   }
   QStringList Merge() { return Editor->m_merge->toPlainText().split('\n'); }
   static QStringList Texts(const Tf_editversion::TColumn& column) {
@@ -123,141 +105,7 @@ TEST_F(EditVersionTest, ShowsBothFilesAndWhatABuildWouldMakeOfThemAsTheyAreEdite
   EXPECT_TRUE(editor.m_merge->isReadOnly());
   EXPECT_TRUE(Dialogs.Asked.empty());
 
-  // The preview follows every change of an edit, from the edits' texts.
-  struct TCase {
-    const char *GroupEdit, *GroupText, *LocalEdit, *LocalText, *Line;
-  };
-  const TCase cases[] = {
-      {"E_Major", "", "E_SMajor", "2", "File Version = 2.2.3.41"},
-      {"E_Major", "0", "E_SMajor", "2", "File Version = 2.2.3.41"},
-      {"E_Major", "00", "E_SMajor", "2", "File Version = 00.2.3.41"},  // only "0" itself is unset
-      {"E_ProductBuild", "", "E_SProductBuild", "", "Product Version = 4.5.6."},
-      {"E_AppID", "0", "E_SAppID", "77", "Appid = 77"},
-      // A text of 0 is set here, though a build takes the local text then.
-      {"E_Comments", "0", "E_SComments", "Local text", "Comments = 0"},
-      {"E_Comments", "", "E_SComments", "Local text", "Comments = Local text"},
-  };
-  for (const TCase& c : cases) {
-    Retype(c.LocalEdit, c.LocalText);
-    Retype(c.GroupEdit, c.GroupText);
-    EXPECT_TRUE(Merge().contains(c.Line)) << c.Line << " in " << Editor->m_merge->toPlainText().toStdString();
-  }
-
-  // Each icon button fills its own column; a cancelled choice keeps the icon.
-  const QString icon = ToQ(Path("icons/new.ico"));
-  Dialogs.Files = {{icon}, {}, {"/g.ico"}};
-  QTest::mouseClick(Editor->b_SIconFileName, Qt::LeftButton);
-  EXPECT_EQ(Edit("E_IconFilename")->text(), "");
-  EXPECT_EQ(Edit("E_SIconFilename")->text(), icon);
-  QTest::mouseClick(Editor->b_SIconFileName, Qt::LeftButton);
-  EXPECT_EQ(Edit("E_SIconFilename")->text(), icon);
-  QTest::mouseClick(Editor->b_iconFileName, Qt::LeftButton);
-  EXPECT_EQ(Edit("E_IconFilename")->text(), "/g.ico");
-  EXPECT_EQ(Edit("E_SIconFilename")->text(), icon);
-  EXPECT_TRUE(Merge().contains("IconFileName = /g.ico"));
-  ASSERT_EQ(Dialogs.OpenRequests.size(), 3u);
-  const TOpenDialogRequest& request = Dialogs.OpenRequests[1];
-  EXPECT_EQ(request.Title, "Select an icon file");
-  EXPECT_EQ(request.Filter, "Icon files|*.ico|bmp|*.bmp|all files|*.*");
-  EXPECT_EQ(request.DefaultExtension, "*.ico");
-  EXPECT_TRUE(request.FileMustExist);
-  EXPECT_EQ(request.FileName, icon);                // it opens at the present icon
-  EXPECT_EQ(ReadBytes("proj/Default.ver"), Group);  // editing writes nothing
-}
-
-// The numeric edits take digits only, typed or pasted; the keys that move,
-// delete, confirm and cancel still work.
-TEST_F(EditVersionTest, NumericEditsTakeDigitsOnlyAndKeepTheirKeys) {
-  OpenVersions(Group, Local);
-  OpenEditor();
-  const std::pair<const char*, QString> typed[] = {{"E_Build", "12"},          {"E_SBuild", "12"},
-                                                   {"E_AppID", "12"},          {"E_SProductMajor", "12"},
-                                                   {"E_Description", "1a -2"}, {"E_SIconFilename", "1a -2"}};
-  for (const auto& [name, result] : typed) {
-    Retype(name, "1a -2");
-    EXPECT_EQ(Edit(name)->text(), result) << name;
-  }
-
-  QLineEdit* build = Edit("E_Build");
-  QTest::keyClick(build, Qt::Key_Backspace);
-  QTest::keyClick(build, Qt::Key_Home);
-  QTest::keyClicks(build, "3x");
-  EXPECT_EQ(build->text(), "31");
-  // A paste holding anything but digits is refused whole, wherever it comes
-  // from; elsewhere it is taken as it is.
-  QApplication::clipboard()->setText("45");
-  QTest::keySequence(build, QKeySequence::Paste);
-  EXPECT_EQ(build->text(), "3451");
-  QApplication::clipboard()->setText("6x");
-  QTest::keySequence(build, QKeySequence::Paste);
-  build->selectAll();
-  build->insert("7.1");  // what the context menu's Paste does
-  EXPECT_EQ(build->text(), "3451");
-  Edit("E_Comments")->setFocus();
-  QTest::keySequence(Edit("E_Comments"), QKeySequence::Paste);
-  EXPECT_EQ(Edit("E_Comments")->text(), "6x");
-
-  build->setFocus();
-  QTest::keyClick(build, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), Edit("E_ProductMajor"));
-  // Escape in a numeric edit cancels the window, Enter confirms it.
-  QTest::keyClick(Edit("E_SMinor"), Qt::Key_Escape);
-  EXPECT_EQ(Editor->result(), QDialog::Rejected);
-  EXPECT_FALSE(Editor->isVisible());
-  EXPECT_EQ(ReadBytes("src/App.ver"), Local);
-  Editor->show();
-  QTest::keyClick(Edit("E_SMinor"), Qt::Key_Return);
-  EXPECT_EQ(Editor->result(), QDialog::Accepted);
-  EXPECT_NE(ReadBytes("src/App.ver").find("Build=12\r\n"), std::string::npos);
-}
-
-// Cancel writes nothing. OK stores every edit as typed: keys replaced in
-// place, other lines kept, missing keys added; an empty build number is
-// written as 0, any other empty edit as an empty value. A file that is not
-// UTF-8 is read and written in the Windows code page, a UTF-8 one in UTF-8.
-// The window sees the new texts.
-TEST_F(EditVersionTest, CancelWritesNothingAndOkWritesBothFilesByteForByte) {
-  const std::string group = CrLf({"; shared", "[version]", "Major=1", "Company=Old Inc", "Comments=Gr\xfc\xdf",
-                                  "Extra=kept", "", "[Other]", "Major=9"});
-  TF_MainForm& form = OpenVersions(group, std::nullopt);
-  const std::string before = form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stGroupVerInfo);
-  RunEditVersion([this] {
-    Retype("E_Major", "8");
-    Retype("E_SMajor", "9");
-    QTest::mouseClick(Editor->b_cancel, Qt::LeftButton);
-  });
-  EXPECT_EQ(ReadBytes("proj/Default.ver"), group);
-  EXPECT_FALSE(Exists("src/App.ver"));
-  EXPECT_EQ(form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stGroupVerInfo), before);
-
-  WriteBytes("src/App.ver", Local);
-  form.cb_ProjectListChange();
-  RunEditVersion([this] {
-    EXPECT_EQ(Edit("E_Comments")->text(), "Grüß");
-    Retype("E_Major", "3");
-    Edit("E_Company")->setText("New Für");
-    Retype("E_SBuild", "");
-    Retype("E_SDescription", "");
-    QTest::mouseClick(Editor->b_OK, Qt::LeftButton);
-  });
-  const char* const added =
-      "Minor=0|Release=0|Build=0|ProductMajor=0|ProductMinor=0|ProductRelease=0|ProductBuild=0|"
-      "Appid=0|Description=|InternalName=|LegalCopyright=|LegalTrademarks=|ProductName=|"
-      "OriginalFilename=|IconFileName=";
-  std::vector<std::string> lines{"; shared",           "[version]",           "Major=3",
-                                 "Company=New F\xfcr", "Comments=Gr\xfc\xdf", "Extra=kept"};
-  for (const QString& line : QString(added).split('|')) lines.push_back(FromQ(line));
-  lines.insert(lines.end(), {"", "[Other]", "Major=9"});
-  EXPECT_EQ(ReadBytes("proj/Default.ver"), CrLf(lines));
-  QStringList local = LocalValues;
-  local[reBuild] = local[reProductBuild] = "0";
-  local[reDescription] = "";
-  EXPECT_EQ(ReadBytes("src/App.ver"), VersionFile(local));
-  EXPECT_NE(form.BuildRun->FileList().SettingsAt(0)->GetSettingContent(stLocalVerInfo).find("Build=0"),
-            std::string::npos);
-  EXPECT_EQ(Dialogs.Texts("window"), QStringList(2, "f_editversion"));
-  EXPECT_EQ(form.ViewMode, vmViewing);
-  EXPECT_TRUE(Find<QPlainTextEdit>("m_mergedVerInfo")->toPlainText().contains("Company = New Für"));
+  EXPECT_EQ(ReadBytes("proj/Default.ver"), Group);  // showing writes nothing
 }
 
 // A missing local file is reported through the resource handler, its values
@@ -307,3 +155,69 @@ TEST_F(EditVersionTest, AMissingLocalFileIsReportedReadFromTheExecutableAndCreat
     EXPECT_EQ(written[18], "IconFileName=");
   }
 }
+
+// A program and its local version file, with the fixture's values.
+const char* const Versions = R"(
+  program App ; catalogue proj=@proj ; lines proj/Files.ini [options] HaltOnError=0 [FileList] @out/App.EXE=@src/App.dpr
+  lines src/App.ver [Version] Major=2 Minor=0 Release=9 Build=41 ProductMajor=0 ProductMinor=5 ProductRelease=6 \
+    ProductBuild= Appid=12 "Description=Local tool" Company= Comments=Grüße InternalName=app LegalCopyright= \
+    LegalTrademarks=TM "ProductName=App Suite" OriginalFilename=App.exe IconFileName=/icons/app.ico)";
+
+const TScenario Edits[] = {
+    // The numeric edits take digits only, typed or pasted; the keys that
+    // move, delete, confirm and cancel still work.
+    {"NumericEditsTakeDigitsOnlyAndKeepTheirKeys", R"(
+      open ; trigger A_editVersion ; answer window {
+        type E_Build "1a -2" ; expect E_Build == 12 ; type E_SBuild "1a -2" ; expect E_SBuild == 12
+        type E_AppID "1a -2" ; expect E_AppID == 12 ; type E_SProductMajor "1a -2" ; expect E_SProductMajor == 12
+        type E_Description "1a -2" ; expect E_Description == "1a -2" ; type E_SIconFilename "1a -2"
+        expect E_SIconFilename == "1a -2" ; key E_Build Backspace Home 3 X ; expect E_Build == 31
+        clipboard 45 ; key E_Build Ctrl+V ; expect E_Build == 3451 ; clipboard 6x ; key E_Build Ctrl+V
+        expect E_Build == 3451 ; key E_Comments Ctrl+V ; expect E_Comments == 6x
+        focus E_Build ; key E_Build Tab ; expect E_ProductMajor.focus == true ; key E_SMinor Escape }
+      expect-file src/App.ver ~ "\r\nBuild=41\r\n" ; trigger A_editVersion
+      answer window { type E_SBuild 12 ; key E_SMinor Return } ; expect-file src/App.ver ~ "\r\nBuild=12\r\n")"},
+    // Numbers: the local value where the group's is 0 or empty (only "0"
+    // itself is unset); texts: where the group's is empty. A text of 0 is
+    // set here, though a build takes the local text then. Each icon button
+    // fills its own column, opening at the present icon; a cancelled choice
+    // keeps it.
+    {"ThePreviewFollowsEveryEditAndEachIconButtonFillsItsColumn", R"(
+      lines proj/Default.ver [Version] Major=1 Minor=2 Release=3 Build= ProductMajor=4 ProductMinor=0 ProductRelease=0 \
+        ProductBuild=7 Appid=0 "Description=Group tool" "Company=Group Inc" Comments= InternalName= \
+        "LegalCopyright=(c) Group" LegalTrademarks= ProductName= OriginalFilename= IconFileName=
+      open ; trigger A_editVersion ; answer window {
+        type E_Major "" ; expect m_merge ~ "\nFile Version = 2.2.3.41\n" ; type E_Major 0
+        expect m_merge ~ "\nFile Version = 2.2.3.41\n" ; type E_Major 00 ; expect m_merge ~ "\nFile Version = 00.2.3.41\n"
+        type E_SProductBuild "" ; type E_ProductBuild "" ; expect m_merge ~ "\nProduct Version = 4.5.6.\n"
+        type E_SAppID 77 ; type E_AppID 0 ; expect m_merge ~ "\nAppid = 77\n" ; type E_SComments "Local text"
+        type E_Comments 0 ; expect m_merge ~ "\nComments = 0\n" ; type E_Comments "" ; expect m_merge ~ "\nComments = Local text\n"
+        click b_SIconFileName ; answer file @icons/new.ico ; expect E_IconFilename == "" ; expect E_SIconFilename == @icons/new.ico
+        click b_SIconFileName ; answer file cancel ; expect E_SIconFilename == @icons/new.ico ; click b_iconFileName
+        answer file /g.ico ; expect E_IconFilename == /g.ico ; expect m_merge ~ "\nIconFileName = /g.ico"
+        expect asked ~ "open: Select an icon file | Icon files|*.ico|bmp|*.bmp|all files|*.* | @icons/new.ico | *.ico | existing"
+        click b_cancel }
+      expect-file src/App.ver ~ "\r\nBuild=41\r\n" ; expect-file proj/Default.ver ~ "\r\nMajor=1\r\n")"},
+    // Cancel writes nothing. OK stores every edit as typed: keys replaced in
+    // place, other lines kept, missing keys added; an empty build number is
+    // written as 0, any other empty edit as an empty value. A file that is
+    // not UTF-8 is read and written in the Windows code page, a UTF-8 one in
+    // UTF-8. The window sees the new texts.
+    {"CancelWritesNothingAndOkWritesBothFilesByteForByte", R"(
+      lines proj/Default.ver "; shared" [version] Major=1 "Company=Old Inc" "Comments=Gr\xfc\xdf" Extra=kept "" [Other] Major=9
+      open ; trigger A_editVersion ; answer window { type E_Major 8 ; type E_SMajor 9 ; click b_cancel }
+      expect-file proj/Default.ver == "; shared\r\n[version]\r\nMajor=1\r\nCompany=Old Inc\r\nComments=Gr\xfc\xdf\r\n\
+Extra=kept\r\n\r\n[Other]\r\nMajor=9\r\n" ; expect-file src/App.ver ~ "\r\nBuild=41\r\n" ; click Label13
+      expect Memo1 ~ "\nMajor=1\n"
+      trigger A_editVersion ; answer window { expect E_Comments == Grüß ; type E_Major 3 ; type E_Company "New Für"
+        type E_SBuild "" ; type E_SDescription "" ; click b_OK }
+      expect-file proj/Default.ver == "; shared\r\n[version]\r\nMajor=3\r\nCompany=New F\xfcr\r\nComments=Gr\xfc\xdf\r\n\
+Extra=kept\r\nMinor=0\r\nRelease=0\r\nBuild=0\r\nProductMajor=0\r\nProductMinor=0\r\nProductRelease=0\r\nProductBuild=0\r\n\
+Appid=0\r\nDescription=\r\nInternalName=\r\nLegalCopyright=\r\nLegalTrademarks=\r\nProductName=\r\nOriginalFilename=\r\n\
+IconFileName=\r\n\r\n[Other]\r\nMajor=9\r\n"
+      expect-file src/App.ver == "[Version]\r\nMajor=2\r\nMinor=0\r\nRelease=9\r\nBuild=0\r\nProductMajor=0\r\nProductMinor=5\r\n\
+ProductRelease=6\r\nProductBuild=0\r\nAppid=12\r\nDescription=\r\nCompany=\r\nComments=Grüße\r\nInternalName=app\r\n\
+LegalCopyright=\r\nLegalTrademarks=TM\r\nProductName=App Suite\r\nOriginalFilename=App.exe\r\nIconFileName=/icons/app.ico\r\n"
+      click Label8 ; expect Memo1 ~ "\nMajor=2\n" ; expect m_mergedVerInfo ~ "Company = New Für")"},
+};
+TESMAR_SCENARIOS(VersionEditor, Versions, Edits);

@@ -1,32 +1,33 @@
 #include "dialogs/fFileSelectDlg.h"
 
-#include <sys/stat.h>
-
 #include <QRadioButton>
+#include <filesystem>
 
-#include "support/GuiTest.h"
+#include "support/Scenario.h"
 
 namespace {
 
 // The current file Default.config and a new file App.config, both in proj/.
-class FileSelectTest : public TGuiTest {
+class FileSelectTest : public TScenarioTest {
  protected:
   void SetUp() override {
     TGuiTest::SetUp();
     WriteFiles();
   }
   void WriteFiles() {
+    std::filesystem::remove_all(Path("proj"));
     WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
     WriteBytes("proj/App.config", "-$W+\n-$O-");  // written elsewhere, LF only
+    std::filesystem::create_symlink("Default.config", Path("proj/Link.config"));
+    std::filesystem::create_hard_link(Path("proj/Default.config"), Path("proj/Hard.config"));
   }
   // The exchange with the new file picked in the open dialog and the user's
   // part in the dialog played by play.
-  bool Exchange(const std::string& picked, std::function<void(Tf_FileSelectDlg&)> play,
-                const std::string& description = "configuration") {
+  bool Exchange(const std::string& picked, std::function<void(Tf_FileSelectDlg&)> play) {
     Dialogs.Files.push_back({ToQ(Path(picked))});
     Dialogs.Play<Tf_FileSelectDlg>(std::move(play));
     Result.clear();
-    return ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), description,
+    return ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), "configuration",
                                 "Config options files|*.config|cfg|*.cfg|any file|*.*", ".config",
                                 "Select the configuration file", Result);
   }
@@ -36,7 +37,8 @@ class FileSelectTest : public TGuiTest {
 }  // namespace
 
 // Each choice, with a new file that exists, one that does not (which can only
-// receive the current text) and the current file itself (nothing is deleted).
+// receive the current text) and the current file itself, by its own name, a
+// link or another spelling (nothing is deleted, nothing copied).
 TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
   struct TCase {
     const char* Picked;
@@ -54,6 +56,11 @@ TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
       {"proj/App.config", "RB_copy", "proj/Default.config", "new", "as written"},
       {"proj/Fresh.config", "RB_ReplaceMove", "proj/Fresh.config", "", "current"},
       {"proj/Default.config", "RB_repointdelete", "proj/Default.config", "current", "current"},
+      {"proj/Link.config", "RB_ReplaceMove", "proj/Link.config", "current", "current"},
+      {"proj/Link.config", "RB_repointdelete", "proj/Link.config", "current", "current"},
+      {"proj/Hard.config", "RB_ReplaceMove", "proj/Hard.config", "current", "current"},
+      {"proj/Hard.config", "RB_Move", "proj/Default.config", "current", "current"},
+      {"proj/../proj/Default.config", "RB_repointdelete", "proj/../proj/Default.config", "current", "current"},
   };
   const std::string current = CrLf({"-$A+", "-$B-"});
   auto expected = [&](const std::string& what) {
@@ -78,66 +85,47 @@ TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
   }
 }
 
-TEST_F(FileSelectTest, TheDialogShowsBothFilesAndPreviewsTheChoiceOnceANewFileIsPicked) {
-  Dialogs.Files.push_back({});
-  std::string newFile;
-  EXPECT_FALSE(ExecuteFileSelectDlg(nullptr, Dialogs, Path("proj/Default.config"), "configuration", "", ".config", "t",
-                                    newFile));
-  EXPECT_TRUE(Dialogs.Texts("window").isEmpty());
+// The configuration of a program: its current file Default.config, and a new
+// file App.config beside it, written elsewhere (LF only).
+const char* const Choosing = R"(
+  program App ; write proj/Default.config "-$A+\r\n-$B-\r\n" ; write proj/App.config "-$W+\n-$O-"
+  lines proj/Files.ini [options] HaltOnError=0 [FileList] @out/App.EXE=@src/App.dpr ; catalogue proj=@proj ; open)";
 
-  ASSERT_FALSE(Exchange(
-      "proj/App.config",
-      [&](Tf_FileSelectDlg& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "Select the configuration file");
-        EXPECT_TRUE(dialog.RB_repoint->isChecked());
-        EXPECT_EQ(dialog.Label1->text().toStdString(), "Current library path file = " + Path("proj/Default.config"));
-        EXPECT_EQ(dialog.Label2->text().toStdString(), "New library path file = " + Path("proj/App.config"));
-        EXPECT_EQ(dialog.RB_repoint->text(),
-                  "Designate: Use newly selected file instead of current file, does not delete current file).");
-        EXPECT_EQ(dialog.L_CurrentFile->text(), "Nothing will happen to this file");
-        EXPECT_EQ(dialog.L_newerFile->text(), "This will be the new library path file");
-        EXPECT_TRUE(dialog.L_newerFile->font().bold());
-        EXPECT_EQ(dialog.m_newFile->toPlainText(), "-$W+\n-$O-");
-        dialog.RB_ReplaceMove->click();
-        EXPECT_EQ(dialog.L_CurrentFile->text(), "This file will be deleted");
-        EXPECT_TRUE(dialog.L_CurrentFile->font().italic());
-        EXPECT_EQ(dialog.m_newFile->toPlainText(), "-$A+\n-$B-");
-        dialog.RB_copy->click();
-        EXPECT_EQ(dialog.L_CurrentFile->text(), "This will be the new library path file");
-        EXPECT_EQ(dialog.M_oldFile->toPlainText(), "-$W+\n-$O-");
-        EXPECT_EQ(dialog.L_newerFile->text(), "Nothing will happen to this file");
-        dialog.CancelBtn->click();
-      },
-      "library path"));
-  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
-  EXPECT_TRUE(Exists("proj/App.config"));
-}
-
-TEST_F(FileSelectTest, AChoiceThatBecameUnavailableGivesWayToDesignate) {
-  ASSERT_TRUE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
-    dialog.RB_Move->click();
-    Dialogs.Files.push_back({ToQ(Path("proj/Missing.config"))});
-    dialog.b_again->click();
-    EXPECT_FALSE(dialog.RB_Move->isEnabled());
-    EXPECT_TRUE(dialog.RB_repoint->isChecked());
-    // Cancelling a further look keeps the file picked before.
-    Dialogs.Files.push_back({});
-    dialog.b_again->click();
-    EXPECT_EQ(dialog.NewFile, Path("proj/Missing.config"));
-    dialog.OKBtn->click();
-  }));
-  EXPECT_EQ(Result, Path("proj/Missing.config"));
-  EXPECT_TRUE(Exists("proj/App.config"));
-  EXPECT_FALSE(Exists("proj/Missing.config"));
-}
-
-TEST_F(FileSelectTest, AFailedWriteEndsWithoutAResult) {
-  chmod(Path("proj/Default.config").c_str(), 0444);
-  EXPECT_FALSE(Exchange("proj/App.config", [&](Tf_FileSelectDlg& dialog) {
-    dialog.RB_copy->click();
-    dialog.OKBtn->click();
-  }));
-  ASSERT_EQ(Dialogs.Texts("message").size(), 1);
-  EXPECT_EQ(ReadBytes("proj/Default.config"), CrLf({"-$A+", "-$B-"}));
-  EXPECT_TRUE(Exists("proj/App.config"));
-}
+const TScenario Exchanges[] = {
+    {"TheDialogShowsBothFilesAndPreviewsTheChoiceOnceANewFileIsPicked", R"(
+      trigger A_getConfig ; answer file cancel ; expect asked !~ "window:"
+      trigger A_getConfig ; answer file @proj/App.config ; answer window {
+        expect window.windowTitle == "Select the configuration file" ; expect RB_repoint.checked == true
+        expect Label1 == "Current configuration file = @proj/Default.config"
+        expect Label2 == "New configuration file = @proj/App.config" ; expect m_newFile == "-$W+\n-$O-"
+        expect RB_repoint == "Designate: Use newly selected file instead of current file, does not delete current file)."
+        expect L_CurrentFile == "Nothing will happen to this file" ; expect L_newerFile.bold == true
+        expect L_newerFile == "This will be the new configuration file" ; click RB_ReplaceMove
+        expect L_CurrentFile == "This file will be deleted" ; expect L_CurrentFile.italic == true
+        expect m_newFile == "-$A+\n-$B-" ; click RB_copy ; expect L_CurrentFile == "This will be the new configuration file"
+        expect M_oldFile == "-$W+\n-$O-" ; expect L_newerFile == "Nothing will happen to this file" ; click CancelBtn }
+      expect-file proj/Default.config == "-$A+\r\n-$B-\r\n" ; expect-file proj/App.config exists
+      expect e_configuration.toolTip == @proj/Default.config)"},
+    // A choice still open is previewed again for the file picked; one that
+    // the file no longer allows gives way to Designate; a further look that
+    // is cancelled keeps the file picked before.
+    {"AnotherLookPreviewsTheChoiceAgainOrGivesWayToDesignate", R"(
+      write proj/Other.config -$X+ ; trigger A_getConfig ; answer file @proj/App.config ; answer window {
+        click RB_copy ; click b_again ; answer file @proj/Other.config ; expect RB_copy.checked == true
+        expect L_CurrentFile == "This will be the new configuration file" ; expect M_oldFile == -$X+
+        click RB_Move ; click b_again ; answer file @proj/Missing.config ; expect RB_Move disabled
+        expect RB_repoint.checked == true ; click b_again ; answer file cancel ; click OKBtn }
+      expect e_configuration.toolTip == @proj/Missing.config ; expect-file proj/App.config exists
+      expect-file proj/Missing.config missing)"},
+    {"AFailedWriteEndsWithoutAResult", R"(
+      chmod proj/Default.config 444 ; trigger A_getConfig ; answer file @proj/App.config ; answer window RB_copy OKBtn
+      expect asked ~ "message: " ; expect-file proj/Default.config == "-$A+\r\n-$B-\r\n"
+      expect e_configuration.toolTip == @proj/Default.config)"},
+    // What was copied stays.
+    {"AFileThatCannotBeDeletedIsReportedAndLeft", R"(
+      chmod proj/App.config 444 ; trigger A_getConfig ; answer file @proj/App.config ; answer window RB_Move OKBtn
+      expect asked ~ "message: @proj/App.config could not be deleted: Permission denied"
+      expect-file proj/Default.config == "-$W+\r\n-$O-\r\n" ; expect-file proj/App.config exists
+      expect e_configuration.toolTip == @proj/Default.config)"},
+};
+TESMAR_SCENARIOS(Relocation, Choosing, Exchanges);

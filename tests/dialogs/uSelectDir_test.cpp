@@ -74,7 +74,7 @@ TEST_F(SelectDirTest, AnEmptyStartOpensOnTheCurrentDirectoryAndWithoutCreationTh
       [&](TSelectDirDlg& dialog) {
         EXPECT_TRUE(dialog.DirEdit->isHidden());
         EXPECT_FALSE(dialog.PathLabel->isHidden());
-        EXPECT_FALSE(dialog.HelpButton->isHidden());
+        EXPECT_TRUE(dialog.HelpButton->isHidden());  // there is no help to show
         // The list: the way down to top, then its two subdirectories.
         const QList<QListWidgetItem*> two = dialog.DirList->findItems("two", Qt::MatchEndsWith);
         ASSERT_EQ(two.size(), 1);

@@ -49,6 +49,36 @@ TEST_F(CatalogueTest, AddingKeepsOtherLinesAndReplacesANameInPlace) {
   EXPECT_EQ(ReadCatalogue(Path("tesmar.ini")).size(), 3u);
 }
 
+// A name that a key cannot hold is stored escaped and read back as it was;
+// other names stay byte for byte, and so does a key written by hand.
+TEST_F(CatalogueTest, NamesAKeyCannotHoldAreStoredEscapedAndReadBackAsTheyWere) {
+  const std::pair<std::string, std::string> names[] = {{"Suite", "Suite"},
+                                                       {"Gr\xfc\xdf"
+                                                        "e 2",
+                                                        "Gr\xfc\xdf"
+                                                        "e 2"},
+                                                       {"a;b[c]", "a;b[c]"},
+                                                       {"100%", "100%"},
+                                                       {"a=b", "%a%3Db"},
+                                                       {";semi", "%%3Bsemi"},
+                                                       {"[sq]", "%%5Bsq]"},
+                                                       {"%41", "%%2541"},
+                                                       {"", "%"},
+                                                       {" end ", "% end%20"},
+                                                       {"two\r\nlines", "%two%0D%0Alines"}};
+  std::vector<std::string> lines{"[Projects]", "%TEMP%=/t"}, read{"%TEMP%"};
+  WriteBytes("tesmar.ini", CrLf(lines));
+  for (const auto& [name, key] : names) {
+    AddCatalogueEntry(Path("tesmar.ini"), name, "/p/" + std::to_string(read.size()));
+    lines.push_back(key + "=/p/" + std::to_string(read.size()));
+    read.push_back(name);
+  }
+  EXPECT_EQ(ReadBytes("tesmar.ini"), CrLf(lines));
+  std::vector<std::string> back;
+  for (const TCatalogueEntry& entry : ReadCatalogue(Path("tesmar.ini"))) back.push_back(entry.Name);
+  EXPECT_EQ(back, read);
+}
+
 TEST_F(CatalogueTest, ProgramIniFileCanBeNamedByTheEnvironment) {
   SetEnv(ProgramIniVariable, Path("named.ini"));
   EXPECT_EQ(ProgramIniFile(), Path("named.ini"));

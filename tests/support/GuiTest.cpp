@@ -27,7 +27,7 @@ void TGuiTest::SetUp() {
 
 void TGuiTest::TearDown() {
   Form.reset();
-  EXPECT_TRUE(Dialogs.Confirms.empty()) << "unused answers to questions";
+  EXPECT_TRUE(Dialogs.Confirms.empty() && Dialogs.SaveAnswers.empty()) << "unused answers to questions";
   EXPECT_TRUE(Dialogs.Directories.empty()) << "unused directory answers";
   EXPECT_TRUE(Dialogs.Files.empty()) << "unused file answers";
   EXPECT_TRUE(Dialogs.Windows.empty()) << "unused window scripts";

@@ -38,6 +38,11 @@ bool TScriptedDialogs::Confirm(QWidget*, const QString& text) {
   return Next(Confirms, "question", text, false);
 }
 
+TSaveAnswer TScriptedDialogs::AskToSave(QWidget*, const QString& text) {
+  Asked.push_back({"save", text});
+  return Next(SaveAnswers, "save question", text, saCancel);
+}
+
 QStringList TScriptedDialogs::OpenFiles(QWidget*, const TOpenDialogRequest& request) {
   Asked.push_back({"open", request.Title});
   OpenRequests.push_back(request);

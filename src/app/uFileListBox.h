@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QListWidget>
+
+// The file list box. Besides what every list does, it tells when the user (a
+// key, a click, a drag of the mouse) made another entry current, or clicked
+// the current one; the program's own changes of the current entry are not
+// told.
+class TFileListBox : public QListWidget {
+  Q_OBJECT
+
+ public:
+  using QListWidget::QListWidget;
+
+ signals:
+  void EntryChosen(int row);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  // Runs the list's own handling of an input event; true when it made
+  // another entry current (which is then told).
+  template <typename THandle>
+  bool AsUser(THandle handle);
+  // The press of the present click chose an entry already.
+  bool ChosenByPress = false;
+};
