@@ -13,9 +13,11 @@ PACKAGES=(
 )
 # The Windows cross-compiler that test.sh builds the Windows path with, the
 # GoogleTest sources its tests are built with, and Wine that runs them.
-if [ "${1:-}" = "--with-windows" ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix googletest wine64)
-fi
+# The Windows installer needs makensis besides.
+case "${1:-}" in
+--with-windows) PACKAGES+=(g++-mingw-w64-x86-64-posix googletest wine64) ;;
+--with-windows-installer) PACKAGES+=(g++-mingw-w64-x86-64-posix googletest wine64 nsis) ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
