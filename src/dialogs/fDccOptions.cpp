@@ -1,9 +1,9 @@
 #include "dialogs/fDccOptions.h"
 
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "dialogs/uFonts.h"
 #include "dialogs/uQtText.h"
 #include "platform/TextFile.h"
 
@@ -16,7 +16,7 @@ Tf_dccoptions::Tf_dccoptions(QWidget* parent) : QWidget(parent, Qt::Window) {
   Memo1->setReadOnly(true);
   Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  Memo1->setFont(FixedPitchFont());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Memo1);
