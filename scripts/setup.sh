@@ -13,13 +13,13 @@ PACKAGES=(
 )
 # The Windows cross-compiler that test.sh builds the Windows path with, the
 # GoogleTest sources its tests are built with, and Wine that runs them. The
-# Windows installer needs makensis besides; the pictures of the Windows
-# window an X display.
+# Windows installer needs makensis besides, and its check and the pictures of
+# the Windows window an X display.
 WINDOWS=(g++-mingw-w64-x86-64-posix googletest wine64)
 for option in "$@"; do
   case "$option" in
   --with-windows) PACKAGES+=("${WINDOWS[@]}") ;;
-  --with-windows-installer) PACKAGES+=("${WINDOWS[@]}" nsis) ;;
+  --with-windows-installer) PACKAGES+=("${WINDOWS[@]}" nsis xvfb xauth) ;;
   --with-windows-screen) PACKAGES+=("${WINDOWS[@]}" xvfb xauth) ;;
   *)
     echo "usage: $0 [--with-windows | --with-windows-installer | --with-windows-screen]..." >&2

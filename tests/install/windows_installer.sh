@@ -6,7 +6,17 @@
 # that nothing the installer put in place is left.
 #
 #   windows_installer.sh <build dir> <project version> <wine64> <wineserver>
+#
+# Wine makes windows only on an X display, as Windows has its desktop: without
+# one the check runs on a virtual display of its own (xvfb-run).
 set -euo pipefail
+if [ -z "${DISPLAY:-}" ]; then
+  command -v xvfb-run >/dev/null || {
+    echo "FAIL: no X display and no xvfb-run (scripts/setup.sh --with-windows-installer installs it)" >&2
+    exit 1
+  }
+  exec xvfb-run -a bash "$0" "$@"
+fi
 BUILD=$1
 VERSION=$2
 WINE=$3
