@@ -31,13 +31,17 @@ fi
 bash scripts/setup.sh --with-windows-screen
 WIN_DIR=${TESMAR_WIN_BUILD_DIR:-build-win}
 cmake -S . -B "$WIN_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTESMAR_GUI=ON \
-  "-DTESMAR_QT_MINGW=$QT_MINGW" -DTESMAR_BENCH=OFF >/dev/null
+  "-DTESMAR_QT_MINGW=$QT_MINGW" -DTESMAR_BENCH=OFF -DTESMAR_WERROR=ON >/dev/null
 cmake --build "$WIN_DIR" --target tesmar_screenshots DCC32 BRCC32 tesmar-build wine_prefix
 WIN_RUN=$(cd "$WIN_DIR" && pwd)/wine-run
 WIN_BIN=$(cd "$WIN_DIR/bin" && pwd)
 WIN_DEMO="${TMPDIR:-/tmp}/tesmar-screenshots-demo-windows"
 bash scripts/prepare-demo.sh --windows "$WIN_DEMO"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-(cd "$WIN_DEMO" && WINEPATH="$(winpath "$WIN_BIN")" xvfb-run -a -s "-screen 0 1280x960x24" \
-  "$WIN_RUN" explorer /desktop=tesmar,1200x900 "$WIN_BIN/tesmar_screenshots.exe" "$(winpath "$WIN_DEMO")" \
-  "$(winpath "$ROOT/docs/screenshots")" --screen windows- main-window-after-build select-directory)
+# A Wine server of the prefix started without the display would keep its
+# desktop off it.
+"$WIN_RUN" --server-stop
+(cd "$WIN_DEMO" && WINEPATH="$(winpath "$WIN_BIN")" timeout 600 xvfb-run -a -s "-screen 0 1280x960x24" \
+  "$WIN_RUN" explorer /desktop=tesmar,1200x900 "$(winpath "$WIN_BIN/tesmar_screenshots.exe")" \
+  "$(winpath "$WIN_DEMO")" "$(winpath "$ROOT/docs/screenshots")" --screen windows- main-window-after-build select-directory)
+"$WIN_RUN" --server-stop
