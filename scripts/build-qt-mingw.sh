@@ -9,7 +9,20 @@
 # Idempotent: a finished cache (its stamp file names the version and the
 # configuration) is reused at once. The first run takes about an hour on two
 # cores. Prints the prefix as its last line.
+#
+#   scripts/build-qt-mingw.sh            builds the cache unless it is there
+#   scripts/build-qt-mingw.sh --prefix   prints the prefix of a finished cache,
+#                                        or fails (status 1) without one
 set -euo pipefail
+ONLY_PREFIX=0
+case "${1:-}" in
+--prefix) ONLY_PREFIX=1 ;;
+"") ;;
+*)
+  echo "usage: $0 [--prefix]" >&2
+  exit 2
+  ;;
+esac
 cd "$(dirname "$0")/.."
 PROJECT_DIR=$PWD
 
@@ -18,7 +31,9 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 # The host tools must be those of the version built.
 VERSION=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null || true)
-if [ -z "$VERSION" ]; then
+if [ -z "$VERSION" ] && [ "$ONLY_PREFIX" = 1 ]; then
+  exit 1
+elif [ -z "$VERSION" ]; then
   bash scripts/setup.sh --with-windows
   VERSION=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
 fi
@@ -30,10 +45,11 @@ PREFIX=${TESMAR_QT_MINGW:-${XDG_CACHE_HOME:-$HOME/.cache}/tesmar/qt-$UPSTREAM-mi
 CONFIG_ID="qtbase $VERSION; $(sha256sum "$PROJECT_DIR/cmake/mingw-w64-x86_64.cmake" | cut -c1-16); features 3"
 STAMP="$PREFIX/.tesmar-qt-complete"
 if [ -f "$STAMP" ] && [ "$(cat "$STAMP")" = "$CONFIG_ID" ]; then
-  echo "Qt $UPSTREAM for MinGW: cached"
+  [ "$ONLY_PREFIX" = 1 ] || echo "Qt $UPSTREAM for MinGW: cached"
   echo "$PREFIX"
   exit 0
 fi
+[ "$ONLY_PREFIX" = 0 ] || exit 1
 
 # The build tools and the cross-compiler.
 NEEDED=(dpkg-dev g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools perl python3)

@@ -12,10 +12,21 @@ PACKAGES=(
   dpkg-dev desktop-file-utils appstream libxml2-utils groff-base
 )
 # The Windows cross-compiler that test.sh builds the Windows path with, the
-# GoogleTest sources its tests are built with, and Wine that runs them.
-if [ "${1:-}" = "--with-windows" ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix googletest wine64)
-fi
+# GoogleTest sources its tests are built with, and Wine that runs them. The
+# Windows installer needs makensis besides, and its check and the pictures of
+# the Windows window an X display.
+WINDOWS=(g++-mingw-w64-x86-64-posix googletest wine64)
+for option in "$@"; do
+  case "$option" in
+  --with-windows) PACKAGES+=("${WINDOWS[@]}") ;;
+  --with-windows-installer) PACKAGES+=("${WINDOWS[@]}" nsis xvfb xauth) ;;
+  --with-windows-screen) PACKAGES+=("${WINDOWS[@]}" xvfb xauth) ;;
+  *)
+    echo "usage: $0 [--with-windows | --with-windows-installer | --with-windows-screen]..." >&2
+    exit 2
+    ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -2,14 +2,22 @@
 // them: the main window with a project loaded, after a build, and every
 // dialog.
 //
-//   tesmar_screenshots <project directory> <output directory>
+//   tesmar_screenshots <project directory> <output directory> [--screen PREFIX NAME...]
+//
+// --screen takes the named pictures (all without a name) from the screen, as
+// the window system shows the windows with their frames, into files whose
+// names begin with PREFIX: the pictures of a Windows build under Wine.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QRadioButton>
+#include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <iostream>
@@ -21,6 +29,7 @@
 #include "dialogs/fExtractLibPath.h"
 #include "dialogs/fFileSelectDlg.h"
 #include "dialogs/fOptions.h"
+#include "dialogs/uFonts.h"
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "project/uCatalogue.h"
@@ -45,12 +54,31 @@ class TSilentDialogs : public TQtUserDialogs {
 
 QString OutDir;
 int Failures = 0;
+bool FromScreen = false;
+QString Prefix;
+QStringList Only;
+
+// What the screen shows of a window, its frame included, once the window
+// system has drawn it.
+QPixmap ScreenPicture(QWidget& widget) {
+  widget.raise();
+  widget.activateWindow();
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 1500) {
+    QApplication::processEvents();
+    QThread::msleep(20);
+  }
+  const QRect frame = widget.frameGeometry();
+  return widget.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+}
 
 void Save(QWidget& widget, const QString& name) {
+  if (!Only.isEmpty() && !Only.contains(name)) return;
   widget.show();
   QApplication::processEvents();
-  const QString file = OutDir + "/" + name + ".png";
-  if (!widget.grab().save(file)) {
+  const QString file = OutDir + "/" + Prefix + name + ".png";
+  if (!(FromScreen ? ScreenPicture(widget) : widget.grab()).save(file)) {
     std::cerr << "could not write " << file.toStdString() << '\n';
     ++Failures;
     return;
@@ -63,9 +91,15 @@ void Save(QWidget& widget, const QString& name) {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
-  if (argc != 3) {
-    std::cerr << "usage: tesmar_screenshots <project directory> <output directory>\n";
+  UseInstalledFonts();
+  if (argc < 3 || (argc > 3 && (argc < 5 || std::string(argv[3]) != "--screen"))) {
+    std::cerr << "usage: tesmar_screenshots <project directory> <output directory> [--screen PREFIX NAME...]\n";
     return 2;
+  }
+  if (argc > 3) {
+    FromScreen = true;
+    Prefix = QString::fromLocal8Bit(argv[4]);
+    for (int i = 5; i < argc; ++i) Only << QString::fromLocal8Bit(argv[i]);
   }
   const std::string project = argv[1];
   OutDir = QString::fromLocal8Bit(argv[2]);

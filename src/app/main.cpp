@@ -2,6 +2,7 @@
 #include <QIcon>
 
 #include "app/fMainForm.h"
+#include "dialogs/uFonts.h"
 #include "dialogs/uUserDialogs.h"
 
 int main(int argc, char* argv[]) {
@@ -9,6 +10,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName("tesmar");
   QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
   QApplication::setDesktopFileName("org.tesmar.Tesmar");
+  UseInstalledFonts();
   QIcon icon;
   for (const int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QString(":/icons/tesmar-%1.png").arg(size));
   QApplication::setWindowIcon(icon);

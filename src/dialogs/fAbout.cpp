@@ -8,9 +8,13 @@
 
 #include "dialogs/uQtText.h"
 #include "dialogs/uReadOnlyPaint.h"
+#include "platform/FileSystem.h"
 #include "version/ProgramVersion.h"
+#include "version/uVersionInformation.h"
 
-Tf_about::Tf_about(QWidget* parent) : QDialog(parent) {
+Tf_about::Tf_about(QWidget* parent) : Tf_about(parent, platform::ProgramFile()) {}
+
+Tf_about::Tf_about(QWidget* parent, const std::string& executable) : QDialog(parent) {
   setObjectName("f_about");
   setWindowTitle("About Delphi Tesmar");
   Memo1 = new QPlainTextEdit(this);
@@ -26,11 +30,18 @@ Tf_about::Tf_about(QWidget* parent) : QDialog(parent) {
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
   Memo1->clear();
-  // The strings the build gave this program; a Windows build carries the
-  // same ones in its version resource.
   QStringList lines;
-  for (const TVersionString& entry : ProgramVersionStrings(tpWindow))
-    lines << ToQ(entry.Name) + " = " + ToQ(entry.Value);
+  TVersionInformation& reader = VersionInformation();
+  reader.LoadVersionInfo(executable);
+  if (reader.Loaded) {
+    for (std::size_t i = 0; i < MSResourceNameCount; ++i) {
+      const std::string name = TVersionInformation::ResourceName(static_cast<tMSResourceNameEnum>(i));
+      lines << ToQ(name) + " = " + ToQ(reader.GetVersionString(name));
+    }
+  } else {
+    for (const TVersionString& entry : ProgramVersionStrings(tpWindow))
+      lines << ToQ(entry.Name) + " = " + ToQ(entry.Value);
+  }
   Memo1->setPlainText(lines.join('\n'));
 
   auto* layout = new QVBoxLayout(this);

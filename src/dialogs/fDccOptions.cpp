@@ -1,9 +1,9 @@
 #include "dialogs/fDccOptions.h"
 
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "dialogs/uFonts.h"
 #include "dialogs/uQtText.h"
 #include "dialogs/uReadOnlyPaint.h"
 #include "platform/TextFile.h"
@@ -18,7 +18,7 @@ Tf_dccoptions::Tf_dccoptions(QWidget* parent) : QWidget(parent, Qt::Window) {
   PaintReadOnly(Memo1);
   Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  Memo1->setFont(FixedPitchFont());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Memo1);

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -84,7 +85,10 @@ QStringList TQtUserDialogs::OpenFiles(QWidget* parent, const TOpenDialogRequest&
   }
   for (;;) {
     if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog.selectedFiles();
+    // Qt names files with '/'; a project stores them as the system writes
+    // them (C:\Work\App.dpr on Windows).
+    QStringList files = dialog.selectedFiles();
+    for (QString& file : files) file = QDir::toNativeSeparators(file);
     if (!request.PromptToCreate || files.isEmpty() || QFileInfo::exists(files.first())) return files;
     if (Confirm(parent, files.first() + "\nThis file does not exist.\nCreate the file?")) return files;
   }

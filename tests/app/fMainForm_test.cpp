@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -7,6 +5,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QUrl>
+#include <filesystem>
 
 #include "dialogs/fAbout.h"
 #include "dialogs/fDccOptions.h"
@@ -128,12 +127,14 @@ const TScenario OptionChanges[] = {
 TESMAR_SCENARIOS(Options, WithOptions, OptionChanges);
 
 // "DCC32.exe /?" gets the program's INI file as its input, and what it prints
-// that is not UTF-8 is the console's code page 437. The list goes where the
+// that is not UTF-8 is the console's code page 437 (a copy of the test child
+// prints it, through the system's console runner). The list goes where the
 // program keeps its files, a directory made when missing. Each use opens one
 // more window, not modal; the window closes them all when asked.
 TEST_F(MainFormTest, DccHelpOpensAWindowForEachUseWithTheCompilersListOrReportsAFailure) {
-  WriteBytes("fake/DCC32.exe", "#!/bin/sh\necho \"asked: $*\"\ncat\nprintf 'box \\311\\315\\273 \\201\\r\\n'\n");
-  chmod(Path("fake/DCC32.exe").c_str(), 0755);
+  std::filesystem::create_directories(Path("fake"));
+  std::filesystem::copy_file(ChildProgram(), Path("fake/DCC32.exe"));
+  SetEnv("TESMAR_TEST_CHILD", "argv cat out \"box \xC9\xCD\xBB \x81\"");
   PrependToPath(Path("fake"));
   TF_MainForm& form = OpenProgram();
   form.DccOptionsFile = Path("config/tesmar/options.txt");
@@ -149,7 +150,7 @@ TEST_F(MainFormTest, DccHelpOpensAWindowForEachUseWithTheCompilersListOrReportsA
   ASSERT_EQ(windows.size(), 2u);
   for (Tf_dccoptions* window : windows) {
     EXPECT_EQ(window->Memo1->toPlainText(),
-              "asked: /?\n[Projects]\nproj=" + ToQ(Project) + QString::fromUtf8("\nbox ╔═╗ ü"));
+              "[/?]\n[Projects]\nproj=" + ToQ(Project) + QString::fromUtf8("\nbox ╔═╗ ü"));
     EXPECT_EQ(window->windowTitle(), "Current DCC options help dump");
     EXPECT_EQ(window->size(), QSize(580, 439));
     EXPECT_TRUE(window->isVisible() && window->isWindow() && !window->isModal());

@@ -1,5 +1,6 @@
 #include "support/GuiTest.h"
 
+#include "dialogs/uFonts.h"
 #include "platform/ProfileCache.h"
 #include "project/uPersistence.h"
 
@@ -11,6 +12,7 @@ QApplication& TestApplication() {
   if (!app) {
     app = new QApplication(argc, argv);
     QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
+    UseInstalledFonts();
   }
   return *app;
 }

@@ -6,6 +6,7 @@
 //   err TEXT          TEXT and a line end on standard error
 //   cat               standard input copied to standard output
 //   args              every argument after it as "[arg]" on a line of its own
+//   argv              the arguments this program was started with, the same way
 //   self              the full name of this program
 //   hold FILE         makes FILE and holds it locked until the program
 //                     ends (see ChildHolds in TestDir.h)
@@ -126,7 +127,8 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  std::vector<std::string> words(argv, argv + argc);
+  const std::vector<std::string> started(argv, argv + argc);
+  std::vector<std::string> words = started;
   const std::string name = platform::ChangeFileExt(platform::ExtractFileName(platform::ProgramFile()), "");
   if (!platform::SameTextAscii(name, "tesmar-test-child")) {
     const char* script = std::getenv("TESMAR_TEST_CHILD");
@@ -134,9 +136,9 @@ int main(int argc, char** argv) {
   }
 
   // The commands and how many operands each takes ("args" takes the rest).
-  const std::map<std::string, std::size_t> operands{{"out", 1},   {"err", 1},  {"cat", 0},   {"args", 0},
-                                                    {"self", 0},  {"hold", 1}, {"spawn", 1}, {"sleep", 1},
-                                                    {"flood", 2}, {"exit", 1}, {"crash", 0}};
+  const std::map<std::string, std::size_t> operands{{"out", 1},   {"err", 1},   {"cat", 0},  {"args", 0},
+                                                    {"argv", 0},  {"self", 0},  {"hold", 1}, {"spawn", 1},
+                                                    {"sleep", 1}, {"flood", 2}, {"exit", 1}, {"crash", 0}};
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& command = words[i];
     const auto known = operands.find(command);
@@ -153,6 +155,8 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     } else if (command == "args") {
       while (++i < words.size()) Write(stdout, "[" + words[i] + "]\n");
+    } else if (command == "argv") {
+      for (std::size_t k = 1; k < started.size(); ++k) Write(stdout, "[" + started[k] + "]\n");
     } else if (command == "self") {
       Write(stdout, platform::ProgramFile() + "\n");
     } else if (command == "hold") {
