@@ -204,7 +204,9 @@ void TF_MainForm::RunUnattended(const std::string& argument) {
     hide();
     // A directory that holds no project has nothing to build; its reason
     // has been told.
-    if (!LastLoadOK) {
+    // Nor is a project built that could not be read whole (a setting file
+    // that cannot be read): it would be built with something missing.
+    if (!LastLoadOK || BuildRun->LoadReports > 0) {
       UnattendedStatus = 2;
       TerminateRequested = true;
       return;
@@ -220,10 +222,8 @@ void TF_MainForm::RunUnattended(const std::string& argument) {
       else
         Dialogs.Message(this, Memo1->toPlainText());
     }
-    if (!LastLoadOK || !LastRunOK)
-      UnattendedStatus = 2;
-    else
-      UnattendedStatus = BuildRun->ErrCount > 0 ? 1 : 0;
+    // The status tesmar-build gives for the same run.
+    UnattendedStatus = LastLoadOK ? BuildRun->RunStatus(LastRunOK) : 2;
   } catch (const std::exception& e) {
     if (Headless)
       std::cerr << e.what() << std::endl;

@@ -519,7 +519,10 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
         << (failedLines == 1 ? " processing line failed\n" : " processing lines failed\n");
   if (!report.Interrupted.empty())
     err << ProgramName << ": interrupted (" << report.Interrupted << "); the run was stopped and its logs written\n";
-  return finish(report.Err > 0 || report.Stopped || unstamped > 0 || failedLines > 0 ? ExitEntryFailed : ExitAllOK);
+  // The status the window's unattended build gives too; a signal stops a
+  // run that would have ended well.
+  return finish(
+      std::max(builder.RunStatus(report.Completed), report.Interrupted.empty() ? ExitAllOK : ExitEntryFailed));
 }
 
 }  // namespace

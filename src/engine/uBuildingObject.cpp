@@ -160,6 +160,17 @@ bool TCompileClass::Compile() {
     return false;
   }
 
+  // Built without a setting that cannot be read, the entry would silently
+  // lose switches, a library path or its processing lines.
+  if (const std::string unread = Settings ? Settings->UnreadableSetting() : std::string(); !unread.empty()) {
+    SummaryNote(unread);
+    Success = false;
+    LastLine = unread;
+    SummaryLines.push_back("ERR: " + platform::ExtractFileName(DestFile) + " " + unread);
+    Results.push_back("Done: " + SourceName());
+    platform::SetCurrentDir(ProjectPath);
+    return true;
+  }
   WriteConfigFile();
   PrepareResources();
   RunBatchSetting("Before Compile ", SourceFile, stPreProcessing);
@@ -518,7 +529,18 @@ void TBuilderClass::SetOption(int index, bool value) {
   Options[static_cast<std::size_t>(index)] = value;
 }
 
+int TBuilderClass::RunStatus(bool completed) const {
+  if (LoadReports > 0 || !completed) return 2;
+  return ErrCount > 0 || NotStamped > 0 || FailedLines > 0 || Reached < Planned ? 1 : 0;
+}
+
 bool TBuilderClass::LoadProject(const std::string& directory) {
+  struct TLoading {
+    bool& Flag;
+    explicit TLoading(bool& flag) : Flag(flag) { Flag = true; }
+    ~TLoading() { Flag = false; }
+  } loading(Loading);
+  LoadReports = 0;
   Events.clear();
   ProjectDir = directory;
   try {
@@ -661,6 +683,8 @@ bool TBuilderClass::RunBuild() {
     Compiler->OnCompileNotify = [this](const std::string& file, const std::string& text) { CompileEvent(file, text); };
 
     TotalFatal = TotalHints = TotalLines = TotalWarnings = TotalErrors = OKCount = ErrCount = 0;
+    Planned = SingleFile ? 1 : Files->Count();
+    Reached = NotStamped = FailedLines = 0;
 
     const int first = SingleFile ? SingleIndex : 0;
     const int last = SingleFile ? SingleIndex : Files->Count() - 1;
@@ -671,6 +695,7 @@ bool TBuilderClass::RunBuild() {
       if (OnCompileStart) OnCompileStart(step.SourceFile, step.DestFile, step.LastLine);
       Events.push_back("\r\nStart: " + step.SourceFile + "\r\n  --> " + step.DestFile + "\r\n   --> " + step.LastLine);
 
+      ++Reached;
       if (step.Compile()) {
         if (step.Success) {
           ++OKCount;
@@ -694,6 +719,8 @@ bool TBuilderClass::RunBuild() {
         ++ErrCount;
       }
 
+      if (step.Success && step.StampsVersion() && !step.VersionStamped) ++NotStamped;
+      FailedLines += step.FailedProcessingLines;
       if (OnCompileEnd)
         OnCompileEnd(step.SourceFile, step.DestFile, step.LastLine, step.Success, step.Lines, step.Hints, step.Warnings,
                      step.Errors, step.Fatal);
@@ -760,6 +787,7 @@ void TBuilderClass::CompileEvent(const std::string& file, const std::string& tex
 }
 
 void TBuilderClass::ProjectHalt(const std::string& message) {
+  if (Loading) ++LoadReports;
   if (OnProjectHalt) OnProjectHalt(ProjectName, message);
   Events.push_back(ProjectName + " would have been halted: " + message);
   // The run is in fact being stopped: say so, with the time it took.

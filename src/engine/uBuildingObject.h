@@ -187,6 +187,18 @@ class TBuilderClass {
   std::int32_t OKCount = 0, ErrCount = 0;
   platform::TDateTime RunStart;
 
+  // What the last run came to, beside its totals: entries it was to build
+  // and reached, targets built without the version generated for them,
+  // processing lines that failed; and the reports made while the project was
+  // last loaded (a setting that could not be read, say).
+  int Planned = 0, Reached = 0, NotStamped = 0, FailedLines = 0, LoadReports = 0;
+  // The status a front end ends with after the last run, RunBuild's result
+  // given: 0 every entry built and stamped, its processing lines fine; 1 one
+  // failed, was not stamped or had a processing line fail, or the run stopped
+  // before its last entry; 2 the project was not loaded whole or the run
+  // ended by a failure.
+  int RunStatus(bool completed) const;
+
  private:
   std::unique_ptr<TPersistenceObject> ProjectStore;
   // The record of the last save found to leave Files.ini as it was, and the
@@ -198,6 +210,7 @@ class TBuilderClass {
   std::unique_ptr<TCompileClass> Compiler;
   std::unique_ptr<TProjectList> Files;
   bool Running = false;
+  bool Loading = false;
   // The resource messages reported for the entry in progress: each once.
   std::vector<std::string> EntryResourceMessages;
   // The sources' names without extension, upper-cased, and how often each

@@ -125,6 +125,20 @@ void TProjectSettings::LoadAll() {
   LoadedFor = ProjectPath;
 }
 
+std::string TProjectSettings::UnreadableSetting() {
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
+    // The configuration beside the source is the build's own to write.
+    if (kind == stConfigWithPath || !Memory[kind].empty() || Paths[kind].empty()) continue;
+    if (!platform::FileState(Paths[kind]).IsFile) continue;
+    try {
+      Memory.Set(kind, platform::NormalizeLineEnds(platform::ReadFileBytes(Paths[kind])));
+    } catch (const std::exception& e) {
+      return "Failed to read " + Paths[kind] + ": " + e.what();
+    }
+  }
+  return "";
+}
+
 TTargetTypeEnum TProjectSettings::GetTargetType() {
   if (!TargetType) {
     try {

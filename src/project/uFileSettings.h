@@ -49,6 +49,11 @@ class TProjectSettings {
   // system's I/O error when the target exists but cannot be measured.
   std::string TargetSummary();
 
+  // The first setting file that exists but cannot be read, as "Failed to
+  // read " + name + ": " + reason; empty when every one can. A text that is
+  // empty is read again first (the file may have become readable).
+  std::string UnreadableSetting();
+
   // The store of the owning list (the shared store without an owner).
   TPersistenceObject& Store() const;
 

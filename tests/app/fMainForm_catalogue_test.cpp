@@ -1,3 +1,6 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -142,6 +145,23 @@ TEST_F(UnattendedTest, ANamedProjectIsBuiltWithoutQuestionsAndTheProgramEnds) {
   Play(R"(expect form hidden ; expect form ~ " @P/Beta," ; expect-file out/Good.exe exists ; expect asked !~ "confirm: "
           expect asked =~ "^message: (?s:.*)\nFinal result is 1 OK, 1 ERR.   Lines: 13,  Hints: 1,  Warnings: 1,  \
 Errors: 2,   Fatal: 0\n$" ; expect asked !~ "\nmessage: " ; expect-file P/Beta/Files.ini ~ "\r\nHaltOnError=1\r\n")");
+}
+
+// The status is the one tesmar-build gives for the same project: 0 for a
+// clean build, 1 when a processing line fails, 2 without a build when a
+// setting file cannot be read.
+TEST_F(UnattendedTest, TheStatusIsTheOneOfTesmarBuild) {
+  EXPECT_EQ(OpenWindow("Alpha").ExitStatus(), 0);
+  WriteBytes("P/Alpha/Default.after", CrLf({ChildCommand("exit 4")}));
+  EXPECT_EQ(OpenWindow("Alpha").ExitStatus(), 1);
+#ifndef _WIN32
+  std::filesystem::remove(Path("P/Alpha/Default.after"));
+  std::filesystem::remove(Path("P/Alpha/Compile.log"));
+  std::filesystem::remove(Path("P/Alpha/Default.config"));
+  ASSERT_EQ(::mkfifo(Path("P/Alpha/Default.config").c_str(), 0600), 0);
+  EXPECT_EQ(OpenWindow("Alpha").ExitStatus(), 2);
+  EXPECT_FALSE(Exists("P/Alpha/Compile.log"));
+#endif
 }
 
 // The real program, started offscreen with an argument, against a catalogue

@@ -1,5 +1,9 @@
 #include "engine/uBuildingObject.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -453,6 +457,27 @@ TEST_F(BuildTest, ASaveInterruptedAtAnyStepLeavesFilesIniWhole) {
   EXPECT_EQ(reloaded.FileList().Count(), 3);
   EXPECT_TRUE(reloaded.GetOption(poAutoFileIncrement));
 }
+
+#ifndef _WIN32
+// A setting file that cannot be read (here a pipe) fails its entry with the
+// reason, before anything of it is run; the next entry builds.
+TEST_F(BuildTest, ASettingThatCannotBeReadFailsItsEntry) {
+  WriteProgram("A");
+  WriteProgram("B");
+  ASSERT_EQ(::mkfifo(Path("src/A.config").c_str(), 0600), 0);
+  WriteFilesIni({}, {Entry("A.EXE", "A.dpr"), Entry("B.EXE", "B.dpr")},
+                {"[" + Path("src/A.dpr") + "]", "ConfigFile=" + Path("src/A.config")});
+  TBuilderClass builder;
+  builder.LoadProject(Project);
+  EXPECT_EQ(builder.LoadReports, 1);
+  ASSERT_TRUE(builder.RunBuild());
+  EXPECT_EQ(builder.ErrCount, 1);
+  EXPECT_EQ(builder.OKCount, 1);
+  EXPECT_FALSE(Exists("out/A.EXE"));
+  EXPECT_TRUE(Holds(ReadBytes("proj/Summary.log"), "ERR: A.EXE Failed to read " + Path("src/A.config") + ": "));
+  EXPECT_EQ(builder.RunStatus(true), 2);
+}
+#endif
 
 // The window replaces its build run object by a new one, and a test or a
 // front end may hold two: each hears the reports of its own store only, and
