@@ -26,6 +26,11 @@ TRunStopCheck& StopCheck() {
   return check;
 }
 
+std::string& RunningOutput() {
+  static std::string file;
+  return file;
+}
+
 double& TimeLimit() {
   static double seconds = 0;
   return seconds;
@@ -96,6 +101,14 @@ TRunIdleHook SetRunIdleHook(TRunIdleHook hook) {
   return std::exchange(IdleHook(), std::move(hook));
 }
 
+void CallRunIdleHook() {
+  if (IdleHook()) IdleHook()();
+}
+
+std::string RunningOutputFile() {
+  return RunningOutput();
+}
+
 TRunStopCheck SetRunStopCheck(TRunStopCheck check) {
   return std::exchange(StopCheck(), std::move(check));
 }
@@ -138,6 +151,14 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
     };
   }
 
+  // Named from before the hook is told that the command starts until after
+  // it is told that it ended, so that the hook can read all of its output.
+  struct TRunningOutput {
+    explicit TRunningOutput(const std::string& file) { RunningOutput() = file; }
+    ~TRunningOutput() { RunningOutput().clear(); }
+    TRunningOutput(const TRunningOutput&) = delete;
+    TRunningOutput& operator=(const TRunningOutput&) = delete;
+  } runningOutput(outputFile);
   THookCall hookCall;
   try {
     const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile, whileWaiting);

@@ -24,6 +24,16 @@ TRunHook SetRunHook(TRunHook hook);
 using TRunIdleHook = std::function<void()>;
 TRunIdleHook SetRunIdleHook(TRunIdleHook hook);
 
+// Calls the idle hook, when one is set: long work of a build between its
+// commands (reading a large capture) calls it too, so that the window goes on
+// answering.
+void CallRunIdleHook();
+
+// The output file of the command running now, as RunDosRedirected was given
+// it, also while the run hook is told that it starts and that it ended; ""
+// while none runs. The hooks read it to show the output as it is written.
+std::string RunningOutputFile();
+
 // Asked before a command starts and again while it runs: a non-empty answer
 // is why no command may run now (a build that is being interrupted). A
 // command not yet started is then not started: RunDosRedirected gives false,

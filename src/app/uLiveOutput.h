@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Follows the output file of a running command as it grows. Each Read gives
+// the whole lines written since the last one; of more than fits a screen
+// only the last lines are read (the whole output goes to the logs), so that
+// a tool printing megabytes costs the window no more than one that prints
+// little.
+class TLiveOutput {
+ public:
+  struct TChunk {
+    std::string Text;           // whole lines, each with its line end
+    std::uint64_t Skipped = 0;  // bytes passed over before them
+  };
+  // The most read at one time.
+  static constexpr std::uint64_t MaxChunk = 64 * 1024;
+
+  // What was added to file since the last Read of it: from its start for a
+  // file other than the last one, or one that has become shorter (made
+  // anew). A file that cannot be read gives nothing. Once the command has
+  // ended, its last line comes too, even without a line end, and the file is
+  // forgotten.
+  TChunk Read(const std::string& file, bool ended = false);
+  // Forgets the file: the next command starts.
+  void Reset();
+
+ private:
+  TChunk ReadFrom(bool last);
+  std::string File;
+  std::uint64_t Offset = 0;
+  // The start of a line whose end has not been written yet.
+  std::string Partial;
+};
