@@ -153,7 +153,6 @@ class TBuilderClass {
   void ProjectHalt(const std::string& message);
   void ResourceError(const std::string& file, const std::string& information);
   std::string ElapsedText() const;
-  void WriteMessageLogs();
 
   // The store of this build run: its reports reach this object alone.
   TPersistenceObject& Store() { return *ProjectStore; }
@@ -182,7 +181,6 @@ class TBuilderClass {
   // failure at once.
   std::function<bool(const std::string& holder)> OnWaitForProject;
 
-  platform::TStringList CompileLog;
   platform::TStringList Summary;
   platform::TStringList Events;
 
