@@ -25,6 +25,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -365,6 +366,8 @@ class TF_MainForm : public QMainWindow {
   void FollowOutput(bool final);
   void ShowProgress();
   void MarkEntry(int index, TEntryResult result, const std::string& tip);
+  struct TEntryMark;
+  void ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark);
   void ApplyEntryMarks();
   void ClearEntryMarks();
   // Why no tool may run now: a request from outside, or the user's "stop

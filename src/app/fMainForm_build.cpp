@@ -167,8 +167,9 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
     return;
   }
   SetHeading("Tesmar Halted: \r\n" + name + "\r\n" + message);
-  // A run being ended (stop now, a request from outside) is asked nothing more.
-  if (BuildRunning && !StopReason().empty()) {
+  // A run that is stopping (Stop, stop now, a request from outside) is asked
+  // nothing more: it halts anyway.
+  if (BuildRunning && (StopAsked || !StopReason().empty())) {
     RefreshResults();
     return;
   }
@@ -189,12 +190,7 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
         // would end this run before it writes its logs.
       }
     } else {
-      // Going on also withdraws a press of Stop.
       BuildRun->HaltRequest = false;
-      StopAsked = false;
-      b_halt->setText("&Stop");
-      b_halt->setToolTip(QString());
-      ShowProgress();
     }
   }
   RefreshResults();

@@ -17,6 +17,7 @@
 #include "platform/AsciiText.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "platform/Process.h"
 #include "platform/Signals.h"
 #include "project/uCatalogue.h"
 
@@ -97,10 +98,11 @@ void TF_MainForm::FollowEntryStart(const std::string& source, const std::string&
 
 void TF_MainForm::FollowEntryEnd(bool ok) {
   if (RunPosition >= 0 && RunPosition < static_cast<int>(RunEntries.size())) {
-    // The entry's own lines of the summary, and its last line when it made none.
+    // The entry's result line of the summary (its notes come before it), or
+    // its last line when it made none.
     std::string tip;
     for (const std::string& line : BuildRun->CompileStep().SummaryLines)
-      tip += (tip.empty() ? "" : "\n") + platform::TrimControls(line);
+      if (line.starts_with("OK") || line.starts_with("ERR")) tip = platform::TrimControls(line);
     if (tip.empty()) tip = (ok ? "OK: " : "ERR: ") + platform::TrimControls(BuildRun->CompileStep().LastLine);
     MarkEntry(RunEntries[static_cast<std::size_t>(RunPosition)], ok ? erBuilt : erFailed, tip);
   }
@@ -114,7 +116,9 @@ void TF_MainForm::FollowOutput(bool final) {
   LiveClock.start();
   const std::string file = RunningOutputFile();
   if (file.empty()) return;
-  const TLiveOutput::TChunk chunk = LiveOutput.Read(file, final);
+  // While the command runs, its file may hold the end of an earlier run's
+  // output beyond what it has written.
+  const TLiveOutput::TChunk chunk = LiveOutput.Read(file, final, final ? std::nullopt : platform::ChildOutputWritten());
   if (MemoView != mvLive || (chunk.Text.empty() && chunk.Skipped == 0)) return;
   QString text = chunk.Skipped == 0
                      ? QString()
@@ -159,7 +163,29 @@ void TF_MainForm::MarkEntry(int index, TEntryResult result, const std::string& t
     EntryMarks.emplace_back(line, mark);
   else
     found->second = mark;
-  ApplyEntryMarks();
+  // Only the rows of this line change: a build of many entries costs no
+  // repaint of the whole list per entry.
+  const QString text = ToQ(line);
+  if (index < LB_Files->count() && LB_Files->item(index)->text() == text)
+    ShowEntryMark(LB_Files->item(index), &mark);
+  else
+    for (int row = 0; row < LB_Files->count(); ++row)
+      if (LB_Files->item(row)->text() == text) ShowEntryMark(LB_Files->item(row), &mark);
+}
+
+void TF_MainForm::ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark) {
+  if (!mark) {
+    item->setIcon(QIcon());
+    item->setToolTip(QString());
+    item->setData(Qt::AccessibleDescriptionRole, QVariant());
+    return;
+  }
+  static const QStyle::StandardPixmap icons[] = {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical,
+                                                 QStyle::SP_MediaPause};
+  static const char* const words[] = {"built", "failed", "not built"};
+  item->setIcon(style()->standardIcon(icons[mark->Result]));
+  item->setToolTip(mark->Tip);
+  item->setData(Qt::AccessibleDescriptionRole, QString(words[mark->Result]));
 }
 
 void TF_MainForm::ApplyEntryMarks() {
@@ -167,18 +193,7 @@ void TF_MainForm::ApplyEntryMarks() {
     QListWidgetItem* item = LB_Files->item(row);
     const auto found =
         std::find_if(EntryMarks.begin(), EntryMarks.end(), [&](const auto& m) { return ToQ(m.first) == item->text(); });
-    if (found == EntryMarks.end()) {
-      item->setIcon(QIcon());
-      item->setToolTip(QString());
-      item->setData(Qt::AccessibleDescriptionRole, QVariant());
-      continue;
-    }
-    static const QStyle::StandardPixmap icons[] = {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical,
-                                                   QStyle::SP_MediaPause};
-    static const char* const words[] = {"built", "failed", "not built"};
-    item->setIcon(style()->standardIcon(icons[found->second.Result]));
-    item->setToolTip(found->second.Tip);
-    item->setData(Qt::AccessibleDescriptionRole, QString(words[found->second.Result]));
+    ShowEntryMark(item, found == EntryMarks.end() ? nullptr : &found->second);
   }
 }
 
@@ -247,7 +262,6 @@ void TF_MainForm::CheckStopSignals() {
 }
 
 bool TF_MainForm::WaitForProject(const std::string& holder) {
-  if (StopAsked || !StopReason().empty()) return false;
   const std::string text = "Waiting for the other build of " + BuildRun->ProjectDir +
                            (holder.empty() ? std::string() : " (process " + holder + ")") + " to end...";
   if (!WaitSaid) {
@@ -258,7 +272,9 @@ bool TF_MainForm::WaitForProject(const std::string& holder) {
   }
   ShowElapsed();
   QApplication::processEvents();
-  return !StopAsked && StopReason().empty();
+  if (!StopAsked && StopReason().empty()) return true;
+  StatusBar1->showMessage("Not built: another build of this project is running.");
+  return false;
 }
 
 double TF_MainForm::ToolTimeoutSeconds() const {

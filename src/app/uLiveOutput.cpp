@@ -1,17 +1,18 @@
 #include "app/uLiveOutput.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
 
 #include "platform/FileSystem.h"
 
-TLiveOutput::TChunk TLiveOutput::Read(const std::string& file, bool ended) {
+TLiveOutput::TChunk TLiveOutput::Read(const std::string& file, bool ended, std::optional<std::uint64_t> written) {
   if (file != File) {
     Reset();
     File = file;
   }
-  TChunk chunk = ReadFrom(ended);
+  TChunk chunk = ReadFrom(ended, written);
   if (ended) Reset();
   return chunk;
 }
@@ -22,12 +23,12 @@ void TLiveOutput::Reset() {
   Partial.clear();
 }
 
-TLiveOutput::TChunk TLiveOutput::ReadFrom(bool last) {
+TLiveOutput::TChunk TLiveOutput::ReadFrom(bool last, std::optional<std::uint64_t> written) {
   TChunk chunk;
   std::string bytes;
   try {
     const platform::TFileReader reader(File);
-    const std::uint64_t size = reader.Size();
+    const std::uint64_t size = written ? std::min(*written, reader.Size()) : reader.Size();
     if (size < Offset) {  // made anew
       Offset = 0;
       Partial.clear();

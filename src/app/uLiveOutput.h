@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Follows the output file of a running command as it grows. Each Read gives
@@ -21,13 +22,14 @@ class TLiveOutput {
   // file other than the last one, or one that has become shorter (made
   // anew). A file that cannot be read gives nothing. Once the command has
   // ended, its last line comes too, even without a line end, and the file is
-  // forgotten.
-  TChunk Read(const std::string& file, bool ended = false);
+  // forgotten. Where the command is known to have written only so many bytes
+  // of it, what lies beyond them (left from an earlier run) is not read.
+  TChunk Read(const std::string& file, bool ended = false, std::optional<std::uint64_t> written = std::nullopt);
   // Forgets the file: the next command starts.
   void Reset();
 
  private:
-  TChunk ReadFrom(bool last);
+  TChunk ReadFrom(bool last, std::optional<std::uint64_t> written);
   std::string File;
   std::uint64_t Offset = 0;
   // The start of a line whose end has not been written yet.

@@ -482,6 +482,8 @@ void TCompileClass::ParseOutput() {
     if (Results.empty()) LastLine = runnerMessage;
     Results.insert(Results.begin(), "xxxxx>\r\nCompile Failed: " + CommandLine + "   Error Code " +
                                         std::to_string(platform::LastOSErrorCode()) + ": " + LastLine);
+    // A processing command ended before the tool (a stop) is why it failed.
+    if (!AutoResourceRun && !EndedLine.empty()) LastLine = EndedLine;
     return;
   }
   if (!FilteredOut(CommandLine)) Results.insert(Results.begin(), CommandLine);
