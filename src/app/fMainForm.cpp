@@ -66,18 +66,21 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
   // During a build it follows the command's output as it is written, and
   // what is left of it when the command has ended.
   PreviousRunHook = SetRunHook([this](bool starting) {
+    // A build shows the busy cursor from its start to its end.
     if (starting) {
-      QApplication::setOverrideCursor(Qt::BusyCursor);
+      if (!BuildRunning) QApplication::setOverrideCursor(Qt::BusyCursor);
       LiveOutput.Reset();
     } else {
-      QApplication::restoreOverrideCursor();
+      if (!BuildRunning) QApplication::restoreOverrideCursor();
       FollowOutput(true);
     }
   });
   PreviousIdleHook = SetRunIdleHook([this] {
     if (!BuildRunning) return;
     FollowOutput(false);
+    ShowProgress();
     ShowElapsed();
+    RefreshResults();  // what waits to be painted, when it is time
     QApplication::processEvents();
   });
   // Requests to stop from outside are heard also while no build runs.
@@ -353,7 +356,17 @@ void TF_MainForm::PaintMemo(bool editing) {
 }
 
 void TF_MainForm::SetHeading(const std::string& text) {
+  PendingHeading = nullptr;
   L_Results->setText(ScreenText(text));
+}
+
+void TF_MainForm::SetBuildHeading(std::function<std::string()> make) {
+  // Made when it is painted: shortening its paths to the heading's width
+  // costs more than a quick entry's build.
+  if (BuildRunning)
+    PendingHeading = std::move(make);
+  else
+    SetHeading(make());
 }
 
 std::string TF_MainForm::ShortForHeading(const std::string& path) const {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -152,7 +154,11 @@ class TF_MainForm : public QMainWindow {
   void A_DoBuildExecute();
   void b_buildOneClick();
   void b_haltClick();
-  void RefreshResults();
+  // Paints the heading and the status bar and handles what is pending; during
+  // a build at most every BuildRefreshMs, unless now.
+  void RefreshResults(bool now = false);
+  // Shows what a build said since the window was last painted.
+  void ShowPending();
   void ShowWorkingIn();
   void ShowResultsView();
   void A_retrieveLastDumpExecute();
@@ -322,6 +328,8 @@ class TF_MainForm : public QMainWindow {
   QString MemoLastLine() const;
   void PaintMemo(bool editing);
   void SetHeading(const std::string& text);
+  // During a build the heading made when the window is next painted.
+  void SetBuildHeading(std::function<std::string()> make);
   std::string ShortForHeading(const std::string& path) const;
   void SetResultsButtonsHeight(int height);
   void Memo1Change();
@@ -364,7 +372,9 @@ class TF_MainForm : public QMainWindow {
   // Shows what the running command wrote since the last look (at most every
   // tenth of a second unless final: the command has ended).
   void FollowOutput(bool final);
-  void ShowProgress();
+  void ShowProgress(bool now = false);
+  void AddLive(const QString& text);
+  void FlushLive();
   void MarkEntry(int index, TEntryResult result, const std::string& tip);
   struct TEntryMark;
   void ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark);
@@ -440,8 +450,18 @@ class TF_MainForm : public QMainWindow {
   int OKBeforeEntry = 0;
   TBuildTimes LastTimes;
   QElapsedTimer EntryClock;
+  // During a build the window is brought up to date at most this often: a
+  // build of many quick entries would otherwise spend more time painting
+  // what no one can read than building. What is said meanwhile waits.
+  static constexpr qint64 BuildRefreshMs = 250;
   QElapsedTimer LiveClock;
-  qint64 ProgressShownAt = -1;
+  QElapsedTimer RefreshClock;
+  QElapsedTimer ProgressClock;
+  bool ProgressStale = false;
+  // Output of the build's commands not shown yet.
+  QString PendingLive;
+  std::function<std::string()> PendingHeading;
+  std::optional<int> PendingRow;
   TLiveOutput LiveOutput;
   // Stop was pressed (the build stops after the current file); a reason to
   // end the running tool at once.
@@ -459,6 +479,7 @@ class TF_MainForm : public QMainWindow {
     QString Tip;
   };
   std::vector<std::pair<std::string, TEntryMark>> EntryMarks;
+  std::vector<QIcon> EntryIcons;  // by TEntryResult
   // What the memo shows, for the jump to a message's line, and for the
   // message views the entry each of their lines came from.
   enum TMemoView { mvOther, mvLive, mvCompileLog, mvMessages };

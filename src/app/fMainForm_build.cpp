@@ -70,8 +70,10 @@ void TF_MainForm::RunBuildFromWindow(bool single) {
           OldCheck(SetRunStopCheck([&form] { return form.StopReason(); })),
           OldLimit(SetRunTimeLimit(form.ToolTimeoutSeconds())) {
       Form.SetBuildLock(true);
+      QApplication::setOverrideCursor(Qt::BusyCursor);
     }
     ~TRunState() {
+      QApplication::restoreOverrideCursor();
       SetRunStopCheck(std::move(OldCheck));
       SetRunTimeLimit(OldLimit);
       if (Single) Form.BuildRun->SingleFile = false;
@@ -113,19 +115,30 @@ void TF_MainForm::ShowElapsed() {
 
 void TF_MainForm::CompileStart(const std::string& source, const std::string& dest, const std::string& message) {
   FollowEntryStart(source, dest);
-  SetHeading("Start compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message);
+  SetBuildHeading([=, this] {
+    return "Start compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message;
+  });
   int found = -1;
   const std::string wanted = platform::UpperAscii(dest);
   const TProjectList& files = BuildRun->FileList();
+  auto targetOf = [&files](int i) {
+    return platform::UpperAscii(files.Strings(i).substr(0, files.Strings(i).find('=')));
+  };
+  // The entry the run is at, as a rule; else the first with that target.
+  if (const int at = RunPosition >= 0 && RunPosition < static_cast<int>(RunEntries.size())
+                         ? RunEntries[static_cast<std::size_t>(RunPosition)]
+                         : -1;
+      at >= 0 && at < files.Count() && targetOf(at) == wanted)
+    found = at;
   for (int i = 0; i < files.Count() && found < 0; ++i)
-    if (platform::UpperAscii(files.Strings(i).substr(0, files.Strings(i).find('='))) == wanted) found = i;
-  LB_Files->setCurrentRow(found);
-  if (found < 0) LB_Files->clearSelection();
+    if (targetOf(i) == wanted) found = i;
+  // Chosen in the list when the window is next painted, with the heading.
+  PendingRow = found;
   RefreshResults();
 }
 
 void TF_MainForm::CompileEvent(const std::string& file, const std::string& text) {
-  SetHeading(ShortForHeading(file) + "\r\n" + text);
+  SetBuildHeading([=, this] { return ShortForHeading(file) + "\r\n" + text; });
   StatusBar1->showMessage(StatusLine(file + ": " + text));
   RefreshResults();
 }
@@ -135,8 +148,9 @@ void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest,
   // Counted by the run when this is raised: an entry that never reached its
   // tool carries the previous one's success flag.
   FollowEntryEnd(BuildRun->OKCount > OKBeforeEntry);
-  SetHeading("Done with compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" +
-             message);
+  SetBuildHeading([=, this] {
+    return "Done with compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message;
+  });
   StatusBar1->showMessage(StatusLine(message + Counts(lines, hints, warnings, errors, fatal)));
   RefreshResults();
 }
@@ -144,6 +158,7 @@ void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest,
 void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, int hints, int warnings, int errors,
                               int fatal) {
   if (Loading) return;  // a load that failed ends so: no build ran
+  ShowPending();
   // A run that ended before its last entry says so, with what it did not build.
   for (int i = std::max(0, RunPosition + 1); i < static_cast<int>(RunEntries.size()); ++i)
     MarkEntry(RunEntries[static_cast<std::size_t>(i)], erNotBuilt, "Not built: the build stopped before it");
@@ -157,7 +172,7 @@ void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, in
   }
   SelectFileEntry(LB_Files->currentRow());
   ShowResultsView();
-  RefreshResults();
+  RefreshResults(true);
   SetDefaultButton(b_exit);
 }
 
@@ -179,6 +194,8 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
   if (BuildRun->GetOption(poHaltOnError) && !Unattended && !BuildRunning) {
     Dialogs.Message(this, ScreenText("Error: " + message));
   } else if (BuildRun->GetOption(poHaltOnError) && !Unattended) {
+    // The list shows the entry asked about.
+    ShowPending();
     if (Dialogs.Confirm(this, ScreenText("Error: " + message + "\r\nDo you want to halt the build?"))) {
       BuildRun->HaltRequest = true;
       AddMemoLine("User halted build ");
@@ -196,11 +213,27 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
   RefreshResults();
 }
 
-void TF_MainForm::RefreshResults() {
+void TF_MainForm::RefreshResults(bool now) {
+  // What was said last is painted at the next refresh, and Stop is heard as
+  // soon.
+  if (BuildRunning && !now && RefreshClock.isValid() && RefreshClock.elapsed() < BuildRefreshMs) return;
+  RefreshClock.start();
+  if (BuildRunning) ShowPending();
   L_Results->repaint();
   StatusBar1->repaint();
   if (BuildRunning) ShowElapsed();
   QApplication::processEvents();
+}
+
+void TF_MainForm::ShowPending() {
+  if (PendingHeading) SetHeading(PendingHeading());
+  if (PendingRow) {
+    LB_Files->setCurrentRow(*PendingRow);
+    if (*PendingRow < 0) LB_Files->clearSelection();
+    PendingRow.reset();
+  }
+  FlushLive();
+  if (ProgressStale) ShowProgress(true);
 }
 
 void TF_MainForm::ShowWorkingIn() {

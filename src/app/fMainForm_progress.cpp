@@ -26,7 +26,7 @@ namespace {
 // The lines of a running command kept on screen, and how often they are
 // brought up to date.
 constexpr int LiveTailLines = 1000;
-constexpr int LiveRefreshMs = 100;
+static_assert(LiveTailLines >= static_cast<int>(TLiveOutput::MaxLines));
 
 // Output bytes as memo lines: every line end a line break, none after the last.
 QString LiveText(const std::string& bytes) {
@@ -61,15 +61,18 @@ void TF_MainForm::StartFollowing(bool single) {
   Memo1->setMaximumBlockCount(LiveTailLines);
   LiveOutput.Reset();
   LiveClock.start();
-  ProgressShownAt = -1;
+  PendingLive.clear();
+  RefreshClock.invalidate();  // the start is painted at once
   ProgressBar->setRange(0, std::max<int>(1, static_cast<int>(RunEntries.size())));
   ProgressBar->setValue(0);
   ProgressBar->show();
   ProgressLabel->show();
-  ShowProgress();
+  ShowProgress(true);
 }
 
 void TF_MainForm::EndFollowing() {
+  RefreshResults(true);  // what waits to be shown
+  PendingLive.clear();
   LiveOutput.Reset();
   Memo1->setMaximumBlockCount(0);
   if (MemoView == mvLive) MemoView = mvOther;
@@ -91,7 +94,7 @@ void TF_MainForm::FollowEntryStart(const std::string& source, const std::string&
                                 .arg(RunPosition + 1)
                                 .arg(RunEntries.size())
                                 .arg(ToQ(platform::ExtractFileName(source)), ToQ(platform::ExtractFileName(dest)));
-    Memo1->appendPlainText(Memo1->document()->isEmpty() ? heading : "\n" + heading);
+    AddLive(Memo1->document()->isEmpty() && PendingLive.isEmpty() ? heading : "\n" + heading);
   }
   ShowProgress();
 }
@@ -112,22 +115,54 @@ void TF_MainForm::FollowEntryEnd(bool ok) {
 
 void TF_MainForm::FollowOutput(bool final) {
   if (!BuildRunning) return;
-  if (!final && LiveClock.isValid() && LiveClock.elapsed() < LiveRefreshMs) return;
-  LiveClock.start();
+  const bool due = !LiveClock.isValid() || LiveClock.elapsed() >= BuildRefreshMs;
+  // What a command that has ended wrote is read now: its file is the next
+  // command's.
+  if (!final && !due) return;
   const std::string file = RunningOutputFile();
-  if (file.empty()) return;
-  // While the command runs, its file may hold the end of an earlier run's
-  // output beyond what it has written.
-  const TLiveOutput::TChunk chunk = LiveOutput.Read(file, final, final ? std::nullopt : platform::ChildOutputWritten());
-  if (MemoView != mvLive || (chunk.Text.empty() && chunk.Skipped == 0)) return;
-  QString text = chunk.Skipped == 0
-                     ? QString()
-                     : QString("... %1 bytes passed over here; the whole output is in the logs\n").arg(chunk.Skipped);
-  text += LiveText(chunk.Text);
-  Memo1->appendPlainText(text);
+  if (!file.empty()) {
+    // While the command runs, its file may hold the end of an earlier run's
+    // output beyond what it has written.
+    const TLiveOutput::TChunk chunk =
+        LiveOutput.Read(file, final, final ? std::nullopt : platform::ChildOutputWritten());
+    if (MemoView == mvLive && (!chunk.Text.empty() || chunk.Skipped != 0)) {
+      QString text =
+          chunk.Skipped == 0
+              ? QString()
+              : QString("... %1 bytes passed over here; the whole output is in the logs\n").arg(chunk.Skipped);
+      AddLive(text + LiveText(chunk.Text));
+    }
+  }
+  if (due) {
+    LiveClock.start();
+    FlushLive();
+  }
 }
 
-void TF_MainForm::ShowProgress() {
+void TF_MainForm::AddLive(const QString& text) {
+  PendingLive += PendingLive.isEmpty() ? text : "\n" + text;
+  // Of more than the memo keeps, only its last lines.
+  if (PendingLive.size() > static_cast<qsizetype>(4 * TLiveOutput::MaxChunk)) {
+    qsizetype cut = PendingLive.size();
+    for (int lines = 0; lines < LiveTailLines && cut > 0; ++lines) cut = PendingLive.lastIndexOf('\n', cut - 1);
+    if (cut > 0) PendingLive.remove(0, cut + 1);
+  }
+}
+
+void TF_MainForm::FlushLive() {
+  if (PendingLive.isEmpty() || MemoView != mvLive) return;
+  Memo1->appendPlainText(PendingLive);
+  PendingLive.clear();
+}
+
+void TF_MainForm::ShowProgress(bool now) {
+  // A progress bar paints itself at once when its value changes.
+  if (!now && ProgressClock.isValid() && ProgressClock.elapsed() < BuildRefreshMs) {
+    ProgressStale = true;
+    return;
+  }
+  ProgressClock.start();
+  ProgressStale = false;
   const int count = static_cast<int>(RunEntries.size());
   ProgressBar->setValue(std::min(RunDone, count));
   QString text;
@@ -150,7 +185,6 @@ void TF_MainForm::ShowProgress() {
       text += ToQ(", about " + platform::FormatDuration(std::ceil(*left)) + " left");
   }
   ProgressLabel->setText(text);
-  ProgressShownAt = BuildClock.isValid() ? BuildClock.elapsed() : 0;
 }
 
 // --- the marks of the entries ---------------------------------------------------
@@ -180,10 +214,12 @@ void TF_MainForm::ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark) {
     item->setData(Qt::AccessibleDescriptionRole, QVariant());
     return;
   }
-  static const QStyle::StandardPixmap icons[] = {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical,
-                                                 QStyle::SP_MediaPause};
   static const char* const words[] = {"built", "failed", "not built"};
-  item->setIcon(style()->standardIcon(icons[mark->Result]));
+  if (EntryIcons.empty())
+    for (const QStyle::StandardPixmap icon :
+         {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical, QStyle::SP_MediaPause})
+      EntryIcons.push_back(style()->standardIcon(icon));
+  item->setIcon(EntryIcons[static_cast<std::size_t>(mark->Result)]);
   item->setToolTip(mark->Tip);
   item->setData(Qt::AccessibleDescriptionRole, QString(words[mark->Result]));
 }
@@ -222,8 +258,8 @@ void TF_MainForm::b_haltClick() {
     b_halt->setText("Stop &now");
     b_halt->setToolTip("End the running tool at once");
     StatusBar1->showMessage("Stopping after the current file...");
-    ShowProgress();
-    RefreshResults();
+    ShowProgress(true);
+    RefreshResults(true);
     return;
   }
   if (Dialogs.Confirm(this, "End the running tool now?\nThe file being built fails; the logs are written."))

@@ -63,6 +63,17 @@ TLiveOutput::TChunk TLiveOutput::ReadFrom(bool last, std::optional<std::uint64_t
     Partial = bytes.substr(whole);
     bytes.resize(whole);
   }
+  // Of more lines than a screen shows, the last ones: laying out thousands of
+  // short lines would hold the window up for nothing.
+  std::size_t breaks = 0;
+  for (std::size_t i = bytes.size(); i-- > 0;) {
+    const bool lineBreak = bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'));
+    if (lineBreak && i + 1 < bytes.size() && ++breaks == MaxLines) {
+      chunk.Skipped += i + 1;
+      bytes.erase(0, i + 1);
+      break;
+    }
+  }
   chunk.Text = std::move(bytes);
   return chunk;
 }

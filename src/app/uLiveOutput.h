@@ -15,8 +15,9 @@ class TLiveOutput {
     std::string Text;           // whole lines, each with its line end
     std::uint64_t Skipped = 0;  // bytes passed over before them
   };
-  // The most read at one time.
+  // The most read at one time, and the most lines given of it.
   static constexpr std::uint64_t MaxChunk = 64 * 1024;
+  static constexpr std::size_t MaxLines = 500;
 
   // What was added to file since the last Read of it: from its start for a
   // file other than the last one, or one that has become shorter (made

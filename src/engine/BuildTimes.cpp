@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <unordered_set>
 
 #include "platform/TextFile.h"
 #include "project/uGlobalConstants.h"
@@ -44,31 +45,36 @@ void TBuildTimes::Save(const std::string& projectDir) const {
 }
 
 std::optional<double> TBuildTimes::SecondsOf(const std::string& entryLine) const {
-  for (const auto& [entry, seconds] : Times)
-    if (entry == entryLine) return seconds;
-  return std::nullopt;
+  const auto found = Index.find(entryLine);
+  if (found == Index.end()) return std::nullopt;
+  return Times[found->second].second;
 }
 
 void TBuildTimes::Set(const std::string& entryLine, double seconds) {
   seconds = std::clamp(seconds, 0.0, static_cast<double>(MaxMilliseconds) / 1000.0);
-  for (auto& [entry, kept] : Times)
-    if (entry == entryLine) {
-      kept = seconds;
-      return;
-    }
-  Times.emplace_back(entryLine, seconds);
+  const auto [found, added] = Index.try_emplace(entryLine, Times.size());
+  if (added) {
+    Times.emplace_back(entryLine, seconds);
+  } else {
+    Sum -= Times[found->second].second;
+    Times[found->second].second = seconds;
+  }
+  Sum += seconds;
 }
 
 void TBuildTimes::KeepOnly(const std::vector<std::string>& entryLines) {
-  std::erase_if(Times, [&](const auto& time) {
-    return std::find(entryLines.begin(), entryLines.end(), time.first) == entryLines.end();
-  });
+  const std::unordered_set<std::string> kept(entryLines.begin(), entryLines.end());
+  std::erase_if(Times, [&](const auto& time) { return !kept.contains(time.first); });
+  Index.clear();
+  Sum = 0;
+  for (std::size_t i = 0; i < Times.size(); ++i) {
+    Index.emplace(Times[i].first, i);
+    Sum += Times[i].second;
+  }
 }
 
 double TBuildTimes::MeanSeconds() const {
-  double sum = 0;
-  for (const auto& time : Times) sum += time.second;
-  return Times.empty() ? 0 : sum / static_cast<double>(Times.size());
+  return Times.empty() ? 0 : Sum / static_cast<double>(Times.size());
 }
 
 std::optional<double> EstimateSecondsLeft(const TBuildTimes& last, const std::vector<std::string>& toCome,

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,7 +27,11 @@ class TBuildTimes {
   double MeanSeconds() const;
 
  private:
+  // In the order of the file, and by entry (asked for each entry still to
+  // come, each time a run's progress is shown).
   std::vector<std::pair<std::string, double>> Times;
+  std::unordered_map<std::string, std::size_t> Index;
+  double Sum = 0;
 };
 
 // Seconds a run has still to go: what the entries still to come took last

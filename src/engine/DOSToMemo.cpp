@@ -101,8 +101,12 @@ TRunIdleHook SetRunIdleHook(TRunIdleHook hook) {
   return std::exchange(IdleHook(), std::move(hook));
 }
 
-void CallRunIdleHook() {
+void TRunIdleTicks::CallWhenDue() {
+  // Well within the tenth of a second after which a window seems to hang.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - Last < std::chrono::milliseconds(40)) return;
   if (IdleHook()) IdleHook()();
+  Last = std::chrono::steady_clock::now();
 }
 
 std::string RunningOutputFile() {

@@ -463,13 +463,9 @@ void TCompileClass::ParseOutput() {
   // progress lines). A tool that was not started keeps every line of its
   // capture, which says why.
   // A large capture takes a while: the window goes on answering meanwhile.
-  auto lastIdle = std::chrono::steady_clock::now();
-  std::size_t count = 0;
+  TRunIdleTicks idle;
   platform::ForEachFileLine(OutputFile, [&](std::string_view line) {
-    if (++count % 4096 == 0 && std::chrono::steady_clock::now() - lastIdle > std::chrono::milliseconds(50)) {
-      CallRunIdleHook();
-      lastIdle = std::chrono::steady_clock::now();
-    }
+    idle.Tick();
     LastLine.assign(line);
     if (CollectToolMessages && (Contains(LastLine, "Hint:") || Contains(LastLine, "Warning:") ||
                                 Contains(LastLine, "Error:") || Contains(LastLine, "Fatal:")))
@@ -509,7 +505,9 @@ void TCompileClass::ParseOutput() {
 
   std::string line;
   if (IsCompilerKind(Kind)) {
+    TRunIdleTicks idle;
     for (const std::string& result : Results) {
+      idle.Tick();
       if (Contains(result, "Hint:")) ++Hints;
       if (Contains(result, "Warning:")) ++Warnings;
       if (Contains(result, "Error:")) ++Errors;
@@ -780,7 +778,11 @@ bool TBuilderClass::RunBuild() {
                      step.Errors, step.Fatal);
       if (!step.Success) ProjectHalt(step.LastLine);
 
-      for (const std::string& item : step.Results) logs.Add(item);
+      TRunIdleTicks idle;
+      for (const std::string& item : step.Results) {
+        idle.Tick();
+        logs.Add(item);
+      }
       Summary.insert(Summary.end(), step.SummaryLines.begin(), step.SummaryLines.end());
       if (SingleFile) break;
     }

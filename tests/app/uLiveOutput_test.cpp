@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -45,16 +47,21 @@ TEST_F(LiveOutputTest, OnlyWhatTheCommandWroteIsShown) {
 }
 
 // Of more than a screen holds only the last whole lines are read, and how
-// much was passed over is told.
+// much was passed over is told: of many long lines the last bytes, of many
+// short ones the last lines.
 TEST_F(LiveOutputTest, AFloodIsReadFromItsLastLines) {
-  const std::string line(99, 'x');
-  std::string flood;
-  while (flood.size() < 3 * TLiveOutput::MaxChunk) flood += line + "\n";
-  Append(flood);
-  const TLiveOutput::TChunk chunk = Live.Read(Path("out.txt"));
-  EXPECT_EQ(chunk.Skipped + chunk.Text.size(), flood.size());
-  EXPECT_LE(chunk.Text.size(), TLiveOutput::MaxChunk);
-  EXPECT_EQ(chunk.Text.substr(0, 100), line + "\n");
+  for (const std::size_t width : {99, 9}) {
+    const std::string line(width, 'x');
+    std::string flood;
+    while (flood.size() < 3 * TLiveOutput::MaxChunk) flood += line + "\n";
+    std::filesystem::remove(Path("out.txt"));
+    Append(flood);
+    const TLiveOutput::TChunk chunk = Live.Read(Path("out.txt"), true);
+    EXPECT_EQ(chunk.Skipped + chunk.Text.size(), flood.size());
+    EXPECT_LE(chunk.Text.size(), TLiveOutput::MaxChunk);
+    EXPECT_EQ(chunk.Text.substr(0, width + 1), line + "\n");
+    EXPECT_LE(static_cast<std::size_t>(std::count(chunk.Text.begin(), chunk.Text.end(), '\n')), TLiveOutput::MaxLines);
+  }
 }
 
 }  // namespace
