@@ -128,8 +128,10 @@ void TF_MainForm::LoadFileListIntoListBox() {
 }
 
 std::string TF_MainForm::ProjectNameOf(const std::string& dir) const {
-  const std::size_t at = dir.rfind(NativeSeparator);
-  if (at == std::string::npos) return CurrentProjectName;
+  // Windows takes a slash for a separator too.
+  const auto last = std::find_if(dir.rbegin(), dir.rend(), platform::IsPathDelim);
+  if (last == dir.rend()) return CurrentProjectName;
+  const std::size_t at = static_cast<std::size_t>(dir.rend() - last) - 1;
   return dir.substr(at + 1, 200);
 }
 

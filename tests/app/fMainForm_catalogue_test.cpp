@@ -1,7 +1,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
-#endif
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -167,6 +167,9 @@ TEST_F(UnattendedTest, TheStatusIsTheOneOfTesmarBuild) {
 // The real program, started offscreen with an argument, against a catalogue
 // beside it.
 TEST_F(UnattendedTest, TheProgramBuildsTheProjectNamedOnItsCommandLineAndEndsWithItsStatus) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the program is started through a POSIX shell; on Windows the demo build of tesmar.exe checks it";
+#else
   std::filesystem::create_directories(Path("app"));
   std::filesystem::copy_file(BinDir() + "/tesmar", Path("app/tesmar"));
   std::filesystem::copy_file(IniFile, Path("app/tesmar.ini"));
@@ -191,6 +194,7 @@ TEST_F(UnattendedTest, TheProgramBuildsTheProjectNamedOnItsCommandLineAndEndsWit
   EXPECT_TRUE(Exists("out/Good.exe"));
   EXPECT_NE(ReadBytes("program.out").find("Final result is 1 OK, 1 ERR."), std::string::npos)
       << ReadBytes("program.out");
+#endif
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ const char* const Panel = R"(
 
 const TScenario Rows[] = {
     {"EachRowShowsItsSettingWithItsHeadingAndButtons", R"(
-      click Label5 ; expect L_Results =~ "^Configuration settings for \n/.*/src/App.dpr\nis in\n/.*/proj/Default.config$"
+      click Label5 ; expect L_Results =~ "^Configuration settings for \n.*/src/App.dpr\nis in\n.*/proj/Default.config$"
       expect Memo1 == "-$A+\n-$B-" ; expect Memo1.readOnly == false ; expect b_save == "Save Config"
       expect b_ideLibPath == "DCC help" ; expect b_cancelEditwindow == &Cancel
       click Label7 ; expect L_Results =~ "^Library Path for \n.*\nis in\n.*/proj/Shared.path$" ; expect b_save == "Save Path"
@@ -38,8 +38,8 @@ const TScenario Rows[] = {
     {"TheSourceTargetIndependentResourceAndDpkRows", R"(
       expect e_DPKSupport == "" ; expect Label10 disabled ; expect A_getDPKSupportFile disabled
       click Label5 ; click Label10 ; expect L_Results ~ "Configuration settings for "
-      click Label3 ; expect L_Results =~ "^Source of \n/.*/src/App.dpr$" ; expect Memo1 ~ "program App;" ; expect b_save hidden
-      click Label4 ; expect L_Results =~ "^Target file \n/.*/src/App.dpr\nis currently set to empty file$"
+      click Label3 ; expect L_Results =~ "^Source of \n.*/src/App.dpr$" ; expect Memo1 ~ "program App;" ; expect b_save hidden
+      click Label4 ; expect L_Results =~ "^Target file \n.*/src/App.dpr\nis currently set to empty file$"
       select LB_Files 2 ; click Label5 ; expect Memo1 ~ "-" ; click Label8
       expect L_Results == "Independent resource file, no version info." ; expect Memo1 == "" ; expect b_save hidden
       select LB_Files 1 ; click Label8 ; expect L_Results ~ "Local Version Information for" ; expect b_save shown

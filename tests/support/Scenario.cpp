@@ -100,7 +100,14 @@ QString RoleOf(const QColor& colour) {
   return colour.name();
 }
 
-bool Holds(const QString& actual, const std::string& op, const QString& wanted) {
+// Windows takes either slash as a separator, and the window shows a path as
+// it was given (a test's root has backslashes, what the test adds to it has
+// not): the two are one character there. A pattern keeps its escapes.
+bool Holds(QString actual, const std::string& op, QString wanted) {
+#ifdef _WIN32
+  actual.replace('\\', '/');
+  if (op != "=~") wanted.replace('\\', '/');
+#endif
   if (op == "==") return actual == wanted;
   if (op == "~") return actual.contains(wanted);
   if (op == "!~") return !actual.contains(wanted);
