@@ -73,28 +73,6 @@ std::string DeleteIfThere(const std::string& file) {
   return code ? SystemErrorText(code) : "it is still there";
 }
 
-// Whether two names are one file, whatever their spelling or the links that
-// lead to it: the same device and inode, on Windows the same volume and file
-// index. Only an existing file is anything's twin.
-bool IsSameFile(const std::string& one, const std::string& other) {
-#ifdef _WIN32
-  auto identify = [](const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE file = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool known = GetFileInformationByHandle(file, &info) != 0;
-    CloseHandle(file);
-    return known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  };
-  BY_HANDLE_FILE_INFORMATION a, b;
-  return identify(one, a) && identify(other, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-#else
-  const platform::TFileState a = platform::FileState(one), b = platform::FileState(other);
-  return a.IsFile && b.IsFile && a.Identity.Device == b.Identity.Device && a.Identity.Inode == b.Identity.Inode;
-#endif
-}
-
 }  // namespace
 
 Tf_FileSelectDlg::Tf_FileSelectDlg(QWidget* parent, TUserDialogs& dialogs) : QDialog(parent), Dialogs(dialogs) {
@@ -344,7 +322,8 @@ void Tf_FileSelectDlg::b_againClick() {
 }
 
 bool Tf_FileSelectDlg::SameFile() const {
-  return platform::ExpandFileName(CurrentFile) == platform::ExpandFileName(NewFile) || IsSameFile(CurrentFile, NewFile);
+  // Whatever the spelling or the links that lead to it.
+  return platform::SameFile(CurrentFile, NewFile);
 }
 
 void Tf_FileSelectDlg::CarryOut() {

@@ -104,6 +104,37 @@ std::string RenderedVersion(const TResourceHandler& handler, TResourceTypeEnum f
   return text;
 }
 
+// The compile log and the three logs of the messages in it, each item of the
+// compile log followed by CR LF: "Error.log" takes every item holding
+// "Error:" and every one holding "Fatal:" (one holding both twice),
+// "Warning.log" those holding "Warning:", "Hint.log" those holding "Hint:".
+class TRunLogs {
+ public:
+  explicit TRunLogs(const std::string& dir)
+      : Compile(PathJoin(dir, CompileLogName)),
+        Errors(PathJoin(dir, ErrorLogName)),
+        Warnings(PathJoin(dir, WarningLogName)),
+        Hints(PathJoin(dir, HintLogName)) {}
+  void Add(const std::string& item) {
+    auto write = [&item](platform::TFileWriter& log) {
+      log.Write(item);
+      log.Write("\r\n");
+    };
+    write(Compile);
+    if (Contains(item, "Error:")) write(Errors);
+    if (Contains(item, "Fatal:")) write(Errors);
+    if (Contains(item, "Warning:")) write(Warnings);
+    if (Contains(item, "Hint:")) write(Hints);
+  }
+  // The compile log first, then the message logs.
+  void Commit() {
+    for (platform::TFileWriter* log : {&Compile, &Errors, &Warnings, &Hints}) log->Commit();
+  }
+
+ private:
+  platform::TFileWriter Compile, Errors, Warnings, Hints;
+};
+
 }  // namespace
 
 // --- TCompileClass ------------------------------------------------------------
@@ -734,7 +765,6 @@ bool TBuilderClass::RunBuild() {
   try {
     HaltRequest = false;
     Compiler->FirstOfRun = true;
-    CompileLog.clear();
     Summary.clear();
 
     const std::string startLine = "Build defined in " + ProjectDir + " started " + NowText() + "\r\n";
@@ -749,6 +779,10 @@ bool TBuilderClass::RunBuild() {
     Compiler->OnCompileNotify = [this](const std::string& file, const std::string& text) { CompileEvent(file, text); };
 
     TotalFatal = TotalHints = TotalLines = TotalWarnings = TotalErrors = OKCount = ErrCount = 0;
+    // The compile log and the message logs made of it are written as the run
+    // goes, not held: a tool may print far more than is worth holding. They
+    // take the place of the last run's only when this one ends well.
+    TRunLogs logs(ProjectDir);
     Planned = SingleFile ? 1 : Files->Count();
     Reached = NotStamped = FailedLines = 0;
 
@@ -792,17 +826,12 @@ bool TBuilderClass::RunBuild() {
                      step.Errors, step.Fatal);
       if (!step.Success) ProjectHalt(step.LastLine);
 
-      // Moved, not copied: a tool's output can be large. The step's lists are
-      // made anew by its next compile.
-      CompileLog.insert(CompileLog.end(), std::make_move_iterator(step.Results.begin()),
-                        std::make_move_iterator(step.Results.end()));
-      step.Results.clear();
+      for (const std::string& item : step.Results) logs.Add(item);
       Summary.insert(Summary.end(), step.SummaryLines.begin(), step.SummaryLines.end());
       if (SingleFile) break;
     }
 
-    platform::WriteTextLines(PathJoin(ProjectDir, CompileLogName), CompileLog);
-    WriteMessageLogs();
+    logs.Commit();
     platform::WriteTextLines(PathJoin(ProjectDir, EventsLogName), Events);
     Summary.push_back("\r\nTesmar done: " + ElapsedText());
     Summary.push_back("Final result is " + std::to_string(OKCount) + " OK, " + std::to_string(ErrCount) +
@@ -881,19 +910,4 @@ void TBuilderClass::ResourceError(const std::string& file, const std::string& in
 
 std::string TBuilderClass::ElapsedText() const {
   return TimeText(SecondsOfDay(platform::MillisecondsBetween(RunStart, platform::Now())));
-}
-
-void TBuilderClass::WriteMessageLogs() {
-  // Each log's text is made at once, without a list of its own beside the
-  // compile log's (a tool may have printed many thousands of warnings).
-  std::string errors, warnings, hints;
-  for (const std::string& item : CompileLog) {
-    if (Contains(item, "Error:")) errors.append(item).append("\r\n");
-    if (Contains(item, "Fatal:")) errors.append(item).append("\r\n");
-    if (Contains(item, "Warning:")) warnings.append(item).append("\r\n");
-    if (Contains(item, "Hint:")) hints.append(item).append("\r\n");
-  }
-  platform::WriteFileBytes(PathJoin(ProjectDir, ErrorLogName), errors);
-  platform::WriteFileBytes(PathJoin(ProjectDir, WarningLogName), warnings);
-  platform::WriteFileBytes(PathJoin(ProjectDir, HintLogName), hints);
 }

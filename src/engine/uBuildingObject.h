@@ -163,7 +163,6 @@ class TBuilderClass {
   void ProjectHalt(const std::string& message);
   void ResourceError(const std::string& file, const std::string& information);
   std::string ElapsedText() const;
-  void WriteMessageLogs();
 
   // The store of this build run: its reports reach this object alone.
   TPersistenceObject& Store() { return *ProjectStore; }
@@ -201,7 +200,6 @@ class TBuilderClass {
   // and reports the files.
   std::function<bool(std::vector<TChangedFile>& files)> OnChangedOutside;
 
-  platform::TStringList CompileLog;
   platform::TStringList Summary;
   platform::TStringList Events;
 

@@ -111,4 +111,16 @@ std::string IncludeTrailingPathDelimiter(const std::string& path) {
   return path + PathDelim;
 }
 
+// The id the holder wrote, without its line end.
+std::string TFileLock::Holder() const {
+  std::string text;
+  try {
+    text = ReadRegularFile(Name, Name, 64);
+  } catch (const std::exception&) {
+    return "";
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 }  // namespace platform

@@ -546,17 +546,6 @@ void TFileLock::Unlock() {
   Handle = nullptr;
 }
 
-std::string TFileLock::Holder() const {
-  std::string text;
-  try {
-    text = ReadRegularFile(Name, Name, 64);
-  } catch (const std::exception&) {
-    return "";
-  }
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
   // Looked at afresh (a link is followed), not through what is kept.
   struct stat sa, sb;

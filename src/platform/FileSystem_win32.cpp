@@ -176,17 +176,6 @@ void TFileLock::Unlock() {
   Handle = nullptr;
 }
 
-std::string TFileLock::Holder() const {
-  std::string text;
-  try {
-    text = ReadRegularFile(Name, Name, 64);
-  } catch (const std::exception&) {
-    return "";
-  }
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-
 std::string FollowLinks(const std::string& resolvedPath) {
   return resolvedPath;
 }

@@ -249,38 +249,73 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
     }
     if (current.size() == bytes.size() && current == bytes) return;
   }
+  TFileWriter writer(fileName);
+  writer.Write(bytes);
+  writer.Commit();
+}
 
-  // Written beside the target and renamed to its name, whether one stands
-  // there or not: a kill at any moment leaves the old file (or none) whole,
-  // and at worst a file beside it that the next save removes. Not flushed to
-  // the disk: a build manager's files are not worth a wait for the disk.
-  RemoveLeftovers(target);
-  const std::string temp = SiblingTempName(target);
+// Written beside the target and renamed to its name, whether one stands there
+// or not: a kill at any moment leaves the old file (or none) whole, and at
+// worst a file beside it that the next save removes. Not flushed to the disk:
+// a build manager's files are not worth a wait for the disk.
+TFileWriter::TFileWriter(const std::string& fileName)
+    : Name(fileName), What("Cannot create file \"" + fileName + "\"") {
+  Target = ResolvePath(fileName);
+  if (Target.empty()) ThrowOS(What, SystemCodeOfErrno(ENOENT));
+  Target = LinkedFile(Target, What);
+  if (DirectoryExists(Target)) ThrowOS(What, SystemCodeOfErrno(EISDIR));
+  if (FileExists(Target) && IsReadOnly(Target)) ThrowOS(What, SystemCodeOfErrno(EACCES));
+  RemoveLeftovers(Target);
+  Temp = SiblingTempName(Target);
   ClearLibraryError();
-  TFilePtr f(std::fopen(temp.c_str(), "wb"));
-  if (!f) ThrowOS(what, LastLibraryErrorCode(EACCES));
-  int code = InjectedFault(target, TWriteStage::wsOpened);
-  if (!code) code = WriteAndClose(f, bytes, target);
-  if (code) {
-    f.reset();
-    std::remove(temp.c_str());
-    ThrowOS(what, code);
-  }
+  File = std::fopen(Temp.c_str(), "wb");
+  if (!File) ThrowOS(What, LastLibraryErrorCode(EACCES));
+  if (const int code = InjectedFault(Target, TWriteStage::wsOpened)) Fail(code);
+}
 
+TFileWriter::~TFileWriter() {
+  if (!File) return;
+  std::fclose(static_cast<std::FILE*>(File));
+  std::remove(Temp.c_str());
+}
+
+void TFileWriter::Fail(int code) {
+  std::fclose(static_cast<std::FILE*>(File));
+  File = nullptr;
+  std::remove(Temp.c_str());
+  ThrowOS(What, code);
+}
+
+void TFileWriter::Write(std::string_view bytes) {
+  if (!File) ThrowOS(What, SystemCodeOfErrno(EBADF));
+  ClearLibraryError();
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), static_cast<std::FILE*>(File)) != bytes.size())
+    Fail(LastLibraryErrorCode(EIO));
+}
+
+void TFileWriter::Commit() {
+  if (!File) ThrowOS(What, SystemCodeOfErrno(EBADF));
+  TFilePtr f(static_cast<std::FILE*>(File));
+  File = nullptr;
+  if (const int code = WriteAndClose(f, std::string_view(), Target)) {
+    f.reset();
+    std::remove(Temp.c_str());
+    ThrowOS(What, code);
+  }
   namespace fs = std::filesystem;
   std::error_code ec;
   // The new file keeps the permissions of the one it replaces.
-  if (replacing) {
-    auto status = fs::status(target, ec);
-    if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
+  if (FileExists(Target)) {
+    auto status = fs::status(Target, ec);
+    if (!ec && fs::exists(status)) fs::permissions(Temp, status.permissions(), ec);
     ec.clear();
   }
-  fs::rename(temp, target, ec);
+  fs::rename(Temp, Target, ec);
   if (ec) {
-    std::remove(temp.c_str());
-    ThrowOS(what, SystemCodeOf(ec));
+    std::remove(Temp.c_str());
+    ThrowOS(What, SystemCodeOf(ec));
   }
-  NoteDirectoryEntry(target, true);
+  NoteDirectoryEntry(Target, true);
 }
 
 void AppendFileBytes(const std::string& fileName, std::string_view bytes) {

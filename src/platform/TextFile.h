@@ -51,6 +51,26 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxSize = M
 // the letter case of its name.
 void WriteTextLines(const std::string& fileName, const TStringList& lines);
 void WriteFileBytes(const std::string& fileName, std::string_view bytes);
+// A file written a piece at a time and put in place whole by Commit, the way
+// WriteFileBytes writes (beside it, then renamed; through links; a read-only
+// file refused): until then, and when Commit is never reached, the file is as
+// it was. For texts too large to be made in memory first. Throws TOSError
+// ("Cannot create file ..."), also from Write and Commit.
+class TFileWriter {
+ public:
+  explicit TFileWriter(const std::string& fileName);
+  ~TFileWriter();
+  TFileWriter(const TFileWriter&) = delete;
+  TFileWriter& operator=(const TFileWriter&) = delete;
+  void Write(std::string_view bytes);
+  void Commit();
+
+ private:
+  [[noreturn]] void Fail(int code);
+  std::string Name, What, Target, Temp;
+  void* File = nullptr;
+};
+
 // Adds bytes to the end of a file (creating it when missing). What the file
 // held stays as it was; a failed append is cut off again. A read-only file is
 // refused like a write. Throws TOSError.

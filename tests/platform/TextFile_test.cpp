@@ -91,6 +91,27 @@ TEST_F(TextFileTest, SameContentLeavesTheFileAloneAndReadOnlyIsRefused) {
   EXPECT_EQ(Listing(), (std::vector<std::string>{"d", "same.txt"}));
 }
 
+// A file written in pieces takes its place whole at Commit; a writer dropped
+// before that (a failed build run) leaves the old file and nothing beside it.
+TEST_F(TextFileTest, AFileWrittenInPiecesAppearsOnlyWhenCommitted) {
+  WriteBytes("Compile.log", "last run\r\n");
+  {
+    TFileWriter log(Path("Compile.log"));
+    log.Write("this run, ");
+    EXPECT_EQ(ReadBytes("Compile.log"), "last run\r\n");
+  }
+  EXPECT_EQ(ReadBytes("Compile.log"), "last run\r\n");
+  EXPECT_EQ(LeftoversOf(Root, "Compile.log"), 0);
+  TFileWriter log(Path("Compile.log"));
+  log.Write("this run, ");
+  log.Write("");
+  log.Write("whole\r\n");
+  log.Commit();
+  EXPECT_EQ(ReadBytes("Compile.log"), "this run, whole\r\n");
+  EXPECT_THROW(log.Write("more"), TOSError);
+  EXPECT_EQ(LeftoversOf(Root, "Compile.log"), 0);
+}
+
 TEST_F(TextFileTest, ReadFailuresAndSizeLimit) {
   WriteBytes("d/x", "");
   // A directory: EISDIR, or ERROR_ACCESS_DENIED on Windows, which opens no
