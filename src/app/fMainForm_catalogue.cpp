@@ -225,7 +225,9 @@ void TF_MainForm::A_saveProjectSettingsExecute() {
     Dialogs.Message(this, "Failed to save project settings");
     SetModified(true);
   } else if (keptFilesIni) {
-    // The project as the other program left it.
+    // The project as the other program left it: the one shown, even while
+    // the name box names the project chosen next (which then loads).
+    cb_ProjectList->setCurrentIndex(ShownProjectIndex);
     cb_ProjectListChange();
     return;
   } else {
