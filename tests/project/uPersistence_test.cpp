@@ -387,6 +387,40 @@ TEST_F(PersistenceTest, AChangeOnDiskIsAnotherProgramsOnlyWhenItChangesWhatTheFi
   EXPECT_TRUE(Reports.empty());
 }
 
+// An entry is refused exactly when Files.ini, as the profile reader reads
+// it, would not give back its target, its source and its settings section.
+TEST(FileListEntryProblem, RefusesExactlyTheNamesThatDoNotReadBack) {
+  const struct {
+    std::string Target, Source, Why;  // Why: a part of the reason; empty when kept
+  } cases[] = {
+      {"/o/App.EXE", "/s/App.dpr", ""},
+      {"/o/a]b/App.EXE", "/s/c=d;e[f/App.dpr", ""},
+      {"/o/App.EXE", "/s/a]b/App.dpr", "']' cannot stand"},
+      {"/o/x=y/App.EXE", "/s/App.dpr", "a '=' in it"},
+      {" /o/App.EXE", "/s/App.dpr", "blanks at the start or end"},
+      {"/o/App.EXE", "/s/App.dpr\t", "blanks at the start or end"},
+      {"/o/App.EXE", "\"/s/App.dpr\"", "quotes around a name"},
+      {"/o/App\r\n.EXE", "/s/App.dpr", "line break"},
+      {";o/App.EXE", "/s/App.dpr", "starts with ';' or '['"},
+      {"[o]/App.EXE", "/s/App.dpr", "starts with ';' or '['"},
+      {"", "/s/App.dpr", "names no target"},
+      {"/o/App.EXE", "", "names no source"},
+  };
+  for (const auto& c : cases) {
+    const std::string problem = FileListEntryProblem(c.Target, c.Source);
+    EXPECT_EQ(problem.empty(), c.Why.empty()) << c.Target << " " << c.Source << ": " << problem;
+    EXPECT_NE(problem.find(c.Why), std::string::npos) << problem;
+    const auto ini = platform::TProfileFile::FromText(
+        "Files.ini", "[FileList]\r\n" + c.Target + "=" + c.Source + "\r\n[" + c.Source + "]\r\nDestFile=x\r\n");
+    // A line without a source is no entry when the file list is loaded.
+    const bool readsBack =
+        !c.Source.empty() &&
+        ini->ReadSectionValues("FileList") == std::vector<std::pair<std::string, std::string>>{{c.Target, c.Source}} &&
+        ini->ReadString(c.Source, "DestFile", "") == "x";
+    EXPECT_EQ(readsBack, problem.empty()) << c.Target << " " << c.Source;
+  }
+}
+
 TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {
   TSettingsPathNameArray paths;
   TSettingsInMemory memory;
