@@ -67,6 +67,26 @@ directory: Select Target Directory for Pack.BPL | @src | 7\ndirectory: Select Ta
     {"SavingAnEmptyListEmptiesThePanel", R"(
       trigger A_editFileList ; type Memo1 "" ; click b_save ; expect LB_Files == "" ; expect e_SourceFile == ""
       expect Label5 disabled ; expect b_configuration disabled ; expect b_buildOne disabled ; expect m_mergedVerInfo == "")"},
+    // Names that Files.ini cannot keep are refused where they enter, with
+    // the reason: a ']' in a source (the section of its settings), a '=' in a
+    // target (the line target=source), a line without a target. One that a
+    // Files.ini holds already is reported when the project is loaded.
+    {"NamesThatFilesIniCannotKeepAreRefused", R"(
+      write "src/a]b/Lib.dpr" "library Lib;\r\n" ; write src/c=d/Lib.dpr "library Lib;\r\n"
+      trigger A_AddFile ; answer file "@src/a]b/Lib.dpr" ; expect asked ~ "\nmessage: Files.ini cannot keep the source \
+@src/a]b/Lib.dpr: ']' cannot stand in the name of the section that holds its settings.\n"
+      trigger A_AddFile ; answer file @src/Lib.dpr ; answer dir @out/x=y ; expect asked ~ "\nmessage: Files.ini cannot \
+keep the target @out/x=y/Lib.DLL: a '=' in it would part the line target=source there.\n"
+      trigger A_getSource ; answer file @src/c=d/Lib.dpr ; expect asked ~ "message: Files.ini cannot keep the target @src/c=d/Lib.DLL"
+      trigger A_getTarget ; answer file @bin/a=b/One.EXE ; expect asked ~ "message: Files.ini cannot keep the target @bin/a=b/One.EXE"
+      expect LB_Files == "@out/One.EXE=@src/One.dpr\n@out/Two.EXE=@src/Two.dpr" ; expect A_saveProjectSettings disabled
+      trigger A_editFileList ; type Memo1 "@out/One.EXE=@src/One.dpr\n@src/Two.dpr" ; click b_save
+      expect asked ~ "message: The entry @src/Two.dpr names no target: Files.ini keeps an entry as target=source.\n"
+      expect b_save == "Save File List" ; type Memo1 "@out/A.EXE=@src/a]b/Lib.dpr" ; click b_save
+      expect asked ~ "message: Files.ini cannot keep the source @src/a]b/Lib.dpr" ; click b_cancelEditwindow
+      expect LB_Files == "@out/One.EXE=@src/One.dpr\n@out/Two.EXE=@src/Two.dpr"
+      lines proj/Files.ini [options] [FileList] "@out/Lib.DLL=@src/a]b/Lib.dpr" ; select cb_ProjectList 0 ; answer Discard
+      expect asked ~ "\nmessage: Error: Files.ini cannot keep the source @src/a]b/Lib.dpr: ']' cannot stand")"},
     // Lines in Windows-1252 and in UTF-8 keep their bytes through the editor.
     {"EditingTheListKeepsTheBytesOfEveryLine", R"(
       write "src/Gr\xFC\xDFe.dpr" "program Gr\xFC\xDFe;\r\n" ; write src/Straße.dpr "program Straße;\r\n"

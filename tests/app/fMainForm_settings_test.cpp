@@ -100,6 +100,17 @@ const TScenario Rows[] = {
       chmod proj/Default.config 444 ; click Label5 ; type Memo1 -$D- ; click b_save
       expect L_Results == "ConfigFile not saved." ; expect asked ~ "message: Failed to save @proj/Default.config"
       expect Memo1 == -$D- ; expect b_save shown ; expect-file proj/Default.config == "-$A+\r\n-$B-\r\n")"},
+    // A setting file that another program changed since the project read it
+    // is not saved over unasked: cancelled, the edit stays; kept, the panel
+    // shows the other version; overwritten, the edit is saved.
+    {"ASettingChangedOnDiskIsAskedAboutBeforeItIsSavedOver", R"(
+      click Label5 ; type Memo1 -$D- ; write proj/Default.config "-$O+\r\n" ; click b_save ; answer changed Cancel
+      expect asked == "changed: @proj/Default.config\nhas been changed on disk since the project read it.\nOverwrite \
+it with the text edited here, or keep the other version (the edit is dropped)?\n"
+      expect Memo1 == -$D- ; expect-file proj/Default.config == "-$O+\r\n" ; click b_save ; answer changed Keep
+      expect L_Results == "ConfigFile kept as changed on disk." ; click Label5 ; expect Memo1 == -$O+ ; type Memo1 -$E-
+      click b_save ; expect-file proj/Default.config == "-$E-\r\n" ; write proj/Default.config "-$P+\r\n"
+      click Label5 ; type Memo1 -$F- ; click b_save ; answer changed Overwrite ; expect-file proj/Default.config == "-$F-\r\n")"},
     {"ReadOnlyEditsAndMemosArePaintedInTheReadOnlyColour", R"(
       expect e_SourceFile.base == Base ; expect e_target.base == Base ; expect e_configuration.base == Window
       expect e_PostProcessing.base == Window ; expect m_mergedVerInfo.base == Window ; expect Memo1.base == Window

@@ -18,6 +18,8 @@
 //           clipboard TEXT
 // Answers to what the step before asks, in order:
 //           answer Yes|No (a confirmation) | answer Save|Discard|Cancel (a save question)
+//           answer changed Overwrite|Keep|Cancel [all] (a file changed on disk; all: the same
+//           for the other changed files)
 //           answer dir PATH|cancel | answer file PATH...|cancel
 //           answer window CHILD[=TEXT]... (in the next modal window each child is clicked
 //           or given the text) | answer window { STEPS } (played in the next modal window,
@@ -29,7 +31,7 @@
 // a Qt property (currentRow, toolTip, ...); "base" and "textRole" are the
 // palette roles of its background and text, "bold" and "italic" its font's.
 // "asked" holds what the dialogs were asked, one a line: "message: TEXT",
-// "confirm: TEXT", "save: TEXT", "window: NAME", "directory: CAPTION | START
+// "confirm: TEXT", "save: TEXT", "changed: TEXT", "window: NAME", "directory: CAPTION | START
 // | OPTIONS", "open: TITLE | FILTER | START | EXTENSION[ | several][ | existing]".
 // After every step the list box must show the project's file list.
 #include <string>
