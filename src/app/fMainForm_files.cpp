@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
@@ -92,9 +93,16 @@ void TF_MainForm::ListEntryChosen(int row) {
 
 void TF_MainForm::AddFileEntry(const std::string& line) {
   TProjectList& files = BuildRun->FileList();
-  const std::string wanted = platform::UpperAscii(line);
+  // The same line is not added twice, whatever the letter case (and on
+  // Windows whichever slash separates its names).
+  auto key = [](const std::string& text) {
+    std::string upper = platform::UpperAscii(text);
+    if (platform::PathDelim == '\\') std::replace(upper.begin(), upper.end(), '/', '\\');
+    return upper;
+  };
+  const std::string wanted = key(line);
   for (int i = 0; i < files.Count(); ++i)
-    if (platform::UpperAscii(files.Strings(i)) == wanted) return;
+    if (key(files.Strings(i)) == wanted) return;
   files.AddFileLine(line);
   LB_Files->addItem(ToQ(line));
 }

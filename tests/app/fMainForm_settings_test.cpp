@@ -17,12 +17,12 @@ const char* const Panel = R"(
 
 const TScenario Rows[] = {
     {"EachRowShowsItsSettingWithItsHeadingAndButtons", R"(
-      click Label5 ; expect L_Results =~ "^Configuration settings for \n.*/src/App.dpr\nis in\n.*/proj/Default.config$"
+      click Label5 ; expect L_Results =~ "^Configuration settings for \n.*/src/App.dpr\nis in\n.*/Default.config$"
       expect Memo1 == "-$A+\n-$B-" ; expect Memo1.readOnly == false ; expect b_save == "Save Config"
       expect b_ideLibPath == "DCC help" ; expect b_cancelEditwindow == &Cancel
-      click Label7 ; expect L_Results =~ "^Library Path for \n.*\nis in\n.*/proj/Shared.path$" ; expect b_save == "Save Path"
+      click Label7 ; expect L_Results =~ "^Library Path for \n.*\nis in\n.*/Shared.path$" ; expect b_save == "Save Path"
       expect b_ideLibPath == "Extract IDE path"
-      click Label13 ; expect L_Results =~ "^Global Version Information for\n.*\nis in\n.*/proj/Default.ver$"
+      click Label13 ; expect L_Results =~ "^Global Version Information for\n.*\nis in\n.*/Default.ver$"
       expect b_save == "Save Global VerInfo" ; expect b_ideLibPath == "Edit Version"
       click Label8 ; expect L_Results =~ "^Local Version Information for\n.*\nis currently set to empty file\n.*/src/App.ver$"
       expect b_save == "Save Local Ver Info" ; expect b_ideLibPath == "Edit Version"

@@ -14,6 +14,9 @@ QApplication& TestApplication() {
     // Wine hands no QT_ variable of the Unix side to its programs, so the
     // offscreen platform of the test environment is asked for here.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef TESMAR_TEST_FONT_DIR
+    if (!qEnvironmentVariableIsSet("QT_QPA_FONTDIR")) qputenv("QT_QPA_FONTDIR", TESMAR_TEST_FONT_DIR);
+#endif
 #endif
     app = new QApplication(argc, argv);
     QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
