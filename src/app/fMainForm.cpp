@@ -8,16 +8,19 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <iostream>
@@ -37,7 +40,9 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
       StartArgument(start.Argument),
       Headless(start.Headless),
       LibraryPrompt(std::make_unique<TWindowLibraryPathPrompt>(this, dialogs)),
-      ActivePrompt(LibraryPrompt.get()) {
+      ActivePrompt(LibraryPrompt.get()),
+      Signals(start.Signals),
+      SessionToolTimeout(start.ToolTimeout) {
   setObjectName("F_MainForm");
   setWindowTitle("Delphi Tesmar Tool");
   CreateActions();
@@ -58,17 +63,32 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
 
   // While a tool runs the window shows a busy cursor, and during a build it
   // goes on handling its events: it repaints, shows the time, sees Stop.
-  PreviousRunHook = SetRunHook([](bool starting) {
-    if (starting)
-      QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-      QApplication::restoreOverrideCursor();
+  // During a build it follows the command's output as it is written, and
+  // what is left of it when the command has ended.
+  PreviousRunHook = SetRunHook([this](bool starting) {
+    // A build shows the busy cursor from its start to its end.
+    if (starting) {
+      if (!BuildRunning) QApplication::setOverrideCursor(Qt::BusyCursor);
+      LiveOutput.Reset();
+    } else {
+      if (!BuildRunning) QApplication::restoreOverrideCursor();
+      FollowOutput(true);
+    }
   });
   PreviousIdleHook = SetRunIdleHook([this] {
     if (!BuildRunning) return;
+    FollowOutput(false);
+    ShowProgress();
     ShowElapsed();
+    RefreshResults();  // what waits to be painted, when it is time
     QApplication::processEvents();
   });
+  // Requests to stop from outside are heard also while no build runs.
+  if (Signals) {
+    auto* listener = new QTimer(this);
+    connect(listener, &QTimer::timeout, this, [this] { CheckStopSignals(); });
+    listener->start(200);
+  }
 
   FormCreate();
 }
@@ -209,12 +229,20 @@ void TF_MainForm::b_exitClick() {
 
 void TF_MainForm::closeEvent(QCloseEvent* event) {
   if (BuildRunning) {
-    // The file being compiled is finished and the logs are written; then the
-    // window closes.
-    BuildRun->HaltRequest = true;
-    CloseAfterBuild = true;
-    StatusBar1->showMessage("Stopping after the current file; the window then closes.");
+    // The running tool is ended (once the user agrees; a request from outside
+    // asks no one) and the logs are written; then the window closes.
     event->ignore();
+    if (StopReason().empty() &&
+        !Dialogs.Confirm(this,
+                         "A build is running. End the running tool now and close the window?\nThe file "
+                         "being built fails; the logs are written."))
+      return;
+    CloseAfterBuild = true;
+    EndToolNow(StopReason().empty() ? "the window was closed" : StopReason());
+    return;
+  }
+  if (!Interruption.empty()) {
+    event->accept();
     return;
   }
   // An edit or a project change is saved or dropped as the user says, or
@@ -246,6 +274,19 @@ bool TF_MainForm::eventFilter(QObject* watched, QEvent* event) {
     m_mergedVerInfoClick();
   } else if (watched == LB_Files->viewport()) {
     return ListDropEvent(event);
+  } else if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    // A message's line opens its file there; any other line is a word to select.
+    const auto* click = static_cast<QMouseEvent*>(event);
+    bool opened = false;
+    Guarded([&] { opened = OpenMessageLine(Memo1->cursorForPosition(click->position().toPoint()).blockNumber()); });
+    if (opened) return true;
+  } else if (watched == Memo1 && event->type() == QEvent::KeyPress && Memo1->isReadOnly()) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      bool opened = false;
+      Guarded([&] { opened = OpenMessageLine(Memo1->textCursor().blockNumber()); });
+      if (opened) return true;
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -282,7 +323,11 @@ void TF_MainForm::miContentsClick() {
 // --- the memo and the heading ---------------------------------------------------
 
 void TF_MainForm::LoadMemoFromFile(const std::string& fileName) {
-  const QString text = DecodeTextFile(platform::ReadFileBytes(fileName));
+  const QString text = DecodeTextFile(platform::ReadFileBytes(fileName), &ViewEncoding);
+  // Whatever the memo showed is replaced whole, without the limit of a
+  // build's live output.
+  MemoView = mvOther;
+  Memo1->setMaximumBlockCount(0);
   // One change of the document, painted once.
   Memo1->setUpdatesEnabled(false);
   Memo1->document()->setPlainText(text);
@@ -304,11 +349,23 @@ QString TF_MainForm::MemoLastLine() const {
 
 void TF_MainForm::PaintMemo(bool editing) {
   Memo1->setReadOnly(!editing);
+  // Read, a line is still chosen with the keys (Enter opens a message's file).
+  if (!editing) Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   PaintReadOnly(Memo1, !editing);
 }
 
 void TF_MainForm::SetHeading(const std::string& text) {
+  PendingHeading = nullptr;
   L_Results->setText(ScreenText(text));
+}
+
+void TF_MainForm::SetBuildHeading(std::function<std::string()> make) {
+  // Made when it is painted: shortening its paths to the heading's width
+  // costs more than a quick entry's build.
+  if (BuildRunning)
+    PendingHeading = std::move(make);
+  else
+    SetHeading(make());
 }
 
 std::string TF_MainForm::ShortForHeading(const std::string& path) const {

@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/uLiveOutput.h"
 #include "dialogs/uQtText.h"
+#include "engine/BuildTimes.h"
 #include "engine/DOSToMemo.h"
 #include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
@@ -23,8 +27,10 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QToolButton;
@@ -33,6 +39,9 @@ class TFileListBox;
 class TProjectSettings;
 class TUserDialogs;
 class TWindowLibraryPathPrompt;
+namespace platform {
+class TStopSignals;
+}
 
 // The caption of the directory dialog of the project commands.
 inline constexpr const char* ProjectDirectoryCaption = "Select Project specs directory";
@@ -48,7 +57,17 @@ struct TMainFormStart {
   // No display to show boxes on (the offscreen platform): the unattended
   // build prints what it would show.
   bool Headless = false;
+  // The longest a tool may run in this session's builds, in seconds, over
+  // the program's setting (0: the setting's).
+  double ToolTimeout = 0;
+  // Requests to stop from outside (SIGTERM, ...), when the program listens
+  // for them: they end the running tool, the build writes its logs and the
+  // window closes.
+  const platform::TStopSignals* Signals = nullptr;
 };
+
+// What the last build made of an entry of the list.
+enum TEntryResult { erBuilt, erFailed, erNotBuilt };
 
 // The program's one top-level window: the catalogue of projects, the project
 // shown with its file list and the settings of one file, the build and its
@@ -65,6 +84,8 @@ class TF_MainForm : public QMainWindow {
   // the project could not be loaded).
   bool Terminated() const { return TerminateRequested; }
   int ExitStatus() const { return UnattendedStatus; }
+  // The request from outside that ended the window ("SIGTERM"), "" when none.
+  const std::string& InterruptedBy() const { return Interruption; }
 
   // --- the catalogue and the window (fMainForm.cpp, fMainForm_catalogue.cpp)
   void FormCreate();
@@ -140,7 +161,11 @@ class TF_MainForm : public QMainWindow {
   void A_DoBuildExecute();
   void b_buildOneClick();
   void b_haltClick();
-  void RefreshResults();
+  // Paints the heading and the status bar and handles what is pending; during
+  // a build at most every BuildRefreshMs, unless now.
+  void RefreshResults(bool now = false);
+  // Shows what a build said since the window was last painted.
+  void ShowPending();
   void ShowWorkingIn();
   void ShowResultsView();
   void A_retrieveLastDumpExecute();
@@ -151,6 +176,21 @@ class TF_MainForm : public QMainWindow {
   void b_warningsClick();
   void b_hintsClick();
   bool Building() const { return BuildRunning; }
+  // Ends the running tool at once with this reason (and every process it
+  // started); the build stops after it, writing its logs.
+  void EndToolNow(const std::string& reason);
+
+  // --- the messages of the compiler and their lines (fMainForm_messages.cpp)
+  // A memo line of the message views or the compile log that names a file
+  // and a line opens that file there; true when the line was such a one.
+  bool OpenMessageLine(int line);
+  // The file a message names, as found for the entry it came from: as it
+  // stands when absolute, else beside the entry's source, then along its
+  // library path; "" when it is nowhere.
+  std::string FindMessageFile(int entry, const std::string& file);
+  // Opens a file at a line in the user's editor: the program's editor
+  // setting, else $VISUAL or $EDITOR, else the desktop's handler.
+  void OpenFileAtLine(const std::string& file, int line);
   // The documented height of the results buttons panel: 40 with one row of
   // buttons, 73 with the log buttons above them.
   int ResultsButtonsPanelHeight() const { return ResultsButtonsHeight; }
@@ -190,6 +230,9 @@ class TF_MainForm : public QMainWindow {
   TActionButton* b_exit;
   QStatusBar* StatusBar1;
   QLabel* ElapsedLabel;
+  // During a build: which file of how many, the time left, and a bar.
+  QLabel* ProgressLabel;
+  QProgressBar* ProgressBar;
   QSplitter* Splitter1;
   QFrame* Panel3;
   QFrame* Panel9;
@@ -292,6 +335,8 @@ class TF_MainForm : public QMainWindow {
   QString MemoLastLine() const;
   void PaintMemo(bool editing);
   void SetHeading(const std::string& text);
+  // During a build the heading made when the window is next painted.
+  void SetBuildHeading(std::function<std::string()> make);
   std::string ShortForHeading(const std::string& path) const;
   void SetResultsButtonsHeight(int height);
   void Memo1Change();
@@ -325,6 +370,35 @@ class TF_MainForm : public QMainWindow {
   void RunBuildFromWindow(bool single);
   void SetBuildLock(bool locked);
   void ShowElapsed();
+
+  // Following a build (fMainForm_progress.cpp).
+  void StartFollowing(bool single);
+  void EndFollowing();
+  void FollowEntryStart(const std::string& source, const std::string& dest);
+  void FollowEntryEnd(bool ok);
+  // Shows what the running command wrote since the last look (at most every
+  // tenth of a second unless final: the command has ended).
+  void FollowOutput(bool final);
+  void ShowProgress(bool now = false);
+  void AddLive(const QString& text);
+  void FlushLive();
+  void MarkEntry(int index, TEntryResult result, const std::string& tip);
+  struct TEntryMark;
+  void ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark);
+  void ApplyEntryMarks();
+  void ClearEntryMarks();
+  // Why no tool may run now: a request from outside, or the user's "stop
+  // now"; "" when tools may run.
+  std::string StopReason();
+  void CheckStopSignals();
+  bool WaitForProject(const std::string& holder);
+  double ToolTimeoutSeconds() const;
+  // The text of a run that ended before its last entry; "" for one that
+  // reached it.
+  std::string StoppedRunText(int ok, int err) const;
+  void ShowMemoGroupedMessages(const std::string& bytes);
+  int EntryOfCompileLogLine(int line) const;
+  std::vector<int> EntriesNamed(const std::vector<QString>& names) const;
 
   void RunUnattended(const std::string& argument);
   void CatalogueAdd(const std::string& name, const std::string& dir);
@@ -374,5 +448,50 @@ class TF_MainForm : public QMainWindow {
   bool LastLoadOK = true;
   QActionGroup* ProjectCommands;
   QElapsedTimer BuildClock;
+
+  // The build being followed: its entries in order, how far it is, what the
+  // last run of each entry took, the output of its running command.
+  std::vector<int> RunEntries;
+  int RunPosition = -1;
+  int RunDone = 0;
+  int OKBeforeEntry = 0;
+  TBuildTimes LastTimes;
+  QElapsedTimer EntryClock;
+  // During a build the window is brought up to date at most this often: a
+  // build of many quick entries would otherwise spend more time painting
+  // what no one can read than building. What is said meanwhile waits.
+  static constexpr qint64 BuildRefreshMs = 250;
+  QElapsedTimer LiveClock;
+  QElapsedTimer RefreshClock;
+  QElapsedTimer ProgressClock;
+  bool ProgressStale = false;
+  // Output of the build's commands not shown yet.
+  QString PendingLive;
+  std::function<std::string()> PendingHeading;
+  std::optional<int> PendingRow;
+  TLiveOutput LiveOutput;
+  // Stop was pressed (the build stops after the current file); a reason to
+  // end the running tool at once.
+  bool StopAsked = false;
+  std::string EndNowReason;
+  const platform::TStopSignals* Signals = nullptr;
+  std::string Interruption;
+  double SessionToolTimeout = 0;
+  bool WaitSaid = false;
+  // The stopped-run text of the last build, shown with its summary.
+  std::string StoppedText;
+  // The marks of the last build, by file list line.
+  struct TEntryMark {
+    TEntryResult Result;
+    QString Tip;
+  };
+  std::vector<std::pair<std::string, TEntryMark>> EntryMarks;
+  std::vector<QIcon> EntryIcons;  // by TEntryResult
+  // What the memo shows, for the jump to a message's line, and for the
+  // message views the entry each of their lines came from.
+  enum TMemoView { mvOther, mvLive, mvCompileLog, mvMessages };
+  TMemoView MemoView = mvOther;
+  std::vector<int> MemoEntries;
+  TTextEncoding ViewEncoding = TTextEncoding::Utf8;
   QPointer<QWidget> DefaultButton;
 };

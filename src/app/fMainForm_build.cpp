@@ -48,10 +48,6 @@ void TF_MainForm::b_buildOneClick() {
   RunBuildFromWindow(true);
 }
 
-void TF_MainForm::b_haltClick() {
-  if (BuildRun) BuildRun->HaltRequest = true;
-}
-
 void TF_MainForm::RunBuildFromWindow(bool single) {
   const bool minimize = BuildRun->GetOption(poMinimizeOnBuild) && isVisible();
   if (minimize) showMinimized();
@@ -59,17 +55,29 @@ void TF_MainForm::RunBuildFromWindow(bool single) {
   SetViewMode(vmBuilding);
   b_halt->setEnabled(true);
 
-  // Whatever way the run ends, the window comes back to its commands.
+  // Whatever way the run ends, the window comes back to its commands, and
+  // the tools to no limit but their own.
   struct TRunState {
     TF_MainForm& Form;
     bool Single;
     bool Minimized;
+    TRunStopCheck OldCheck;
+    double OldLimit;
     explicit TRunState(TF_MainForm& form, bool single, bool minimized)
-        : Form(form), Single(single), Minimized(minimized) {
+        : Form(form),
+          Single(single),
+          Minimized(minimized),
+          OldCheck(SetRunStopCheck([&form] { return form.StopReason(); })),
+          OldLimit(SetRunTimeLimit(form.ToolTimeoutSeconds())) {
       Form.SetBuildLock(true);
+      QApplication::setOverrideCursor(Qt::BusyCursor);
     }
     ~TRunState() {
+      QApplication::restoreOverrideCursor();
+      SetRunStopCheck(std::move(OldCheck));
+      SetRunTimeLimit(OldLimit);
       if (Single) Form.BuildRun->SingleFile = false;
+      Form.EndFollowing();
       Form.b_halt->setEnabled(false);
       Form.SetBuildLock(false);
       if (Minimized) Form.showNormal();
@@ -82,6 +90,7 @@ void TF_MainForm::RunBuildFromWindow(bool single) {
     BuildRun->SingleFile = true;
     BuildRun->SingleIndex = CurrentEntry();
   }
+  StartFollowing(single);
   LastRunOK = BuildRun->RunBuild();
 }
 
@@ -105,27 +114,43 @@ void TF_MainForm::ShowElapsed() {
 // --- the build events -----------------------------------------------------------
 
 void TF_MainForm::CompileStart(const std::string& source, const std::string& dest, const std::string& message) {
-  SetHeading("Start compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message);
+  FollowEntryStart(source, dest);
+  SetBuildHeading([=, this] {
+    return "Start compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message;
+  });
   int found = -1;
   const std::string wanted = platform::UpperAscii(dest);
   const TProjectList& files = BuildRun->FileList();
+  auto targetOf = [&files](int i) {
+    return platform::UpperAscii(files.Strings(i).substr(0, files.Strings(i).find('=')));
+  };
+  // The entry the run is at, as a rule; else the first with that target.
+  if (const int at = RunPosition >= 0 && RunPosition < static_cast<int>(RunEntries.size())
+                         ? RunEntries[static_cast<std::size_t>(RunPosition)]
+                         : -1;
+      at >= 0 && at < files.Count() && targetOf(at) == wanted)
+    found = at;
   for (int i = 0; i < files.Count() && found < 0; ++i)
-    if (platform::UpperAscii(files.Strings(i).substr(0, files.Strings(i).find('='))) == wanted) found = i;
-  LB_Files->setCurrentRow(found);
-  if (found < 0) LB_Files->clearSelection();
+    if (targetOf(i) == wanted) found = i;
+  // Chosen in the list when the window is next painted, with the heading.
+  PendingRow = found;
   RefreshResults();
 }
 
 void TF_MainForm::CompileEvent(const std::string& file, const std::string& text) {
-  SetHeading(ShortForHeading(file) + "\r\n" + text);
+  SetBuildHeading([=, this] { return ShortForHeading(file) + "\r\n" + text; });
   StatusBar1->showMessage(StatusLine(file + ": " + text));
   RefreshResults();
 }
 
 void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest, const std::string& message, bool,
                              int lines, int hints, int warnings, int errors, int fatal) {
-  SetHeading("Done with compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" +
-             message);
+  // Counted by the run when this is raised: an entry that never reached its
+  // tool carries the previous one's success flag.
+  FollowEntryEnd(BuildRun->OKCount > OKBeforeEntry);
+  SetBuildHeading([=, this] {
+    return "Done with compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message;
+  });
   StatusBar1->showMessage(StatusLine(message + Counts(lines, hints, warnings, errors, fatal)));
   RefreshResults();
 }
@@ -133,11 +158,21 @@ void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest,
 void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, int hints, int warnings, int errors,
                               int fatal) {
   if (Loading) return;  // a load that failed ends so: no build ran
-  SetHeading("Project " + CurrentProjectName + " is done.\r\n" + FinalResult(ok, err));
-  StatusBar1->showMessage(StatusLine(FinalResult(ok, err) + " " + Counts(lines, hints, warnings, errors, fatal)));
+  ShowPending();
+  // A run that ended before its last entry says so, with what it did not build.
+  for (int i = std::max(0, RunPosition + 1); i < static_cast<int>(RunEntries.size()); ++i)
+    MarkEntry(RunEntries[static_cast<std::size_t>(i)], erNotBuilt, "Not built: the build stopped before it");
+  StoppedText = StoppedRunText(ok, err);
+  if (StoppedText.empty()) {
+    SetHeading("Project " + CurrentProjectName + " is done.\r\n" + FinalResult(ok, err));
+    StatusBar1->showMessage(StatusLine(FinalResult(ok, err) + " " + Counts(lines, hints, warnings, errors, fatal)));
+  } else {
+    SetHeading("Project " + CurrentProjectName + " was stopped.\r\n" + StoppedText);
+    StatusBar1->showMessage(StatusLine(StoppedText + ". " + Counts(lines, hints, warnings, errors, fatal)));
+  }
   SelectFileEntry(LB_Files->currentRow());
   ShowResultsView();
-  RefreshResults();
+  RefreshResults(true);
   SetDefaultButton(b_exit);
 }
 
@@ -147,12 +182,20 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
     return;
   }
   SetHeading("Tesmar Halted: \r\n" + name + "\r\n" + message);
+  // A run that is stopping (Stop, stop now, a request from outside) is asked
+  // nothing more: it halts anyway.
+  if (BuildRunning && (StopAsked || !StopReason().empty())) {
+    RefreshResults();
+    return;
+  }
   // An unattended run asks nothing: no one is there to answer. Outside a
   // build (a report while a project loads or saves, or from the version
   // editor) there is nothing to halt: the report is shown, not asked about.
   if (BuildRun->GetOption(poHaltOnError) && !Unattended && !BuildRunning) {
     Dialogs.Message(this, ScreenText("Error: " + message));
   } else if (BuildRun->GetOption(poHaltOnError) && !Unattended) {
+    // The list shows the entry asked about.
+    ShowPending();
     if (Dialogs.Confirm(this, ScreenText("Error: " + message + "\r\nDo you want to halt the build?"))) {
       BuildRun->HaltRequest = true;
       AddMemoLine("User halted build ");
@@ -170,11 +213,27 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
   RefreshResults();
 }
 
-void TF_MainForm::RefreshResults() {
+void TF_MainForm::RefreshResults(bool now) {
+  // What was said last is painted at the next refresh, and Stop is heard as
+  // soon.
+  if (BuildRunning && !now && RefreshClock.isValid() && RefreshClock.elapsed() < BuildRefreshMs) return;
+  RefreshClock.start();
+  if (BuildRunning) ShowPending();
   L_Results->repaint();
   StatusBar1->repaint();
   if (BuildRunning) ShowElapsed();
   QApplication::processEvents();
+}
+
+void TF_MainForm::ShowPending() {
+  if (PendingHeading) SetHeading(PendingHeading());
+  if (PendingRow) {
+    LB_Files->setCurrentRow(*PendingRow);
+    if (*PendingRow < 0) LB_Files->clearSelection();
+    PendingRow.reset();
+  }
+  FlushLive();
+  if (ProgressStale) ShowProgress(true);
 }
 
 void TF_MainForm::ShowWorkingIn() {
@@ -207,7 +266,7 @@ void TF_MainForm::LoadLog(const char* fileName) {
 
 void TF_MainForm::A_summaryDisplayExecute() {
   LoadLog(SummaryLogName);
-  SetHeading("Summary\r\n" + FromQ(MemoLastLine()));
+  SetHeading("Summary\r\n" + FromQ(MemoLastLine()) + (StoppedText.empty() ? "" : "\r\n" + StoppedText));
   A_summaryDisplay->setEnabled(false);
   A_compileResultsDisplay->setEnabled(true);
   A_EventLogDisplay->setEnabled(true);
@@ -225,6 +284,7 @@ void TF_MainForm::A_EventLogDisplayExecute() {
 
 void TF_MainForm::A_compileResultsDisplayExecute() {
   LoadLog(CompileLogName);
+  MemoView = mvCompileLog;
   SetHeading("Compile Log");
   A_compileResultsDisplay->setEnabled(false);
   A_summaryDisplay->setEnabled(true);
@@ -234,12 +294,18 @@ void TF_MainForm::A_compileResultsDisplayExecute() {
 
 void TF_MainForm::ShowMessageLog(const char* fileName, QPushButton* disabled, const char* failure, const char* noun) {
   Memo1->clear();
+  std::string bytes;
+  int count = 0;
   try {
-    LoadLog(fileName);
+    bytes = platform::ReadFileBytes(PathJoin(BuildRun->ProjectDir, fileName));
+    count = static_cast<int>(platform::SplitLineViews(bytes).size());
+    ShowMemoGroupedMessages(bytes);
   } catch (const std::exception& e) {
     Memo1->setPlainText(ToQ(std::string(failure) + e.what()));
+    count = MemoLineCount();
   }
-  SetHeading(std::to_string(MemoLineCount()) + noun);
+  // The count of messages, without the names of the entries above them.
+  SetHeading(std::to_string(count) + noun);
   for (QAction* action : {A_summaryDisplay, A_EventLogDisplay, A_compileResultsDisplay}) action->setEnabled(true);
   for (QPushButton* button : {b_hints, b_warnings, b_errors}) button->setEnabled(button != disabled);
 }

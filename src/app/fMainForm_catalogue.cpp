@@ -83,6 +83,10 @@ void TF_MainForm::OpenProjectDirectory(const std::string& dir) {
   };
   run.OnProjectDone = [this](const std::string& name, int ok, int err, int lines, int hints, int warnings, int errors,
                              int fatal) { ProjectDone(name, ok, err, lines, hints, warnings, errors, fatal); };
+  run.OnWaitForProject = [this](const std::string& holder) { return WaitForProject(holder); };
+  // The marks of the last build were of the project left.
+  ClearEntryMarks();
+  StoppedText.clear();
   // What the load reports is told once it is over: a directory that cannot
   // hold a project says why in one message, and no project is shown.
   Loading = true;
@@ -125,6 +129,7 @@ void TF_MainForm::LoadFileListIntoListBox() {
   LB_Files->clear();
   const TProjectList& files = BuildRun->FileList();
   for (int i = 0; i < files.Count(); ++i) LB_Files->addItem(ToQ(files.Strings(i)));
+  ApplyEntryMarks();
 }
 
 std::string TF_MainForm::ProjectNameOf(const std::string& dir) const {
@@ -261,6 +266,15 @@ void TF_MainForm::RunUnattended(const std::string& argument) {
     }
     BuildRun->SetOption(poHaltOnError, false);
     A_DoBuildExecute();
+    StopReason();  // a request from outside that came after the last tool
+    if (!Interruption.empty()) {
+      // As tesmar-build says it; no box waits for anyone.
+      std::cerr << "tesmar: interrupted (" << Interruption << "); the run was stopped and its logs written"
+                << std::endl;
+      UnattendedStatus = std::max(LastLoadOK ? BuildRun->RunStatus(LastRunOK) : 2, 1);
+      TerminateRequested = true;
+      return;
+    }
     if (BuildRun->GetOption(poDisplayMsgOnDone)) {
       ShowResultsView();
       // Without a display no one could close a box: the text goes to the

@@ -1,6 +1,7 @@
 // The window's side of its dialogs: the project options, the version
 // information editor, the compiler's option list and the about box.
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -12,6 +13,7 @@
 #include "dialogs/uUserDialogs.h"
 #include "engine/DelphiTools.h"
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "project/uCatalogue.h"
 
 void TF_MainForm::A_projectOptionsExecute() {
@@ -21,7 +23,17 @@ void TF_MainForm::A_projectOptionsExecute() {
   // compares equal.
   TTextEncoding encoding;
   dialog.e_compilerpath->setText(DecodeText(BuildRun->DCCPath, &encoding));
+  const QString editor = ToQ(ReadProgramSetting(IniFile, EditorKey));
+  const std::string timeout = ReadProgramSetting(IniFile, ToolTimeoutKey);
+  dialog.e_editor->setText(editor);
+  dialog.se_toolTimeout->setValue(platform::ParseSeconds(timeout).value_or(0));
   if (Dialogs.Exec(dialog) != QDialog::Accepted) return;
+
+  // The program's settings are its own, saved at once.
+  if (dialog.e_editor->text() != editor) WriteProgramSetting(IniFile, EditorKey, FromQ(dialog.e_editor->text()));
+  const double seconds = dialog.se_toolTimeout->value();
+  if (seconds != platform::ParseSeconds(timeout).value_or(0))
+    WriteProgramSetting(IniFile, ToolTimeoutKey, seconds > 0 ? QString::number(seconds).toStdString() : "");
 
   const QString typed = dialog.e_compilerpath->text();
   const std::string path = EncodeText(typed, CanEncode(typed, encoding) ? encoding : TTextEncoding::Utf8);

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -320,6 +321,8 @@ void TF_MainForm::CreateControls() {
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->installEventFilter(this);
+  Memo1->viewport()->installEventFilter(this);
   P_resultsButtons = NewPanel(P_results, "P_resultsButtons");
   auto* resultButtons = new QGridLayout(P_resultsButtons);
   resultButtons->setContentsMargins(0, 4, 0, 4);
@@ -366,6 +369,16 @@ void TF_MainForm::CreateControls() {
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
   setStatusBar(StatusBar1);
+  ProgressLabel = new QLabel(StatusBar1);
+  ProgressLabel->setObjectName("ProgressLabel");
+  ProgressLabel->hide();
+  StatusBar1->addPermanentWidget(ProgressLabel);
+  ProgressBar = new QProgressBar(StatusBar1);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setMaximumWidth(160);
+  ProgressBar->setFormat("%v / %m");
+  ProgressBar->hide();
+  StatusBar1->addPermanentWidget(ProgressBar);
   ElapsedLabel = new QLabel(StatusBar1);
   ElapsedLabel->setObjectName("ElapsedLabel");
   StatusBar1->addPermanentWidget(ElapsedLabel);

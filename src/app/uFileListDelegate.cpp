@@ -25,7 +25,15 @@ void TFileListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   painter->fillRect(option.rect, option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base));
   painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
   painter->setFont(List->font());
-  painter->drawText(option.rect.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+  // The mark of the last build, when the entry has one, before the line.
+  QRect textRect = option.rect.adjusted(1, 0, 0, 0);
+  const QIcon mark = index.data(Qt::DecorationRole).value<QIcon>();
+  if (!mark.isNull()) {
+    const int side = option.rect.height() - 2;
+    mark.paint(painter, QRect(option.rect.left() + 1, option.rect.top() + 1, side, side));
+    textRect.setLeft(textRect.left() + side + 3);
+  }
+  painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                     ShownText(index.data().toString()));
   if (option.state & QStyle::State_HasFocus) {
     QPen dotted(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine);

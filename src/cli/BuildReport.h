@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/Diagnostics.h"
+#include "engine/Diagnostics.h"
 
 // What the command-line build learns of a run through the build events, and
 // how it shows it: one progress line per entry and a machine-readable report.

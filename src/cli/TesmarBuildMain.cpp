@@ -13,12 +13,14 @@
 
 #include "cli/BuildReport.h"
 #include "cli/JUnitReport.h"
+#include "engine/BuildTimes.h"
 #include "engine/DOSToMemo.h"
 #include "engine/uBuildingObject.h"
 #include "ide/IDELibPath.h"
 #include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/ProfileCache.h"
 #include "platform/Signals.h"
 #include "platform/TextFile.h"
@@ -66,8 +68,9 @@ const char* const UsageLines[] = {
     "",
     "Each entry prints a progress line; halt reports and the entry's notes (summary",
     "notes, resource and store reports) go to standard error; the last line printed",
-    "is the final result of the summary. SIGINT, SIGTERM or SIGHUP end the running",
-    "tool and stop the run; its logs are written.",
+    "is the final result of the summary. On a terminal the entry being built and its",
+    "time so far show on a line that is written over. SIGINT, SIGTERM or SIGHUP end",
+    "the running tool and stop the run; its logs are written.",
     "",
     "Exit status: 0 every entry was built, 1 an entry failed, its version could not",
     "be stamped or a processing line of it failed, or the run was stopped or",
@@ -96,16 +99,9 @@ struct TCommandLine {
 
 // A time in seconds: a positive decimal number.
 double ParseSeconds(const std::string& name, const std::string& text) {
-  std::size_t used = 0;
-  double value = 0;
-  try {
-    value = std::stod(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used != text.size() || !(value > 0) || value > 1e9 || text.find_first_not_of("0123456789.") != std::string::npos)
-    throw TUsageError(name + " needs a number of seconds greater than 0, not " + text);
-  return value;
+  const std::optional<double> seconds = platform::ParseSeconds(text);
+  if (!seconds) throw TUsageError(name + " needs a number of seconds greater than 0, not " + text);
+  return *seconds;
 }
 
 TCommandLine ParseCommandLine(int argc, char** argv) {
@@ -297,7 +293,8 @@ std::vector<std::pair<std::string, std::string>> OwnFiles(TBuilderClass& builder
   std::vector<std::pair<std::string, std::string>> files = {{PathJoin(dir, "Files.ini"), "its Files.ini"},
                                                             {PathJoin(dir, "Files.~ni"), "the backup of its Files.ini"},
                                                             {PathJoin(dir, "started.dat"), "a working file"},
-                                                            {PathJoin(dir, "TmpResults.dat"), "a working file"}};
+                                                            {PathJoin(dir, "TmpResults.dat"), "a working file"},
+                                                            {PathJoin(dir, BuildTimesName), "a working file"}};
   for (const char* log : {CompileLogName, SummaryLogName, EventsLogName, ErrorLogName, WarningLogName, HintLogName})
     files.emplace_back(PathJoin(dir, log), "a log");
   TProjectList& list = builder.FileList();
@@ -339,7 +336,51 @@ class TRunControls {
   TRunStopCheck OldCheck;
 };
 
-int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err) {
+// On a terminal: the entry being built and how long it has taken so far, on
+// one line that is written over as the time goes on and then by the entry's
+// progress line. Elsewhere (a file, a pipe) nothing of it is written.
+class TLiveStatus {
+ public:
+  TLiveStatus(std::ostream& out, bool on) : Out(out), On(on) {}
+  void Start(const std::string& text) {
+    Text = text;
+    Started = std::chrono::steady_clock::now();
+    Shown.clear();
+    Update();
+  }
+  // Written again when the seconds have moved on.
+  void Update() {
+    if (!On || Text.empty()) return;
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - Started).count();
+    std::string line = Text + " " + platform::FormatDuration(static_cast<double>(seconds));
+    if (line.size() > MaxWidth) line = "..." + line.substr(line.size() - (MaxWidth - 3));
+    if (line == Shown) return;
+    Out << '\r' << line << std::string(Shown.size() > line.size() ? Shown.size() - line.size() : 0, ' ') << std::flush;
+    Shown = line;
+  }
+  // Before anything else is written, and when the entry is done.
+  void Clear() {
+    if (Shown.empty()) return;
+    Out << '\r' << std::string(Shown.size(), ' ') << '\r' << std::flush;
+    Shown.clear();
+  }
+  void Stop() {
+    Clear();
+    Text.clear();
+  }
+
+ private:
+  // A line as wide as the narrowest terminal is never wrapped, and so can be
+  // written over.
+  static constexpr std::size_t MaxWidth = 79;
+  std::ostream& Out;
+  bool On;
+  std::string Text, Shown;
+  std::chrono::steady_clock::time_point Started;
+};
+
+int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err, bool terminal) {
   // Names given on the command line are relative to where the program was
   // started, which the load leaves.
   const std::string jsonFile = line.JsonFile ? platform::ExpandFileName(*line.JsonFile) : std::string();
@@ -380,6 +421,12 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   TFixedLibraryPathPrompt prompt(std::string("5"));
   builder.Store().LibraryPathPrompt = &prompt;
 
+  TLiveStatus status(out, terminal && !line.Quiet);
+  const TRunIdleHook oldIdleHook = SetRunIdleHook([&status] { status.Update(); });
+  struct TIdleHookBack {
+    const TRunIdleHook& Old;
+    ~TIdleHookBack() { SetRunIdleHook(Old); }
+  } idleHookBack{oldIdleHook};
   int number = 0;
   int okBefore = 0;
   std::vector<std::string> entryHalts;  // halt reports of the entry in progress
@@ -390,6 +437,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   builder.OnProjectHalt = [&](const std::string&, const std::string& message) {
     report.Halts.push_back(message);
     entryHalts.push_back(message);
+    status.Clear();
     err << "halt: " << message << '\n' << std::flush;
   };
   builder.OnProjectStart = [&](const std::string&, const std::string&) { stopOnSignal(); };
@@ -397,17 +445,19 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
   builder.OnWaitForProject = [&](const std::string& holder) {
     if (line.NoWait || !signals.Received().empty()) return false;
     if (!waitSaid)
-      err << ProgramName << ": waiting for the other build of " << project.Directory
-          << (holder.empty() ? std::string() : " (process " + holder + ")") << " to end\n"
-          << std::flush;
+      status.Clear(), err << ProgramName << ": waiting for the other build of " << project.Directory
+                          << (holder.empty() ? std::string() : " (process " + holder + ")") << " to end\n"
+                          << std::flush;
     waitSaid = true;
     return true;
   };
-  builder.OnCompileStart = [&](const std::string&, const std::string&, const std::string&) {
+  builder.OnCompileStart = [&](const std::string& source, const std::string& target, const std::string&) {
     ++number;
     okBefore = builder.OKCount;
     entryHalts.clear();
     started = std::chrono::steady_clock::now();
+    status.Start("[" + std::to_string(number) + "/" + std::to_string(report.Planned) + "] " +
+                 platform::ExtractFileName(source) + " -> " + platform::ExtractFileName(target) + ": building");
   };
   // The run has counted the entry when this is raised; its count tells the
   // outcome also for an entry that never reached its tool (whose success flag
@@ -431,6 +481,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
     if (step.StampsVersion()) entry.VersionStamped = entry.OK && step.VersionStamped;
     entry.Notes = step.Notes;
     entry.FailedProcessingLines = step.FailedProcessingLines;
+    status.Stop();
     // Every note on standard error, once: a store report was there already
     // as a halt report.
     for (const std::string& note : entry.Notes)
@@ -527,7 +578,7 @@ int BuildProject(const TCommandLine& line, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
-int RunTesmarBuild(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunTesmarBuild(int argc, char** argv, std::ostream& out, std::ostream& err, bool terminal) {
   const TCurrentDirGuard currentDir;
   try {
     const TCommandLine line = ParseCommandLine(argc, argv);
@@ -540,7 +591,7 @@ int RunTesmarBuild(int argc, char** argv, std::ostream& out, std::ostream& err) 
       for (const TVersionString& s : ProgramVersionStrings(tpCommandLine)) out << s.Name << " = " << s.Value << '\n';
       return ExitAllOK;
     }
-    return BuildProject(line, out, err);
+    return BuildProject(line, out, err, terminal);
   } catch (const TUsageError& e) {
     err << ProgramName << ": " << e.what() << '\n' << UsageLines[0] << '\n' << UsageLines[1] << '\n';
   } catch (const std::bad_alloc&) {

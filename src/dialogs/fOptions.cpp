@@ -1,7 +1,9 @@
 #include "dialogs/fOptions.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +45,33 @@ Tf_options::Tf_options(QWidget* parent, TUserDialogs& dialogs) : QDialog(parent)
   BitBtn1->setObjectName("BitBtn1");
   BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   BitBtn1->setToolTip("Choose the compilers' directory");
+  // The program's own settings, the same for every project.
+  auto* program = new QGroupBox("For every project", this);
+  program->setObjectName("gb_program");
+  auto* editorLabel = new QLabel("&Editor for messages (#File#, #Line#):", program);
+  editorLabel->setObjectName("l_editor");
+  e_editor = new QLineEdit(program);
+  e_editor->setObjectName("e_editor");
+  e_editor->setPlaceholderText("$VISUAL or $EDITOR, else the desktop's");
+  e_editor->setToolTip("A command line that opens a file at a line, for example: code -g \"#File#:#Line#\"");
+  editorLabel->setBuddy(e_editor);
+  auto* timeoutLabel = new QLabel("&Tool time-out:", program);
+  timeoutLabel->setObjectName("l_toolTimeout");
+  se_toolTimeout = new QDoubleSpinBox(program);
+  se_toolTimeout->setObjectName("se_toolTimeout");
+  se_toolTimeout->setRange(0, 7 * 24 * 3600);
+  se_toolTimeout->setDecimals(1);
+  se_toolTimeout->setSuffix(" s");
+  se_toolTimeout->setSpecialValueText("none");
+  se_toolTimeout->setToolTip("A tool or processing line that runs longer is ended, and its file fails");
+  timeoutLabel->setBuddy(se_toolTimeout);
+  auto* programLayout = new QGridLayout(program);
+  programLayout->addWidget(editorLabel, 0, 0, 1, 2);
+  programLayout->addWidget(e_editor, 1, 0, 1, 2);
+  programLayout->addWidget(timeoutLabel, 2, 0);
+  programLayout->addWidget(se_toolTimeout, 2, 1);
+  programLayout->setColumnStretch(1, 1);
+
   b_OK = new QPushButton("&OK", this);
   b_OK->setObjectName("b_OK");
   b_OK->setDefault(true);
@@ -66,6 +95,8 @@ Tf_options::Tf_options(QWidget* parent, TUserDialogs& dialogs) : QDialog(parent)
   path->addWidget(e_compilerpath, 1);
   path->addWidget(BitBtn1);
   layout->addLayout(path);
+  layout->addSpacing(6);
+  layout->addWidget(program);
   layout->addSpacing(6);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

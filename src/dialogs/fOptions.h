@@ -5,14 +5,16 @@
 #include <vector>
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
 class TUserDialogs;
 
 // The project options: the eight flags that have a check box and the
-// directory of the compiler. The caller fills the controls and takes them
-// back after OK.
+// directory of the compiler; and the program's own settings, the same for
+// every project: the editor for the compiler's messages and the time-out of
+// the tools. The caller fills the controls and takes them back after OK.
 class Tf_options : public QDialog {
   Q_OBJECT
 
@@ -36,6 +38,8 @@ class Tf_options : public QDialog {
   QCheckBox* cb_IgnoreResFileErrors;
   QLineEdit* e_compilerpath;
   QToolButton* BitBtn1;
+  QLineEdit* e_editor;
+  QDoubleSpinBox* se_toolTimeout;  // seconds; 0: none
   QPushButton* b_OK;
   QPushButton* b_cancel;
 

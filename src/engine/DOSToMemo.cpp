@@ -26,6 +26,11 @@ TRunStopCheck& StopCheck() {
   return check;
 }
 
+std::string& RunningOutput() {
+  static std::string file;
+  return file;
+}
+
 double& TimeLimit() {
   static double seconds = 0;
   return seconds;
@@ -96,6 +101,18 @@ TRunIdleHook SetRunIdleHook(TRunIdleHook hook) {
   return std::exchange(IdleHook(), std::move(hook));
 }
 
+void TRunIdleTicks::CallWhenDue() {
+  // Well within the tenth of a second after which a window seems to hang.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - Last < std::chrono::milliseconds(40)) return;
+  if (IdleHook()) IdleHook()();
+  Last = std::chrono::steady_clock::now();
+}
+
+std::string RunningOutputFile() {
+  return RunningOutput();
+}
+
 TRunStopCheck SetRunStopCheck(TRunStopCheck check) {
   return std::exchange(StopCheck(), std::move(check));
 }
@@ -138,6 +155,14 @@ bool RunDosRedirected(const std::string& commandLine, const std::string& inputFi
     };
   }
 
+  // Named from before the hook is told that the command starts until after
+  // it is told that it ended, so that the hook can read all of its output.
+  struct TRunningOutput {
+    explicit TRunningOutput(const std::string& file) { RunningOutput() = file; }
+    ~TRunningOutput() { RunningOutput().clear(); }
+    TRunningOutput(const TRunningOutput&) = delete;
+    TRunningOutput& operator=(const TRunningOutput&) = delete;
+  } runningOutput(outputFile);
   THookCall hookCall;
   try {
     const platform::TRunResult result = platform::RunRedirected(commandLine, input, outputFile, whileWaiting);

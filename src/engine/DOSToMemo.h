@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -23,6 +25,26 @@ TRunHook SetRunHook(TRunHook hook);
 // once the command has ended.
 using TRunIdleHook = std::function<void()>;
 TRunIdleHook SetRunIdleHook(TRunIdleHook hook);
+
+// Long work of a build between its commands (reading a large capture,
+// writing its logs) ticks one of these at each step: now and then it calls
+// the idle hook, when one is set, so that the window goes on answering.
+class TRunIdleTicks {
+ public:
+  void Tick() {
+    if (++Count % 1024 == 0) CallWhenDue();
+  }
+
+ private:
+  void CallWhenDue();
+  std::size_t Count = 0;
+  std::chrono::steady_clock::time_point Last = std::chrono::steady_clock::now();
+};
+
+// The output file of the command running now, as RunDosRedirected was given
+// it, also while the run hook is told that it starts and that it ended; ""
+// while none runs. The hooks read it to show the output as it is written.
+std::string RunningOutputFile();
 
 // Asked before a command starts and again while it runs: a non-empty answer
 // is why no command may run now (a build that is being interrupted). A

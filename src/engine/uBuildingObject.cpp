@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/BuildTimes.h"
 #include "engine/DOSToMemo.h"
 #include "engine/DelphiTools.h"
 #include "engine/PackageDirectives.h"
@@ -174,6 +175,7 @@ bool TCompileClass::Compile() {
   ScriptFileVersion.clear();
   ScriptProductVersion.clear();
   EndedLine.clear();
+  Ended = false;
   FailedProcessingLines = 0;
   Lines = Hints = Warnings = Errors = Fatal = 0;
 
@@ -212,10 +214,12 @@ bool TCompileClass::Compile() {
     CommandLine = CompilerCommandLine(CompilerDir, SourceFile, DestFile);
 
   StartTime = platform::Now();
-  Success = RunDosRedirected(CommandLine, InputFile, OutputFile, LastLine);
+  bool toolEnded = false;
+  Success = RunDosRedirected(CommandLine, InputFile, OutputFile, LastLine, &toolEnded);
   RunBatchSetting("After Compile ", DestFile, stPostProcessing);
   ParseOutput();
   EndTime = platform::Now();
+  Ended = toolEnded || !EndedLine.empty();
 
   const std::int64_t elapsed = platform::MillisecondsBetween(StartTime, EndTime);
   const std::int64_t ofDay = ((elapsed % 86400000) + 86400000) % 86400000;
@@ -471,7 +475,10 @@ void TCompileClass::ParseOutput() {
   // Read as it comes: a tool may print far more than is kept of it (its
   // progress lines). A tool that was not started keeps every line of its
   // capture, which says why.
-  platform::ForEachFileLine(OutputFile, [this](std::string_view line) {
+  // A large capture takes a while: the window goes on answering meanwhile.
+  TRunIdleTicks idle;
+  platform::ForEachFileLine(OutputFile, [&](std::string_view line) {
+    idle.Tick();
     LastLine.assign(line);
     if (CollectToolMessages && (Contains(LastLine, "Hint:") || Contains(LastLine, "Warning:") ||
                                 Contains(LastLine, "Error:") || Contains(LastLine, "Fatal:")))
@@ -484,6 +491,8 @@ void TCompileClass::ParseOutput() {
     if (Results.empty()) LastLine = runnerMessage;
     Results.insert(Results.begin(), "xxxxx>\r\nCompile Failed: " + CommandLine + "   Error Code " +
                                         std::to_string(platform::LastOSErrorCode()) + ": " + LastLine);
+    // A processing command ended before the tool (a stop) is why it failed.
+    if (!AutoResourceRun && !EndedLine.empty()) LastLine = EndedLine;
     return;
   }
   if (!FilteredOut(CommandLine)) Results.insert(Results.begin(), CommandLine);
@@ -509,7 +518,9 @@ void TCompileClass::ParseOutput() {
 
   std::string line;
   if (IsCompilerKind(Kind)) {
+    TRunIdleTicks idle;
     for (const std::string& result : Results) {
+      idle.Tick();
       if (Contains(result, "Hint:")) ++Hints;
       if (Contains(result, "Warning:")) ++Warnings;
       if (Contains(result, "Error:")) ++Errors;
@@ -786,10 +797,13 @@ bool TBuilderClass::RunBuild() {
     Planned = SingleFile ? 1 : Files->Count();
     Reached = NotStamped = FailedLines = 0;
 
+    // What each entry takes is kept for the next run's estimate.
+    TBuildTimes times = TBuildTimes::Load(ProjectDir);
     const int first = SingleFile ? SingleIndex : 0;
     const int last = SingleFile ? SingleIndex : Files->Count() - 1;
     for (int index = first; index <= last; ++index) {
       if (HaltRequest) break;
+      const auto entryStart = std::chrono::steady_clock::now();
       PrepareFile(index);
       TCompileClass& step = *Compiler;
       if (OnCompileStart) OnCompileStart(step.SourceFile, step.DestFile, step.LastLine);
@@ -819,6 +833,10 @@ bool TBuilderClass::RunBuild() {
         ++ErrCount;
       }
 
+      // An entry whose tool was ended took no time of its own.
+      if (!step.Ended)
+        times.Set(Files->Strings(index),
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - entryStart).count());
       if (step.Success && step.StampsVersion() && !step.VersionStamped) ++NotStamped;
       FailedLines += step.FailedProcessingLines;
       if (OnCompileEnd)
@@ -826,7 +844,11 @@ bool TBuilderClass::RunBuild() {
                      step.Errors, step.Fatal);
       if (!step.Success) ProjectHalt(step.LastLine);
 
-      for (const std::string& item : step.Results) logs.Add(item);
+      TRunIdleTicks idle;
+      for (const std::string& item : step.Results) {
+        idle.Tick();
+        logs.Add(item);
+      }
       Summary.insert(Summary.end(), step.SummaryLines.begin(), step.SummaryLines.end());
       if (SingleFile) break;
     }
@@ -839,6 +861,14 @@ bool TBuilderClass::RunBuild() {
                       ",  Warnings: " + std::to_string(TotalWarnings) + ",  Errors: " + std::to_string(TotalErrors) +
                       ",   Fatal: " + std::to_string(TotalFatal));
     platform::WriteTextLines(PathJoin(ProjectDir, SummaryLogName), Summary);
+    try {
+      std::vector<std::string> entries;
+      for (int i = 0; i < Files->Count(); ++i) entries.push_back(Files->Strings(i));
+      times.KeepOnly(entries);
+      times.Save(ProjectDir);
+    } catch (const std::exception&) {
+      // Only the next run's estimate is the poorer for it.
+    }
 
     if (OnProjectDone)
       OnProjectDone(ProjectName, OKCount, ErrCount, TotalLines, TotalHints, TotalWarnings, TotalErrors, TotalFatal);

@@ -100,6 +100,9 @@ class TCompileClass {
   // The last line of a pre- or post-processing command that had to be ended
   // (time limit, stop): such an entry fails with it.
   std::string EndedLine;
+  // The tool or a processing line of the last Compile had to be ended (a
+  // time limit, a stop) before it finished.
+  bool Ended = false;
   // How many pre- and post-processing lines of the last Compile could not be
   // started or ended with an exit code other than 0 (each also in Notes).
   int FailedProcessingLines = 0;

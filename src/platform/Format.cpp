@@ -3,6 +3,7 @@
 #include <charconv>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 
 namespace platform {
@@ -140,6 +141,30 @@ std::string FormatFixed2(double value) {
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
   if (ec != std::errc()) return std::string();
   return std::string(buffer, end);
+}
+
+std::optional<double> ParseSeconds(const std::string& text) {
+  const std::size_t point = text.find('.');
+  if (text.empty() || text == "." || text.find_first_not_of("0123456789.") != std::string::npos ||
+      (point != std::string::npos && text.find('.', point + 1) != std::string::npos))
+    return std::nullopt;
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.size() > 10) return std::nullopt;
+  double value = whole.empty() ? 0 : static_cast<double>(std::stoll(whole));
+  // The first digits of the fraction, as a whole number over a power of ten.
+  const std::string digits = fraction.substr(0, 9);
+  if (!digits.empty()) value += static_cast<double>(std::stoll(digits)) / std::pow(10.0, digits.size());
+  if (!(value > 0) || value > 1e9) return std::nullopt;
+  return value;
+}
+
+std::string FormatDuration(double seconds) {
+  const long long whole = seconds > 0 ? static_cast<long long>(seconds) : 0;
+  const long long hours = whole / 3600, minutes = whole / 60 % 60, rest = whole % 60;
+  auto twoDigits = [](long long n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  if (hours > 0) return std::to_string(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(rest);
+  return std::to_string(minutes) + ":" + twoDigits(rest);
 }
 
 }  // namespace platform

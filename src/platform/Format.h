@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 // Formatting of dates and numbers the way the system prints them.
@@ -29,5 +30,13 @@ std::string FormatThousands(std::int64_t value, int width);
 
 // "%.2f" with a '.' decimal point whatever the locale.
 std::string FormatFixed2(double value);
+
+// A time in seconds as a user writes it: digits with at most one '.', greater
+// than 0 and at most 1e9 ("30", "2.5"); nothing for any other text.
+std::optional<double> ParseSeconds(const std::string& text);
+
+// A span of whole seconds as a clock shows it: "0:07", "12:30", "1:02:03"
+// (a part of a second is dropped; below 0 is 0).
+std::string FormatDuration(double seconds);
 
 }  // namespace platform

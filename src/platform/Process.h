@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,6 +98,12 @@ inline constexpr int ChildEndGraceMs = 2000;
 // code -1.
 TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
                          const TWaitCallback& whileWaiting = {});
+
+// While RunRedirected calls its wait callback: how many bytes of its output
+// the child has written so far (the position of the output file, which the
+// child shares). Beyond them the file may still hold bytes of an earlier run
+// until the child has ended. Nothing while no child is waited for.
+std::optional<std::uint64_t> ChildOutputWritten();
 
 // The last error code (errno / GetLastError values) that a failed platform
 // call of this thread left behind; 0 when none has failed. Kept per thread

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <ctime>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "platform/Error.h"
@@ -167,6 +168,16 @@ bool CutTo(int fd, off_t length) {
 // ends; a child that is still running in the background can only add to it.
 // A capture that keeps an earlier run's lines would be judged wrongly: a
 // failure to cut it fails the run.
+// The output of the child being waited for, told by ChildOutputWritten.
+int WaitedOutputFd = -1;
+struct TWaitedOutput {
+  explicit TWaitedOutput(int fd) : Previous(std::exchange(WaitedOutputFd, fd)) {}
+  ~TWaitedOutput() { WaitedOutputFd = Previous; }
+  TWaitedOutput(const TWaitedOutput&) = delete;
+  TWaitedOutput& operator=(const TWaitedOutput&) = delete;
+  int Previous;
+};
+
 void CutAtWrittenEnd(int fd, const std::string& name) {
   struct stat facts {};
   if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) return;
@@ -260,6 +271,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   // once it has ended, for what the window read while it waited.
   ForgetKeptFileFacts();
   int status = 0;
+  const TWaitedOutput waitedOutput(output.Get());
   const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting, result) : WaitBlocking(pid, status);
   ForgetKeptFileFacts();
   CutAtWrittenEnd(output.Get(), outputName);
@@ -270,6 +282,13 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   else if (WIFSIGNALED(status))
     result.ExitCode = 128 + WTERMSIG(status);
   return result;
+}
+
+std::optional<std::uint64_t> ChildOutputWritten() {
+  if (WaitedOutputFd < 0) return std::nullopt;
+  const off_t written = lseek(WaitedOutputFd, 0, SEEK_CUR);
+  if (written < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(written);
 }
 
 long CurrentProcessId() {

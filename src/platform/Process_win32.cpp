@@ -60,6 +60,16 @@ HANDLE OpenForChild(const std::string& name, DWORD access, DWORD disposition) {
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
 }
 
+// The output of the child being waited for, told by ChildOutputWritten.
+HANDLE WaitedOutput = nullptr;
+struct TWaitedOutput {
+  explicit TWaitedOutput(HANDLE output) : Previous(WaitedOutput) { WaitedOutput = output; }
+  ~TWaitedOutput() { WaitedOutput = Previous; }
+  TWaitedOutput(const TWaitedOutput&) = delete;
+  TWaitedOutput& operator=(const TWaitedOutput&) = delete;
+  HANDLE Previous;
+};
+
 TRunResult Failed(TRunStage stage, DWORD code) {
   SetLastOSErrorCode(static_cast<int>(code));
   TRunResult result;
@@ -122,6 +132,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
 
   TRunResult result;
   result.Stage = TRunStage::rsRan;
+  const TWaitedOutput waitedOutput(output.H);
   if (!whileWaiting) {
     WaitForSingleObject(info.hProcess, INFINITE);
   } else {
@@ -143,6 +154,12 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   DWORD exitCode = 0;
   result.ExitCode = GetExitCodeProcess(info.hProcess, &exitCode) ? static_cast<int>(exitCode) : -1;
   return result;
+}
+
+std::optional<std::uint64_t> ChildOutputWritten() {
+  LARGE_INTEGER position{};
+  if (!WaitedOutput || !SetFilePointerEx(WaitedOutput, LARGE_INTEGER{}, &position, FILE_CURRENT)) return std::nullopt;
+  return static_cast<std::uint64_t>(position.QuadPart);
 }
 
 long CurrentProcessId() {

@@ -105,3 +105,18 @@ void AddCatalogueEntry(const std::string& iniFile, const std::string& name, cons
   ini.WriteString(CatalogueSection, KeyOfName(name), directory);
   ini.UpdateFile();
 }
+
+std::string ReadProgramSetting(const std::string& iniFile, const std::string& key) {
+  return platform::TProfileFile(iniFile).ReadString(ProgramSection, key, "");
+}
+
+void WriteProgramSetting(const std::string& iniFile, const std::string& key, const std::string& value) {
+  const std::string iniDir = platform::ExtractFileDir(iniFile);
+  if (!iniDir.empty() && !platform::DirectoryExists(iniDir)) platform::ForceDirectories(iniDir);
+  platform::TProfileFile ini(iniFile);
+  // A value in matching quotes is read without them: another pair keeps them.
+  const bool quoted =
+      value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\'');
+  ini.WriteString(ProgramSection, key, quoted ? '"' + value + '"' : value);
+  ini.UpdateFile();
+}

@@ -56,3 +56,19 @@ int FindCatalogueEntry(const TCatalogue& catalogue, const std::string& argument)
 // name already there gets the new directory in place); the file and its
 // directory are created when missing. Throws TError when it cannot be written.
 void AddCatalogueEntry(const std::string& iniFile, const std::string& name, const std::string& directory);
+
+// The program's own settings beside the catalogue, in section "Program" of
+// the same file: the editor that opens a compiler message's file at its line
+// (a command line with #File# and #Line#), and the longest a tool or
+// processing line of the window's builds may run (seconds; none: no limit).
+inline constexpr const char* ProgramSection = "Program";
+inline constexpr const char* EditorKey = "Editor";
+inline constexpr const char* ToolTimeoutKey = "ToolTimeout";
+
+// A setting's value; "" when it or the file is missing. Throws TError for a
+// file that cannot be read as a profile.
+std::string ReadProgramSetting(const std::string& iniFile, const std::string& key);
+// Writes a setting (an empty value removes nothing: the key holds ""); the
+// file and its directory are made when missing. A value reads back as it was
+// written, quotes around it included. Throws TError when it cannot be written.
+void WriteProgramSetting(const std::string& iniFile, const std::string& key, const std::string& value);

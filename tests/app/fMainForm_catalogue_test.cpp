@@ -1,11 +1,16 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
+#include "support/Faults.h"
 #include "support/Scenario.h"
 
 namespace {
@@ -230,5 +235,57 @@ TEST_F(UnattendedTest, TheProgramBuildsTheProjectNamedOnItsCommandLineAndEndsWit
       << ReadBytes("program.out");
 #endif
 }
+
+#ifndef _WIN32
+// The real program ends the running tool with everything it started on
+// SIGTERM, writes the logs and ends with 1; --tool-timeout ends a tool that
+// runs too long, and a time-out that is no number of seconds is refused.
+TEST_F(UnattendedTest, TheProgramEndsItsToolOnASignalOrAfterItsTimeOut) {
+  WriteBytes("P/Alpha/Default.before", CrLf({ChildCommand("spawn " + Path("sleeper") + " sleep 60000")}));
+  const std::string program = BinDir() + "/tesmar";
+  auto start = [&](std::vector<std::string> args) {
+    const pid_t child = fork();
+    if (child == 0) {
+      freopen(Path("program.out").c_str(), "w", stderr);
+      setenv("TESMAR_INI", IniFile.c_str(), 1);
+      std::vector<char*> argv{const_cast<char*>(program.c_str())};
+      for (std::string& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    return child;
+  };
+  auto status = [](pid_t child) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+
+  const pid_t signalled = start({"Alpha"});
+  for (int i = 0; i < 500 && !Exists("sleeper"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(Exists("sleeper"));
+  kill(signalled, SIGTERM);
+  EXPECT_EQ(status(signalled), 1);
+  EXPECT_TRUE(
+      ReadBytes("program.out").ends_with("tesmar: interrupted (SIGTERM); the run was stopped and its logs written\n"))
+      << ReadBytes("program.out");
+  EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
+  EXPECT_TRUE(CrLfLines(ReadBytes("P/Alpha/Summary.log")).back().starts_with("Final result is 0 OK, 1 ERR."));
+
+  std::filesystem::remove(Path("sleeper"));
+  const auto begun = std::chrono::steady_clock::now();
+  EXPECT_EQ(status(start({"--tool-timeout", "1", "Alpha"})), 1) << ReadBytes("program.out");
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(20));
+  EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
+  EXPECT_NE(ReadBytes("P/Alpha/Summary.log").find("was ended: it ran longer than 1 second"), std::string::npos);
+
+  EXPECT_EQ(status(start({"--tool-timeout=0", "Alpha"})), 2);
+  EXPECT_TRUE(ReadBytes("program.out")
+                  .ends_with("tesmar: --tool-timeout needs a number of seconds greater than 0, not 0\n"
+                             "Usage: tesmar [--tool-timeout SECONDS] [PROJECT]\n"))
+      << ReadBytes("program.out");
+}
+#endif
 
 }  // namespace

@@ -63,13 +63,13 @@ class TesmarBuildTest : public TProjectTest {
   }
   TEnvScope Ini{"TESMAR_INI"};
 
-  TRun Run(std::vector<std::string> args) {
+  TRun Run(std::vector<std::string> args, bool terminal = false) {
     args.insert(args.begin(), "tesmar-build");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::ostringstream out, err;
-    const int status = RunTesmarBuild(static_cast<int>(args.size()), argv.data(), out, err);
+    const int status = RunTesmarBuild(static_cast<int>(args.size()), argv.data(), out, err, terminal);
     return {status, out.str(), err.str()};
   }
 
@@ -636,6 +636,23 @@ TEST_F(TesmarBuildTest, ASignalEndsTheToolAndStopsTheRunWithItsLogs) {
   EXPECT_EQ(report["entries"][0]["last_line"], "DCC32.exe was ended: the build was interrupted (SIGTERM)");
   EXPECT_TRUE(Lines(ReadBytes("proj/Summary.log")).back().starts_with("Final result is 0 OK, 1 ERR."));
   EXPECT_TRUE(EndsSoon(std::stol(ReadBytes("sleeper"))));
+}
+
+// On a terminal the entry being built shows with its time so far, on a line
+// written over and at last by its progress line; elsewhere nothing of it.
+TEST_F(TesmarBuildTest, OnATerminalTheRunningEntryShowsWithItsTime) {
+  WriteProject({{"App.dpr", PlainProgram}}, Path("tools"));
+  WriteCompiler("sleep 1.3\nexec " + BinDir() + "/DCC32.exe \"$@\"\n");
+  const std::string running = "\r[1/1] App.dpr -> App.exe: building ";
+  const TRun shown = Run({Path("proj")}, true);
+  EXPECT_EQ(shown.Status, 0) << shown.Err;
+  EXPECT_TRUE(shown.Out.starts_with(running + "0:00" + running + "0:01\r" + std::string(39, ' ') + "\r" +
+                                    "[1/1] App.dpr -> App.exe: OK, "))
+      << shown.Out;
+  const TRun plain = Run({Path("proj")});
+  EXPECT_EQ(plain.Out.find('\r'), std::string::npos) << plain.Out;
+  EXPECT_TRUE(plain.Out.starts_with("[1/1] App.dpr -> App.exe: OK, ")) << plain.Out;
+  EXPECT_EQ(Run({"--quiet", Path("proj")}, true).Out.find('\r'), std::string::npos);
 }
 
 // A report into a pipe (or a device) is written into it, not put in its

@@ -130,3 +130,22 @@ TEST_F(TDOSToMemoTest, StopCheckEndsOrRefusesCommands) {
   SetRunStopCheck(old);
 }
 #endif
+
+// While a command runs, its idle hook can follow what it writes: the output
+// file is named, and holds what the command printed so far.
+TEST_F(TDOSToMemoTest, TheIdleHookSeesTheOutputAsItIsWritten) {
+  std::string message, seenFile, seenOutput, atEnd;
+  const auto old = SetRunIdleHook([&] {
+    seenFile = RunningOutputFile();
+    if (Exists("out.txt")) seenOutput = ReadBytes("out.txt");
+  });
+  SetRunHook([&](bool starting) {
+    if (!starting) atEnd = ReadBytes(RunningOutputFile());
+  });
+  ASSERT_TRUE(RunDosRedirected(ChildCommand("out first sleep 400 out second"), "in.txt", "out.txt", message));
+  SetRunIdleHook(old);
+  EXPECT_EQ(seenFile, "out.txt");
+  EXPECT_EQ(seenOutput.substr(0, 6), "first\n");
+  EXPECT_EQ(atEnd, "first\nsecond\n");
+  EXPECT_EQ(RunningOutputFile(), "");
+}

@@ -94,6 +94,10 @@ TEST_F(BuildTest, BuildsAProgramAndLeavesEveryFileAndLog) {
   EXPECT_EQ(events[3], "Start: " + Path("src/App.dpr"));
   EXPECT_EQ(events[4], "  --> " + Path("out/App.EXE"));
   EXPECT_TRUE(Matches(events[5], "   --> App.dpr compile started \\w{3}, \\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d"));
+  // Beside the logs, what the entry took, for the next run's estimate.
+  const std::string times = ReadBytes("proj/BuildTimes.dat");
+  EXPECT_TRUE(Matches(times.substr(0, times.find('\t')), "\\d+")) << times;
+  EXPECT_EQ(times.substr(times.find('\t')), "\t" + Entry("App.EXE", "App.dpr") + "\r\n");
 
   // With resource file errors ignored (ReplaceReadOnlyCFGRESVER), a read-only
   // RES is not replaced and the entry is built with it; a missing local file
@@ -182,6 +186,7 @@ TEST_F(BuildTest, AProcessingLineEndedByTheTimeLimitFailsItsEntry) {
   SetRunTimeLimit(before);
   EXPECT_EQ(builder.ErrCount, 1);
   EXPECT_EQ(builder.CompileStep().LastLine, "sleep was ended: it ran longer than 0.5 seconds");
+  EXPECT_EQ(ReadBytes("proj/BuildTimes.dat"), "");         // an ended entry took no time of its own
   EXPECT_TRUE(platform::FileExists(Path("out/App.EXE")));  // the compiler itself had finished
 }
 #endif

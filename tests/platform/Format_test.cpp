@@ -48,6 +48,18 @@ TEST(Format, Numbers) {
   EXPECT_EQ(FormatFixed2(1.005), "1.00");  // 1.005 is stored a little below
   EXPECT_EQ(FormatFixed2(-3.14159), "-3.14");
   EXPECT_EQ(FormatFixed2(1234567.891), "1234567.89");
+  for (const auto& [text, seconds] :
+       {std::pair{"30", 30.0}, {"2.5", 2.5}, {"0.25", 0.25}, {"7.", 7.0}, {".5", 0.5}, {"1000000000", 1e9}})
+    EXPECT_EQ(ParseSeconds(text), seconds) << text;
+  for (const char* text : {"", "0", "0.0", ".", "-1", "1e3", "nan", "1.2.3", " 5", "5s", "1000000001", "1,5"})
+    EXPECT_EQ(ParseSeconds(text), std::nullopt) << text;
+  for (const auto& [seconds, shown] : {std::pair{0.0, "0:00"},
+                                       {7.9, "0:07"},
+                                       {750.0, "12:30"},
+                                       {3723.0, "1:02:03"},
+                                       {-4.0, "0:00"},
+                                       {360000.0, "100:00:00"}})
+    EXPECT_EQ(FormatDuration(seconds), shown) << seconds;
   EXPECT_EQ(MillisecondsBetween({10, 900}, {12, 100}), 1200);
   EXPECT_EQ(MillisecondsBetween({12, 100}, {10, 900}), -1200);
   const TDateTime a = Now(), b = Now();

@@ -124,3 +124,18 @@ TEST_F(CatalogueTest, InstalledProgramsKeepTheirFilesPerUser) {
   UnsetEnv("XDG_CONFIG_HOME");
 #endif
 }
+
+// The program's own settings share the file with the catalogue, which they
+// leave alone; a value reads back as written, whatever quotes it holds.
+TEST_F(CatalogueTest, ProgramSettingsKeepTheirValuesBesideTheCatalogue) {
+  WriteBytes("tesmar.ini", CrLf({"[Projects]", "Alpha=/p/Alpha"}));
+  EXPECT_EQ(ReadProgramSetting(Path("tesmar.ini"), EditorKey), "");
+  for (const std::string value : {"\"/opt/my editor/ed\" -g \"#File#:#Line#\"", "'x'", "ed +#Line# #File#", ""}) {
+    WriteProgramSetting(Path("tesmar.ini"), EditorKey, value);
+    EXPECT_EQ(ReadProgramSetting(Path("tesmar.ini"), EditorKey), value);
+  }
+  WriteProgramSetting(Path("tesmar.ini"), ToolTimeoutKey, "30");
+  EXPECT_EQ(ReadBytes("tesmar.ini"), CrLf({"[Projects]", "Alpha=/p/Alpha", "[Program]", "Editor=", "ToolTimeout=30"}));
+  EXPECT_EQ(ReadCatalogue(Path("tesmar.ini")).size(), 1u);
+  EXPECT_EQ(ReadProgramSetting(Path("none/tesmar.ini"), ToolTimeoutKey), "");
+}

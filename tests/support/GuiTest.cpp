@@ -52,7 +52,10 @@ void TGuiTest::WriteCatalogue(const std::vector<std::string>& lines) {
 }
 
 TF_MainForm& TGuiTest::OpenWindow(const std::string& argument) {
-  Form = std::make_unique<TF_MainForm>(Dialogs, TMainFormStart{IniFile, argument});
+  TMainFormStart start = Start;
+  start.IniFile = IniFile;
+  start.Argument = argument;
+  Form = std::make_unique<TF_MainForm>(Dialogs, start);
   return *Form;
 }
 

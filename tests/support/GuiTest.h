@@ -50,6 +50,8 @@ class TGuiTest : public TProjectTest {
   }
 
   TScriptedDialogs Dialogs;
+  // How OpenWindow starts the window, but for its INI file and argument.
+  TMainFormStart Start;
   std::unique_ptr<TF_MainForm> Form;
   std::string IniFile;
 };

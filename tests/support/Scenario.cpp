@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QRegularExpression>
+#include <QTextBlock>
 #include <filesystem>
 #include <stdexcept>
 
@@ -89,6 +90,15 @@ QString TextOf(QObject* object) {
   if (auto* list = qobject_cast<QListWidget*>(object)) return Items(*list).join('\n');
   if (auto* window = qobject_cast<QMainWindow*>(object)) return window->windowTitle();
   return object->property("text").toString();
+}
+
+// A role of a list's items, one a line.
+QString ItemData(QObject* object, int role) {
+  auto* list = qobject_cast<QListWidget*>(object);
+  if (!list) throw std::runtime_error("no list");
+  QStringList values;
+  for (int i = 0; i < list->count(); ++i) values << list->item(i)->data(role).toString();
+  return values.join('\n');
 }
 
 // The palette role a colour is, else its name.
@@ -193,14 +203,26 @@ void TScenarioTest::Step(const TWords& w) {
       list->scrollToItem(list->item(index));
       QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(index)).center());
     }
-  } else if (verb == "click") {
+  } else if (verb == "click" || verb == "double-click") {
     QWidget* target = widget();
-    if (auto* button = qobject_cast<QAbstractButton*>(target))
+    const bool twice = verb == "double-click";
+    auto* memo = qobject_cast<QPlainTextEdit*>(target);
+    if (memo && w.size() > 2) {
+      // On a line of the memo, scrolled into sight.
+      QTextCursor line(memo->document()->findBlockByNumber(std::stoi(w[2])));
+      memo->setTextCursor(line);
+      memo->ensureCursorVisible();
+      const QPoint at = memo->cursorRect(line).center() + QPoint(2, 0);
+      twice ? QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {}, at)
+            : QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, at);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(target); button && !twice) {
       button->click();
-    else if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
-      QTest::mouseClick(area->viewport(), Qt::LeftButton);
-    else
-      QTest::mouseClick(target, Qt::LeftButton);
+    } else if (auto* area = qobject_cast<QAbstractScrollArea*>(target)) {
+      twice ? QTest::mouseDClick(area->viewport(), Qt::LeftButton)
+            : QTest::mouseClick(area->viewport(), Qt::LeftButton);
+    } else {
+      twice ? QTest::mouseDClick(target, Qt::LeftButton) : QTest::mouseClick(target, Qt::LeftButton);
+    }
   } else if (verb == "key") {
     QWidget* target = widget();
     for (std::size_t k = 2; k < w.size(); ++k) {
@@ -326,13 +348,15 @@ void TScenarioTest::Expect(const TWords& w) {
       throw std::runtime_error("no state " + state);
     }
     auto* box = qobject_cast<QComboBox*>(object);
-    actual = property.empty()         ? TextOf(object)
-             : property == "items"    ? Items(*box).join('\n')
-             : property == "base"     ? RoleOf(target->palette().color(QPalette::Base))
-             : property == "textRole" ? RoleOf(target->palette().color(QPalette::Text))
-             : property == "bold"     ? QVariant(target->font().bold()).toString()
-             : property == "italic"   ? QVariant(target->font().italic()).toString()
-                                      : object->property(property.c_str()).toString();
+    actual = property.empty()             ? TextOf(object)
+             : property == "items"        ? Items(*box).join('\n')
+             : property == "base"         ? RoleOf(target->palette().color(QPalette::Base))
+             : property == "textRole"     ? RoleOf(target->palette().color(QPalette::Text))
+             : property == "bold"         ? QVariant(target->font().bold()).toString()
+             : property == "italic"       ? QVariant(target->font().italic()).toString()
+             : property == "tips"         ? ItemData(object, Qt::ToolTipRole)
+             : property == "descriptions" ? ItemData(object, Qt::AccessibleDescriptionRole)
+                                          : object->property(property.c_str()).toString();
   }
   const std::string& op = Word(w, 2);
   const QString wanted = Q(Word(w, 3));

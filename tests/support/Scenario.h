@@ -13,7 +13,8 @@
 //
 // Set-up:   program NAME | write FILE BYTES | lines FILE LINE... | chmod FILE MODE
 //           catalogue LINE... | open [ARGUMENT] | restart (closed, opened again)
-// The user: select LIST-OR-BOX INDEX | click WIDGET | key WIDGET KEY... | focus WIDGET
+// The user: select LIST-OR-BOX INDEX | click WIDGET [LINE] | double-click WIDGET [LINE]
+//           (LINE: of a memo) | key WIDGET KEY... | focus WIDGET
 //           type WIDGET TEXT (replacing its text) | append WIDGET TEXT | trigger ACTION
 //           clipboard TEXT
 // Answers to what the step before asks, in order:
@@ -29,7 +30,9 @@
 //           expect-file FILE ==|~|!~ BYTES | expect-file FILE missing|exists
 // A widget's value is its text (plain, current, or its items one a line) or
 // a Qt property (currentRow, toolTip, ...); "base" and "textRole" are the
-// palette roles of its background and text, "bold" and "italic" its font's.
+// palette roles of its background and text, "bold" and "italic" its font's,
+// "tips" and "descriptions" a list's items' tooltips and accessible
+// descriptions, one a line.
 // "asked" holds what the dialogs were asked, one a line: "message: TEXT",
 // "confirm: TEXT", "save: TEXT", "changed: TEXT", "window: NAME", "directory: CAPTION | START
 // | OPTIONS", "open: TITLE | FILTER | START | EXTENSION[ | several][ | existing]".

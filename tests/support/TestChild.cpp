@@ -7,6 +7,7 @@
 //   cat               standard input copied to standard output
 //   args              every argument after it as "[arg]" on a line of its own
 //   argv              the arguments this program was started with, the same way
+//   to FILE           what follows on standard output goes into FILE instead
 //   self              the full name of this program
 //   hold FILE         makes FILE and holds it locked until the program
 //                     ends (see ChildHolds in TestDir.h)
@@ -136,9 +137,9 @@ int main(int argc, char** argv) {
   }
 
   // The commands and how many operands each takes ("args" takes the rest).
-  const std::map<std::string, std::size_t> operands{{"out", 1},   {"err", 1},   {"cat", 0},  {"args", 0},
-                                                    {"argv", 0},  {"self", 0},  {"hold", 1}, {"spawn", 1},
-                                                    {"sleep", 1}, {"flood", 2}, {"exit", 1}, {"crash", 0}};
+  const std::map<std::string, std::size_t> operands{{"out", 1},  {"err", 1},   {"cat", 0},   {"args", 0},  {"argv", 0},
+                                                    {"self", 0}, {"hold", 1},  {"spawn", 1}, {"sleep", 1}, {"flood", 2},
+                                                    {"exit", 1}, {"crash", 0}, {"to", 1}};
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& command = words[i];
     const auto known = operands.find(command);
@@ -157,6 +158,8 @@ int main(int argc, char** argv) {
       while (++i < words.size()) Write(stdout, "[" + words[i] + "]\n");
     } else if (command == "argv") {
       for (std::size_t k = 1; k < started.size(); ++k) Write(stdout, "[" + started[k] + "]\n");
+    } else if (command == "to") {
+      if (!std::freopen(operand[0].c_str(), "wb", stdout)) return Usage("cannot write " + operand[0]);
     } else if (command == "self") {
       Write(stdout, platform::ProgramFile() + "\n");
     } else if (command == "hold") {

@@ -1,4 +1,4 @@
-#include "cli/Diagnostics.h"
+#include "engine/Diagnostics.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,194 @@
+// The window's build as the user watches it (offscreen, shown, following the
+// running tool's output and showing its progress): what it costs against the
+// same build by tesmar-build, and how long the window's event loop goes
+// unanswered while a tool prints a hundred megabytes.
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/fMainForm.h"
+#include "dialogs/uUserDialogs.h"
+#include "project/uCatalogue.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteCrLf(const fs::path& file, const std::vector<std::string>& lines) {
+  std::ofstream out(file, std::ios::binary);
+  for (const auto& l : lines) out << l << "\r\n";
+}
+
+double Seconds(const std::chrono::steady_clock::time_point& since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// A directory with the project proj/ (entries programs P0.. built by the
+// stand-in tools, or one program whose compiler is the given tool) and the
+// catalogue tesmar.ini naming it.
+fs::path MakeProject(const std::string& name, int entries, const std::string& tool = "") {
+  const fs::path dir = fs::temp_directory_path() / ("tesmar_bench_window_" + name);
+  fs::remove_all(dir);
+  fs::create_directories(dir / "src");
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "proj");
+  std::string compilerDir = TESMAR_BIN_DIR;
+  if (!tool.empty()) {
+    compilerDir = (dir / "tool").string();
+    fs::create_directories(compilerDir);
+    std::ofstream(dir / "tool" / "DCC32.exe") << "#!/bin/sh\n" << tool;
+    fs::permissions(dir / "tool" / "DCC32.exe", fs::perms::owner_all);
+  }
+  std::vector<std::string> ini{
+      "[options]",      "HaltOnError=0",          "AutoResFileCreate=" + std::string(tool.empty() ? "1" : "0"),
+      "CheckVersion=0", "DCCPath=" + compilerDir, "[FileList]"};
+  WriteCrLf(dir / "src" / "Shared.pas", {"unit Shared;", "interface", "implementation", "end."});
+  for (int i = 0; i < entries; ++i) {
+    const std::string program = "P" + std::to_string(i);
+    WriteCrLf(dir / "src" / (program + ".dpr"),
+              {"program " + program + ";", "uses Shared in 'Shared.pas';", "{$R *.RES}", "begin", "end."});
+    ini.push_back((dir / "out" / (program + ".EXE")).string() + "=" + (dir / "src" / (program + ".dpr")).string());
+  }
+  WriteCrLf(dir / "proj" / "Files.ini", ini);
+  // No Delphi version question: the library path is there, empty.
+  WriteCrLf(dir / "proj" / "Default.path", {""});
+  AddCatalogueEntry((dir / "tesmar.ini").string(), "proj", (dir / "proj").string());
+  return dir;
+}
+
+// One tesmar-build run over the project, in seconds (negative: it did not
+// build every entry).
+double TesmarBuildSeconds(const fs::path& dir) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+    const std::string program = std::string(TESMAR_BIN_DIR) + "/tesmar-build";
+    execl(program.c_str(), program.c_str(), "--quiet", (dir / "proj").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  const double seconds = Seconds(start);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+// The window made on the project and shown (made: how long that took), and
+// its build, in seconds from the making.
+double WindowBuildSeconds(const fs::path& dir, double* made = nullptr) {
+  THeadlessUserDialogs dialogs;
+  const auto start = std::chrono::steady_clock::now();
+  TF_MainForm form(dialogs, TMainFormStart{(dir / "tesmar.ini").string(), "", true});
+  form.show();
+  QApplication::processEvents();
+  if (made) *made = Seconds(start);
+  form.findChild<QAction*>("A_DoBuild")->trigger();
+  QApplication::processEvents();
+  const double seconds = Seconds(start);
+  return form.BuildRun->ErrCount == 0 && form.BuildRun->OKCount > 0 ? seconds : -1;
+}
+
+void SetUpEnvironment(const fs::path& dir) {
+  setenv("PATH", (std::string(TESMAR_BIN_DIR) + ":" + std::getenv("PATH")).c_str(), 1);
+  setenv("WINEPREFIX", (dir / "no-wine").c_str(), 1);
+}
+
+// The two sides of each round run back to back, so that a round's ratio sees
+// the same machine; the median of the rounds' ratios is the figure that a
+// busy moment moves least.
+void BM_WindowAgainstTesmarBuild(benchmark::State& state) {
+  const fs::path dir = MakeProject("build", static_cast<int>(state.range(0)));
+  SetUpEnvironment(dir);
+  // The first run writes the project's default files, the scripts and .RES
+  // files: both sides then start alike.
+  if (TesmarBuildSeconds(dir) < 0) state.SkipWithError("tesmar-build failed");
+  // The window's figure with its making (a process of tesmar-build starts and
+  // reads the project too), and without it (the build button's cost).
+  std::vector<double> ratios, buildRatios;
+  double window = 0, making = 0, cli = 0;
+  for (auto _ : state) {
+    const double byCli = TesmarBuildSeconds(dir);
+    double made = 0;
+    const double byWindow = WindowBuildSeconds(dir, &made);
+    if (byCli < 0 || byWindow < 0) {
+      state.SkipWithError("a build failed");
+      break;
+    }
+    cli += byCli;
+    window += byWindow;
+    making += made;
+    ratios.push_back(byWindow / byCli);
+    buildRatios.push_back((byWindow - made) / byCli);
+  }
+  if (ratios.empty()) return;
+  std::sort(ratios.begin(), ratios.end());
+  std::sort(buildRatios.begin(), buildRatios.end());
+  const double runs = static_cast<double>(ratios.size());
+  state.counters["window_s"] = window / runs;
+  state.counters["window_making_s"] = making / runs;
+  state.counters["tesmar_build_s"] = cli / runs;
+  state.counters["median_ratio"] = ratios[ratios.size() / 2];
+  state.counters["median_build_ratio"] = buildRatios[buildRatios.size() / 2];
+  fs::remove_all(dir);
+}
+BENCHMARK(BM_WindowAgainstTesmarBuild)->Arg(200)->Iterations(9)->Unit(benchmark::kSecond)->UseRealTime();
+
+// A timer asks the event loop every 5 ms; the longest it waited for an answer
+// during the build is the figure.
+void BM_EventLoopWhileAToolFloods(benchmark::State& state, const std::string& line) {
+  const fs::path dir = MakeProject(
+      "flood", 1,
+      "yes '" + line + "' | head -c 100000000\necho\necho '1234 lines, 0.1 seconds, 10 bytes code, 10 bytes data.'\n");
+  SetUpEnvironment(dir);
+  double longest = 0, build = 0;
+  for (auto _ : state) {
+    QElapsedTimer sinceTick;
+    qint64 gap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      if (sinceTick.isValid()) gap = std::max(gap, sinceTick.elapsed());
+      sinceTick.start();
+    });
+    ticker.start(5);
+    build = WindowBuildSeconds(dir);
+    ticker.stop();
+    if (build < 0) state.SkipWithError("the build failed");
+    longest = static_cast<double>(gap);
+  }
+  state.counters["longest_unanswered_ms"] = longest;
+  state.counters["build_s"] = build;
+  fs::remove_all(dir);
+}
+BENCHMARK_CAPTURE(BM_EventLoopWhileAToolFloods, progress_lines, std::string("Unit1.pas(1234)"))
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_EventLoopWhileAToolFloods, kept_warning_lines,
+                  std::string("Unit1.pas(12) Warning: Variable 'I' might not have been initialized"))
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,323 @@
+// Following a build as it runs: the running command's output, which file of
+// how many and the time left, Stop and "stop now", the marks of the entries,
+// requests to stop from outside and the time limit of the tools.
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <cmath>
+#include <iostream>
+
+#include "app/fMainForm.h"
+#include "dialogs/uUserDialogs.h"
+#include "platform/AsciiText.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/Process.h"
+#include "platform/Signals.h"
+#include "project/uCatalogue.h"
+
+namespace {
+
+// The lines of a running command kept on screen, and how often they are
+// brought up to date.
+constexpr int LiveTailLines = 1000;
+static_assert(LiveTailLines >= static_cast<int>(TLiveOutput::MaxLines));
+
+// Output bytes as memo lines: every line end a line break, none after the last.
+QString LiveText(const std::string& bytes) {
+  QString text = DecodeText(bytes);
+  text.replace("\r\n", "\n");
+  text.replace('\r', '\n');
+  if (text.endsWith('\n')) text.chop(1);
+  return text;
+}
+
+}  // namespace
+
+// --- the build followed ---------------------------------------------------------
+
+void TF_MainForm::StartFollowing(bool single) {
+  const TProjectList& files = BuildRun->FileList();
+  RunEntries.clear();
+  if (!single) {
+    for (int i = 0; i < files.Count(); ++i) RunEntries.push_back(i);
+  } else if (BuildRun->SingleIndex >= 0 && BuildRun->SingleIndex < files.Count()) {
+    RunEntries.push_back(BuildRun->SingleIndex);
+  }
+  RunPosition = -1;
+  RunDone = 0;
+  LastTimes = TBuildTimes::Load(BuildRun->ProjectDir);
+  StopAsked = false;
+  EndNowReason.clear();
+  StoppedText.clear();
+  WaitSaid = false;
+  ClearEntryMarks();
+  MemoView = mvLive;
+  Memo1->setMaximumBlockCount(LiveTailLines);
+  LiveOutput.Reset();
+  LiveClock.start();
+  PendingLive.clear();
+  RefreshClock.invalidate();  // the start is painted at once
+  ProgressBar->setRange(0, std::max<int>(1, static_cast<int>(RunEntries.size())));
+  ProgressBar->setValue(0);
+  ProgressBar->show();
+  ProgressLabel->show();
+  ShowProgress(true);
+}
+
+void TF_MainForm::EndFollowing() {
+  RefreshResults(true);  // what waits to be shown
+  PendingLive.clear();
+  LiveOutput.Reset();
+  Memo1->setMaximumBlockCount(0);
+  if (MemoView == mvLive) MemoView = mvOther;
+  ProgressBar->hide();
+  ProgressLabel->hide();
+  ProgressLabel->clear();
+  b_halt->setText("&Stop");
+  b_halt->setToolTip(QString());
+  StopAsked = false;
+  EndNowReason.clear();
+}
+
+void TF_MainForm::FollowEntryStart(const std::string& source, const std::string& dest) {
+  ++RunPosition;
+  OKBeforeEntry = BuildRun->OKCount;
+  EntryClock.start();
+  if (MemoView == mvLive) {
+    const QString heading = QString("=== File %1 of %2: %3 -> %4 ===")
+                                .arg(RunPosition + 1)
+                                .arg(RunEntries.size())
+                                .arg(ToQ(platform::ExtractFileName(source)), ToQ(platform::ExtractFileName(dest)));
+    AddLive(Memo1->document()->isEmpty() && PendingLive.isEmpty() ? heading : "\n" + heading);
+  }
+  ShowProgress();
+}
+
+void TF_MainForm::FollowEntryEnd(bool ok) {
+  if (RunPosition >= 0 && RunPosition < static_cast<int>(RunEntries.size())) {
+    // The entry's result line of the summary (its notes come before it), or
+    // its last line when it made none.
+    std::string tip;
+    for (const std::string& line : BuildRun->CompileStep().SummaryLines)
+      if (line.starts_with("OK") || line.starts_with("ERR")) tip = platform::TrimControls(line);
+    if (tip.empty()) tip = (ok ? "OK: " : "ERR: ") + platform::TrimControls(BuildRun->CompileStep().LastLine);
+    MarkEntry(RunEntries[static_cast<std::size_t>(RunPosition)], ok ? erBuilt : erFailed, tip);
+  }
+  ++RunDone;
+  ShowProgress();
+}
+
+void TF_MainForm::FollowOutput(bool final) {
+  if (!BuildRunning) return;
+  const bool due = !LiveClock.isValid() || LiveClock.elapsed() >= BuildRefreshMs;
+  // What a command that has ended wrote is read now: its file is the next
+  // command's.
+  if (!final && !due) return;
+  const std::string file = RunningOutputFile();
+  if (!file.empty()) {
+    // While the command runs, its file may hold the end of an earlier run's
+    // output beyond what it has written.
+    const TLiveOutput::TChunk chunk =
+        LiveOutput.Read(file, final, final ? std::nullopt : platform::ChildOutputWritten());
+    if (MemoView == mvLive && (!chunk.Text.empty() || chunk.Skipped != 0)) {
+      QString text =
+          chunk.Skipped == 0
+              ? QString()
+              : QString("... %1 bytes passed over here; the whole output is in the logs\n").arg(chunk.Skipped);
+      AddLive(text + LiveText(chunk.Text));
+    }
+  }
+  if (due) {
+    LiveClock.start();
+    FlushLive();
+  }
+}
+
+void TF_MainForm::AddLive(const QString& text) {
+  PendingLive += PendingLive.isEmpty() ? text : "\n" + text;
+  // Of more than the memo keeps, only its last lines.
+  if (PendingLive.size() > static_cast<qsizetype>(4 * TLiveOutput::MaxChunk)) {
+    qsizetype cut = PendingLive.size();
+    for (int lines = 0; lines < LiveTailLines && cut > 0; ++lines) cut = PendingLive.lastIndexOf('\n', cut - 1);
+    if (cut > 0) PendingLive.remove(0, cut + 1);
+  }
+}
+
+void TF_MainForm::FlushLive() {
+  if (PendingLive.isEmpty() || MemoView != mvLive) return;
+  Memo1->appendPlainText(PendingLive);
+  PendingLive.clear();
+}
+
+void TF_MainForm::ShowProgress(bool now) {
+  // A progress bar paints itself at once when its value changes.
+  if (!now && ProgressClock.isValid() && ProgressClock.elapsed() < BuildRefreshMs) {
+    ProgressStale = true;
+    return;
+  }
+  ProgressClock.start();
+  ProgressStale = false;
+  const int count = static_cast<int>(RunEntries.size());
+  ProgressBar->setValue(std::min(RunDone, count));
+  QString text;
+  if (RunPosition >= 0 && RunPosition < count) {
+    const int entry = RunEntries[static_cast<std::size_t>(RunPosition)];
+    const QString name = ToQ(platform::ExtractFileName(BuildRun->FileList().SourceOf(entry)));
+    text = QString(StopAsked ? "Stopping after file %1 of %2: %3" : "File %1 of %2: %3")
+               .arg(RunPosition + 1)
+               .arg(count)
+               .arg(name);
+    // What the entries still to come took last time, and what is left of
+    // the running one's.
+    std::vector<std::string> toCome;
+    if (!StopAsked)
+      for (int i = RunPosition + 1; i < count; ++i)
+        toCome.push_back(BuildRun->FileList().Strings(RunEntries[static_cast<std::size_t>(i)]));
+    const std::string running = RunDone <= RunPosition ? BuildRun->FileList().Strings(entry) : std::string();
+    if (const auto left =
+            EstimateSecondsLeft(LastTimes, toCome, running, static_cast<double>(EntryClock.elapsed()) / 1000.0))
+      text += ToQ(", about " + platform::FormatDuration(std::ceil(*left)) + " left");
+  }
+  ProgressLabel->setText(text);
+}
+
+// --- the marks of the entries ---------------------------------------------------
+
+void TF_MainForm::MarkEntry(int index, TEntryResult result, const std::string& tip) {
+  const std::string line = BuildRun->FileList().Strings(index);
+  const TEntryMark mark{result, ToQ(tip)};
+  auto found = std::find_if(EntryMarks.begin(), EntryMarks.end(), [&](const auto& m) { return m.first == line; });
+  if (found == EntryMarks.end())
+    EntryMarks.emplace_back(line, mark);
+  else
+    found->second = mark;
+  // Only the rows of this line change: a build of many entries costs no
+  // repaint of the whole list per entry.
+  const QString text = ToQ(line);
+  if (index < LB_Files->count() && LB_Files->item(index)->text() == text)
+    ShowEntryMark(LB_Files->item(index), &mark);
+  else
+    for (int row = 0; row < LB_Files->count(); ++row)
+      if (LB_Files->item(row)->text() == text) ShowEntryMark(LB_Files->item(row), &mark);
+}
+
+void TF_MainForm::ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark) {
+  if (!mark) {
+    item->setIcon(QIcon());
+    item->setToolTip(QString());
+    item->setData(Qt::AccessibleDescriptionRole, QVariant());
+    return;
+  }
+  static const char* const words[] = {"built", "failed", "not built"};
+  if (EntryIcons.empty())
+    for (const QStyle::StandardPixmap icon :
+         {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical, QStyle::SP_MediaPause})
+      EntryIcons.push_back(style()->standardIcon(icon));
+  item->setIcon(EntryIcons[static_cast<std::size_t>(mark->Result)]);
+  item->setToolTip(mark->Tip);
+  item->setData(Qt::AccessibleDescriptionRole, QString(words[mark->Result]));
+}
+
+void TF_MainForm::ApplyEntryMarks() {
+  for (int row = 0; row < LB_Files->count(); ++row) {
+    QListWidgetItem* item = LB_Files->item(row);
+    const auto found =
+        std::find_if(EntryMarks.begin(), EntryMarks.end(), [&](const auto& m) { return ToQ(m.first) == item->text(); });
+    ShowEntryMark(item, found == EntryMarks.end() ? nullptr : &found->second);
+  }
+}
+
+void TF_MainForm::ClearEntryMarks() {
+  EntryMarks.clear();
+  ApplyEntryMarks();
+}
+
+std::string TF_MainForm::StoppedRunText(int ok, int err) const {
+  const int planned = BuildRun->Planned, reached = BuildRun->Reached;
+  if (reached >= planned) return "";
+  return "Stopped after " + std::to_string(reached) + " of " + std::to_string(planned) +
+         " files: " + std::to_string(ok) + " OK, " + std::to_string(err) + " ERR, " +
+         std::to_string(planned - reached) + " not built";
+}
+
+// --- stopping -------------------------------------------------------------------
+
+void TF_MainForm::b_haltClick() {
+  if (!BuildRun || !BuildRunning) return;
+  if (!StopAsked) {
+    // Heard at once; the file being built is finished. Pressed again, Stop
+    // ends the running tool.
+    StopAsked = true;
+    BuildRun->HaltRequest = true;
+    b_halt->setText("Stop &now");
+    b_halt->setToolTip("End the running tool at once");
+    StatusBar1->showMessage("Stopping after the current file...");
+    ShowProgress(true);
+    RefreshResults(true);
+    return;
+  }
+  if (Dialogs.Confirm(this, "End the running tool now?\nThe file being built fails; the logs are written."))
+    EndToolNow("stopped by the user");
+}
+
+void TF_MainForm::EndToolNow(const std::string& reason) {
+  if (!BuildRunning) return;
+  StopAsked = true;
+  EndNowReason = reason;
+  BuildRun->HaltRequest = true;
+  b_halt->setEnabled(false);
+  StatusBar1->showMessage(ToQ("Ending the running tool: " + reason + "..."));
+}
+
+std::string TF_MainForm::StopReason() {
+  if (Signals && Interruption.empty()) Interruption = Signals->Received();
+  if (!Interruption.empty()) {
+    if (BuildRunning && BuildRun) {
+      BuildRun->HaltRequest = true;
+      StopAsked = true;
+      // A window that a request from outside stopped closes afterwards.
+      if (!Unattended) CloseAfterBuild = true;
+    }
+    return "the build was interrupted (" + Interruption + ")";
+  }
+  return EndNowReason;
+}
+
+void TF_MainForm::CheckStopSignals() {
+  if (!Signals || !Interruption.empty() || Signals->Received().empty()) return;
+  StopReason();
+  // Outside a build there is nothing to end or to write: the window closes
+  // without a question, as it would have ended without listening.
+  if (!BuildRunning && !Unattended) close();
+}
+
+bool TF_MainForm::WaitForProject(const std::string& holder) {
+  const std::string text = "Waiting for the other build of " + BuildRun->ProjectDir +
+                           (holder.empty() ? std::string() : " (process " + holder + ")") + " to end...";
+  if (!WaitSaid) {
+    WaitSaid = true;
+    StatusBar1->showMessage(ToQ(text));
+    SetHeading(text);
+    if (Unattended) std::cerr << "tesmar: " << text << std::endl;
+  }
+  ShowElapsed();
+  QApplication::processEvents();
+  if (!StopAsked && StopReason().empty()) return true;
+  StatusBar1->showMessage("Not built: another build of this project is running.");
+  return false;
+}
+
+double TF_MainForm::ToolTimeoutSeconds() const {
+  if (SessionToolTimeout > 0) return SessionToolTimeout;
+  try {
+    return platform::ParseSeconds(ReadProgramSetting(IniFile, ToolTimeoutKey)).value_or(0);
+  } catch (const std::exception&) {
+    return 0;  // a catalogue that cannot be read was told at start
+  }
+}
