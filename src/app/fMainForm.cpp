@@ -214,8 +214,7 @@ bool TF_MainForm::LeaveEdit() {
       break;
   }
   if (!fileList) return SaveSettingFromEditor(SettingKindShown);
-  A_saveFileListExecute();
-  return true;
+  return TakeEditedFileList();
 }
 
 void TF_MainForm::SetDefaultButton(QPushButton* button) {

@@ -105,6 +105,10 @@ class TF_MainForm : public QMainWindow {
   void A_NewProjectExecute();
   void A_OpenProjectExecute();
   void A_saveProjectSettingsExecute();
+  // Asks, file by file, what becomes of the files that a save would write
+  // over and that another program changed meanwhile; false when the user
+  // cancels the save.
+  bool AskAboutChangedFiles(std::vector<TChangedFile>& files);
 
   // --- the file list (fMainForm_files.cpp)
   void LB_FilesClick();
@@ -116,6 +120,9 @@ class TF_MainForm : public QMainWindow {
   void b_fileDownClick();
   void A_editFileListExecute();
   void A_saveFileListExecute();
+  // Takes the edited text as the file list; false, with the text left in the
+  // editor, when a line is one that Files.ini cannot keep (the user is told).
+  bool TakeEditedFileList();
   // Files dropped on the list are added as "Add" adds them, each target
   // beside its source.
   void AddDroppedFiles(const QStringList& files);

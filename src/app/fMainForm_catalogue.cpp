@@ -133,8 +133,10 @@ void TF_MainForm::LoadFileListIntoListBox() {
 }
 
 std::string TF_MainForm::ProjectNameOf(const std::string& dir) const {
-  const std::size_t at = dir.rfind(NativeSeparator);
-  if (at == std::string::npos) return CurrentProjectName;
+  // Windows takes a slash for a separator too.
+  const auto last = std::find_if(dir.rbegin(), dir.rend(), platform::IsPathDelim);
+  if (last == dir.rend()) return CurrentProjectName;
+  const std::size_t at = static_cast<std::size_t>(dir.rend() - last) - 1;
   return dir.substr(at + 1, 200);
 }
 
@@ -187,12 +189,58 @@ void TF_MainForm::A_OpenProjectExecute() {
   ShowWorkingIn();
 }
 
+bool TF_MainForm::AskAboutChangedFiles(std::vector<TChangedFile>& files) {
+  bool same = false;
+  TChangedFileAnswer answer = cfCancel;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    TChangedFile& file = files[i];
+    if (!same) {
+      const std::string text =
+          file.Name + "\r\nhas been changed on disk since the project read it.\r\n" +
+          (file.FilesIni ? "Overwrite it with the project as shown here, or keep the other version? Keeping it loads "
+                           "the project again as it is on disk: what was changed here in its file list, options "
+                           "and setting files chosen is dropped."
+                         : "Overwrite it with the text the project holds, or keep the other version?");
+      answer = Dialogs.AskAboutChangedFile(this, ScreenText(text), static_cast<int>(files.size() - i - 1), same);
+    }
+    if (answer == cfCancel) return false;
+    file.Overwrite = answer == cfOverwrite;
+  }
+  return true;
+}
+
 void TF_MainForm::A_saveProjectSettingsExecute() {
-  if (!BuildRun->SaveProject()) {
+  bool cancelled = false, keptFilesIni = false, keptSetting = false;
+  bool saved = false;
+  {
+    // Asked only while this save runs (a failure raised included).
+    struct TAsking {
+      TBuilderClass& Run;
+      ~TAsking() { Run.OnChangedOutside = nullptr; }
+    } asking{*BuildRun};
+    BuildRun->OnChangedOutside = [&](std::vector<TChangedFile>& files) {
+      cancelled = !AskAboutChangedFiles(files);
+      for (const TChangedFile& file : files)
+        if (!file.Overwrite) (file.FilesIni ? keptFilesIni : keptSetting) = true;
+      return !cancelled;
+    };
+    saved = BuildRun->SaveProject();
+  }
+  if (cancelled) {
+    // Nothing was written: the changes are still to be saved.
+  } else if (!saved) {
     Dialogs.Message(this, "Failed to save project settings");
     SetModified(true);
+  } else if (keptFilesIni) {
+    // The project as the other program left it: the one shown, even while
+    // the name box names the project chosen next (which then loads).
+    cb_ProjectList->setCurrentIndex(ShownProjectIndex);
+    cb_ProjectListChange();
+    return;
   } else {
     SetModified(false);
+    // The panel shows the texts kept.
+    if (keptSetting && LB_Files->count() > 0) LB_FilesClick();
   }
   ShowWorkingIn();
 }

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
@@ -17,7 +18,9 @@
 #include "dialogs/uSelectDir.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/AsciiText.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "project/uPersistence.h"
 
 namespace {
 
@@ -40,6 +43,11 @@ std::string TargetBeside(const std::string& source) {
 std::string TargetName(const std::string& source) {
   const std::string target = TargetBeside(source);
   return target == "Unknown..." ? target : platform::ExtractFileName(target);
+}
+
+// A name that Files.ini cannot keep stops the addition where it enters.
+void RefuseEntry(const std::string& target, const std::string& source) {
+  if (const std::string problem = FileListEntryProblem(target, source); !problem.empty()) throw TError(problem);
 }
 
 bool IsSourceFile(const QString& file) {
@@ -85,9 +93,16 @@ void TF_MainForm::ListEntryChosen(int row) {
 
 void TF_MainForm::AddFileEntry(const std::string& line) {
   TProjectList& files = BuildRun->FileList();
-  const std::string wanted = platform::UpperAscii(line);
+  // The same line is not added twice, whatever the letter case (and on
+  // Windows whichever slash separates its names).
+  auto key = [](const std::string& text) {
+    std::string upper = platform::UpperAscii(text);
+    if (platform::PathDelim == '\\') std::replace(upper.begin(), upper.end(), '/', '\\');
+    return upper;
+  };
+  const std::string wanted = key(line);
   for (int i = 0; i < files.Count(); ++i)
-    if (platform::UpperAscii(files.Strings(i)) == wanted) return;
+    if (key(files.Strings(i)) == wanted) return;
   files.AddFileLine(line);
   LB_Files->addItem(ToQ(line));
 }
@@ -114,11 +129,13 @@ void TF_MainForm::A_AddFileExecute() {
     for (const QString& file : chosen) {
       const std::string source = ScriptOfResource(FromQ(file));
       const std::string target = TargetName(source);
+      RefuseEntry(target, source);
       QString directory = ToQ(startDir);
       if (!Dialogs.SelectDirectory(this, ToQ("Select Target Directory for " + target), directory,
                                    sdAllowCreate | sdPerformCreate | sdPrompt, 0))
         directory = ToQ(platform::ExtractFileDir(source));
       startDir = FromQ(directory);
+      RefuseEntry(PathJoin(startDir, target), source);
       AddFileEntry(PathJoin(startDir, target) + "=" + source);
     }
   } catch (...) {
@@ -151,7 +168,9 @@ void TF_MainForm::AddDroppedFiles(const QStringList& files) {
     for (const QString& file : files) {
       source = ScriptOfResource(FromQ(file));
       BuildRun->FileList().SetProjectPath(CurrentProjectDir);
-      AddFileEntry(TargetBeside(source) + "=" + source);
+      const std::string target = TargetBeside(source);
+      RefuseEntry(target, source);
+      AddFileEntry(target + "=" + source);
     }
   } catch (...) {
     if (BuildRun->FileList().Count() != before) SetModified(true);  // as for files added by the dialog
@@ -238,20 +257,39 @@ void TF_MainForm::A_editFileListExecute() {
 }
 
 void TF_MainForm::A_saveFileListExecute() {
-  TProjectList& files = BuildRun->FileList();
-  files.Clear();
+  TakeEditedFileList();
+}
+
+bool TF_MainForm::TakeEditedFileList() {
   // Blank lines would become entries without a source: they are dropped.
+  std::vector<std::string> lines;
   for (const QString& line : Memo1->toPlainText().split('\n')) {
     if (line.trimmed().isEmpty()) continue;
     auto known =
         std::find_if(ListLineBytes.begin(), ListLineBytes.end(), [&](const auto& l) { return l.first == line; });
-    files.AddFileLine(known != ListLineBytes.end()    ? known->second
-                      : CanEncode(line, ListEncoding) ? EncodeText(line, ListEncoding)
-                                                      : FromQ(line));
+    lines.push_back(known != ListLineBytes.end()    ? known->second
+                    : CanEncode(line, ListEncoding) ? EncodeText(line, ListEncoding)
+                                                    : FromQ(line));
   }
+  // A line that Files.ini could not keep as it is would come back otherwise,
+  // or not at all: the text stays in the editor to be put right.
+  for (const std::string& line : lines) {
+    const std::size_t eq = line.find('=');
+    const std::string problem = FileListEntryProblem(eq == std::string::npos ? std::string() : line.substr(0, eq),
+                                                     eq == std::string::npos ? line : line.substr(eq + 1));
+    if (!problem.empty()) {
+      Dialogs.Message(this, ScreenText(problem));
+      Memo1->setFocus();
+      return false;
+    }
+  }
+  TProjectList& files = BuildRun->FileList();
+  files.Clear();
+  for (const std::string& line : lines) files.AddFileLine(line);
   // A line given twice is one entry: the box shows the list as it now is.
   LoadFileListIntoListBox();
   LB_FilesClick();
   SetViewMode(vmViewing);
   SetModified(true);
+  return true;
 }

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <optional>
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
@@ -356,7 +357,11 @@ void TF_MainForm::A_getTargetExecute() {
   request.DefaultExtension = ToQ(extension);
   request.FileName = ToQ(platform::ExtractFilePath(CurrentSource) + extension);
   const QStringList chosen = Dialogs.OpenFiles(this, request);
-  if (!chosen.isEmpty() && index >= 0) {
+  const std::string problem =
+      chosen.isEmpty() ? std::string() : FileListEntryProblem(FromQ(chosen.first()), CurrentSource);
+  if (!problem.empty()) {
+    Dialogs.Message(this, ScreenText(problem));
+  } else if (!chosen.isEmpty() && index >= 0) {
     CurrentTarget = FromQ(chosen.first());
     BuildRun->FileList().SetDestFile(index, CurrentTarget);
     LB_Files->item(index)->setText(ToQ(BuildRun->FileList().Strings(index)));
@@ -378,6 +383,33 @@ std::string TF_MainForm::MemoBytes() const {
 }
 
 bool TF_MainForm::SaveSettingFromEditor(TsettingsTypeEnum kind) {
+  {
+    TProjectSettings& settings = CurrentSettings();
+    const std::string path = settings.GetSettingPath(kind);
+    if (settings.Store().ChangedOutside(path)) {
+      bool same = false;
+      switch (Dialogs.AskAboutChangedFile(
+          this,
+          ScreenText(path + "\r\nhas been changed on disk since the project read it.\r\nOverwrite it with the text "
+                            "edited here, or keep the other version (the edit is dropped)?"),
+          0, same)) {
+        case cfCancel:
+          Memo1->setFocus();
+          return false;  // the edit stays, nothing is written
+        case cfKeepOther:
+          // Every entry that uses the file takes its text, which the panel
+          // then shows.
+          if (const std::optional<std::string> text = settings.Store().AdoptFileText(path))
+            BuildRun->FileList().TakeFileText(path, *text);
+          LB_FilesClick();
+          SetViewMode(vmViewing);
+          StatusText = GlobalStuff().SettingName(kind) + " kept as changed on disk.";
+          return true;
+        case cfOverwrite:
+          break;
+      }
+    }
+  }
   if (!CanEncode(Memo1->toPlainText(), MemoEncoding)) {
     // Windows-1252 cannot hold what was typed: the file becomes UTF-8
     // rather than losing characters.

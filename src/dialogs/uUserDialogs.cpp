@@ -1,5 +1,6 @@
 #include "dialogs/uUserDialogs.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 #include <iostream>
 
@@ -59,6 +61,29 @@ TSaveAnswer TQtUserDialogs::AskToSave(QWidget* parent, const QString& text) {
     default:
       return saCancel;
   }
+}
+
+TChangedFileAnswer TQtUserDialogs::AskAboutChangedFile(QWidget* parent, const QString& text, int others,
+                                                       bool& sameForOthers) {
+  QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoButton, parent);
+  QPushButton* overwrite = box.addButton("&Overwrite", QMessageBox::DestructiveRole);
+  QPushButton* keep = box.addButton("&Keep Other Version", QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  // Writing over another program's work is never the default.
+  box.setDefaultButton(keep);
+  box.setEscapeButton(cancel);
+  QCheckBox* same = nullptr;
+  if (others > 0) {
+    same = new QCheckBox(others == 1 ? QString("Do the same for the other changed file")
+                                     : QString("Do the same for the other %1 changed files").arg(others));
+    box.setCheckBox(same);
+  }
+  box.exec();
+  sameForOthers = same && same->isChecked();
+  if (box.clickedButton() == overwrite) return cfOverwrite;
+  if (box.clickedButton() == keep) return cfKeepOther;
+  sameForOthers = false;
+  return cfCancel;
 }
 
 QStringList TQtUserDialogs::OpenFiles(QWidget* parent, const TOpenDialogRequest& request) {
@@ -119,6 +144,12 @@ bool THeadlessUserDialogs::Confirm(QWidget*, const QString& text) {
 TSaveAnswer THeadlessUserDialogs::AskToSave(QWidget*, const QString& text) {
   std::cerr << text.toStdString() << " - Discard" << std::endl;
   return saDiscard;
+}
+
+TChangedFileAnswer THeadlessUserDialogs::AskAboutChangedFile(QWidget*, const QString& text, int, bool& sameForOthers) {
+  std::cerr << text.toStdString() << " - Cancel" << std::endl;
+  sameForOthers = false;
+  return cfCancel;
 }
 
 QStringList THeadlessUserDialogs::OpenFiles(QWidget*, const TOpenDialogRequest&) {

@@ -11,6 +11,12 @@ class QWidget;
 // would be lost: save it, drop it, or go back to it (nothing happens).
 enum TSaveAnswer { saSave, saDiscard, saCancel };
 
+// The answers to the question what becomes of a file that another program
+// changed since it was read, when the program is about to write it: write
+// over the change, keep the other version (which the window then shows), or
+// write nothing.
+enum TChangedFileAnswer { cfOverwrite, cfKeepOther, cfCancel };
+
 // What an open dialog is asked for. The filter is written the way the
 // system's forms write it: description|patterns pairs separated by '|'
 // ("Source files (dpr)|*.dpr;*.dpk|all|*.*").
@@ -40,6 +46,11 @@ class TUserDialogs {
   virtual bool Confirm(QWidget* parent, const QString& text) = 0;
   // A question with the buttons Save, Discard and Cancel.
   virtual TSaveAnswer AskToSave(QWidget* parent, const QString& text) = 0;
+  // A question with the buttons Overwrite, Keep Other Version and Cancel,
+  // about a file changed on disk. With others more such files to come, the
+  // user may give the same answer for them too: sameForOthers then set.
+  virtual TChangedFileAnswer AskAboutChangedFile(QWidget* parent, const QString& text, int others,
+                                                 bool& sameForOthers) = 0;
   // The chosen files; empty when the user cancelled.
   virtual QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) = 0;
   // The directory selection dialog (options as SelectDir takes them); true
@@ -59,6 +70,8 @@ class TQtUserDialogs : public TUserDialogs {
   void Message(QWidget* parent, const QString& text) override;
   bool Confirm(QWidget* parent, const QString& text) override;
   TSaveAnswer AskToSave(QWidget* parent, const QString& text) override;
+  TChangedFileAnswer AskAboutChangedFile(QWidget* parent, const QString& text, int others,
+                                         bool& sameForOthers) override;
   QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
   bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
                        int helpContext) override;
@@ -71,12 +84,14 @@ QString QtNameFilters(const QString& filter);
 
 // Where no one can answer (no display, an unattended build): messages go to
 // the standard error, every question is answered No (a change is not
-// saved), every dialog cancelled.
+// saved, nothing written over a change on disk), every dialog cancelled.
 class THeadlessUserDialogs : public TUserDialogs {
  public:
   void Message(QWidget* parent, const QString& text) override;
   bool Confirm(QWidget* parent, const QString& text) override;
   TSaveAnswer AskToSave(QWidget* parent, const QString& text) override;
+  TChangedFileAnswer AskAboutChangedFile(QWidget* parent, const QString& text, int others,
+                                         bool& sameForOthers) override;
   QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
   bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
                        int helpContext) override;

@@ -241,6 +241,7 @@ void TCompileClass::WriteConfigFile() {
     const std::string bytes = platform::JoinLines(platform::SplitLines(text));
     // A configuration of the project's own (switches tuned by hand) is kept
     // the first time the build writes another one in its place.
+    std::string before;
     if (platform::FileExists(name)) {
       const std::string current = platform::ReadFileBytes(name);
       const std::string backup = BackupFileName(name);
@@ -248,8 +249,15 @@ void TCompileClass::WriteConfigFile() {
         platform::WriteFileBytes(backup, current);
         CompileNotify("kept the previous " + name + " as " + platform::ExtractFileName(backup));
       }
+      before = platform::NormalizeLineEnds(current);
     }
     platform::WriteFileBytes(name, bytes);
+    // The entry's text of the file, and what the project knows of it, follow
+    // the build's own write: a save then leaves the file as the build left it.
+    if (Settings) {
+      if (Settings->Memory[stConfigWithPath] == before) Settings->Memory.Set(stConfigWithPath, bytes);
+      Settings->Store().FollowOwnWrite(Settings->Paths[stConfigWithPath], before, bytes);
+    }
   } catch (const std::exception& e) {
     SummaryNote("Failed to save " + name + ": " + e.what());
   }
@@ -343,7 +351,8 @@ void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
   // entries that share that file carry the number its first entry gave it.
   struct TStep {
     const TNumber* Number;
-    std::string File;  // none for a number that came from no file
+    std::string File;     // none for a number that came from no file
+    std::string Setting;  // the file as this entry names it
     std::string Value;
     bool Write;
   };
@@ -351,9 +360,10 @@ void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
   for (const TNumber& n : numbers) {
     if (!n.On) continue;
     const TVersionSource source = ResourceHandler->GetSource(n.Field);
-    TStep step{&n, "", "", true};
-    if (source == vsGroupFile) step.File = VersionFileOf(groupFile);
-    if (source == vsLocalFile) step.File = VersionFileOf(localVersionFile);
+    TStep step{&n, "", "", "", true};
+    if (source == vsGroupFile) step.Setting = groupFile;
+    if (source == vsLocalFile) step.Setting = localVersionFile;
+    if (!step.Setting.empty()) step.File = VersionFileOf(step.Setting);
     const auto stored = step.File.empty() ? RunNumbers.end() : RunNumbers.find(step.File + '\n' + n.Key);
     if (stored != RunNumbers.end()) {
       step.Value = stored->second;
@@ -380,9 +390,12 @@ void TCompileClass::AutoIncrement(const std::string& localVersionFile) {
       ini->WriteString("version", step.Number->Key, step.Value);
       platform::UpdateSharedProfile(ini);
       RunNumbers[step.File + '\n' + step.Number->Key] = step.Value;
-      // The settings that show this file follow it, unless they hold an edit.
-      if (Settings->Owner)
-        Settings->Owner->FollowFileChange(step.File, before, Settings->Store().ReadFileContent(step.File));
+      // The settings that show this file follow it, unless they hold an
+      // edit; so does what the project knows of it: the build's own change
+      // is no other program's.
+      const std::string after = Settings->Store().ReadFileContent(step.File);
+      Settings->Store().FollowOwnWrite(step.Setting, before, after);
+      if (Settings->Owner) Settings->Owner->FollowFileChange(step.File, before, after);
     }
     ResourceHandler->LoadMergedVersion(localVersionFile, groupFile);
   } catch (const std::exception& e) {
@@ -599,7 +612,9 @@ bool TBuilderClass::LoadProject(const std::string& directory) {
 bool TBuilderClass::ReadProject() {
   platform::TDirectoryListingScope listings;  // nothing else runs while a project loads
   TPersistenceObject& store = *ProjectStore;
+  store.ForgetKnownFiles();
   store.SetupProjectDir(ProjectDir);
+  store.NoteFilesIniLoaded(ProjectDir);
   store.LoadOptions(ProjectDir, Options, DCCPath);
   std::string text;
   if (!store.LoadFileList(ProjectDir, text)) return false;
@@ -607,6 +622,13 @@ bool TBuilderClass::ReadProject() {
   Files->SetProjectPath(ProjectDir);
   for (const std::string& line : platform::SplitLines(text)) Files->AddFileLine(line);
   Files->LoadAllSettings(ProjectDir);
+  // An entry whose settings Files.ini cannot hold would be built with the
+  // defaults in their place.
+  for (int i = 0; i < Files->Count(); ++i) {
+    const TProjectSettings& settings = *Files->SettingsAt(i);
+    const std::string problem = FileListEntryProblem(settings.Paths[stDestFile], settings.Paths[stSourceFile]);
+    if (!problem.empty()) store.ReportError(problem);
+  }
   return true;
 }
 
@@ -615,9 +637,33 @@ bool TBuilderClass::SaveProject() {
   store.IgnoreResFileErrors = Options.IgnoreResFileErrors();
   store.ReplaceReadOnly = Options.ReplaceReadOnly();
   platform::TDirectoryListingScope listings;
+  const bool filesIniStays = SaveLeavesFilesIniAsItIs();
+  // Nothing is written before the front end has said what becomes of the
+  // changes that other programs made meanwhile.
+  std::vector<TChangedFile> changed = FilesChangedOutside(!filesIniStays);
+  bool keepFilesIni = false;
+  if (!changed.empty()) {
+    if (!OnChangedOutside) {
+      std::string names;
+      for (const TChangedFile& file : changed) names += "\r\n" + file.Name;
+      store.ReportError("Not saved: changed on disk since the project read them:" + names);
+      return false;
+    }
+    if (!OnChangedOutside(changed)) return false;
+    for (const TChangedFile& file : changed) {
+      if (file.Overwrite) continue;
+      keepFilesIni = keepFilesIni || file.FilesIni;
+      store.KeptOnDisk.push_back(file.Name);
+      if (const std::optional<std::string> text = store.AdoptFileText(file.Name)) Files->TakeFileText(file.Name, *text);
+    }
+  }
+  struct TKept {
+    std::vector<std::string>& Names;
+    ~TKept() { Names.clear(); }
+  } kept{store.KeptOnDisk};
   // A save that would write Files.ini as it stands writes only the setting
   // files that changed (none, mostly): nothing is moved aside or rewritten.
-  if (SaveLeavesFilesIniAsItIs()) {
+  if (filesIniStays || keepFilesIni) {
     Files->SaveAllSettingTexts();
     return true;
   }
@@ -637,6 +683,26 @@ bool TBuilderClass::SaveProject() {
     return false;
   }
   return store.StoreFilesIniText(ProjectDir, text);
+}
+
+std::vector<TChangedFile> TBuilderClass::FilesChangedOutside(bool filesIniWritten) {
+  TPersistenceObject& store = *ProjectStore;
+  std::vector<TChangedFile> changed;
+  const std::string filesIni = PathJoin(ProjectDir, "Files.ini");
+  if (filesIniWritten && store.FilesIniChangedOutside(ProjectDir)) changed.push_back({filesIni, true});
+  for (const std::string& name : store.SettingFilesChangedOutside()) {
+    if (!changed.empty() && changed.front().FilesIni && name == filesIni) continue;
+    // A file that no entry would write over (its texts are those on disk,
+    // or it is no longer used) loses nothing.
+    std::optional<std::string> onDisk;
+    try {
+      if (platform::FileExists(name)) onDisk = platform::NormalizeLineEnds(platform::ReadFileBytes(name));
+    } catch (const std::exception&) {
+      // Unreadable: it is asked about.
+    }
+    if (Files->WouldWriteFile(name, onDisk)) changed.push_back({name, false});
+  }
+  return changed;
 }
 
 bool TBuilderClass::SaveLeavesFilesIniAsItIs() {

@@ -125,6 +125,14 @@ class TCompileClass {
   std::unordered_map<std::string, std::string> RunNumbers;
 };
 
+// A file that a save would write and that another program changed on disk
+// since the project read or wrote it.
+struct TChangedFile {
+  std::string Name;
+  bool FilesIni = false;   // the project's Files.ini itself
+  bool Overwrite = false;  // the answer: written over; otherwise kept as it is
+};
+
 // One loaded project and its builds: for each entry of the file list, in
 // order, the entry is loaded into the compile step and compiled; results are
 // added up, the logs written and everything reported through the events.
@@ -137,7 +145,12 @@ class TBuilderClass {
 
   bool LoadProject(const std::string& directory);
   bool ReadProject();
+  // False when something could not be saved (reported), or when the save
+  // was cancelled over files changed on disk (nothing written).
   bool SaveProject();
+  // The files that a save would write over and that changed on disk since
+  // the project read or wrote them; Files.ini only when filesIniWritten.
+  std::vector<TChangedFile> FilesChangedOutside(bool filesIniWritten);
   // Whether a save would write Files.ini exactly as it stands (rehearsed in
   // memory, or known from the last save that was).
   bool SaveLeavesFilesIniAsItIs();
@@ -180,6 +193,15 @@ class TBuilderClass {
   // unknown): true to go on waiting. Unset, a run does not wait: it ends by a
   // failure at once.
   std::function<bool(const std::string& holder)> OnWaitForProject;
+  // Asked before a save writes anything, when files that it would write
+  // changed on disk since the project read or wrote them (another program's
+  // work): set Overwrite on a file to write over the change, leave it to
+  // keep the other version; false cancels the save, which then writes
+  // nothing. The project takes the text of a setting file kept; a Files.ini
+  // kept is not written, and a front end shows the project as the other
+  // program left it by loading it again. Unset, such a save writes nothing
+  // and reports the files.
+  std::function<bool(std::vector<TChangedFile>& files)> OnChangedOutside;
 
   platform::TStringList Summary;
   platform::TStringList Events;

@@ -268,7 +268,14 @@ TFileWriter::TFileWriter(const std::string& fileName)
   RemoveLeftovers(Target);
   Temp = SiblingTempName(Target);
   ClearLibraryError();
+  // Not handed to the programs the build starts (Windows would by default):
+  // one that outlives the build would keep the file open, and the rename
+  // that puts it in place would fail.
+#ifdef _WIN32
+  File = std::fopen(Temp.c_str(), "wbN");
+#else
   File = std::fopen(Temp.c_str(), "wb");
+#endif
   if (!File) ThrowOS(What, LastLibraryErrorCode(EACCES));
   if (const int code = InjectedFault(Target, TWriteStage::wsOpened)) Fail(code);
 }

@@ -105,7 +105,9 @@ void TProjectSettings::SetSettingContent(TsettingsTypeEnum kind, const std::stri
 
 void TProjectSettings::LoadSettingContent(TsettingsTypeEnum kind) {
   if (!HasText(kind)) return;
-  if (GetSettingContent(kind).empty()) SetSettingContent(kind, Store().ReadFileContent(Paths[kind]));
+  if (!GetSettingContent(kind).empty()) return;
+  const TSettingsInMemory::TText text = Store().ReadSharedContent(Paths[kind], true);
+  SetSettingContent(kind, text ? *text : std::string());
 }
 
 void TProjectSettings::ReloadSetting(TsettingsTypeEnum kind) {
@@ -126,6 +128,8 @@ void TProjectSettings::LoadAll() {
 }
 
 std::string TProjectSettings::UnreadableSetting() {
+  // A source that Files.ini cannot name a section by has no settings to read.
+  if (GetSourceFile().find(']') != std::string::npos) return FileListEntryProblem(Paths[stDestFile], GetSourceFile());
   for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
     // The configuration beside the source is the build's own to write.
     if (kind == stConfigWithPath || !Memory[kind].empty() || Paths[kind].empty()) continue;
@@ -429,9 +433,24 @@ void TProjectList::FollowFileChange(const std::string& fileName, const std::stri
     for (TsettingsTypeEnum kind : InMemorySettingKinds()) {
       if (kind == stConfigWithPath || e.Settings->Memory[kind] != before) continue;
       const std::string& path = e.Settings->Paths[kind];
-      if (!path.empty() && platform::ExpandFileName(platform::ResolvePath(path)) == wanted)
+      if (!path.empty() && platform::ExpandFileName(platform::ResolvePath(path)) == wanted) {
         e.Settings->Memory.Set(kind, after);
+        StoreObject->FollowOwnWrite(path, before, after);
+      }
     }
+}
+
+bool TProjectList::WouldWriteFile(const std::string& fileName, const std::optional<std::string>& onDisk) const {
+  for (const TEntry& e : Entries)
+    for (TsettingsTypeEnum kind : InMemorySettingKinds())
+      if (e.Settings->Paths[kind] == fileName && (!onDisk || e.Settings->Memory[kind] != *onDisk)) return true;
+  return false;
+}
+
+void TProjectList::TakeFileText(const std::string& fileName, const std::string& text) {
+  for (TEntry& e : Entries)
+    for (TsettingsTypeEnum kind : InMemorySettingKinds())
+      if (e.Settings->Paths[kind] == fileName) e.Settings->Memory.Set(kind, text);
 }
 
 void TProjectList::ShareSettingContent(TsettingsTypeEnum kind, const std::string& fileName, const std::string& text) {

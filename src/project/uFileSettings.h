@@ -124,6 +124,12 @@ class TProjectList {
   // number): every entry whose text of it is the one the file held before
   // takes the new one; an entry holding an edit keeps it.
   void FollowFileChange(const std::string& fileName, const std::string& before, const std::string& after);
+  // Whether a save would write a file: an entry has it as one of its setting
+  // files with a text in memory other than the one on disk (none: missing).
+  bool WouldWriteFile(const std::string& fileName, const std::optional<std::string>& onDisk) const;
+  // Every entry that has the file as one of its setting files takes this text
+  // (the file as another program left it, kept).
+  void TakeFileText(const std::string& fileName, const std::string& text);
 
  private:
   struct TEntry {

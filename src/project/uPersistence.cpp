@@ -535,10 +535,15 @@ bool TPersistenceObject::PrepareFilesIniForSave(const std::string& projectPath) 
 
 bool TPersistenceObject::StoreFilesIniText(const std::string& projectPath, const std::string& text) {
   try {
-    platform::WriteFileBytes(PathJoin(projectPath, "Files.ini"), text);
+    const std::string path = PathJoin(projectPath, "Files.ini");
+    platform::WriteFileBytes(path, text);
     // What was carried over is in the file now.
     PendingVersion.clear();
     PendingVersionDir.clear();
+    KnownFilesIni = {};
+    KnownFilesIni.Path = path;
+    KnownFilesIni.Identity = platform::FileIdentity(platform::ResolvePath(path));
+    KnownFilesIni.Text = text;
     return true;
   } catch (const std::exception& e) {
     ReportError("Failed to store project filelist " + projectPath + ": " + e.what());
@@ -649,23 +654,32 @@ void TPersistenceObject::NoteSettledText(const std::string& fileName, const plat
     SettledTexts.erase(fileName);
 }
 
-TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string& fileName) {
+TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string& fileName, bool asKnown) {
   if (fileName.empty()) return nullptr;
   const std::uint64_t version = KnownContentsVersion();
   if (version != 0)
-    if (auto it = ReadContents.find(fileName); it != ReadContents.end()) return it->second;
+    if (auto it = ReadContents.find(fileName); it != ReadContents.end()) {
+      TReadContent& read = it->second;
+      if (asKnown && !read.Known) {
+        NoteKnown(fileName, read.Identity, read.Settled, read.Identity.Exists ? read.Text : nullptr);
+        read.Known = true;
+      }
+      return read.Text;
+    }
   TSettingsInMemory::TText shared;
   // Taken before the bytes: a change while they are read leaves the file
-  // with another identity than the one noted with them. Only while file facts
-  // are kept does an identity tell one state of a file from another.
+  // with another identity than the one noted with them.
   const platform::TFileState state = platform::FileState(fileName);
+  const platform::TFileIdentity found = state.IsFile ? state.Identity : platform::TFileIdentity{};
+  // Judged before the bytes are read, whose state a later change can then
+  // not share.
+  const bool settled = platform::IdentityIsSettled(found);
   if (state.IsFile) {
-    const platform::TFileIdentity identity = version != 0 ? state.Identity : platform::TFileIdentity{};
+    // Only while file facts are kept does an identity tell one state of a
+    // file from another from one operation to the next.
+    const platform::TFileIdentity identity = version != 0 ? found : platform::TFileIdentity{};
     shared = SettledText(fileName, identity);
     if (!shared) {
-      // Judged before the bytes are read, whose state a later change can
-      // then not share.
-      const bool settled = platform::IdentityIsSettled(identity);
       std::string text;
       try {
         text = platform::ReadFileBytes(fileName);
@@ -677,13 +691,145 @@ TSettingsInMemory::TText TPersistenceObject::ReadSharedContent(const std::string
       }
       const bool normal = platform::LineEndsAreNormal(text);
       shared = std::make_shared<const std::string>(normal ? std::move(text) : platform::NormalizeLineEnds(text));
-      NoteSettledText(fileName, identity, settled, normal ? shared : nullptr);
+      NoteSettledText(fileName, identity, settled && version != 0, normal ? shared : nullptr);
     }
   } else {
     shared = std::make_shared<const std::string>();
   }
-  if (version != 0 && version == KnownContentsVersion()) ReadContents.emplace(fileName, shared);
+  if (asKnown) NoteKnown(fileName, found, settled, state.IsFile ? shared : nullptr);
+  if (version != 0 && version == KnownContentsVersion())
+    ReadContents.emplace(fileName, TReadContent{shared, found, settled, asKnown});
   return shared;
+}
+
+// --- Changes made by other programs -----------------------------------------
+
+namespace {
+
+// Whether a file is in the state noted: the same file, size and
+// modification time. A change of its attributes alone (a version control
+// system making it writable) is no change of what it holds.
+bool SameState(const platform::TFileIdentity& a, const platform::TFileIdentity& b) {
+  return a.Exists == b.Exists && a.Device == b.Device && a.Inode == b.Inode && a.Size == b.Size &&
+         a.MTimeSec == b.MTimeSec && a.MTimeNsec == b.MTimeNsec;
+}
+
+// Whether two profiles hold the same sections and values, [version] aside.
+bool SameApartFromVersion(const platform::TProfileFile& a, const platform::TProfileFile& b) {
+  auto sections = [](const platform::TProfileFile& profile) {
+    std::vector<std::string> names = profile.ReadSections();
+    std::erase_if(names, [](const std::string& name) { return IsVersionSection(name); });
+    return names;
+  };
+  const std::vector<std::string> names = sections(a);
+  if (names != sections(b)) return false;
+  return std::all_of(names.begin(), names.end(),
+                     [&](const std::string& name) { return a.ReadSectionValues(name) == b.ReadSectionValues(name); });
+}
+
+const std::string NoText;
+
+}  // namespace
+
+void TPersistenceObject::NoteKnown(const std::string& fileName, const platform::TFileIdentity& identity, bool settled,
+                                   TSettingsInMemory::TText text) {
+  TKnownFile& known = KnownFiles[fileName];
+  known.Identity = identity;
+  known.Text = std::move(text);
+  known.Settled = settled;
+}
+
+bool TPersistenceObject::ChangedOutside(const std::string& fileName) {
+  const auto it = KnownFiles.find(fileName);
+  if (it == KnownFiles.end()) return false;
+  TKnownFile& known = it->second;
+  const platform::TFileState state = platform::FileState(fileName);
+  const platform::TFileIdentity now = state.IsFile ? state.Identity : platform::TFileIdentity{};
+  if (SameState(now, known.Identity) && (known.Settled || !now.Exists)) return false;
+  if (!now.Exists) return true;  // removed since
+  // Another identity, or one that may have changed within the tick of its
+  // time stamp: what the file holds tells.
+  const bool settled = platform::IdentityIsSettled(now);
+  std::string text;
+  try {
+    text = platform::NormalizeLineEnds(platform::ReadFileBytes(fileName));
+  } catch (const std::exception&) {
+    return true;  // what it holds now cannot be told: not written over unasked
+  }
+  if (text != (known.Text ? *known.Text : NoText)) return true;
+  known.Identity = now;  // touched, or written again as it was
+  known.Settled = settled;
+  return false;
+}
+
+std::vector<std::string> TPersistenceObject::SettingFilesChangedOutside() {
+  std::vector<std::string> names;
+  for (const auto& known : KnownFiles)
+    if (ChangedOutside(known.first)) names.push_back(known.first);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::optional<std::string> TPersistenceObject::AdoptFileText(const std::string& fileName) {
+  ReadContents.erase(fileName);
+  const TSettingsInMemory::TText text = ReadSharedContent(fileName, true);
+  if (!text) return std::nullopt;
+  return *text;
+}
+
+void TPersistenceObject::FollowOwnWrite(const std::string& fileName, const std::string& before,
+                                        const std::string& after) {
+  const auto it = KnownFiles.find(fileName);
+  if (it == KnownFiles.end() || (it->second.Text ? *it->second.Text : NoText) != before) return;
+  const platform::TFileState state = platform::FileState(fileName);
+  NoteKnown(fileName, state.IsFile ? state.Identity : platform::TFileIdentity{}, false,
+            std::make_shared<const std::string>(after));
+}
+
+void TPersistenceObject::ForgetKnownFiles() {
+  decltype(KnownFiles)().swap(KnownFiles);
+  KnownFilesIni = {};
+}
+
+void TPersistenceObject::NoteFilesIniLoaded(const std::string& projectPath) {
+  KnownFilesIni = {};
+  const std::string path = PathJoin(projectPath, "Files.ini");
+  // Taken before it is read: a change meanwhile gives another identity.
+  const platform::TFileIdentity identity = platform::FileIdentity(platform::ResolvePath(path));
+  try {
+    KnownFilesIni.Profile = platform::OpenSharedProfile(path);
+  } catch (const std::exception&) {
+    return;  // unreadable (the load says so): nothing is known
+  }
+  KnownFilesIni.Path = path;
+  KnownFilesIni.Identity = identity;
+  KnownFilesIni.Settled = platform::IdentityIsSettled(identity);
+}
+
+bool TPersistenceObject::FilesIniChangedOutside(const std::string& projectPath) {
+  TKnownFilesIni& known = KnownFilesIni;
+  const std::string path = PathJoin(projectPath, "Files.ini");
+  if (known.Path != path) return false;
+  const platform::TFileIdentity now = platform::FileIdentity(platform::ResolvePath(path));
+  if (SameState(now, known.Identity) && (known.Settled || !now.Exists)) return false;
+  if (!now.Exists) return true;
+  const bool settled = platform::IdentityIsSettled(now);
+  std::string bytes;
+  try {
+    bytes = platform::ReadFileBytes(path);
+  } catch (const std::exception&) {
+    return true;
+  }
+  bool same = !known.Text.empty() && bytes == known.Text;
+  if (!same) {
+    std::shared_ptr<const platform::TProfileFile> before = known.Profile;
+    if (!before) before = platform::TProfileFile::FromText(path, known.Text);
+    same = SameApartFromVersion(*before, *platform::TProfileFile::FromText(path, bytes));
+  }
+  if (!same) return true;
+  known.Identity = now;
+  known.Settled = settled;
+  return false;
 }
 
 bool TPersistenceObject::Holds(const std::string& fileName, std::string_view bytes,
@@ -700,6 +846,7 @@ bool TPersistenceObject::Holds(const std::string& fileName, std::string_view byt
 
 void TPersistenceObject::WriteFileContent(const std::string& fileName, const std::string& text) {
   if (fileName.empty()) return;
+  if (!KeptOnDisk.empty() && std::find(KeptOnDisk.begin(), KeptOnDisk.end(), fileName) != KeptOnDisk.end()) return;
   if (KnownContentsVersion() != 0 && !WrittenContents.empty())
     if (auto it = WrittenContents.find(fileName); it != WrittenContents.end() && it->second == text) return;
   try {
@@ -715,6 +862,10 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
         !Holds(fileName, bytes, state.Identity)) {
       platform::WriteFileBytes(fileName, bytes);
       SettledTexts.erase(fileName);
+      // What the file holds now is the project's own.
+      const platform::TFileState written = platform::FileState(fileName);
+      NoteKnown(fileName, written.IsFile ? written.Identity : platform::TFileIdentity{}, false,
+                std::make_shared<const std::string>(bytes));
     }
   } catch (const std::exception& e) {
     ReportError("Failed to save " + fileName + ": " + e.what());
@@ -726,7 +877,7 @@ void TPersistenceObject::WriteFileContent(const std::string& fileName, const std
 }
 
 void TPersistenceObject::ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory) {
-  for (TsettingsTypeEnum kind : InMemorySettingKinds()) memory.Share(kind, ReadSharedContent(paths[kind]));
+  for (TsettingsTypeEnum kind : InMemorySettingKinds()) memory.Share(kind, ReadSharedContent(paths[kind], true));
 }
 
 void TPersistenceObject::WriteSettingsFromMemory(const TSettingsPathNameArray& paths, const TSettingsInMemory& memory) {
@@ -758,6 +909,32 @@ void TPersistenceObject::BackupAndRemove(const std::string& fileName) {
   } catch (const std::exception&) {
     // Backups are a courtesy; a failure is not reported.
   }
+  if (!fileName.empty() && !platform::FileExists(fileName)) NoteKnown(fileName, {}, true, nullptr);
+}
+
+std::string FileListEntryProblem(const std::string& target, const std::string& source) {
+  auto blankAtAnEnd = [](const std::string& name) {
+    return !name.empty() && (name.front() == ' ' || name.front() == '\t' || name.back() == ' ' || name.back() == '\t');
+  };
+  auto lineBreak = [](const std::string& name) { return name.find_first_of("\r\n") != std::string::npos; };
+  auto cannotKeep = [](const char* what, const std::string& name, const char* why) {
+    return std::string("Files.ini cannot keep the ") + what + " " + name + ": " + why;
+  };
+  if (source.empty()) return "The entry " + target + "= names no source: Files.ini keeps no entry without one.";
+  if (source.find(']') != std::string::npos)
+    return cannotKeep("source", source, "']' cannot stand in the name of the section that holds its settings.");
+  if (lineBreak(source)) return cannotKeep("source", source, "a name cannot hold a line break.");
+  if (blankAtAnEnd(source)) return cannotKeep("source", source, "blanks at the start or end of a name are lost.");
+  if (source.size() >= 2 && (source.front() == '"' || source.front() == '\'') && source.back() == source.front())
+    return cannotKeep("source", source, "quotes around a name are lost.");
+  if (target.empty()) return "The entry " + source + " names no target: Files.ini keeps an entry as target=source.";
+  if (target.find('=') != std::string::npos)
+    return cannotKeep("target", target, "a '=' in it would part the line target=source there.");
+  if (lineBreak(target)) return cannotKeep("target", target, "a name cannot hold a line break.");
+  if (blankAtAnEnd(target)) return cannotKeep("target", target, "blanks at the start or end of a name are lost.");
+  if (target.front() == ';' || target.front() == '[')
+    return cannotKeep("target", target, "a line that starts with ';' or '[' is no entry of the file list.");
+  return "";
 }
 
 // --- Icons ------------------------------------------------------------------

@@ -102,11 +102,44 @@ class TPersistenceObject {
   // the empty text too.
   std::string ReadFileContent(const std::string& fileName);
   // The same text, one copy of it for every caller while nothing changes.
-  TSettingsInMemory::TText ReadSharedContent(const std::string& fileName);
+  // With asKnown, the text is read into memory: what the file holds, as it
+  // was found, is what the project knows of it (see ChangedOutside).
+  TSettingsInMemory::TText ReadSharedContent(const std::string& fileName, bool asKnown = false);
   void WriteFileContent(const std::string& fileName, const std::string& text);
   void ReadSettingsIntoMemory(const TSettingsPathNameArray& paths, TSettingsInMemory& memory);
   void WriteSettingsFromMemory(const TSettingsPathNameArray& paths, const TSettingsInMemory& memory);
   void BackupAndRemove(const std::string& fileName);
+
+  // Changes that another program made on disk. The store knows what each
+  // setting file held when it was last read into memory or written, and what
+  // Files.ini held when the project was loaded or saved: a save that would
+  // write over a change made since is asked about first.
+
+  // Whether a setting file changed on disk since it was last read into
+  // memory or written: another identity and another text, or a file made or
+  // removed since. False for a file of which nothing is known.
+  bool ChangedOutside(const std::string& fileName);
+  // The setting files known that changed on disk since, sorted.
+  std::vector<std::string> SettingFilesChangedOutside();
+  // The text a setting file holds now, known from now on: the other version,
+  // kept. None when it cannot be read (reported; nothing new is known).
+  std::optional<std::string> AdoptFileText(const std::string& fileName);
+  // The program itself changed a setting file from the text before to the
+  // text after (a build's new number): known from now on when before is the
+  // text known; otherwise the change that another program made first stays
+  // to be seen.
+  void FollowOwnWrite(const std::string& fileName, const std::string& before, const std::string& after);
+  // Nothing is known of any file (a project is loaded anew).
+  void ForgetKnownFiles();
+  // Files.ini as a project is loaded from it now.
+  void NoteFilesIniLoaded(const std::string& projectPath);
+  // Whether Files.ini changed on disk since the project was loaded or saved,
+  // in anything that a save writes anew: [version], which a save carries
+  // over, does not count, nor do comments. False when nothing is known.
+  bool FilesIniChangedOutside(const std::string& projectPath);
+  // Setting files that the save in progress leaves as they are on disk (the
+  // other version kept): WriteFileContent writes none of them.
+  std::vector<std::string> KeptOnDisk;
 
   // Resource support.
   bool CheckIconFile(const std::string& sourceFile, std::string& iconFile);
@@ -147,7 +180,12 @@ class TPersistenceObject {
   // The texts ReadFileContent gave, and those that WriteFileContent found
   // its file (writable) holding already. Good while the kept facts stay as
   // they were (KnownAt is their version).
-  std::unordered_map<std::string, TSettingsInMemory::TText> ReadContents;
+  struct TReadContent {
+    TSettingsInMemory::TText Text;
+    platform::TFileIdentity Identity;  // as found before the bytes were read
+    bool Settled, Known;
+  };
+  std::unordered_map<std::string, TReadContent> ReadContents;
   std::unordered_map<std::string, std::string> WrittenContents;
   // Hashes of the names written while the kept facts stay as they are. A name
   // goes into WrittenContents, with a copy of it and of its text, only when it
@@ -185,6 +223,29 @@ class TPersistenceObject {
   // Keeps the text of a file whose identity had settled before it was read.
   void NoteSettledText(const std::string& fileName, const platform::TFileIdentity& identity, bool settled,
                        const TSettingsInMemory::TText& text);
+
+  // What the project knows of a setting file: its identity and text when it
+  // was last read into memory or written (neither when there was no file),
+  // and whether that identity had settled then (a change later gives
+  // another one for certain).
+  struct TKnownFile {
+    platform::TFileIdentity Identity;
+    TSettingsInMemory::TText Text;
+    bool Settled = false;
+  };
+  std::unordered_map<std::string, TKnownFile> KnownFiles;
+  void NoteKnown(const std::string& fileName, const platform::TFileIdentity& identity, bool settled,
+                 TSettingsInMemory::TText text);
+  // And of Files.ini: its identity when the project was loaded or saved, and
+  // what it held: the profile read then, or the text written.
+  struct TKnownFilesIni {
+    std::string Path;
+    platform::TFileIdentity Identity;
+    bool Settled = false;
+    std::shared_ptr<platform::TProfileFile> Profile;
+    std::string Text;
+  };
+  TKnownFilesIni KnownFilesIni;
 
   std::shared_ptr<platform::TProfileFile> Rehearsal;
   // The record of a rehearsal that only records, kept as a digest: two 64-bit
@@ -227,6 +288,13 @@ struct TDefaultFile {
 const std::array<TDefaultFile, 8>& DefaultFiles();
 // The built-in content of a default file (all but Default.path), one entry a line.
 std::vector<std::string> BuiltInDefaultContent(const std::string& projectFile);
+
+// Why Files.ini cannot keep an entry of this target and source so that it
+// reads back the same, as its own file list line target=source and the
+// section of its settings named by the source (a '=' in the target, a ']' in
+// the source, ...); empty when it can. Other programs and older versions read
+// the file: a name that it cannot keep is refused, never written otherwise.
+std::string FileListEntryProblem(const std::string& target, const std::string& source);
 
 // The extension of a setting kind's default file (".path", ".config", ...),
 // used when a setting's file name is empty.

@@ -1,8 +1,8 @@
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
-#include <sys/wait.h>
 
 #include <chrono>
 #include <csignal>
@@ -83,6 +83,40 @@ is read only, cannot save file list.\nmessage: Failed to save project settings\n
       trigger A_exit ; answer Save ; expect form hidden ; expect-file one/proj/Default.config == "-$X-\r\n"
       restart ; trigger A_editFileList ; type Memo1 "@out/Other.EXE=@src/Other.dpr" ; click b_exit ; answer Save
       answer Save ; expect form hidden ; expect-file one/proj/Files.ini ~ "[FileList]\r\n@out/Other.EXE=@src/Other.dpr\r\n")"},
+    // Another program changed a setting file and added an entry to
+    // Files.ini since the project was read; the user moved an entry. The save
+    // asks first: cancelled it writes nothing; both kept (one answer for
+    // all), the project is shown as it is on disk; or each as told.
+    {"ASaveAsksAboutFilesChangedOnDiskAndKeepsThemIfTold", R"(
+      trigger A_OpenProject ; answer dir @two/proj ; click b_fileDown ; write two/proj/Default.config "-$Y+\r\n"
+      lines two/proj/Files.ini [options] [FileList] @out/App.EXE=@src/App.dpr @out/Lib.DLL=@src/App.dpr @out/New.EXE=@src/App.dpr
+      trigger A_saveProjectSettings ; answer changed Cancel ; expect A_saveProjectSettings enabled
+      expect asked ~ "\nchanged: @two/proj/Files.ini\nhas been changed on disk since the project read it.\nOverwrite it \
+with the project as shown here, or keep the other version? Keeping it loads the project again as it is on disk: what \
+was changed here in its file list, options and setting files chosen is dropped.\n"
+      expect-file two/proj/Files.ini ~ New.EXE ; expect-file two/proj/Default.config == "-$Y+\r\n"
+      trigger A_saveProjectSettings ; answer changed Keep all ; expect A_saveProjectSettings disabled
+      expect LB_Files == "@out/App.EXE=@src/App.dpr\n@out/Lib.DLL=@src/App.dpr\n@out/New.EXE=@src/App.dpr"
+      expect-file two/proj/Default.config == "-$Y+\r\n" ; click Label5 ; expect Memo1 == -$Y+)"},
+    {"ASaveWritesOverAFileChangedOnDiskIfTold", R"(
+      trigger A_OpenProject ; answer dir @two/proj ; click b_fileDown ; write two/proj/Default.config "-$Y+\r\n"
+      lines two/proj/Files.ini [options] [FileList] @out/App.EXE=@src/App.dpr @out/New.EXE=@src/App.dpr
+      trigger A_saveProjectSettings ; answer changed Overwrite ; answer changed Keep
+      expect asked ~ "\nchanged: @two/proj/Default.config\nhas been changed on disk since the project read it.\n\
+Overwrite it with the text the project holds, or keep the other version?\n"
+      expect-file two/proj/Files.ini ~ "[FileList]\r\n@out/Lib.DLL=@src/App.dpr\r\n@out/App.EXE=@src/App.dpr\r\n"
+      expect-file two/proj/Files.ini !~ New.EXE ; expect-file two/proj/Default.config == "-$Y+\r\n"
+      expect A_saveProjectSettings disabled)"},
+    // What the window's build writes (a build number in Files.ini as the
+    // group file, the configuration beside the source) is the project's own:
+    // the save after it asks nothing.
+    {"TheBuildsOwnWritesAreSavedWithoutAQuestion", R"(
+      lines one/proj/Files.ini [options] AutoFileIncrement=1 HaltOnError=0 [FileList] @out/App.EXE=@src/App.dpr \
+        [@src/App.dpr] GroupVerInfo=@one/proj/Files.ini [version] Build=3
+      restart ; trigger A_DoBuild ; expect-file one/proj/Files.ini ~ "[version]\r\nBuild=4\r\n"
+      trigger A_projectOptions ; answer window cb_minimize b_OK ; trigger A_saveProjectSettings
+      expect A_saveProjectSettings disabled ; expect-file one/proj/Files.ini ~ "MinimizeOnBuild=1\r\n"
+      expect-file one/proj/Files.ini ~ "[version]\r\nBuild=4\r\n" ; expect asked !~ changed:)"},
     {"AFolderThatCannotBeSetUpIsReportedAndGivesNoProject", R"(
       trigger A_OpenProject ; answer dir /proc ; expect asked ~ "message: /proc cannot be used as a project directory"
       expect A_AddFile disabled ; expect A_DoBuild disabled ; expect Label5 disabled ; expect A_OpenProject enabled
@@ -172,6 +206,9 @@ TEST_F(UnattendedTest, TheStatusIsTheOneOfTesmarBuild) {
 // The real program, started offscreen with an argument, against a catalogue
 // beside it.
 TEST_F(UnattendedTest, TheProgramBuildsTheProjectNamedOnItsCommandLineAndEndsWithItsStatus) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the program is started through a POSIX shell; on Windows the demo build of tesmar.exe checks it";
+#else
   std::filesystem::create_directories(Path("app"));
   std::filesystem::copy_file(BinDir() + "/tesmar", Path("app/tesmar"));
   std::filesystem::copy_file(IniFile, Path("app/tesmar.ini"));
@@ -196,6 +233,7 @@ TEST_F(UnattendedTest, TheProgramBuildsTheProjectNamedOnItsCommandLineAndEndsWit
   EXPECT_TRUE(Exists("out/Good.exe"));
   EXPECT_NE(ReadBytes("program.out").find("Final result is 1 OK, 1 ERR."), std::string::npos)
       << ReadBytes("program.out");
+#endif
 }
 
 #ifndef _WIN32

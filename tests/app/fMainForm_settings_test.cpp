@@ -17,12 +17,12 @@ const char* const Panel = R"(
 
 const TScenario Rows[] = {
     {"EachRowShowsItsSettingWithItsHeadingAndButtons", R"(
-      click Label5 ; expect L_Results =~ "^Configuration settings for \n/.*/src/App.dpr\nis in\n/.*/proj/Default.config$"
+      click Label5 ; expect L_Results =~ "^Configuration settings for \n.*/src/App.dpr\nis in\n.*/Default.config$"
       expect Memo1 == "-$A+\n-$B-" ; expect Memo1.readOnly == false ; expect b_save == "Save Config"
       expect b_ideLibPath == "DCC help" ; expect b_cancelEditwindow == &Cancel
-      click Label7 ; expect L_Results =~ "^Library Path for \n.*\nis in\n.*/proj/Shared.path$" ; expect b_save == "Save Path"
+      click Label7 ; expect L_Results =~ "^Library Path for \n.*\nis in\n.*/Shared.path$" ; expect b_save == "Save Path"
       expect b_ideLibPath == "Extract IDE path"
-      click Label13 ; expect L_Results =~ "^Global Version Information for\n.*\nis in\n.*/proj/Default.ver$"
+      click Label13 ; expect L_Results =~ "^Global Version Information for\n.*\nis in\n.*/Default.ver$"
       expect b_save == "Save Global VerInfo" ; expect b_ideLibPath == "Edit Version"
       click Label8 ; expect L_Results =~ "^Local Version Information for\n.*\nis currently set to empty file\n.*/src/App.ver$"
       expect b_save == "Save Local Ver Info" ; expect b_ideLibPath == "Edit Version"
@@ -38,8 +38,8 @@ const TScenario Rows[] = {
     {"TheSourceTargetIndependentResourceAndDpkRows", R"(
       expect e_DPKSupport == "" ; expect Label10 disabled ; expect A_getDPKSupportFile disabled
       click Label5 ; click Label10 ; expect L_Results ~ "Configuration settings for "
-      click Label3 ; expect L_Results =~ "^Source of \n/.*/src/App.dpr$" ; expect Memo1 ~ "program App;" ; expect b_save hidden
-      click Label4 ; expect L_Results =~ "^Target file \n/.*/src/App.dpr\nis currently set to empty file$"
+      click Label3 ; expect L_Results =~ "^Source of \n.*/src/App.dpr$" ; expect Memo1 ~ "program App;" ; expect b_save hidden
+      click Label4 ; expect L_Results =~ "^Target file \n.*/src/App.dpr\nis currently set to empty file$"
       select LB_Files 2 ; click Label5 ; expect Memo1 ~ "-" ; click Label8
       expect L_Results == "Independent resource file, no version info." ; expect Memo1 == "" ; expect b_save hidden
       select LB_Files 1 ; click Label8 ; expect L_Results ~ "Local Version Information for" ; expect b_save shown
@@ -100,6 +100,17 @@ const TScenario Rows[] = {
       chmod proj/Default.config 444 ; click Label5 ; type Memo1 -$D- ; click b_save
       expect L_Results == "ConfigFile not saved." ; expect asked ~ "message: Failed to save @proj/Default.config"
       expect Memo1 == -$D- ; expect b_save shown ; expect-file proj/Default.config == "-$A+\r\n-$B-\r\n")"},
+    // A setting file that another program changed since the project read it
+    // is not saved over unasked: cancelled, the edit stays; kept, the panel
+    // shows the other version; overwritten, the edit is saved.
+    {"ASettingChangedOnDiskIsAskedAboutBeforeItIsSavedOver", R"(
+      click Label5 ; type Memo1 -$D- ; write proj/Default.config "-$O+\r\n" ; click b_save ; answer changed Cancel
+      expect asked == "changed: @proj/Default.config\nhas been changed on disk since the project read it.\nOverwrite \
+it with the text edited here, or keep the other version (the edit is dropped)?\n"
+      expect Memo1 == -$D- ; expect-file proj/Default.config == "-$O+\r\n" ; click b_save ; answer changed Keep
+      expect L_Results == "ConfigFile kept as changed on disk." ; click Label5 ; expect Memo1 == -$O+ ; type Memo1 -$E-
+      click b_save ; expect-file proj/Default.config == "-$E-\r\n" ; write proj/Default.config "-$P+\r\n"
+      click Label5 ; type Memo1 -$F- ; click b_save ; answer changed Overwrite ; expect-file proj/Default.config == "-$F-\r\n")"},
     {"ReadOnlyEditsAndMemosArePaintedInTheReadOnlyColour", R"(
       expect e_SourceFile.base == Base ; expect e_target.base == Base ; expect e_configuration.base == Window
       expect e_PostProcessing.base == Window ; expect m_mergedVerInfo.base == Window ; expect Memo1.base == Window

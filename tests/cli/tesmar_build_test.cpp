@@ -576,6 +576,20 @@ TEST_F(TesmarBuildTest, AProjectThatCannotBeReadWholeIsNotBuilt) {
   EXPECT_EQ(Run({"--version-of", Path("fifo.exe")}).Status, 1);
 }
 
+// A source whose name holds ']' cannot name the section of its settings:
+// built, it would have the defaults in their place. Nothing is built.
+TEST_F(TesmarBuildTest, ASourceWhoseSettingsFilesIniCannotHoldIsNotBuilt) {
+  WriteProject({{"a]b/App.dpr", PlainProgram}});
+  const TRun run = Run({Path("proj")});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_NE(run.Err.find("halt: Files.ini cannot keep the source " + Path("proj/src/a]b/App.dpr") +
+                         ": ']' cannot stand in the name of the section that holds its settings.\n"),
+            std::string::npos)
+      << run.Err;
+  EXPECT_FALSE(Exists("proj/Compile.log"));
+  EXPECT_FALSE(Exists("proj/out/a]b/App.exe"));
+}
+
 // A tool that runs longer than --tool-timeout is ended, and its entry fails
 // with a line that says so; the next entry runs.
 TEST_F(TesmarBuildTest, AToolPastItsTimeoutIsEndedAndItsEntryFails) {

@@ -18,7 +18,14 @@ class FileSelectTest : public TScenarioTest {
     std::filesystem::remove_all(Path("proj"));
     WriteBytes("proj/Default.config", CrLf({"-$A+", "-$B-"}));
     WriteBytes("proj/App.config", "-$W+\n-$O-");  // written elsewhere, LF only
-    std::filesystem::create_symlink("Default.config", Path("proj/Link.config"));
+    std::error_code linked;
+    std::filesystem::create_symlink("Default.config", Path("proj/Link.config"), linked);
+#ifdef _WIN32
+    // Wine makes no symbolic links: the cases with one are left out there.
+    Links = !linked;
+#else
+    ASSERT_FALSE(linked) << linked.message();
+#endif
     std::filesystem::create_hard_link(Path("proj/Default.config"), Path("proj/Hard.config"));
   }
   // The exchange with the new file picked in the open dialog and the user's
@@ -32,6 +39,7 @@ class FileSelectTest : public TScenarioTest {
                                 "Select the configuration file", Result);
   }
   std::string Result;
+  bool Links = true;
 };
 
 }  // namespace
@@ -72,6 +80,7 @@ TEST_F(FileSelectTest, EachChoiceChangesTheFilesAsItSays) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.Picked) + " " + c.Choice);
     WriteFiles();
+    if (!Links && std::string(c.Picked) == "proj/Link.config") continue;
     ASSERT_TRUE(Exchange(c.Picked, [&](Tf_FileSelectDlg& dialog) {
       // A new file that does not exist has no text to take.
       EXPECT_EQ(dialog.RB_Move->isEnabled(), Exists(c.Picked));
@@ -121,11 +130,14 @@ const TScenario Exchanges[] = {
       chmod proj/Default.config 444 ; trigger A_getConfig ; answer file @proj/App.config ; answer window RB_copy OKBtn
       expect asked ~ "message: " ; expect-file proj/Default.config == "-$A+\r\n-$B-\r\n"
       expect e_configuration.toolTip == @proj/Default.config)"},
-    // What was copied stays.
+// What was copied stays.
+#ifndef _WIN32
+    // Wine deletes a read-only file as its Unix side does: not run there.
     {"AFileThatCannotBeDeletedIsReportedAndLeft", R"(
       chmod proj/App.config 444 ; trigger A_getConfig ; answer file @proj/App.config ; answer window RB_Move OKBtn
       expect asked ~ "message: @proj/App.config could not be deleted: Permission denied"
       expect-file proj/Default.config == "-$W+\r\n-$O-\r\n" ; expect-file proj/App.config exists
       expect e_configuration.toolTip == @proj/Default.config)"},
+#endif
 };
 TESMAR_SCENARIOS(Relocation, Choosing, Exchanges);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -370,11 +371,96 @@ TEST_F(BuildTest, AnUnchangedSaveWritesNothingWhileNeitherSideChanges) {
   builders[1]->DCCPath = "/elsewhere";
   ASSERT_TRUE(builders[1]->SaveProject());
   EXPECT_TRUE(Holds(ReadBytes("p2/Files.ini"), "DCCPath=/elsewhere"));
+  // Another program's change is seen too (asked about, here written over).
   std::string edited = saved;
   edited.replace(edited.find("HaltOnError=0"), 13, "HaltOnError=1");  // the same size
   WriteBytes("p3/Files.ini", edited);
+  int asked = 0;
+  builders[2]->OnChangedOutside = [&asked](std::vector<TChangedFile>& files) {
+    for (TChangedFile& file : files) file.Overwrite = ++asked > 0;
+    return true;
+  };
   ASSERT_TRUE(builders[2]->SaveProject());
+  EXPECT_EQ(asked, 1);
   EXPECT_EQ(ReadBytes("p3/Files.ini"), saved);
+}
+
+// While the project is loaded, another program changes a setting file and
+// adds an entry to Files.ini; the project's own change is the order of its
+// files. A save asks before it writes over either: unasked or cancelled it
+// writes nothing; kept, the files stay as they are (the project takes the
+// setting's text; its Files.ini is asked about again, not taken); overwritten
+// they are the project's. A change of [version] alone is carried over.
+TEST_F(BuildTest, ASaveAsksBeforeWritingOverChangesMadeOnDisk) {
+  for (const char* name : {"A", "B", "C"}) WriteProgram(name);
+  const std::string a = Entry("A.EXE", "A.dpr"), b = Entry("B.EXE", "B.dpr");
+  WriteFilesIni({}, {a, b});
+  TBuilderClass builder;
+  ASSERT_TRUE(builder.LoadProject(Project));
+  WriteBytes("proj/Default.config", "-$Y+\r\n");
+  WriteFilesIni({}, {a, b, Entry("C.EXE", "C.dpr")});
+  const std::string theirs = ReadBytes("proj/Files.ini");
+  builder.FileList().Move(0, 1);
+
+  const std::string filesIni = Path("proj/Files.ini"), config = Path("proj/Default.config");
+  EXPECT_FALSE(builder.SaveProject());
+  EXPECT_EQ(builder.Store().LastError,
+            "Not saved: changed on disk since the project read them:\r\n" + filesIni + "\r\n" + config);
+  std::vector<std::string> asked;
+  const auto saveAnswering = [&](std::optional<bool> overwrite) {
+    asked.clear();
+    builder.OnChangedOutside = [&asked, overwrite](std::vector<TChangedFile>& files) {
+      for (TChangedFile& file : files) {
+        asked.push_back(file.Name + (file.FilesIni ? " (the project's)" : ""));
+        file.Overwrite = overwrite.value_or(false);
+      }
+      return overwrite.has_value();
+    };
+    return builder.SaveProject();
+  };
+  for (const std::optional<bool> answer : {std::optional<bool>(), std::optional<bool>(false)}) {
+    EXPECT_EQ(saveAnswering(answer), answer.has_value());
+    EXPECT_EQ(asked, (std::vector<std::string>{filesIni + " (the project's)", config}));
+    EXPECT_EQ(ReadBytes("proj/Files.ini"), theirs);
+    EXPECT_EQ(ReadBytes("proj/Default.config"), "-$Y+\r\n");
+    EXPECT_FALSE(Exists("proj/Files.~ni"));
+  }
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(builder.FileList().SettingsAt(i)->Memory[stConfigFile], "-$Y+\r\n");
+
+  EXPECT_TRUE(saveAnswering(true));
+  EXPECT_EQ(asked, std::vector<std::string>{filesIni + " (the project's)"});
+  EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), "[FileList]\r\n" + b + "\r\n" + a + "\r\n"));
+  EXPECT_EQ(ReadBytes("proj/Files.~ni"), theirs);
+  EXPECT_EQ(ReadBytes("proj/Default.config"), "-$Y+\r\n");
+
+  WriteBytes("proj/Files.ini", ReadBytes("proj/Files.ini") + "[version]\r\nBuild=5\r\n");
+  builder.FileList().Move(0, 1);
+  EXPECT_TRUE(saveAnswering(false));
+  EXPECT_TRUE(asked.empty());
+  EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), a + "\r\n" + b + "\r\n[version]\r\nBuild=5\r\n"));
+}
+
+// What a build writes is the project's own: the build numbers it stamps into
+// Default.ver and into Files.ini as a group file, the configuration beside
+// each source. The save after it asks about nothing and keeps them.
+TEST_F(BuildTest, ABuildsOwnWritesAreNoOtherProgramsChanges) {
+  for (const char* name : {"A", "B"}) WriteProgram(name);
+  const std::string a = Entry("A.EXE", "A.dpr"), b = Entry("B.EXE", "B.dpr");
+  WriteBytes("proj/Default.ver", CrLf({"[version]", "Build=7"}));
+  WriteFilesIni({"AutoFileIncrement=1", "HaltOnError=0"}, {a, b},
+                {"[" + Path("src/B.dpr") + "]", "GroupVerInfo=" + Path("proj/Files.ini"), "[version]", "Build=3"});
+  TBuilderClass builder;
+  Build(builder);
+  EXPECT_EQ(builder.OKCount, 2);
+  builder.FileList().Move(0, 1);
+  builder.OnChangedOutside = [](std::vector<TChangedFile>& files) {
+    for (const TChangedFile& file : files) ADD_FAILURE() << "asked about " << file.Name;
+    return false;
+  };
+  ASSERT_TRUE(builder.SaveProject());
+  EXPECT_TRUE(Holds(ReadBytes("proj/Default.ver"), "Build=8"));
+  EXPECT_TRUE(Holds(ReadBytes("proj/Files.ini"), "[FileList]\r\n" + b + "\r\n" + a + "\r\n[version]\r\nBuild=4\r\n"));
+  EXPECT_TRUE(Holds(ReadBytes("src/A.cfg"), "-U\""));
 }
 
 class CompileStepTest : public TTestDir {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "platform/FileSystem.h"
@@ -324,6 +325,100 @@ TEST_F(PersistenceTest, SettledFilesAreReadAgainOnlyOnceTheyChange) {
   EXPECT_EQ(ReadBytes("b.ver"), "[version]\r\nBuild=1\r\n");
   EXPECT_EQ(*first, "[version]\r\nBuild=1\r\n");
   EXPECT_TRUE(Reports.empty());
+}
+
+// A setting file read into memory, then changed on disk: by another program
+// only when what it holds changed (also within the tick of its time stamp,
+// while it had not settled), not by the project's own writes, nor by a
+// build's when no other program changed it first.
+TEST_F(PersistenceTest, AChangeOnDiskIsAnotherProgramsOnlyWhenItChangesWhatTheFileHolds) {
+  namespace fs = std::filesystem;
+  const std::string file = Path("a b/Default.config");
+  const std::string own = "-$A+\r\n", moved = "-$A+\r\n-$B+\r\n";
+  const struct {
+    const char* Name;
+    bool ThereWhenRead;
+    std::function<void()> Change;
+    bool Changed;
+  } cases[] = {
+      {"left alone", true, [] {}, false},
+      {"touched", true, [&] { fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(5)); }, false},
+      {"made read-only", true, [&] { platform::SetReadOnly(file, true); }, false},
+      {"written again as it was", true, [&] { WriteBytes("a b/Default.config", own); }, false},
+      {"rewritten keeping its size and time stamp", true,
+       [&] {
+         const auto time = fs::last_write_time(file);
+         WriteBytes("a b/Default.config", "-$Z+\r\n");
+         fs::last_write_time(file, time);
+       },
+       true},
+      {"rewritten", true, [&] { WriteBytes("a b/Default.config", moved); }, true},
+      {"removed", true, [&] { fs::remove(file); }, true},
+      {"made while it was missing", false, [&] { WriteBytes("a b/Default.config", "-$Z+\r\n"); }, true},
+      {"written by the project", true, [&] { Store.WriteFileContent(file, moved); }, false},
+      {"removed by the project", true, [&] { Store.BackupAndRemove(file); }, false},
+      {"moved on by the project's build", true,
+       [&] {
+         WriteBytes("a b/Default.config", moved);
+         Store.FollowOwnWrite(file, own, moved);
+       },
+       false},
+      {"moved on by the project's build after another program", true,
+       [&] {
+         WriteBytes("a b/Default.config", "-$Z+\r\n");
+         WriteBytes("a b/Default.config", "-$Z+\r\n-$B+\r\n");
+         Store.FollowOwnWrite(file, "-$Z+\r\n", "-$Z+\r\n-$B+\r\n");
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    if (Exists("a b/Default.config")) platform::SetReadOnly(file, false);
+    fs::remove(file);
+    if (c.ThereWhenRead) WriteBytes("a b/Default.config", own);
+    const auto text = Store.ReadSharedContent(file, true);
+    ASSERT_NE(text, nullptr);
+    c.Change();
+    EXPECT_EQ(Store.ChangedOutside(file), c.Changed) << c.Name;
+    EXPECT_EQ(Store.SettingFilesChangedOutside(),
+              c.Changed ? std::vector<std::string>{file} : std::vector<std::string>{})
+        << c.Name;
+  }
+  EXPECT_FALSE(Store.ChangedOutside(Path("never read")));
+  EXPECT_TRUE(Reports.empty());
+}
+
+// An entry is refused exactly when Files.ini, as the profile reader reads
+// it, would not give back its target, its source and its settings section.
+TEST(FileListEntryProblem, RefusesExactlyTheNamesThatDoNotReadBack) {
+  const struct {
+    std::string Target, Source, Why;  // Why: a part of the reason; empty when kept
+  } cases[] = {
+      {"/o/App.EXE", "/s/App.dpr", ""},
+      {"/o/a]b/App.EXE", "/s/c=d;e[f/App.dpr", ""},
+      {"/o/App.EXE", "/s/a]b/App.dpr", "']' cannot stand"},
+      {"/o/x=y/App.EXE", "/s/App.dpr", "a '=' in it"},
+      {" /o/App.EXE", "/s/App.dpr", "blanks at the start or end"},
+      {"/o/App.EXE", "/s/App.dpr\t", "blanks at the start or end"},
+      {"/o/App.EXE", "\"/s/App.dpr\"", "quotes around a name"},
+      {"/o/App\r\n.EXE", "/s/App.dpr", "line break"},
+      {";o/App.EXE", "/s/App.dpr", "starts with ';' or '['"},
+      {"[o]/App.EXE", "/s/App.dpr", "starts with ';' or '['"},
+      {"", "/s/App.dpr", "names no target"},
+      {"/o/App.EXE", "", "names no source"},
+  };
+  for (const auto& c : cases) {
+    const std::string problem = FileListEntryProblem(c.Target, c.Source);
+    EXPECT_EQ(problem.empty(), c.Why.empty()) << c.Target << " " << c.Source << ": " << problem;
+    EXPECT_NE(problem.find(c.Why), std::string::npos) << problem;
+    const auto ini = platform::TProfileFile::FromText(
+        "Files.ini", "[FileList]\r\n" + c.Target + "=" + c.Source + "\r\n[" + c.Source + "]\r\nDestFile=x\r\n");
+    // A line without a source is no entry when the file list is loaded.
+    const bool readsBack =
+        !c.Source.empty() &&
+        ini->ReadSectionValues("FileList") == std::vector<std::pair<std::string, std::string>>{{c.Target, c.Source}} &&
+        ini->ReadString(c.Source, "DestFile", "") == "x";
+    EXPECT_EQ(readsBack, problem.empty()) << c.Target << " " << c.Source;
+  }
 }
 
 TEST_F(PersistenceTest, ReadOnlySettingFilesFollowTheProjectOptions) {

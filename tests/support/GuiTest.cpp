@@ -10,6 +10,14 @@ QApplication& TestApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = nullptr;
   if (!app) {
+#ifdef _WIN32
+    // Wine hands no QT_ variable of the Unix side to its programs, so the
+    // offscreen platform of the test environment is asked for here.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef TESMAR_TEST_FONT_DIR
+    if (!qEnvironmentVariableIsSet("QT_QPA_FONTDIR")) qputenv("QT_QPA_FONTDIR", TESMAR_TEST_FONT_DIR);
+#endif
+#endif
     app = new QApplication(argc, argv);
     QApplication::setApplicationDisplayName("Delphi Tesmar Tool");
     UseInstalledFonts();

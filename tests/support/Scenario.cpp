@@ -110,7 +110,14 @@ QString RoleOf(const QColor& colour) {
   return colour.name();
 }
 
-bool Holds(const QString& actual, const std::string& op, const QString& wanted) {
+// Windows takes either slash as a separator, and the window shows a path as
+// it was given (a test's root has backslashes, what the test adds to it has
+// not): the two are one character there. A pattern keeps its escapes.
+bool Holds(QString actual, const std::string& op, QString wanted) {
+#ifdef _WIN32
+  actual.replace('\\', '/');
+  if (op != "=~") wanted.replace('\\', '/');
+#endif
   if (op == "==") return actual == wanted;
   if (op == "~") return actual.contains(wanted);
   if (op == "!~") return !actual.contains(wanted);
@@ -132,8 +139,8 @@ void TScenarioTest::Play(const std::string& text) {
     SCOPED_TRACE(Joined(steps[i]));
     try {
       auto pending = [this] {
-        return Dialogs.Confirms.size() + Dialogs.SaveAnswers.size() + Dialogs.Directories.size() +
-               Dialogs.Files.size() + Dialogs.Windows.size();
+        return Dialogs.Confirms.size() + Dialogs.SaveAnswers.size() + Dialogs.ChangedFileAnswers.size() +
+               Dialogs.Directories.size() + Dialogs.Files.size() + Dialogs.Windows.size();
       };
       const std::size_t before = pending();
       std::size_t answers = i + 1;
@@ -251,6 +258,13 @@ void TScenarioTest::Answer(const TWords& w) {
     Dialogs.Confirms.push_back(kind == "Yes");
   } else if (kind == "Save" || kind == "Discard" || kind == "Cancel") {
     Dialogs.SaveAnswers.push_back(kind == "Save" ? saSave : kind == "Discard" ? saDiscard : saCancel);
+  } else if (kind == "changed") {
+    const std::string& answer = Word(w, 2);
+    const TChangedFileAnswer given = answer == "Overwrite" ? cfOverwrite
+                                     : answer == "Keep"    ? cfKeepOther
+                                     : answer == "Cancel"  ? cfCancel
+                                                           : throw std::runtime_error("no answer changed " + answer);
+    Dialogs.ChangedFileAnswers.emplace_back(given, w.size() > 3 && w[3] == "all");
   } else if (kind == "dir") {
     Dialogs.Directories.push_back(Word(w, 2) == "cancel" ? std::nullopt : std::optional(Q(w[2])));
   } else if (kind == "file") {

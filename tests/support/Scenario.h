@@ -19,6 +19,8 @@
 //           clipboard TEXT
 // Answers to what the step before asks, in order:
 //           answer Yes|No (a confirmation) | answer Save|Discard|Cancel (a save question)
+//           answer changed Overwrite|Keep|Cancel [all] (a file changed on disk; all: the same
+//           for the other changed files)
 //           answer dir PATH|cancel | answer file PATH...|cancel
 //           answer window CHILD[=TEXT]... (in the next modal window each child is clicked
 //           or given the text) | answer window { STEPS } (played in the next modal window,
@@ -32,7 +34,7 @@
 // "tips" and "descriptions" a list's items' tooltips and accessible
 // descriptions, one a line.
 // "asked" holds what the dialogs were asked, one a line: "message: TEXT",
-// "confirm: TEXT", "save: TEXT", "window: NAME", "directory: CAPTION | START
+// "confirm: TEXT", "save: TEXT", "changed: TEXT", "window: NAME", "directory: CAPTION | START
 // | OPTIONS", "open: TITLE | FILTER | START | EXTENSION[ | several][ | existing]".
 // After every step the list box must show the project's file list.
 #include <string>

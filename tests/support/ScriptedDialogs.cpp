@@ -43,6 +43,15 @@ TSaveAnswer TScriptedDialogs::AskToSave(QWidget*, const QString& text) {
   return Next(SaveAnswers, "save question", text, saCancel);
 }
 
+TChangedFileAnswer TScriptedDialogs::AskAboutChangedFile(QWidget*, const QString& text, int others,
+                                                         bool& sameForOthers) {
+  Asked.push_back({"changed", text});
+  const auto [answer, same] =
+      Next(ChangedFileAnswers, "question about a changed file", text, std::pair{cfCancel, false});
+  sameForOthers = same && others > 0;
+  return answer;
+}
+
 QStringList TScriptedDialogs::OpenFiles(QWidget*, const TOpenDialogRequest& request) {
   Asked.push_back({"open", request.Title});
   OpenRequests.push_back(request);

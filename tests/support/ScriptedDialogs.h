@@ -16,12 +16,15 @@
 class TScriptedDialogs : public TUserDialogs {
  public:
   struct TAsked {
-    QString Kind;  // message, confirm, save, open, directory, window, url
+    QString Kind;  // message, confirm, save, changed, open, directory, window, url
     QString Text;  // the text, title, caption, window name or address
   };
 
   std::deque<bool> Confirms;
   std::deque<TSaveAnswer> SaveAnswers;
+  // An answer about a file changed on disk, and whether it is given for
+  // the other files too.
+  std::deque<std::pair<TChangedFileAnswer, bool>> ChangedFileAnswers;
   std::deque<QStringList> Files;                   // empty: cancelled
   std::deque<std::optional<QString>> Directories;  // nullopt: cancelled
   // Plays the user in one of the program's modal windows; returns its result.
@@ -51,6 +54,8 @@ class TScriptedDialogs : public TUserDialogs {
   void Message(QWidget* parent, const QString& text) override;
   bool Confirm(QWidget* parent, const QString& text) override;
   TSaveAnswer AskToSave(QWidget* parent, const QString& text) override;
+  TChangedFileAnswer AskAboutChangedFile(QWidget* parent, const QString& text, int others,
+                                         bool& sameForOthers) override;
   QStringList OpenFiles(QWidget* parent, const TOpenDialogRequest& request) override;
   bool SelectDirectory(QWidget* parent, const QString& caption, QString& directory, int options,
                        int helpContext) override;
