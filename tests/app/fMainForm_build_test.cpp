@@ -166,7 +166,11 @@ TEST_F(BuildWindowTest, StopIsHeardAtOnceAndTheStoppedRunSaysWhatItDidNotBuild) 
 // user agrees (a signal asks no one): its file fails, the logs are written,
 // and but for Stop the window closes.
 TEST_F(BuildWindowTest, StopAgainCloseOrASignalEndsTheRunningTool) {
-  for (const std::string how : {"stop", "close", "SIGTERM"}) {
+  std::vector<std::string> ways = {"stop", "close"};
+#ifndef _WIN32
+  ways.push_back("SIGTERM");  // Windows sends its console's events instead
+#endif
+  for (const std::string& how : ways) {
     SCOPED_TRACE(how);
     const platform::TStopSignals stopSignals;
     Start.Signals = how == "SIGTERM" ? &stopSignals : nullptr;
@@ -347,9 +351,14 @@ TEST_F(BuildWindowTest, ABuildWaitsForAnotherRunOfItsProject) {
         << Statuses.join("\n|").toStdString();
     EXPECT_EQ(Built("App1"), !stop);
     if (stop) {
-      Play(
-          R"(expect L_Results =~ "^Tesmar Halted: \n[^\n]*\nAnother build of @proj is running \\(process [0-9]+\\); this one did not start$"
-              expect asked == "")");
+      const QString heading = form.L_Results->text();
+      EXPECT_TRUE(QRegularExpression("^Tesmar Halted: \n[^\n]*\nAnother build of " +
+                                     QRegularExpression::escape(ToQ(Project)) +
+                                     " is running \\(process \\d+\\); this one did not start$")
+                      .match(heading)
+                      .hasMatch())
+          << heading.toStdString();
+      EXPECT_TRUE(Dialogs.Asked.empty());
       EXPECT_EQ(Statuses.back(), "Not built: another build of this project is running.");
     }
     Statuses.clear();
