@@ -461,7 +461,7 @@ class TF_MainForm : public QMainWindow {
   // During a build the window is brought up to date at most this often: a
   // build of many quick entries would otherwise spend more time painting
   // what no one can read than building. What is said meanwhile waits.
-  static constexpr qint64 BuildRefreshMs = 250;
+  static constexpr qint64 BuildRefreshMs = 500;
   QElapsedTimer LiveClock;
   QElapsedTimer RefreshClock;
   QElapsedTimer ProgressClock;
