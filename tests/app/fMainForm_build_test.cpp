@@ -372,8 +372,9 @@ TEST_F(BuildWindowTest, TheToolTimeOutEndsACommandThatRunsTooLong) {
   WriteBytes("src/App1.before", CrLf({ChildCommand("spawn " + Path("sleeper") + " sleep 60000")}));
   ShowProject(2, {}, {"HaltOnError=0"}, {"[" + Path("src/App1.dpr") + "]", "PreProcessing=" + Path("src/App1.before")});
   Play(
-      R"(trigger A_projectOptions ; answer window { expect se_toolTimeout == none ; type se_toolTimeout 1 ; click b_OK }
-          expect-file tesmar.ini ~ "\r\n[Program]\r\nToolTimeout=1\r\n" ; trigger A_DoBuild
+      R"(trigger A_projectOptions ; answer window { expect se_toolTimeout == none ; type se_toolTimeout 1
+          type e_editor "ed +#Line# #File#" ; click b_OK }
+          expect-file tesmar.ini ~ "\r\n[Program]\r\nEditor=ed +#Line# #File#\r\nToolTimeout=1\r\n" ; trigger A_DoBuild
           expect-file proj/Summary.log ~ "was ended: it ran longer than 1 second" ; expect LB_Files.descriptions == "failed\nbuilt"
           trigger A_projectOptions ; answer window { expect se_toolTimeout == "1.0 s" ; type se_toolTimeout 0 ; click b_OK }
           expect-file tesmar.ini ~ "\r\nToolTimeout=\r\n")");
