@@ -19,6 +19,8 @@ export PATH="$BIN:$PATH"
 export QT_QPA_PLATFORM=offscreen
 mkdir -p docs/screenshots
 (cd "$DEMO" && "$BIN/tesmar_screenshots" "$DEMO" "$ROOT/docs/screenshots")
+# The manual shows a build in progress, and is installed without docs/screenshots.
+cp docs/screenshots/main-window-build-in-progress.png docs/manual/
 
 # The Windows picture: the main window after a build and the directory dialog
 # of a Windows build, under Wine on an X display (xvfb-run), in Wine's own

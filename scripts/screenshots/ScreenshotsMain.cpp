@@ -1,6 +1,6 @@
 // Renders the program's windows to PNG files, offscreen, the way users see
-// them: the main window with a project loaded, after a build, and every
-// dialog.
+// them: the main window with a project loaded, during and after a build, and
+// every dialog.
 //
 //   tesmar_screenshots <project directory> <output directory> [--screen PREFIX NAME...]
 //
@@ -121,6 +121,17 @@ int main(int argc, char* argv[]) {
     window.activateWindow();
     window.e_configuration->setFocus();
     Save(window, "main-window-setting-editor");
+    // The build as it runs: the output of the entries built so far under
+    // their headings, which entry of how many, and Stop.
+    int started = 0;
+    window.BuildRun->OnCompileStart = [&window, &started, inner = window.BuildRun->OnCompileStart](
+                                          const std::string& source, const std::string& dest,
+                                          const std::string& message) {
+      inner(source, dest, message);
+      if (++started != 3) return;
+      window.RefreshResults(true);
+      Save(window, "main-window-build-in-progress");
+    };
     window.A_DoBuildExecute();
     Save(window, "main-window-after-build");
 

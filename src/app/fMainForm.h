@@ -166,6 +166,7 @@ class TF_MainForm : public QMainWindow {
   void RefreshResults(bool now = false);
   // Shows what a build said since the window was last painted.
   void ShowPending();
+  void ShowBuildStatus(const QString& text);
   void ShowWorkingIn();
   void ShowResultsView();
   void A_retrieveLastDumpExecute();
@@ -467,6 +468,7 @@ class TF_MainForm : public QMainWindow {
   bool ProgressStale = false;
   // Output of the build's commands not shown yet.
   QString PendingLive;
+  int PendingLiveSkipped = 0;  // lines of it passed over
   std::function<std::string()> PendingHeading;
   std::optional<int> PendingRow;
   TLiveOutput LiveOutput;

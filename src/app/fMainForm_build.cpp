@@ -29,6 +29,20 @@ std::string FinalResult(int ok, int err) {
   return "Final result is " + std::to_string(ok) + " OK, " + std::to_string(err) + " ERR.";
 }
 
+// Of a long text (what a processing line printed), the end as the heading
+// and the status bar show it; the logs hold all of it.
+std::string TailOf(const std::string& text) {
+  constexpr std::size_t MaxLines = 8, MaxBytes = 1000;
+  std::size_t start = text.size();
+  for (std::size_t lines = 0; lines < MaxLines && start > 0;) {
+    --start;
+    if (text[start] == '\n' && start + 2 < text.size()) ++lines;
+  }
+  if (start > 0 && text[start] == '\n') ++start;
+  if (text.size() - start > MaxBytes) start = text.size() - MaxBytes;
+  return start == 0 ? text : "...\r\n" + text.substr(start);
+}
+
 QString StatusLine(const std::string& text) {
   QString shown = ToQ(text);
   shown.replace("\r\n", " ");
@@ -138,8 +152,9 @@ void TF_MainForm::CompileStart(const std::string& source, const std::string& des
 }
 
 void TF_MainForm::CompileEvent(const std::string& file, const std::string& text) {
-  SetBuildHeading([=, this] { return ShortForHeading(file) + "\r\n" + text; });
-  StatusBar1->showMessage(StatusLine(file + ": " + text));
+  const std::string tail = TailOf(text);
+  SetBuildHeading([=, this] { return ShortForHeading(file) + "\r\n" + tail; });
+  ShowBuildStatus(StatusLine(file + ": " + tail));
   RefreshResults();
 }
 
@@ -151,7 +166,7 @@ void TF_MainForm::CompileEnd(const std::string& source, const std::string& dest,
   SetBuildHeading([=, this] {
     return "Done with compiling \r\n" + ShortForHeading(source) + "\r\n to " + ShortForHeading(dest) + "\r\n" + message;
   });
-  StatusBar1->showMessage(StatusLine(message + Counts(lines, hints, warnings, errors, fatal)));
+  ShowBuildStatus(StatusLine(message + Counts(lines, hints, warnings, errors, fatal)));
   RefreshResults();
 }
 
@@ -181,7 +196,7 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
     LoadReports.push_back(message);
     return;
   }
-  SetHeading("Tesmar Halted: \r\n" + name + "\r\n" + message);
+  SetBuildHeading([=] { return "Tesmar Halted: \r\n" + name + "\r\n" + message; });
   // A run that is stopping (Stop, stop now, a request from outside) is asked
   // nothing more: it halts anyway.
   if (BuildRunning && (StopAsked || !StopReason().empty())) {
@@ -194,7 +209,7 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
   if (BuildRun->GetOption(poHaltOnError) && !Unattended && !BuildRunning) {
     Dialogs.Message(this, ScreenText("Error: " + message));
   } else if (BuildRun->GetOption(poHaltOnError) && !Unattended) {
-    // The list shows the entry asked about.
+    // The heading and the list show what the question is about.
     ShowPending();
     if (Dialogs.Confirm(this, ScreenText("Error: " + message + "\r\nDo you want to halt the build?"))) {
       BuildRun->HaltRequest = true;
@@ -219,10 +234,19 @@ void TF_MainForm::RefreshResults(bool now) {
   if (BuildRunning && !now && RefreshClock.isValid() && RefreshClock.elapsed() < BuildRefreshMs) return;
   RefreshClock.start();
   if (BuildRunning) ShowPending();
-  L_Results->repaint();
-  StatusBar1->repaint();
+  // Painted together with everything else that changed, in one pass.
+  L_Results->update();
+  StatusBar1->update();
   if (BuildRunning) ShowElapsed();
   QApplication::processEvents();
+}
+
+void TF_MainForm::ShowBuildStatus(const QString& text) {
+  // A status bar paints a new message at once; during a build it is painted
+  // with the rest at the next refresh.
+  StatusBar1->setUpdatesEnabled(false);
+  StatusBar1->showMessage(text);
+  StatusBar1->setUpdatesEnabled(true);
 }
 
 void TF_MainForm::ShowPending() {

@@ -26,6 +26,8 @@ namespace {
 // The lines of a running command kept on screen, and how often they are
 // brought up to date.
 constexpr int LiveTailLines = 1000;
+// The most lines of them shown at one paint.
+constexpr int LiveFlushLines = 100;
 static_assert(LiveTailLines >= static_cast<int>(TLiveOutput::MaxLines));
 
 // Output bytes as memo lines: every line end a line break, none after the last.
@@ -62,6 +64,7 @@ void TF_MainForm::StartFollowing(bool single) {
   LiveOutput.Reset();
   LiveClock.start();
   PendingLive.clear();
+  PendingLiveSkipped = 0;
   RefreshClock.invalidate();  // the start is painted at once
   ProgressBar->setRange(0, std::max<int>(1, static_cast<int>(RunEntries.size())));
   ProgressBar->setValue(0);
@@ -73,6 +76,7 @@ void TF_MainForm::StartFollowing(bool single) {
 void TF_MainForm::EndFollowing() {
   RefreshResults(true);  // what waits to be shown
   PendingLive.clear();
+  PendingLiveSkipped = 0;
   LiveOutput.Reset();
   Memo1->setMaximumBlockCount(0);
   if (MemoView == mvLive) MemoView = mvOther;
@@ -141,18 +145,32 @@ void TF_MainForm::FollowOutput(bool final) {
 
 void TF_MainForm::AddLive(const QString& text) {
   PendingLive += PendingLive.isEmpty() ? text : "\n" + text;
-  // Of more than the memo keeps, only its last lines.
+  // What waits is not let grow without end (a flood between two paints).
   if (PendingLive.size() > static_cast<qsizetype>(4 * TLiveOutput::MaxChunk)) {
-    qsizetype cut = PendingLive.size();
-    for (int lines = 0; lines < LiveTailLines && cut > 0; ++lines) cut = PendingLive.lastIndexOf('\n', cut - 1);
-    if (cut > 0) PendingLive.remove(0, cut + 1);
+    if (const qsizetype half = PendingLive.indexOf('\n', PendingLive.size() / 2); half >= 0) {
+      PendingLiveSkipped += static_cast<int>(PendingLive.left(half + 1).count('\n'));
+      PendingLive.remove(0, half + 1);
+    }
   }
 }
 
 void TF_MainForm::FlushLive() {
   if (PendingLive.isEmpty() || MemoView != mvLive) return;
+  // Of what was written since the last paint, as much as a screen shows: a
+  // build of many quick entries would otherwise spend its time laying out
+  // lines that scroll by unseen. The whole output is in the logs.
+  qsizetype cut = PendingLive.size();
+  for (int lines = 0; lines < LiveFlushLines && cut > 0; ++lines) cut = PendingLive.lastIndexOf('\n', cut - 1);
+  if (cut > 0) {
+    PendingLiveSkipped += static_cast<int>(PendingLive.left(cut + 1).count('\n'));
+    PendingLive.remove(0, cut + 1);
+  }
+  if (PendingLiveSkipped > 0)
+    PendingLive.prepend(
+        QString("... %1 lines passed over here; the whole output is in the logs\n").arg(PendingLiveSkipped));
   Memo1->appendPlainText(PendingLive);
   PendingLive.clear();
+  PendingLiveSkipped = 0;
 }
 
 void TF_MainForm::ShowProgress(bool now) {
@@ -164,7 +182,10 @@ void TF_MainForm::ShowProgress(bool now) {
   ProgressClock.start();
   ProgressStale = false;
   const int count = static_cast<int>(RunEntries.size());
+  // A progress bar, too, paints a new value at once.
+  ProgressBar->setUpdatesEnabled(false);
   ProgressBar->setValue(std::min(RunDone, count));
+  ProgressBar->setUpdatesEnabled(true);
   QString text;
   if (RunPosition >= 0 && RunPosition < count) {
     const int entry = RunEntries[static_cast<std::size_t>(RunPosition)];

@@ -104,7 +104,7 @@ TRunIdleHook SetRunIdleHook(TRunIdleHook hook) {
 void TRunIdleTicks::CallWhenDue() {
   // Well within the tenth of a second after which a window seems to hang.
   const auto now = std::chrono::steady_clock::now();
-  if (now - Last < std::chrono::milliseconds(40)) return;
+  if (now - Last < std::chrono::milliseconds(25)) return;
   if (IdleHook()) IdleHook()();
   Last = std::chrono::steady_clock::now();
 }

@@ -236,6 +236,21 @@ TEST_F(BuildWindowTest, TheRunningCommandsOutputAndTheProgressShowAsTheyCome) {
     EXPECT_TRUE(Exists("proj/BuildTimes.dat"));
   }
   Play("expect ProgressBar hidden ; expect ProgressLabel hidden");
+
+  // Of a flood, the last lines, and how much was passed over.
+  WriteBytes("src/App1.before", CrLf({ChildCommand("flood 300000 x out last sleep 800")}));
+  TF_MainForm& again = ShowProject(2, {}, {"HaltOnError=0"},
+                                   {"[" + Path("src/App1.dpr") + "]", "PreProcessing=" + Path("src/App1.before")});
+  QString flood;
+  int lines = 0;
+  During([&] { return again.Memo1->toPlainText().endsWith("\nlast"); },
+         [&] {
+           flood = again.Memo1->toPlainText();
+           lines = again.Memo1->document()->blockCount();
+         });
+  Find<TActionButton>("b_Build")->click();
+  EXPECT_TRUE(flood.contains("passed over here; the whole output is in the logs\nx\n")) << flood.toStdString();
+  EXPECT_LE(lines, 200);
 }
 
 // After a build each entry of the list shows how it went, with its summary

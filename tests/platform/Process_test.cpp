@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -209,6 +210,21 @@ TEST_F(TProcessTest, NoLengthLimitOnLinesOrNames) {
   ASSERT_GT(out.size(), 500u);
   WriteBytes(in, "from a long name\n");
   EXPECT_EQ(Output(ChildCommand("cat out " + word), in, out), "from a long name\n" + word + "\n");
+}
+
+// While the child runs, how much it has written is known, also where its
+// output file still holds a longer earlier output; nothing when no child is
+// waited for.
+TEST_F(TProcessTest, TheChildsWrittenBytesAreKnownWhileItRuns) {
+  WriteBytes("out.txt", std::string(100, 'z'));
+  std::uint64_t written = 0;
+  const auto r = platform::RunRedirected(ChildCommand("out first sleep 300 out second"), "in.txt", "out.txt", [&] {
+    written = std::max(written, platform::ChildOutputWritten().value_or(0));
+  });
+  ASSERT_EQ(r.Stage, TRunStage::rsRan);
+  EXPECT_EQ(written, 6u);  // "first\n"; its last line came after the last call
+  EXPECT_EQ(ReadBytes("out.txt"), "first\nsecond\n");
+  EXPECT_EQ(platform::ChildOutputWritten(), std::nullopt);
 }
 
 // The window stays alive during a long tool run: the callback runs while the

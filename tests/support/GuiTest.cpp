@@ -52,6 +52,8 @@ void TGuiTest::WriteCatalogue(const std::vector<std::string>& lines) {
 }
 
 TF_MainForm& TGuiTest::OpenWindow(const std::string& argument) {
+  // The window before is gone first: it puts back the run hooks it found.
+  Form.reset();
   TMainFormStart start = Start;
   start.IniFile = IniFile;
   start.Argument = argument;
