@@ -1,4 +1,5 @@
 #include <QTextBlock>
+#include <QUrl>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -79,7 +80,7 @@ TEST_F(MessagesTest, AMessagesLineOpensItsFileAtItsLine) {
     EXPECT_EQ(Opened(c.Opened != "(nothing)"), c.Opened);
   }
   // Where neither is set, the desktop's handler opens the file.
-  EXPECT_EQ(Dialogs.Texts("url"), QStringList{"file://" + ToQ(Path("src/Unit1.pas"))});
+  EXPECT_EQ(Dialogs.Texts("url"), QStringList{QUrl::fromLocalFile(ToQ(Path("src/Unit1.pas"))).toString()});
 
   // A compiler that names a unit of the library path by its name alone: it is
   // looked for there. One that is nowhere is said to be so.
