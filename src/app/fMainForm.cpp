@@ -18,7 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QStatusBar>
+#include "uStatusBar.h"
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>

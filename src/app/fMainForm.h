@@ -37,6 +37,7 @@ class QToolButton;
 class TActionButton;
 class TFileListBox;
 class TProjectSettings;
+class TStatusBar;
 class TUserDialogs;
 class TWindowLibraryPathPrompt;
 namespace platform {
@@ -229,7 +230,7 @@ class TF_MainForm : public QMainWindow {
   QPushButton* b_halt;
   TActionButton* b_Build;
   TActionButton* b_exit;
-  QStatusBar* StatusBar1;
+  TStatusBar* StatusBar1;
   QLabel* ElapsedLabel;
   // During a build: which file of how many, the time left, and a bar.
   QLabel* ProgressLabel;

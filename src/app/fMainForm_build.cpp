@@ -8,7 +8,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTimer>
 
 #include "app/fMainForm.h"
@@ -16,6 +15,7 @@
 #include "dialogs/uUserDialogs.h"
 #include "platform/AsciiText.h"
 #include "platform/TextFile.h"
+#include "uStatusBar.h"
 
 namespace {
 
@@ -66,8 +66,11 @@ void TF_MainForm::RunBuildFromWindow(bool single) {
   const bool minimize = BuildRun->GetOption(poMinimizeOnBuild) && isVisible();
   if (minimize) showMinimized();
   BuildRun->HaltRequest = false;
-  SetViewMode(vmBuilding);
+  // Stop takes the focus before the panel is closed: a focused row would
+  // hand it on down the rows, each left with its text selected.
   b_halt->setEnabled(true);
+  b_halt->setFocus(Qt::OtherFocusReason);
+  SetViewMode(vmBuilding);
 
   // Whatever way the run ends, the window comes back to its commands, and
   // the tools to no limit but their own.

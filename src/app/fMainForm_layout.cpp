@@ -14,7 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStatusBar>
+#include "uStatusBar.h"
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -366,7 +366,7 @@ void TF_MainForm::CreateControls() {
   bottom->addWidget(b_exit);
   centralLayout->addWidget(Panel1);
 
-  StatusBar1 = new QStatusBar(this);
+  StatusBar1 = new TStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
   setStatusBar(StatusBar1);
   ProgressLabel = new QLabel(StatusBar1);

@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
+#include "uStatusBar.h"
 #include <QStyle>
 #include <cmath>
 #include <iostream>

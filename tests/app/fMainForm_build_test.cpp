@@ -1,11 +1,12 @@
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QRegularExpression>
-#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
 
+#include "app/uStatusBar.h"
 #include "platform/Signals.h"
 #include "support/Faults.h"
 #include "support/Scenario.h"
@@ -255,6 +256,43 @@ TEST_F(BuildWindowTest, TheRunningCommandsOutputAndTheProgressShowAsTheyCome) {
   Find<TActionButton>("b_Build")->click();
   EXPECT_TRUE(flood.contains("passed over here; the whole output is in the logs\nx\n")) << flood.toStdString();
   EXPECT_LE(lines, 200);
+}
+
+// The previous file's result line, longer than the room the progress leaves
+// it, ends in an ellipsis before the progress instead of running under it;
+// the closed rows show no selected text.
+TEST_F(BuildWindowTest, TheStatusLineMakesRoomForTheProgress) {
+  WriteBytes("src/App2.before", CrLf({ChildCommand("sleep 1000")}));
+  TF_MainForm& form = ShowProject(2, {}, {"HaltOnError=0"},
+                                  {"[" + Path("src/App2.dpr") + "]", "PreProcessing=" + Path("src/App2.before")});
+  form.resize(form.minimumSizeHint());
+  // A row that has the focus when the build closes the panel.
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.LB_Files->setCurrentRow(0);
+  form.LB_FilesClick();
+  form.e_libraryPath->setFocus();
+  QApplication::processEvents();
+  QString message, shown;
+  QRect room;
+  int progress = 0;
+  QStringList selected;
+  During([&] { return Find<QLabel>("ProgressLabel")->text().startsWith("File 2 of 2"); },
+         [&] {
+           message = form.StatusBar1->currentMessage();
+           shown = form.StatusBar1->ShownMessage();
+           room = form.StatusBar1->MessageRect();
+           progress = Find<QLabel>("ProgressLabel")->x();
+           for (const auto& row : form.SettingRows)
+             if (row.Edit->hasSelectedText()) selected << row.Edit->objectName();
+         });
+  Find<TActionButton>("b_Build")->click();
+  EXPECT_TRUE(message.contains("Lines: ")) << message.toStdString();
+  EXPECT_TRUE(shown.endsWith(QChar(0x2026)) && message.startsWith(shown.chopped(1))) << shown.toStdString();
+  EXPECT_LE(form.StatusBar1->fontMetrics().horizontalAdvance(shown), room.width());
+  EXPECT_LT(room.right(), progress);
+  EXPECT_EQ(selected.join(" ").toStdString(), "");
 }
 
 // After a build each entry of the list shows how it went, with its summary
