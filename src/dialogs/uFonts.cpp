@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <cstddef>
 
 namespace {
@@ -28,8 +29,11 @@ QString FirstInstalledFamily(const QStringList& candidates, const QStringList& i
   return QString();
 }
 
-QFont WithInstalledFamily(QFont font, const QStringList& candidates, const QStringList& installed) {
-  if (installed.contains(font.family(), Qt::CaseInsensitive)) return font;
+QFont WithInstalledFamily(QFont font, const QStringList& candidates, const QStringList& installed,
+                          const QString& resolved) {
+  const bool drawnAsNamed = resolved.isEmpty() || resolved.compare(font.family(), Qt::CaseInsensitive) == 0 ||
+                            candidates.contains(resolved, Qt::CaseInsensitive);
+  if (installed.contains(font.family(), Qt::CaseInsensitive) && drawnAsNamed) return font;
   const QString family = FirstInstalledFamily(candidates, installed);
   if (!family.isEmpty()) font.setFamily(family);
   return font;
@@ -37,15 +41,16 @@ QFont WithInstalledFamily(QFont font, const QStringList& candidates, const QStri
 
 void UseInstalledFonts() {
 #ifdef Q_OS_WIN
+  const QFont font = QApplication::font();
   QApplication::setFont(
-      WithInstalledFamily(QApplication::font(), Families(SansSerifFamilies), QFontDatabase::families()));
+      WithInstalledFamily(font, Families(SansSerifFamilies), QFontDatabase::families(), QFontInfo(font).family()));
 #endif
 }
 
 QFont FixedPitchFont() {
   const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 #ifdef Q_OS_WIN
-  return WithInstalledFamily(font, Families(FixedPitchFamilies), QFontDatabase::families());
+  return WithInstalledFamily(font, Families(FixedPitchFamilies), QFontDatabase::families(), QFontInfo(font).family());
 #else
   return font;
 #endif

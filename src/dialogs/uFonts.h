@@ -14,8 +14,13 @@
 QString FirstInstalledFamily(const QStringList& candidates, const QStringList& installed);
 
 // The font with its family, when that is not installed, replaced by the first
-// installed candidate; size and style are kept.
-QFont WithInstalledFamily(QFont font, const QStringList& candidates, const QStringList& installed);
+// installed candidate; size and style are kept. The family is replaced too
+// when it is drawn with another face (resolved), unless that face is one of
+// the candidates: Wine lists "MS Shell Dlg" as installed and draws it with
+// whatever face comes first, a math face whose lines are four times too tall
+// for a one-line box.
+QFont WithInstalledFamily(QFont font, const QStringList& candidates, const QStringList& installed,
+                          const QString& resolved = QString());
 
 // On Windows: gives the application the system's font with an installed
 // family (see above), a sans-serif one where it stands in; the fixed-pitch

@@ -296,12 +296,14 @@ TEST_F(BuildWindowTest, TheStatusLineMakesRoomForTheProgress) {
 }
 
 // After a build each entry of the list shows how it went, with its summary
-// line as its tooltip; another project has no marks.
+// line as its tooltip, and the last one built is current; another project
+// has no marks.
 TEST_F(BuildWindowTest, AfterABuildEachEntryShowsItsResult) {
   ShowProject(3, {2}, {"HaltOnError=0"});
   WriteBytes("other/Files.ini", CrLf({"[options]", "[FileList]", Entry("App1.EXE", "App1.dpr")}));
   WriteCatalogue({"proj=" + Project, "other=" + Path("other")});
   Play(R"(restart ; select cb_ProjectList 0 ; trigger A_DoBuild ; expect LB_Files.descriptions == "built\nfailed\nbuilt"
+          expect LB_Files.currentRow == 2 ; expect e_SourceFile ~ App3.dpr
           expect LB_Files.tips =~ "^OK: App1.EXE .*\nERR: App2.EXE .*\nOK: App3.EXE "
           select cb_ProjectList 1 ; expect LB_Files.descriptions == "" ; select cb_ProjectList 0
           expect LB_Files.descriptions =~ "^\n*$")");
