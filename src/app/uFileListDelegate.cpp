@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QPainter>
+#include <cstdlib>
 
 #include "dialogs/uQtText.h"
 
@@ -22,8 +23,17 @@ QString TFileListDelegate::ShownText(const QString& line) const {
 void TFileListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   const bool selected = option.state & QStyle::State_Selected;
   const QPalette::ColorGroup group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
-  painter->fillRect(option.rect, option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base));
-  painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+  QColor back = option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+  QColor text = option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+  // The entry "build one" builds stays in sight when the list has not the
+  // focus: Windows' highlight of an unfocused list is all but the list's white.
+  const QColor base = option.palette.color(group, QPalette::Base);
+  if (selected && std::abs(back.lightness() - base.lightness()) < 24) {
+    back = base.lightness() > 128 ? base.darker(118) : base.lighter(160);
+    text = option.palette.color(group, QPalette::Text);
+  }
+  painter->fillRect(option.rect, back);
+  painter->setPen(text);
   painter->setFont(List->font());
   // The mark of the last build, when the entry has one, before the line.
   QRect textRect = option.rect.adjusted(1, 0, 0, 0);
@@ -36,7 +46,7 @@ void TFileListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                     ShownText(index.data().toString()));
   if (option.state & QStyle::State_HasFocus) {
-    QPen dotted(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine);
+    QPen dotted(text, 1, Qt::DotLine);
     painter->setPen(dotted);
     painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
   }

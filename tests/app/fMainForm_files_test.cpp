@@ -1,5 +1,8 @@
 #include <QDir>
+#include <QImage>
 #include <QMimeData>
+#include <QPainter>
+#include <QStyleOptionViewItem>
 #include <QUrl>
 
 #include "app/uFileListDelegate.h"
@@ -150,6 +153,28 @@ TEST_F(FileListTest, EachHalfOfALineIsShortenedToHalfTheListWidth) {
   EXPECT_TRUE(halves[0].endsWith(QDir::toNativeSeparators("/target/App.EXE")));
   EXPECT_TRUE(halves[1].endsWith(QDir::toNativeSeparators("/source/App.dpr")));
   EXPECT_GE(Form->LB_Files->sizeHintForRow(0), 13);
+}
+
+// The current entry of a list without the focus is in sight whatever the
+// palette: Windows gives an unfocused list a highlight all but its white.
+TEST_F(FileListTest, TheCurrentEntryShowsWhenTheListHasNotTheFocus) {
+  Play(TwoPrograms);
+  QListWidget& list = *Form->LB_Files;
+  list.setCurrentRow(1);
+  QPalette palette = list.palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight, QColor("#f5f5f5"));
+  palette.setColor(QPalette::Base, Qt::white);
+  list.setPalette(palette);
+  QStyleOptionViewItem option;
+  option.initFrom(&list);
+  option.state = QStyle::State_Enabled | QStyle::State_Selected;  // not active: no focus
+  option.rect = QRect(0, 0, 200, list.sizeHintForRow(0));
+  option.palette = palette;
+  QImage image(option.rect.size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  list.itemDelegate()->paint(&painter, option, list.model()->index(1, 0));
+  painter.end();
+  EXPECT_LT(QColor(image.pixel(199, 1)).lightness(), 235);
 }
 
 }  // namespace
