@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include "uStatusBar.h"
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
@@ -26,6 +25,7 @@
 #include <iostream>
 
 #include "app/uActionButton.h"
+#include "app/uStatusBar.h"
 #include "dialogs/fExtractLibPath.h"
 #include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uUserDialogs.h"

@@ -12,10 +12,10 @@
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
+#include "app/uStatusBar.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/AsciiText.h"
 #include "platform/TextFile.h"
-#include "uStatusBar.h"
 
 namespace {
 

@@ -14,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
-#include "uStatusBar.h"
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -22,6 +21,7 @@
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
 #include "app/uFileListBox.h"
+#include "app/uStatusBar.h"
 #include "dialogs/uReadOnlyPaint.h"
 
 namespace {

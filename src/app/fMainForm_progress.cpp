@@ -7,12 +7,12 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include "uStatusBar.h"
 #include <QStyle>
 #include <cmath>
 #include <iostream>
 
 #include "app/fMainForm.h"
+#include "app/uStatusBar.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/AsciiText.h"
 #include "platform/FileSystem.h"

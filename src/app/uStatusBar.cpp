@@ -1,10 +1,11 @@
-#include "uStatusBar.h"
+#include "app/uStatusBar.h"
 
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
 #include <QToolTip>
+#include <algorithm>
 
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
   // Room for the message changes with the widgets beside it.
