@@ -115,9 +115,21 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   // The child starts suspended and runs in a job object of its own, so that
   // it can be ended with every process it starts.
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, HIGH_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
-                      nullptr, &startup, &info))
-    return Failed(TRunStage::rsStartFailed, GetLastError());
+  // Wine now and then loses a new process before it has started (it fails
+  // the start with an internal error); such a start is tried twice more.
+  DWORD startError = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (attempt > 0) Sleep(50);
+    std::vector<char> attemptLine = line;
+    if (CreateProcessA(nullptr, attemptLine.data(), nullptr, nullptr, TRUE, HIGH_PRIORITY_CLASS | CREATE_SUSPENDED,
+                       nullptr, nullptr, &startup, &info)) {
+      startError = ERROR_SUCCESS;
+      break;
+    }
+    startError = GetLastError();
+    if (startError != ERROR_INTERNAL_ERROR) break;
+  }
+  if (startError != ERROR_SUCCESS) return Failed(TRunStage::rsStartFailed, startError);
   process.H = info.hProcess;
   thread.H = info.hThread;
   THandle job;
