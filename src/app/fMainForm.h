@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uFileListBox.h"
 #include "app/uLiveOutput.h"
 #include "dialogs/uQtText.h"
 #include "engine/BuildTimes.h"
@@ -35,7 +37,6 @@ class QPushButton;
 class QSplitter;
 class QToolButton;
 class TActionButton;
-class TFileListBox;
 class TProjectSettings;
 class TStatusBar;
 class TUserDialogs;
@@ -167,7 +168,10 @@ class TF_MainForm : public QMainWindow {
   void RefreshResults(bool now = false);
   // Shows what a build said since the window was last painted.
   void ShowPending();
+  // The status line of a build event, shown with the next refresh; Say
+  // shows a message at once, in place of one still to be shown.
   void ShowBuildStatus(const QString& text);
+  void Say(const QString& text);
   void ShowWorkingIn();
   void ShowResultsView();
   void A_retrieveLastDumpExecute();
@@ -251,7 +255,7 @@ class TF_MainForm : public QMainWindow {
   QSplitter* Splitter2;
   QFrame* Panel5;
   QLabel* Label2;
-  QListWidget* LB_Files;
+  TFileListBox* LB_Files;
   QFrame* Panel12;
   QPushButton* b_buildOne;
   TActionButton* b_addFile;
@@ -386,7 +390,7 @@ class TF_MainForm : public QMainWindow {
   void FlushLive();
   void MarkEntry(int index, TEntryResult result, const std::string& tip);
   struct TEntryMark;
-  void ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark);
+  void ShowEntryMark(int row, const TEntryMark* mark);
   void ApplyEntryMarks();
   void ClearEntryMarks();
   // Why no tool may run now: a request from outside, or the user's "stop
@@ -472,6 +476,7 @@ class TF_MainForm : public QMainWindow {
   int PendingLiveSkipped = 0;  // lines of it passed over
   std::function<std::string()> PendingHeading;
   std::optional<int> PendingRow;
+  std::optional<QString> PendingStatus;
   TLiveOutput LiveOutput;
   // Stop was pressed (the build stops after the current file); a reason to
   // end the running tool at once.
@@ -488,8 +493,8 @@ class TF_MainForm : public QMainWindow {
     TEntryResult Result;
     QString Tip;
   };
-  std::vector<std::pair<std::string, TEntryMark>> EntryMarks;
-  std::vector<QIcon> EntryIcons;  // by TEntryResult
+  QHash<QString, TEntryMark> EntryMarks;  // by file list line
+  std::vector<QIcon> EntryIcons;          // by TEntryResult
   // What the memo shows, for the jump to a message's line, and for the
   // message views the entry each of their lines came from.
   enum TMemoView { mvOther, mvLive, mvCompileLog, mvMessages };

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <utility>
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
@@ -183,10 +184,10 @@ void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, in
   StoppedText = StoppedRunText(ok, err);
   if (StoppedText.empty()) {
     SetHeading("Project " + CurrentProjectName + " is done.\r\n" + FinalResult(ok, err));
-    StatusBar1->showMessage(StatusLine(FinalResult(ok, err) + " " + Counts(lines, hints, warnings, errors, fatal)));
+    Say(StatusLine(FinalResult(ok, err) + " " + Counts(lines, hints, warnings, errors, fatal)));
   } else {
     SetHeading("Project " + CurrentProjectName + " was stopped.\r\n" + StoppedText);
-    StatusBar1->showMessage(StatusLine(StoppedText + ". " + Counts(lines, hints, warnings, errors, fatal)));
+    Say(StatusLine(StoppedText + ". " + Counts(lines, hints, warnings, errors, fatal)));
   }
   SelectFileEntry(LB_Files->currentRow());
   ShowResultsView();
@@ -245,15 +246,22 @@ void TF_MainForm::RefreshResults(bool now) {
 }
 
 void TF_MainForm::ShowBuildStatus(const QString& text) {
-  // A status bar paints a new message at once; during a build it is painted
+  // A status bar paints a new message at once; during a build it is shown
   // with the rest at the next refresh.
-  StatusBar1->setUpdatesEnabled(false);
+  if (BuildRunning)
+    PendingStatus = text;
+  else
+    StatusBar1->showMessage(text);
+}
+
+void TF_MainForm::Say(const QString& text) {
+  PendingStatus.reset();
   StatusBar1->showMessage(text);
-  StatusBar1->setUpdatesEnabled(true);
 }
 
 void TF_MainForm::ShowPending() {
   if (PendingHeading) SetHeading(PendingHeading());
+  if (PendingStatus) StatusBar1->showMessage(*std::exchange(PendingStatus, std::nullopt));
   if (PendingRow) {
     LB_Files->setCurrentRow(*PendingRow);
     if (*PendingRow < 0) LB_Files->clearSelection();

@@ -20,7 +20,6 @@
 
 #include "app/fMainForm.h"
 #include "app/uActionButton.h"
-#include "app/uFileListBox.h"
 #include "app/uStatusBar.h"
 #include "dialogs/uReadOnlyPaint.h"
 

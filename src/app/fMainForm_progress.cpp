@@ -94,11 +94,12 @@ void TF_MainForm::FollowEntryStart(const std::string& source, const std::string&
   OKBeforeEntry = BuildRun->OKCount;
   EntryClock.start();
   if (MemoView == mvLive) {
-    const QString heading = QString("=== File %1 of %2: %3 -> %4 ===")
-                                .arg(RunPosition + 1)
-                                .arg(RunEntries.size())
-                                .arg(ToQ(platform::ExtractFileName(source)), ToQ(platform::ExtractFileName(dest)));
-    AddLive(Memo1->document()->isEmpty() && PendingLive.isEmpty() ? heading : "\n" + heading);
+    const std::string heading = "=== File " + std::to_string(RunPosition + 1) + " of " +
+                                std::to_string(RunEntries.size()) + ": " + platform::ExtractFileName(source) + " -> " +
+                                platform::ExtractFileName(dest) + " ===";
+    // A blank line before each heading but a first one on an empty view.
+    const bool first = RunPosition == 0 && PendingLive.isEmpty() && Memo1->document()->isEmpty();
+    AddLive(ToQ(first ? heading : "\n" + heading));
   }
   ShowProgress();
 }
@@ -211,28 +212,18 @@ void TF_MainForm::ShowProgress(bool now) {
 // --- the marks of the entries ---------------------------------------------------
 
 void TF_MainForm::MarkEntry(int index, TEntryResult result, const std::string& tip) {
-  const std::string line = BuildRun->FileList().Strings(index);
-  const TEntryMark mark{result, ToQ(tip)};
-  auto found = std::find_if(EntryMarks.begin(), EntryMarks.end(), [&](const auto& m) { return m.first == line; });
-  if (found == EntryMarks.end())
-    EntryMarks.emplace_back(line, mark);
-  else
-    found->second = mark;
-  // Only the rows of this line change: a build of many entries costs no
-  // repaint of the whole list per entry.
-  const QString text = ToQ(line);
-  if (index < LB_Files->count() && LB_Files->item(index)->text() == text)
-    ShowEntryMark(LB_Files->item(index), &mark);
+  const QString line = ToQ(BuildRun->FileList().Strings(index));
+  const TEntryMark& mark = EntryMarks[line] = TEntryMark{result, ToQ(tip)};
+  if (index < LB_Files->count() && LB_Files->item(index)->text() == line)
+    ShowEntryMark(index, &mark);
   else
     for (int row = 0; row < LB_Files->count(); ++row)
-      if (LB_Files->item(row)->text() == text) ShowEntryMark(LB_Files->item(row), &mark);
+      if (LB_Files->item(row)->text() == line) ShowEntryMark(row, &mark);
 }
 
-void TF_MainForm::ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark) {
+void TF_MainForm::ShowEntryMark(int row, const TEntryMark* mark) {
   if (!mark) {
-    item->setIcon(QIcon());
-    item->setToolTip(QString());
-    item->setData(Qt::AccessibleDescriptionRole, QVariant());
+    LB_Files->SetMark(row, nullptr);
     return;
   }
   static const char* const words[] = {"built", "failed", "not built"};
@@ -240,17 +231,14 @@ void TF_MainForm::ShowEntryMark(QListWidgetItem* item, const TEntryMark* mark) {
     for (const QStyle::StandardPixmap icon :
          {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical, QStyle::SP_MediaPause})
       EntryIcons.push_back(style()->standardIcon(icon));
-  item->setIcon(EntryIcons[static_cast<std::size_t>(mark->Result)]);
-  item->setToolTip(mark->Tip);
-  item->setData(Qt::AccessibleDescriptionRole, QString(words[mark->Result]));
+  const TFileListBox::TMark shown{EntryIcons[static_cast<std::size_t>(mark->Result)], mark->Tip, words[mark->Result]};
+  LB_Files->SetMark(row, &shown);
 }
 
 void TF_MainForm::ApplyEntryMarks() {
   for (int row = 0; row < LB_Files->count(); ++row) {
-    QListWidgetItem* item = LB_Files->item(row);
-    const auto found =
-        std::find_if(EntryMarks.begin(), EntryMarks.end(), [&](const auto& m) { return ToQ(m.first) == item->text(); });
-    ShowEntryMark(item, found == EntryMarks.end() ? nullptr : &found->second);
+    const auto found = EntryMarks.constFind(LB_Files->item(row)->text());
+    ShowEntryMark(row, found == EntryMarks.constEnd() ? nullptr : &*found);
   }
 }
 
@@ -278,7 +266,7 @@ void TF_MainForm::b_haltClick() {
     BuildRun->HaltRequest = true;
     b_halt->setText("Stop &now");
     b_halt->setToolTip("End the running tool at once");
-    StatusBar1->showMessage("Stopping after the current file...");
+    Say("Stopping after the current file...");
     ShowProgress(true);
     RefreshResults(true);
     return;
@@ -293,7 +281,7 @@ void TF_MainForm::EndToolNow(const std::string& reason) {
   EndNowReason = reason;
   BuildRun->HaltRequest = true;
   b_halt->setEnabled(false);
-  StatusBar1->showMessage(ToQ("Ending the running tool: " + reason + "..."));
+  Say(ToQ("Ending the running tool: " + reason + "..."));
 }
 
 std::string TF_MainForm::StopReason() {
@@ -323,14 +311,14 @@ bool TF_MainForm::WaitForProject(const std::string& holder) {
                            (holder.empty() ? std::string() : " (process " + holder + ")") + " to end...";
   if (!WaitSaid) {
     WaitSaid = true;
-    StatusBar1->showMessage(ToQ(text));
+    Say(ToQ(text));
     SetHeading(text);
     if (Unattended) std::cerr << "tesmar: " << text << std::endl;
   }
   ShowElapsed();
   QApplication::processEvents();
   if (!StopAsked && StopReason().empty()) return true;
-  StatusBar1->showMessage("Not built: another build of this project is running.");
+  Say("Not built: another build of this project is running.");
   return false;
 }
 

@@ -2,6 +2,40 @@
 
 #include <QMouseEvent>
 
+namespace {
+
+// An entry that keeps its mark itself and gives it as its decoration,
+// tooltip and accessible description.
+class TFileListItem : public QListWidgetItem {
+ public:
+  explicit TFileListItem(const QString& line) : QListWidgetItem(line) {}
+  QVariant data(int role) const override {
+    if (Marked) {
+      if (role == Qt::DecorationRole) return Mark.Icon;
+      if (role == Qt::ToolTipRole) return Mark.Tip;
+      if (role == Qt::AccessibleDescriptionRole) return Mark.Word;
+    }
+    return QListWidgetItem::data(role);
+  }
+  bool Marked = false;
+  TFileListBox::TMark Mark;
+};
+
+}  // namespace
+
+void TFileListBox::AddEntry(const QString& line) {
+  addItem(new TFileListItem(line));
+}
+
+void TFileListBox::SetMark(int row, const TMark* mark) {
+  // Every entry is added as one that can carry a mark.
+  auto* entry = dynamic_cast<TFileListItem*>(item(row));
+  if (!entry || (!mark && !entry->Marked)) return;
+  entry->Marked = mark != nullptr;
+  entry->Mark = mark ? *mark : TMark{};
+  viewport()->update(visualItemRect(entry));
+}
+
 template <typename THandle>
 bool TFileListBox::AsUser(THandle handle) {
   const int before = currentRow();

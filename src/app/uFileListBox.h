@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QListWidget>
 
 // The file list box. Besides what every list does, it tells when the user (a
@@ -11,6 +12,20 @@ class TFileListBox : public QListWidget {
 
  public:
   using QListWidget::QListWidget;
+
+  // The mark the last build left on an entry: an icon before its line, the
+  // entry's result line for a tooltip, a word for assistive tools.
+  struct TMark {
+    QIcon Icon;
+    QString Tip;
+    QString Word;
+  };
+  // Adds an entry that can carry a mark.
+  void AddEntry(const QString& line);
+  // Puts a mark on the entry of a row (nullptr: takes it off). The row is
+  // painted anew with the list's next paint; the list's model is not told,
+  // so that a build of many entries costs no model change each.
+  void SetMark(int row, const TMark* mark);
 
  signals:
   void EntryChosen(int row);
