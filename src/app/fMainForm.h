@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -386,7 +387,9 @@ class TF_MainForm : public QMainWindow {
   // tenth of a second unless final: the command has ended).
   void FollowOutput(bool final);
   void ShowProgress(bool now = false);
-  void AddLive(const QString& text);
+  // Adds lines (their ends "\n", none after the last) to the live view's
+  // next paint.
+  void AddLive(std::string lines);
   void FlushLive();
   void MarkEntry(int index, TEntryResult result, const std::string& tip);
   struct TEntryMark;
@@ -472,7 +475,10 @@ class TF_MainForm : public QMainWindow {
   QElapsedTimer ProgressClock;
   bool ProgressStale = false;
   // Output of the build's commands not shown yet.
-  QString PendingLive;
+  // Output of the build's commands not shown yet: pieces of whole lines,
+  // still undecoded.
+  std::deque<std::string> PendingLive;
+  std::size_t PendingLiveBytes = 0;
   int PendingLiveSkipped = 0;  // lines of it passed over
   std::function<std::string()> PendingHeading;
   std::optional<int> PendingRow;

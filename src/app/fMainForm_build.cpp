@@ -260,7 +260,14 @@ void TF_MainForm::Say(const QString& text) {
 }
 
 void TF_MainForm::ShowPending() {
-  if (PendingHeading) SetHeading(PendingHeading());
+  if (PendingHeading) {
+    SetHeading(PendingHeading());
+    // During a build the heading keeps the tallest height it has had: the
+    // output below it does not jump at every file, and the window is not
+    // laid out and painted anew whole at each refresh.
+    if (const int tall = L_Results->heightForWidth(L_Results->width()); tall > L_Results->minimumHeight())
+      L_Results->setMinimumHeight(tall);
+  }
   if (PendingStatus) StatusBar1->showMessage(*std::exchange(PendingStatus, std::nullopt));
   if (PendingRow) {
     LB_Files->setCurrentRow(*PendingRow);

@@ -315,6 +315,7 @@ void TF_MainForm::CreateControls() {
   L_Results = NewHeading(P_results, "L_Results", "Results");
   L_Results->setWordWrap(true);
   L_Results->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  L_Results->setAlignment(Qt::AlignLeading | Qt::AlignTop);
   Memo1 = new QPlainTextEdit(P_results);
   Memo1->setObjectName("Memo1");
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -8,8 +8,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <string_view>
 
 #include "app/fMainForm.h"
 #include "app/uStatusBar.h"
@@ -30,13 +32,22 @@ constexpr int LiveTailLines = 1000;
 constexpr int LiveFlushLines = 100;
 static_assert(LiveTailLines >= static_cast<int>(TLiveOutput::MaxLines));
 
-// Output bytes as memo lines: every line end a line break, none after the last.
-QString LiveText(const std::string& bytes) {
-  QString text = DecodeText(bytes);
-  text.replace("\r\n", "\n");
-  text.replace('\r', '\n');
-  if (text.endsWith('\n')) text.chop(1);
-  return text;
+// Output bytes as memo lines, still undecoded: every line end a line break,
+// none after the last.
+std::string LiveLines(std::string bytes) {
+  std::size_t to = 0;
+  for (std::size_t from = 0; from < bytes.size(); ++from) {
+    const char c = bytes[from];
+    if (c == '\r' && from + 1 < bytes.size() && bytes[from + 1] == '\n') continue;
+    bytes[to++] = c == '\r' ? '\n' : c;
+  }
+  bytes.resize(to);
+  if (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+  return bytes;
+}
+
+int LinesIn(const std::string& chunk) {
+  return static_cast<int>(std::count(chunk.begin(), chunk.end(), '\n')) + 1;
 }
 
 }  // namespace
@@ -64,6 +75,7 @@ void TF_MainForm::StartFollowing(bool single) {
   LiveOutput.Reset();
   LiveClock.start();
   PendingLive.clear();
+  PendingLiveBytes = 0;
   PendingLiveSkipped = 0;
   RefreshClock.invalidate();  // the start is painted at once
   ProgressBar->setRange(0, std::max<int>(1, static_cast<int>(RunEntries.size())));
@@ -76,6 +88,7 @@ void TF_MainForm::StartFollowing(bool single) {
 void TF_MainForm::EndFollowing() {
   RefreshResults(true);  // what waits to be shown
   PendingLive.clear();
+  PendingLiveBytes = 0;
   PendingLiveSkipped = 0;
   LiveOutput.Reset();
   Memo1->setMaximumBlockCount(0);
@@ -83,6 +96,8 @@ void TF_MainForm::EndFollowing() {
   ProgressBar->hide();
   ProgressLabel->hide();
   ProgressLabel->clear();
+  ProgressLabel->setMinimumWidth(0);
+  L_Results->setMinimumHeight(0);
   b_halt->setText("&Stop");
   b_halt->setToolTip(QString());
   StopAsked = false;
@@ -98,8 +113,8 @@ void TF_MainForm::FollowEntryStart(const std::string& source, const std::string&
                                 std::to_string(RunEntries.size()) + ": " + platform::ExtractFileName(source) + " -> " +
                                 platform::ExtractFileName(dest) + " ===";
     // A blank line before each heading but a first one on an empty view.
-    const bool first = RunPosition == 0 && PendingLive.isEmpty() && Memo1->document()->isEmpty();
-    AddLive(ToQ(first ? heading : "\n" + heading));
+    const bool first = RunPosition == 0 && PendingLive.empty() && Memo1->document()->isEmpty();
+    AddLive(first ? heading : "\n" + heading);
   }
   ShowProgress();
 }
@@ -131,11 +146,10 @@ void TF_MainForm::FollowOutput(bool final) {
     const TLiveOutput::TChunk chunk =
         LiveOutput.Read(file, final, final ? std::nullopt : platform::ChildOutputWritten());
     if (MemoView == mvLive && (!chunk.Text.empty() || chunk.Skipped != 0)) {
-      QString text =
-          chunk.Skipped == 0
-              ? QString()
-              : QString("... %1 bytes passed over here; the whole output is in the logs\n").arg(chunk.Skipped);
-      AddLive(text + LiveText(chunk.Text));
+      const std::string skipped = chunk.Skipped == 0 ? std::string()
+                                                     : "... " + std::to_string(chunk.Skipped) +
+                                                           " bytes passed over here; the whole output is in the logs\n";
+      AddLive(skipped + LiveLines(chunk.Text));
     }
   }
   if (due) {
@@ -144,33 +158,39 @@ void TF_MainForm::FollowOutput(bool final) {
   }
 }
 
-void TF_MainForm::AddLive(const QString& text) {
-  PendingLive += PendingLive.isEmpty() ? text : "\n" + text;
+void TF_MainForm::AddLive(std::string lines) {
+  PendingLiveBytes += lines.size();
+  PendingLive.push_back(std::move(lines));
   // What waits is not let grow without end (a flood between two paints).
-  if (PendingLive.size() > static_cast<qsizetype>(4 * TLiveOutput::MaxChunk)) {
-    if (const qsizetype half = PendingLive.indexOf('\n', PendingLive.size() / 2); half >= 0) {
-      PendingLiveSkipped += static_cast<int>(PendingLive.left(half + 1).count('\n'));
-      PendingLive.remove(0, half + 1);
-    }
+  while (PendingLiveBytes > 4 * TLiveOutput::MaxChunk && PendingLive.size() > 1) {
+    PendingLiveSkipped += LinesIn(PendingLive.front());
+    PendingLiveBytes -= PendingLive.front().size();
+    PendingLive.pop_front();
   }
 }
 
 void TF_MainForm::FlushLive() {
-  if (PendingLive.isEmpty() || MemoView != mvLive) return;
+  if (PendingLive.empty() || MemoView != mvLive) return;
   // Of what was written since the last paint, as much as a screen shows: a
-  // build of many quick entries would otherwise spend its time laying out
-  // lines that scroll by unseen. The whole output is in the logs.
-  qsizetype cut = PendingLive.size();
-  for (int lines = 0; lines < LiveFlushLines && cut > 0; ++lines) cut = PendingLive.lastIndexOf('\n', cut - 1);
-  if (cut > 0) {
-    PendingLiveSkipped += static_cast<int>(PendingLive.left(cut + 1).count('\n'));
-    PendingLive.remove(0, cut + 1);
-  }
-  if (PendingLiveSkipped > 0)
-    PendingLive.prepend(
-        QString("... %1 lines passed over here; the whole output is in the logs\n").arg(PendingLiveSkipped));
-  Memo1->appendPlainText(PendingLive);
+  // build of many quick entries would otherwise spend its time decoding and
+  // laying out lines that scroll by unseen. The whole output is in the logs.
+  std::size_t first = PendingLive.size();
+  int lines = 0;
+  while (first > 0 && lines < LiveFlushLines) lines += LinesIn(PendingLive[--first]);
+  for (std::size_t i = 0; i < first; ++i) PendingLiveSkipped += LinesIn(PendingLive[i]);
+  std::string_view head = PendingLive[first];
+  for (; lines > LiveFlushLines; --lines, ++PendingLiveSkipped) head.remove_prefix(head.find('\n') + 1);
+  // Each piece decoded on its own: a tool's output and a file name may come
+  // in different encodings.
+  QString text =
+      PendingLiveSkipped == 0
+          ? QString()
+          : QString("... %1 lines passed over here; the whole output is in the logs\n").arg(PendingLiveSkipped);
+  text += DecodeText(head);
+  for (std::size_t i = first + 1; i < PendingLive.size(); ++i) text += '\n' + DecodeText(PendingLive[i]);
+  Memo1->appendPlainText(text);
   PendingLive.clear();
+  PendingLiveBytes = 0;
   PendingLiveSkipped = 0;
 }
 
@@ -207,6 +227,10 @@ void TF_MainForm::ShowProgress(bool now) {
       text += ToQ(", about " + platform::FormatDuration(std::ceil(*left)) + " left");
   }
   ProgressLabel->setText(text);
+  // Its room only grows during a build: the status bar is not laid out anew
+  // at each file.
+  if (const int wide = ProgressLabel->sizeHint().width(); wide > ProgressLabel->minimumWidth())
+    ProgressLabel->setMinimumWidth(wide);
 }
 
 // --- the marks of the entries ---------------------------------------------------

@@ -33,7 +33,9 @@ void TFileListBox::SetMark(int row, const TMark* mark) {
   if (!entry || (!mark && !entry->Marked)) return;
   entry->Marked = mark != nullptr;
   entry->Mark = mark ? *mark : TMark{};
-  viewport()->update(visualItemRect(entry));
+  // The rows in sight are painted anew with the next paint; working out the
+  // row's own place would cost more than the paint.
+  viewport()->update();
 }
 
 template <typename THandle>
