@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/uFileListBox.h"
@@ -392,8 +392,6 @@ class TF_MainForm : public QMainWindow {
   void AddLive(std::string lines);
   void FlushLive();
   void MarkEntry(int index, TEntryResult result, const std::string& tip);
-  struct TEntryMark;
-  void ShowEntryMark(int row, const TEntryMark* mark);
   void ApplyEntryMarks();
   void ClearEntryMarks();
   // Why no tool may run now: a request from outside, or the user's "stop
@@ -495,12 +493,8 @@ class TF_MainForm : public QMainWindow {
   // The stopped-run text of the last build, shown with its summary.
   std::string StoppedText;
   // The marks of the last build, by file list line.
-  struct TEntryMark {
-    TEntryResult Result;
-    QString Tip;
-  };
-  QHash<QString, TEntryMark> EntryMarks;  // by file list line
-  std::vector<QIcon> EntryIcons;          // by TEntryResult
+  std::unordered_map<std::string, TFileListBox::TMark> EntryMarks;  // by file list line
+  std::vector<QIcon> EntryIcons;                                    // by TEntryResult
   // What the memo shows, for the jump to a message's line, and for the
   // message views the entry each of their lines came from.
   enum TMemoView { mvOther, mvLive, mvCompileLog, mvMessages };

@@ -128,7 +128,7 @@ void TF_MainForm::UpdateProjectCommands() {
 void TF_MainForm::LoadFileListIntoListBox() {
   LB_Files->clear();
   const TProjectList& files = BuildRun->FileList();
-  for (int i = 0; i < files.Count(); ++i) LB_Files->AddEntry(ToQ(files.Strings(i)));
+  for (int i = 0; i < files.Count(); ++i) LB_Files->AddEntry(files.Strings(i));
   ApplyEntryMarks();
 }
 

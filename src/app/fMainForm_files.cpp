@@ -104,7 +104,7 @@ void TF_MainForm::AddFileEntry(const std::string& line) {
   for (int i = 0; i < files.Count(); ++i)
     if (key(files.Strings(i)) == wanted) return;
   files.AddFileLine(line);
-  LB_Files->AddEntry(ToQ(line));
+  LB_Files->AddEntry(line);
 }
 
 void TF_MainForm::A_AddFileExecute() {

@@ -236,33 +236,25 @@ void TF_MainForm::ShowProgress(bool now) {
 // --- the marks of the entries ---------------------------------------------------
 
 void TF_MainForm::MarkEntry(int index, TEntryResult result, const std::string& tip) {
-  const QString line = ToQ(BuildRun->FileList().Strings(index));
-  const TEntryMark& mark = EntryMarks[line] = TEntryMark{result, ToQ(tip)};
-  if (index < LB_Files->count() && LB_Files->item(index)->text() == line)
-    ShowEntryMark(index, &mark);
-  else
-    for (int row = 0; row < LB_Files->count(); ++row)
-      if (LB_Files->item(row)->text() == line) ShowEntryMark(row, &mark);
-}
-
-void TF_MainForm::ShowEntryMark(int row, const TEntryMark* mark) {
-  if (!mark) {
-    LB_Files->SetMark(row, nullptr);
-    return;
-  }
   static const char* const words[] = {"built", "failed", "not built"};
   if (EntryIcons.empty())
     for (const QStyle::StandardPixmap icon :
          {QStyle::SP_DialogApplyButton, QStyle::SP_MessageBoxCritical, QStyle::SP_MediaPause})
       EntryIcons.push_back(style()->standardIcon(icon));
-  const TFileListBox::TMark shown{EntryIcons[static_cast<std::size_t>(mark->Result)], mark->Tip, words[mark->Result]};
-  LB_Files->SetMark(row, &shown);
+  const std::string& line = BuildRun->FileList().Strings(index);
+  const TFileListBox::TMark& mark = EntryMarks[line] =
+      TFileListBox::TMark{EntryIcons[static_cast<std::size_t>(result)], tip, words[result]};
+  if (LB_Files->LineAt(index) == line)
+    LB_Files->SetMark(index, &mark);
+  else
+    for (int row = 0; row < LB_Files->count(); ++row)
+      if (LB_Files->LineAt(row) == line) LB_Files->SetMark(row, &mark);
 }
 
 void TF_MainForm::ApplyEntryMarks() {
   for (int row = 0; row < LB_Files->count(); ++row) {
-    const auto found = EntryMarks.constFind(LB_Files->item(row)->text());
-    ShowEntryMark(row, found == EntryMarks.constEnd() ? nullptr : &*found);
+    const auto found = EntryMarks.find(LB_Files->LineAt(row));
+    LB_Files->SetMark(row, found == EntryMarks.end() ? nullptr : &found->second);
   }
 }
 

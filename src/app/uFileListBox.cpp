@@ -2,29 +2,38 @@
 
 #include <QMouseEvent>
 
+#include "dialogs/uQtText.h"
+
 namespace {
 
-// An entry that keeps its mark itself and gives it as its decoration,
-// tooltip and accessible description.
+// An entry that knows its file list line and keeps its mark itself, giving
+// it as its decoration, tooltip and accessible description.
 class TFileListItem : public QListWidgetItem {
  public:
-  explicit TFileListItem(const QString& line) : QListWidgetItem(line) {}
+  explicit TFileListItem(const std::string& line) : QListWidgetItem(ToQ(line)), Line(line) {}
   QVariant data(int role) const override {
     if (Marked) {
       if (role == Qt::DecorationRole) return Mark.Icon;
-      if (role == Qt::ToolTipRole) return Mark.Tip;
-      if (role == Qt::AccessibleDescriptionRole) return Mark.Word;
+      if (role == Qt::ToolTipRole) return ToQ(Mark.Tip);
+      if (role == Qt::AccessibleDescriptionRole) return QString(Mark.Word);
     }
     return QListWidgetItem::data(role);
   }
+  const std::string Line;
   bool Marked = false;
   TFileListBox::TMark Mark;
 };
 
 }  // namespace
 
-void TFileListBox::AddEntry(const QString& line) {
+void TFileListBox::AddEntry(const std::string& line) {
   addItem(new TFileListItem(line));
+}
+
+const std::string& TFileListBox::LineAt(int row) const {
+  static const std::string none;
+  const auto* entry = dynamic_cast<const TFileListItem*>(item(row));
+  return entry ? entry->Line : none;
 }
 
 void TFileListBox::SetMark(int row, const TMark* mark) {
@@ -33,9 +42,15 @@ void TFileListBox::SetMark(int row, const TMark* mark) {
   if (!entry || (!mark && !entry->Marked)) return;
   entry->Marked = mark != nullptr;
   entry->Mark = mark ? *mark : TMark{};
-  // The rows in sight are painted anew with the next paint; working out the
-  // row's own place would cost more than the paint.
-  viewport()->update();
+  // Asked once until the paint: working out the row's own place, or asking
+  // for each row, would cost more than the paint.
+  if (!MarksToPaint) viewport()->update();
+  MarksToPaint = true;
+}
+
+bool TFileListBox::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Paint) MarksToPaint = false;
+  return QListWidget::viewportEvent(event);
 }
 
 template <typename THandle>

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QListWidget>
+#include <string>
 
 // The file list box. Besides what every list does, it tells when the user (a
 // key, a click, a drag of the mouse) made another entry current, or clicked
@@ -17,14 +18,16 @@ class TFileListBox : public QListWidget {
   // entry's result line for a tooltip, a word for assistive tools.
   struct TMark {
     QIcon Icon;
-    QString Tip;
-    QString Word;
+    std::string Tip;
+    const char* Word = "";
   };
-  // Adds an entry that can carry a mark.
-  void AddEntry(const QString& line);
-  // Puts a mark on the entry of a row (nullptr: takes it off). The row is
-  // painted anew with the list's next paint; the list's model is not told,
-  // so that a build of many entries costs no model change each.
+  // Adds an entry for a file list line (its bytes as the file holds them).
+  void AddEntry(const std::string& line);
+  // The file list line of a row; "" for none.
+  const std::string& LineAt(int row) const;
+  // Puts a mark on the entry of a row (nullptr: takes it off). The rows in
+  // sight are painted anew with the list's next paint; the list's model is
+  // not told, so that a build of many entries costs no model change each.
   void SetMark(int row, const TMark* mark);
 
  signals:
@@ -35,6 +38,7 @@ class TFileListBox : public QListWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   // Runs the list's own handling of an input event; true when it made
@@ -43,4 +47,6 @@ class TFileListBox : public QListWidget {
   bool AsUser(THandle handle);
   // The press of the present click chose an entry already.
   bool ChosenByPress = false;
+  // A paint of the rows in sight is asked for already.
+  bool MarksToPaint = false;
 };
