@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QPainter>
+#include <algorithm>
 #include <cstdlib>
 
 #include "dialogs/uQtText.h"
@@ -13,11 +14,20 @@ int TFileListDelegate::HalfWidth() const {
 }
 
 QString TFileListDelegate::ShownText(const QString& line) const {
+  if (ShownWidth != HalfWidth() || ShownFont != List->font()) {
+    Shown.clear();
+    ShownWidth = HalfWidth();
+    ShownFont = List->font();
+  }
+  if (const auto kept = Shown.constFind(line); kept != Shown.constEnd()) return *kept;
+  // Kept for the lines of one list at one width: a list of thousands of
+  // entries scrolled through keeps no more than it holds.
+  if (Shown.size() > 4 * std::max(64, List->count())) Shown.clear();
   const qsizetype eq = line.indexOf('=');
   const QString target = eq < 0 ? line : line.left(eq);
   const QString source = eq < 0 ? QString() : line.mid(eq + 1, 250);
   const QFontMetrics metrics = List->fontMetrics();
-  return ShortPath(target, HalfWidth(), metrics) + "=" + ShortPath(source, HalfWidth(), metrics);
+  return Shown[line] = ShortPath(target, HalfWidth(), metrics) + "=" + ShortPath(source, HalfWidth(), metrics);
 }
 
 void TFileListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+#include <QHash>
 #include <QStyledItemDelegate>
 
 class QListWidget;
@@ -11,7 +13,7 @@ class TFileListDelegate : public QStyledItemDelegate {
 
  public:
   explicit TFileListDelegate(QListWidget* list);
-  // The text drawn for a line at the list's present width.
+  // The text drawn for a line at the list's present width and font.
   QString ShownText(const QString& line) const;
   // Half the room for one of the two paths: (width - 20) div 2.
   int HalfWidth() const;
@@ -21,4 +23,10 @@ class TFileListDelegate : public QStyledItemDelegate {
 
  private:
   QListWidget* List;
+  // The shortened lines already worked out, for the width and font they
+  // were worked out for: a list repainted during a build shortens each
+  // line in sight once, not at every paint.
+  mutable QHash<QString, QString> Shown;
+  mutable int ShownWidth = -1;
+  mutable QFont ShownFont;
 };

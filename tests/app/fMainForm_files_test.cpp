@@ -153,6 +153,21 @@ TEST_F(FileListTest, EachHalfOfALineIsShortenedToHalfTheListWidth) {
   EXPECT_TRUE(halves[0].endsWith(QDir::toNativeSeparators("/target/App.EXE")));
   EXPECT_TRUE(halves[1].endsWith(QDir::toNativeSeparators("/source/App.dpr")));
   EXPECT_GE(Form->LB_Files->sizeHintForRow(0), 13);
+  // What is kept of a shortened line follows the list's width and font.
+  const QString line = deep + "target" + sep + "App.EXE=" + deep + "source" + sep + "App.dpr";
+  Form->LB_Files->setFixedWidth(220);
+  const QString narrow = delegate->ShownText(line);
+  EXPECT_NE(narrow, halves.join('='));
+  EXPECT_LE(Form->LB_Files->fontMetrics().horizontalAdvance(narrow.section('=', 0, 0)), 100);
+  Form->LB_Files->setFixedWidth(420);
+  QFont large = Form->LB_Files->font();
+  large.setPointSizeF(large.pointSizeF() * 1.5);
+  Form->LB_Files->setFont(large);
+  const QFontMetrics metrics = Form->LB_Files->fontMetrics();
+  const QString shortened =
+      ShortPath(line.section('=', 0, 0), 200, metrics) + "=" + ShortPath(line.section('=', 1), 200, metrics);
+  EXPECT_NE(shortened, halves.join('='));
+  EXPECT_EQ(delegate->ShownText(line), shortened);
 }
 
 // The current entry of a list without the focus is in sight whatever the
