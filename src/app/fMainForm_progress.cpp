@@ -72,7 +72,7 @@ void TF_MainForm::StartFollowing(bool single) {
   ClearEntryMarks();
   MemoView = mvLive;
   Memo1->setMaximumBlockCount(LiveTailLines);
-  LiveOutput.Reset();
+  LiveOutput.Close();
   LiveClock.start();
   PendingLive.clear();
   PendingLiveBytes = 0;
@@ -90,7 +90,7 @@ void TF_MainForm::EndFollowing() {
   PendingLive.clear();
   PendingLiveBytes = 0;
   PendingLiveSkipped = 0;
-  LiveOutput.Reset();
+  LiveOutput.Close();
   Memo1->setMaximumBlockCount(0);
   if (MemoView == mvLive) MemoView = mvOther;
   ProgressBar->hide();
@@ -143,8 +143,7 @@ void TF_MainForm::FollowOutput(bool final) {
   if (!file.empty()) {
     // While the command runs, its file may hold the end of an earlier run's
     // output beyond what it has written.
-    const TLiveOutput::TChunk chunk =
-        LiveOutput.Read(file, final, final ? std::nullopt : platform::ChildOutputWritten());
+    const TLiveOutput::TChunk chunk = LiveOutput.Read(file, final, platform::ChildOutput());
     if (MemoView == mvLive && (!chunk.Text.empty() || chunk.Skipped != 0)) {
       const std::string skipped = chunk.Skipped == 0 ? std::string()
                                                      : "... " + std::to_string(chunk.Skipped) +

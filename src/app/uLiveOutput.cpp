@@ -5,30 +5,50 @@
 #include <exception>
 #include <memory>
 
-#include "platform/FileSystem.h"
-
-TLiveOutput::TChunk TLiveOutput::Read(const std::string& file, bool ended, std::optional<std::uint64_t> written) {
+TLiveOutput::TChunk TLiveOutput::Read(const std::string& file, bool ended,
+                                      std::optional<platform::TChildOutput> child) {
   if (file != File) {
-    Reset();
+    Close();
     File = file;
   }
-  TChunk chunk = ReadFrom(ended, written);
+  TChunk chunk = ReadFrom(ended, child);
   if (ended) Reset();
   return chunk;
 }
 
 void TLiveOutput::Reset() {
-  File.clear();
   Offset = 0;
   Partial.clear();
+#ifdef _WIN32
+  // There a file held open can be neither replaced nor deleted and made anew
+  // by others: it is not kept from one command to the next.
+  Reader.reset();
+#endif
 }
 
-TLiveOutput::TChunk TLiveOutput::ReadFrom(bool last, std::optional<std::uint64_t> written) {
+void TLiveOutput::Close() {
+  Reset();
+  Reader.reset();
+  File.clear();
+}
+
+TLiveOutput::TChunk TLiveOutput::ReadFrom(bool last, const std::optional<platform::TChildOutput>& child) {
   TChunk chunk;
   std::string bytes;
   try {
-    const platform::TFileReader reader(File);
-    const std::uint64_t size = written ? std::min(*written, reader.Size()) : reader.Size();
+    // The file kept open is read again while it is the one the runner
+    // writes; else the name is opened, and the file kept when it is that one.
+    std::unique_ptr<platform::TFileReader> opened;
+    platform::TFileReader* reader = Reader.get();
+    if (child && reader && reader->Key() == child->File) {
+      reader->Refresh();
+    } else {
+      Reader.reset();
+      opened = std::make_unique<platform::TFileReader>(File);
+      reader = opened.get();
+      if (child && opened->Key() == child->File) Reader = std::move(opened);
+    }
+    const std::uint64_t size = child && !last ? std::min(child->Written, reader->Size()) : reader->Size();
     if (size < Offset) {  // made anew
       Offset = 0;
       Partial.clear();
@@ -38,17 +58,18 @@ TLiveOutput::TChunk TLiveOutput::ReadFrom(bool last, std::optional<std::uint64_t
       chunk.Skipped = size - MaxChunk - Offset + Partial.size();
       Offset = size - MaxChunk;
       Partial.clear();
-      bytes = reader.ReadAt(Offset, MaxChunk);
+      bytes = reader->ReadAt(Offset, MaxChunk);
       const std::size_t lineEnd = bytes.find_first_of("\r\n");
       const std::size_t cut = lineEnd == std::string::npos ? bytes.size() : lineEnd + 1;
       chunk.Skipped += cut;
       bytes.erase(0, cut);
     } else {
-      bytes = reader.ReadAt(Offset, static_cast<std::size_t>(size - Offset));
+      bytes = reader->ReadAt(Offset, static_cast<std::size_t>(size - Offset));
     }
     Offset = size;
   } catch (const std::exception&) {
     // Not there yet, or gone: nothing to show now.
+    Reader.reset();
   }
   bytes.insert(0, Partial);
   Partial.clear();

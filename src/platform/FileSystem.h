@@ -158,6 +158,13 @@ std::string TooLargeText(const std::string& fileName, std::uint64_t maxSize);
 // ReadRegularFile does (the name is resolved first; a directory, a pipe, a
 // device or a socket is refused), reading throws TOSError ("Cannot read file
 // ...").
+// A file as the system knows it, whatever its names: device and inode (on
+// Windows the volume and the file index).
+struct TFileKey {
+  std::uint64_t Volume = 0, Index = 0;
+  bool operator==(const TFileKey&) const = default;
+};
+
 class TFileReader {
  public:
   explicit TFileReader(const std::string& fileName);
@@ -166,12 +173,17 @@ class TFileReader {
   TFileReader& operator=(const TFileReader&) = delete;
 
   std::uint64_t Size() const { return Bytes; }
+  // The file open, whatever became of its name since.
+  TFileKey Key() const { return FileKey; }
+  // Looks at the size again (a file that another program writes); gives it.
+  std::uint64_t Refresh();
   // Up to length bytes from at on: fewer where the file ends, none beyond it.
   std::string ReadAt(std::uint64_t at, std::size_t length) const;
 
  private:
   std::string Name;
   std::uint64_t Bytes = 0;
+  TFileKey FileKey;
   void* Handle = nullptr;  // the system's open file
 };
 

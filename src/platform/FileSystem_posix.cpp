@@ -645,7 +645,17 @@ TFileReader::TFileReader(const std::string& fileName) : Name(fileName) {
     throw TError(what + ". It is not a regular file (a pipe, a device or a socket).");
   }
   Bytes = static_cast<std::uint64_t>(st.st_size);
+  FileKey = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   Handle = reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);
+}
+
+std::uint64_t TFileReader::Refresh() {
+  struct stat st;
+  if (::fstat(static_cast<int>(reinterpret_cast<std::intptr_t>(Handle) - 1), &st) != 0) {
+    const int code = errno;
+    throw TOSError("Cannot read file \"" + Name + "\". " + SystemErrorText(code), code);
+  }
+  return Bytes = static_cast<std::uint64_t>(st.st_size);
 }
 
 TFileReader::~TFileReader() {

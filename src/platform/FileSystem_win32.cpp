@@ -338,7 +338,16 @@ TFileReader::TFileReader(const std::string& fileName) : Name(fileName) {
     ThrowOS(what, ERROR_READ_FAULT);
   }
   Bytes = static_cast<std::uint64_t>(size);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f))), &info))
+    FileKey = {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
   Handle = f;
+}
+
+std::uint64_t TFileReader::Refresh() {
+  const __int64 size = _filelengthi64(_fileno(static_cast<std::FILE*>(Handle)));
+  if (size < 0) ThrowOS("Cannot read file \"" + Name + "\"", ERROR_READ_FAULT);
+  return Bytes = static_cast<std::uint64_t>(size);
 }
 
 TFileReader::~TFileReader() {

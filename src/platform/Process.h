@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 // Starting other programs. A command line is one string, as Windows takes it;
 // on POSIX it is split into arguments by the Windows rules. A program name
@@ -99,11 +100,18 @@ inline constexpr int ChildEndGraceMs = 2000;
 TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
                          const TWaitCallback& whileWaiting = {});
 
-// While RunRedirected calls its wait callback: how many bytes of its output
-// the child has written so far (the position of the output file, which the
-// child shares). Beyond them the file may still hold bytes of an earlier run
-// until the child has ended. Nothing while no child is waited for.
-std::optional<std::uint64_t> ChildOutputWritten();
+// The output of the child that RunRedirected waits for (while it calls its
+// wait callback) or last waited for (until the next run starts): the file
+// itself, and how many bytes the child has written into it (the position of
+// the file, which the child shares). Beyond them the file may still hold bytes
+// of an earlier run until the child has ended. Nothing before a child was
+// waited for, and after a run whose child never started.
+struct TChildOutput {
+  TFileKey File;
+  std::uint64_t Written = 0;
+  bool operator==(const TChildOutput&) const = default;
+};
+std::optional<TChildOutput> ChildOutput();
 
 // The last error code (errno / GetLastError values) that a failed platform
 // call of this thread left behind; 0 when none has failed. Kept per thread

@@ -168,8 +168,18 @@ bool CutTo(int fd, off_t length) {
 // ends; a child that is still running in the background can only add to it.
 // A capture that keeps an earlier run's lines would be judged wrongly: a
 // failure to cut it fails the run.
-// The output of the child being waited for, told by ChildOutputWritten.
+// The output of the child being waited for, and of the last one waited for,
+// told by ChildOutput.
 int WaitedOutputFd = -1;
+std::optional<TChildOutput> LastOutput;
+
+std::optional<TChildOutput> OutputOf(int fd) {
+  struct stat facts {};
+  const off_t written = lseek(fd, 0, SEEK_CUR);
+  if (fstat(fd, &facts) != 0 || written < 0) return std::nullopt;
+  return TChildOutput{{static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino)},
+                      static_cast<std::uint64_t>(written)};
+}
 struct TWaitedOutput {
   explicit TWaitedOutput(int fd) : Previous(std::exchange(WaitedOutputFd, fd)) {}
   ~TWaitedOutput() { WaitedOutputFd = Previous; }
@@ -207,6 +217,7 @@ TRunResult NotStarted(int output, int code) {
 
 TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
                          const TWaitCallback& whileWaiting) {
+  LastOutput.reset();
   // The input is opened for writing too, as on Windows, but a file that we may
   // only read (a read-only settings file) still serves as the child's input.
   const std::string inputName = ResolvePath(inputFile);
@@ -275,6 +286,7 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   const pid_t waited = whileWaiting ? WaitCalling(pid, status, whileWaiting, result) : WaitBlocking(pid, status);
   ForgetKeptFileFacts();
   CutAtWrittenEnd(output.Get(), outputName);
+  LastOutput = OutputOf(output.Get());
   if (waited < 0)
     result.ExitCode = -1;
   else if (WIFEXITED(status))
@@ -284,11 +296,8 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   return result;
 }
 
-std::optional<std::uint64_t> ChildOutputWritten() {
-  if (WaitedOutputFd < 0) return std::nullopt;
-  const off_t written = lseek(WaitedOutputFd, 0, SEEK_CUR);
-  if (written < 0) return std::nullopt;
-  return static_cast<std::uint64_t>(written);
+std::optional<TChildOutput> ChildOutput() {
+  return WaitedOutputFd >= 0 ? OutputOf(WaitedOutputFd) : LastOutput;
 }
 
 long CurrentProcessId() {

@@ -60,8 +60,20 @@ HANDLE OpenForChild(const std::string& name, DWORD access, DWORD disposition) {
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
 }
 
-// The output of the child being waited for, told by ChildOutputWritten.
+// The output of the child being waited for, and of the last one waited for,
+// told by ChildOutput.
 HANDLE WaitedOutput = nullptr;
+std::optional<TChildOutput> LastOutput;
+
+std::optional<TChildOutput> OutputOf(HANDLE output) {
+  LARGE_INTEGER position{};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!SetFilePointerEx(output, LARGE_INTEGER{}, &position, FILE_CURRENT) || !GetFileInformationByHandle(output, &info))
+    return std::nullopt;
+  return TChildOutput{
+      {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow},
+      static_cast<std::uint64_t>(position.QuadPart)};
+}
 struct TWaitedOutput {
   explicit TWaitedOutput(HANDLE output) : Previous(WaitedOutput) { WaitedOutput = output; }
   ~TWaitedOutput() { WaitedOutput = Previous; }
@@ -82,6 +94,7 @@ TRunResult Failed(TRunStage stage, DWORD code) {
 
 TRunResult RunRedirected(const std::string& commandLine, const std::string& inputFile, const std::string& outputFile,
                          const TWaitCallback& whileWaiting) {
+  LastOutput.reset();
   // Declared so that they close in this order: output, input, thread, process.
   THandle process;
   THandle thread;
@@ -163,15 +176,14 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
       }
     }
   }
+  LastOutput = OutputOf(output.H);
   DWORD exitCode = 0;
   result.ExitCode = GetExitCodeProcess(info.hProcess, &exitCode) ? static_cast<int>(exitCode) : -1;
   return result;
 }
 
-std::optional<std::uint64_t> ChildOutputWritten() {
-  LARGE_INTEGER position{};
-  if (!WaitedOutput || !SetFilePointerEx(WaitedOutput, LARGE_INTEGER{}, &position, FILE_CURRENT)) return std::nullopt;
-  return static_cast<std::uint64_t>(position.QuadPart);
+std::optional<TChildOutput> ChildOutput() {
+  return WaitedOutput ? OutputOf(WaitedOutput) : LastOutput;
 }
 
 long CurrentProcessId() {

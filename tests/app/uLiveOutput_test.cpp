@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "support/TestDir.h"
@@ -14,8 +15,11 @@ namespace {
 class LiveOutputTest : public TTestDir {
  protected:
   void Append(const std::string& bytes) { std::ofstream(Path("out.txt"), std::ios::binary | std::ios::app) << bytes; }
+  // written: as the runner tells it, of the file the name leads to now.
   std::string Read(bool ended = false, std::optional<std::uint64_t> written = std::nullopt) {
-    const TLiveOutput::TChunk chunk = Live.Read(Path("out.txt"), ended, written);
+    std::optional<platform::TChildOutput> child;
+    if (written) child = platform::TChildOutput{platform::TFileReader(Path("out.txt")).Key(), *written};
+    const TLiveOutput::TChunk chunk = Live.Read(Path("out.txt"), ended, child);
     return (chunk.Skipped ? "(" + std::to_string(chunk.Skipped) + ")" : "") + chunk.Text;
   }
   TLiveOutput Live;
@@ -44,6 +48,25 @@ TEST_F(LiveOutputTest, OnlyWhatTheCommandWroteIsShown) {
   EXPECT_EQ(Read(false, 6), "");
   std::ofstream(Path("out.txt"), std::ios::binary) << "new\n";
   EXPECT_EQ(Read(), "new\n");
+}
+
+// The file the runner writes is read again from one command to the next, as
+// the runner writes it anew from its start; a file made anew under its name
+// is opened.
+TEST_F(LiveOutputTest, TheRunnersFileIsFollowedFromCommandToCommand) {
+  Append("one\n");
+  EXPECT_EQ(Read(true, 4), "one\n");
+  std::fstream(Path("out.txt"), std::ios::in | std::ios::out | std::ios::binary) << "two\n";
+  EXPECT_EQ(Read(false, 4), "two\n");
+  EXPECT_EQ(Read(true, 4), "");
+  std::ofstream(Path("made-anew.txt"), std::ios::binary) << "three\n";
+  std::filesystem::rename(Path("made-anew.txt"), Path("out.txt"));
+  EXPECT_EQ(Read(true, 6), "three\n");
+  // A line the runner adds after the command's end comes too.
+  std::fstream(Path("out.txt"), std::ios::in | std::ios::out | std::ios::binary) << "four\n";
+  std::filesystem::resize_file(Path("out.txt"), 5);  // cut where the command's output ends
+  Append("was ended\n");
+  EXPECT_EQ(Read(true, 5), "four\nwas ended\n");
 }
 
 // Of more than a screen holds only the last whole lines are read, and how

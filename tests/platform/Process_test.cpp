@@ -213,18 +213,26 @@ TEST_F(TProcessTest, NoLengthLimitOnLinesOrNames) {
 }
 
 // While the child runs, how much it has written is known, also where its
-// output file still holds a longer earlier output; nothing when no child is
-// waited for.
-TEST_F(TProcessTest, TheChildsWrittenBytesAreKnownWhileItRuns) {
+// output file still holds a longer earlier output; once it has ended, what it
+// wrote in all and into which file, until the next run; nothing after a run
+// whose child never started.
+TEST_F(TProcessTest, TheChildsOutputIsKnownWhileItRunsAndAfter) {
   WriteBytes("out.txt", std::string(100, 'z'));
   std::uint64_t written = 0;
   const auto r = platform::RunRedirected(ChildCommand("out first sleep 300 out second"), "in.txt", "out.txt", [&] {
-    written = std::max(written, platform::ChildOutputWritten().value_or(0));
+    written = std::max(written, platform::ChildOutput().value_or(platform::TChildOutput{}).Written);
   });
   ASSERT_EQ(r.Stage, TRunStage::rsRan);
   EXPECT_EQ(written, 6u);  // "first\n"; its last line came after the last call
   EXPECT_EQ(ReadBytes("out.txt"), "first\nsecond\n");
-  EXPECT_EQ(platform::ChildOutputWritten(), std::nullopt);
+  const auto ended = platform::ChildOutput();
+  ASSERT_TRUE(ended.has_value());
+  EXPECT_EQ(ended->Written, 13u);
+  EXPECT_EQ(ended->File, platform::TFileReader(Path("out.txt")).Key());
+  WriteBytes("other.txt", "");
+  EXPECT_NE(ended->File, platform::TFileReader(Path("other.txt")).Key());
+  EXPECT_EQ(platform::RunRedirected("no-such-program-here", "in.txt", "out.txt").Stage, TRunStage::rsStartFailed);
+  EXPECT_EQ(platform::ChildOutput(), std::nullopt);
 }
 
 // The window stays alive during a long tool run: the callback runs while the
