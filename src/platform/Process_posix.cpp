@@ -113,11 +113,12 @@ pid_t EndChildGroup(pid_t pid, int& status) {
   return WaitBlocking(pid, status);
 }
 
-// Waits for the child, calling whileWaiting at most WaitCallbackIntervalMs
-// apart. Where the system gives a descriptor for the child (pidfd), its end
-// wakes the wait at once; elsewhere the child is looked at after short
-// sleeps that grow to the interval, so a quick tool costs little. A
-// TEndChild from the callback ends the child and gives its reason.
+// Waits for the child, calling whileWaiting as soon as it runs and then at
+// most WaitCallbackIntervalMs apart. Where the system gives a descriptor for
+// the child (pidfd), its end wakes the wait at once; elsewhere the child is
+// looked at after short sleeps that grow to the interval, so a quick tool
+// costs little. A TEndChild from the callback ends the child and gives its
+// reason.
 pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting, TRunResult& result) {
 #ifdef SYS_pidfd_open
   const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
@@ -125,11 +126,15 @@ pid_t WaitCalling(pid_t pid, int& status, const TWaitCallback& whileWaiting, TRu
   const int pidFd = -1;
 #endif
   long sleepMs = 1;
+  bool first = true;
   std::exception_ptr failure;
   pid_t waited;
   while ((waited = waitpid(pid, &status, WNOHANG)) == 0 || (waited < 0 && errno == EINTR)) {
     if (waited < 0) continue;
-    if (pidFd >= 0) {
+    if (std::exchange(first, false)) {
+      // The first call at once: what the caller has to do meanwhile is done
+      // while the child runs, not after it.
+    } else if (pidFd >= 0) {
       pollfd entry{pidFd, POLLIN, 0};
       if (poll(&entry, 1, WaitCallbackIntervalMs) > 0) continue;
     } else {

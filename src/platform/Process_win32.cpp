@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Process.h"
@@ -161,7 +162,10 @@ TRunResult RunRedirected(const std::string& commandLine, const std::string& inpu
   if (!whileWaiting) {
     WaitForSingleObject(info.hProcess, INFINITE);
   } else {
-    while (WaitForSingleObject(info.hProcess, WaitCallbackIntervalMs) == WAIT_TIMEOUT) {
+    // The first call at once, while the child runs; then at the interval.
+    bool first = true;
+    while (WaitForSingleObject(info.hProcess, std::exchange(first, false) ? 0 : WaitCallbackIntervalMs) ==
+           WAIT_TIMEOUT) {
       try {
         whileWaiting();
       } catch (const TEndChild& end) {

@@ -264,6 +264,14 @@ TEST_F(TProcessTest, WhileWaitingIsCalledDuringTheRunOnly) {
   ASSERT_EQ(r.Stage, TRunStage::rsRan);
   EXPECT_EQ(calls, 1);
 
+  // The first call comes as soon as the child runs, so that a caller does
+  // its work beside a child quicker than the interval too.
+  calls = 0;
+  r = platform::RunRedirected(ChildCommand("sleep 30 out brief"), "in.txt", "out.txt", [&] { ++calls; });
+  ASSERT_EQ(r.Stage, TRunStage::rsRan);
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(ReadBytes("out.txt"), "brief\n");
+
   EXPECT_THROW(platform::RunRedirected(ChildCommand("sleep 200 out finished"), "in.txt", "out.txt",
                                        [] { throw std::runtime_error("window closed"); }),
                std::runtime_error);
