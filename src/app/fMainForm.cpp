@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -30,6 +31,7 @@
 #include "dialogs/uReadOnlyPaint.h"
 #include "dialogs/uUserDialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/TextFile.h"
 #include "project/uCatalogue.h"
 
@@ -68,6 +70,7 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
   PreviousRunHook = SetRunHook([this](bool starting) {
     // A build shows the busy cursor from its start to its end.
     if (starting) {
+      ToolClock.start();
       if (!BuildRunning) QApplication::setOverrideCursor(Qt::BusyCursor);
       LiveOutput.Reset();
     } else {
@@ -77,11 +80,17 @@ TF_MainForm::TF_MainForm(TUserDialogs& dialogs, TMainFormStart start, QWidget* p
   });
   PreviousIdleHook = SetRunIdleHook([this] {
     if (!BuildRunning) return;
+    const QScopedValueRollback running(ToolRunning, true);
     FollowOutput(false);
     ShowProgress();
-    ShowElapsed();
     RefreshResults();  // what waits to be painted, when it is time
-    QApplication::processEvents();
+    // A tool that runs a while leaves the window answering its user at the
+    // runner's pace. Tools that follow each other quickly are not waited for
+    // here: handling events paints what changed, each time.
+    if (ToolClock.elapsed() >= platform::WaitCallbackIntervalMs) {
+      ShowElapsed();
+      QApplication::processEvents();
+    }
   });
   // Requests to stop from outside are heard also while no build runs.
   if (Signals) {

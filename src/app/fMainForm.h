@@ -165,7 +165,8 @@ class TF_MainForm : public QMainWindow {
   void b_buildOneClick();
   void b_haltClick();
   // Paints the heading and the status bar and handles what is pending; during
-  // a build at most every BuildRefreshMs, unless now.
+  // a build at most every BuildRefreshMs, unless now, and as a rule while a
+  // tool runs (see ToolRunning).
   void RefreshResults(bool now = false);
   // Shows what a build said since the window was last painted.
   void ShowPending();
@@ -470,9 +471,14 @@ class TF_MainForm : public QMainWindow {
   static constexpr qint64 BuildRefreshMs = 500;
   QElapsedTimer LiveClock;
   QElapsedTimer RefreshClock;
+  // Set while the runner waits for a tool. On a machine of more than one
+  // processor the window is painted then, beside the running tool, rather
+  // than between tools, where each paint would lengthen the build by its
+  // time; between tools a refresh waits up to one more interval for the next.
+  bool ToolRunning = false;
+  QElapsedTimer ToolClock;  // since the running tool started
   QElapsedTimer ProgressClock;
   bool ProgressStale = false;
-  // Output of the build's commands not shown yet.
   // Output of the build's commands not shown yet: pieces of whole lines,
   // still undecoded.
   std::deque<std::string> PendingLive;

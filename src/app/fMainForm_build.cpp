@@ -191,7 +191,8 @@ void TF_MainForm::ProjectDone(const std::string&, int ok, int err, int lines, in
   }
   SelectFileEntry(LB_Files->currentRow());
   ShowResultsView();
-  RefreshResults(true);
+  // The end of a window's build is painted once, with the window let go.
+  RefreshResults();
   SetDefaultButton(b_exit);
 }
 
@@ -235,7 +236,11 @@ void TF_MainForm::ProjectHalt(const std::string& name, const std::string& messag
 void TF_MainForm::RefreshResults(bool now) {
   // What was said last is painted at the next refresh, and Stop is heard as
   // soon.
-  if (BuildRunning && !now && RefreshClock.isValid() && RefreshClock.elapsed() < BuildRefreshMs) return;
+  if (BuildRunning && !now) {
+    // The first refresh of a build is due at once.
+    const qint64 since = RefreshClock.isValid() ? RefreshClock.elapsed() : BuildRefreshMs + BuildClock.elapsed();
+    if (since < BuildRefreshMs || (!ToolRunning && since < 2 * BuildRefreshMs)) return;
+  }
   RefreshClock.start();
   if (BuildRunning) ShowPending();
   // Painted together with everything else that changed, in one pass.

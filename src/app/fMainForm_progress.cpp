@@ -77,7 +77,7 @@ void TF_MainForm::StartFollowing(bool single) {
   PendingLive.clear();
   PendingLiveBytes = 0;
   PendingLiveSkipped = 0;
-  RefreshClock.invalidate();  // the start is painted at once
+  RefreshClock.invalidate();  // the start is due at once, painted beside the first tool
   ProgressBar->setRange(0, std::max<int>(1, static_cast<int>(RunEntries.size())));
   ProgressBar->setValue(0);
   ProgressBar->show();
@@ -86,7 +86,8 @@ void TF_MainForm::StartFollowing(bool single) {
 }
 
 void TF_MainForm::EndFollowing() {
-  RefreshResults(true);  // what waits to be shown
+  // What waits to be shown is painted with the rest of the build's end.
+  ShowPending();
   PendingLive.clear();
   PendingLiveBytes = 0;
   PendingLiveSkipped = 0;
