@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <iostream>
 
 #include "app/uActionButton.h"
@@ -127,10 +128,19 @@ void TF_MainForm::FormCreate() {
     Dialogs.Message(this, ScreenText(e.what()));
   }
   ProjectCatalogue = catalogue;
+  // A project named on the command line is built unattended: it is the one
+  // read (another project of the catalogue is left as it is), and nothing
+  // asks, from the start (a new project's library path takes the proposed
+  // Delphi version, as in tesmar-build).
+  const int named = StartArgument.empty() ? -1 : FindCatalogueEntry(catalogue, StartArgument);
+  if (named >= 0) {
+    ActivePrompt = &UnattendedPrompt;
+    BuildRun->Store().LibraryPathPrompt = ActivePrompt;
+  }
 
   if (!catalogue.empty()) {
     for (const TCatalogueEntry& entry : catalogue) cb_ProjectList->addItem(ToQ(entry.Name));
-    cb_ProjectList->setCurrentIndex(0);
+    cb_ProjectList->setCurrentIndex(std::max(named, 0));
     Guarded([this] { cb_ProjectListChange(); });
     if (LB_Files->count() > 0) LB_Files->setCurrentRow(0);
     Guarded([this] { LB_FilesClick(); });

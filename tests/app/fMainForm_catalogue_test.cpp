@@ -175,13 +175,16 @@ class UnattendedTest : public TScenarioTest {
 };
 
 // "Beta" names the second project; a failing file asks nothing and the run
-// goes on; one box shows the results memo.
+// goes on; one box shows the results memo. Neither the new project's library
+// path nor the first project of the catalogue, which is not built, asks for
+// the Delphi version: the first is not even read.
 TEST_F(UnattendedTest, ANamedProjectIsBuiltWithoutQuestionsAndTheProgramEnds) {
   TF_MainForm& form = OpenWindow("Beta");
   EXPECT_TRUE(form.Terminated());
   EXPECT_EQ(form.ExitStatus(), 1);
   // The halting flag was switched off in memory only.
-  Play(R"(expect form hidden ; expect form ~ " @P/Beta," ; expect-file out/Good.exe exists ; expect asked !~ "confirm: "
+  Play(R"(expect asked !~ "window: " ; expect-file P/Alpha/Default.path missing
+          expect form hidden ; expect form ~ " @P/Beta," ; expect-file out/Good.exe exists ; expect asked !~ "confirm: "
           expect asked =~ "^message: (?s:.*)\nFinal result is 1 OK, 1 ERR.   Lines: 13,  Hints: 1,  Warnings: 1,  \
 Errors: 2,   Fatal: 0\n$" ; expect asked !~ "\nmessage: " ; expect-file P/Beta/Files.ini ~ "\r\nHaltOnError=1\r\n")");
 }
