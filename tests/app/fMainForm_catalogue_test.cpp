@@ -179,6 +179,7 @@ class UnattendedTest : public TScenarioTest {
 // path nor the first project of the catalogue, which is not built, asks for
 // the Delphi version: the first is not even read.
 TEST_F(UnattendedTest, ANamedProjectIsBuiltWithoutQuestionsAndTheProgramEnds) {
+  std::filesystem::remove(Path("masters/Default.path"));  // each new project asks
   TF_MainForm& form = OpenWindow("Beta");
   EXPECT_TRUE(form.Terminated());
   EXPECT_EQ(form.ExitStatus(), 1);
