@@ -152,10 +152,9 @@ void TF_MainForm::FollowOutput(bool final) {
       AddLive(skipped + LiveLines(chunk.Text));
     }
   }
-  if (due) {
-    LiveClock.start();
-    FlushLive();
-  }
+  // Shown with the next refresh, which comes while a tool runs: laid out
+  // here, the lines would hold up the next tool.
+  if (due) LiveClock.start();
 }
 
 void TF_MainForm::AddLive(std::string lines) {
