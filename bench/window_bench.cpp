@@ -205,6 +205,35 @@ void BM_WindowAgainstTesmarBuild(benchmark::State& state) {
 }
 BENCHMARK(BM_WindowAgainstTesmarBuild)->Arg(200)->Iterations(25)->Unit(benchmark::kSecond)->UseRealTime();
 
+// The same measure with tesmar-build on both sides: how far from 1 the
+// median ratio of identical builds lands on this machine, the floor under
+// which the window's figure cannot be read.
+void BM_TesmarBuildAgainstItself(benchmark::State& state) {
+  const fs::path dir = MakeProject("self", static_cast<int>(state.range(0)));
+  SetUpEnvironment(dir);
+  if (TesmarBuildSeconds(dir) < 0) state.SkipWithError("tesmar-build failed");
+  std::vector<double> ratios;
+  bool firstAsMeasured = false;
+  for (auto _ : state) {
+    double measured = 0, against = 0;
+    if (firstAsMeasured) measured = TesmarBuildSeconds(dir);
+    against = TesmarBuildSeconds(dir);
+    if (!firstAsMeasured) measured = TesmarBuildSeconds(dir);
+    firstAsMeasured = !firstAsMeasured;
+    if (measured < 0 || against < 0) {
+      state.SkipWithError("a build failed");
+      break;
+    }
+    ratios.push_back(measured / against);
+  }
+  if (ratios.empty()) return;
+  state.counters["median_ratio"] = Median(ratios);
+  state.counters["lowest_ratio"] = *std::min_element(ratios.begin(), ratios.end());
+  state.counters["highest_ratio"] = *std::max_element(ratios.begin(), ratios.end());
+  fs::remove_all(dir);
+}
+BENCHMARK(BM_TesmarBuildAgainstItself)->Arg(200)->Iterations(25)->Unit(benchmark::kSecond)->UseRealTime();
+
 // A timer asks the event loop every 5 ms; the longest it waited for an answer
 // during the build is the figure.
 void BM_EventLoopWhileAToolFloods(benchmark::State& state, const std::string& line) {
