@@ -64,9 +64,9 @@ struct TRunResult {
 // Called as soon as the child runs and again and again while RunRedirected
 // waits for it, at most WaitCallbackIntervalMs apart, so that a front end
 // keeps its window alive during a long compile, and can do what it has to do
-// while the child runs rather than between children. A TEndChild from it ends the child (below). Any other
-// exception ends the calls; the child is still waited for, and the exception
-// then reaches RunRedirected's caller.
+// while the child runs rather than between children. A TEndChild from it
+// ends the child (below). Any other exception ends the calls; the child is
+// still waited for, and the exception then reaches RunRedirected's caller.
 using TWaitCallback = std::function<void()>;
 inline constexpr int WaitCallbackIntervalMs = 50;
 
