@@ -146,16 +146,25 @@ void SetUpEnvironment(const fs::path& dir) {
   setenv("WINEPREFIX", (dir / "no-wine").c_str(), 1);
 }
 
-double Median(std::vector<double> values) {
+// The value below which the given share of the values lies (0.5: the median).
+double Quantile(std::vector<double> values, double share) {
   std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
+  return values.empty() ? 0 : values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
 }
+double Median(std::vector<double> values) {
+  return Quantile(std::move(values), 0.5);
+}
+
+// Rounds of each comparison. Identical builds differ by up to two fifths
+// from one round to the next on a small machine (the tools' own time, much of
+// it the file system's); over 25 rounds the median ratio of identical builds
+// still landed up to 4 % from 1, over 75 rounds it lands about half as far.
+constexpr int CompareRounds = 75;
 
 // The two sides of each round run back to back, so that a round's ratio sees
 // the same machine, and take turns at going first; the median of the rounds'
-// ratios is the figure that a busy moment moves least. The tools' own time
-// varies by a fifth from one build to the next on a small machine (much of
-// it the file system's), hence the many rounds.
+// ratios is the figure that a busy moment moves least; the quartiles show
+// how far single rounds stray.
 void BM_WindowAgainstTesmarBuild(benchmark::State& state) {
   const fs::path dir = MakeProject("build", static_cast<int>(state.range(0)));
   SetUpEnvironment(dir);
@@ -193,6 +202,8 @@ void BM_WindowAgainstTesmarBuild(benchmark::State& state) {
   state.counters["window_making_s"] = making / runs;
   state.counters["tesmar_build_s"] = cli / runs;
   state.counters["median_ratio"] = Median(ratios);
+  state.counters["lower_quartile_ratio"] = Quantile(ratios, 0.25);
+  state.counters["upper_quartile_ratio"] = Quantile(ratios, 0.75);
   state.counters["median_build_ratio"] = Median(buildRatios);
   // The processor time of the window and its tools (the making included)
   // against that of tesmar-build and its tools.
@@ -203,7 +214,7 @@ void BM_WindowAgainstTesmarBuild(benchmark::State& state) {
   state.counters["tesmar_build_own_cpu_s"] = Median(cliOwn);
   fs::remove_all(dir);
 }
-BENCHMARK(BM_WindowAgainstTesmarBuild)->Arg(200)->Iterations(25)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_WindowAgainstTesmarBuild)->Arg(200)->Iterations(CompareRounds)->Unit(benchmark::kSecond)->UseRealTime();
 
 // The same measure with tesmar-build on both sides: how far from 1 the
 // median ratio of identical builds lands on this machine, the floor under
@@ -228,11 +239,13 @@ void BM_TesmarBuildAgainstItself(benchmark::State& state) {
   }
   if (ratios.empty()) return;
   state.counters["median_ratio"] = Median(ratios);
+  state.counters["lower_quartile_ratio"] = Quantile(ratios, 0.25);
+  state.counters["upper_quartile_ratio"] = Quantile(ratios, 0.75);
   state.counters["lowest_ratio"] = *std::min_element(ratios.begin(), ratios.end());
   state.counters["highest_ratio"] = *std::max_element(ratios.begin(), ratios.end());
   fs::remove_all(dir);
 }
-BENCHMARK(BM_TesmarBuildAgainstItself)->Arg(200)->Iterations(25)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_TesmarBuildAgainstItself)->Arg(200)->Iterations(CompareRounds)->Unit(benchmark::kSecond)->UseRealTime();
 
 // A timer asks the event loop every 5 ms; the longest it waited for an answer
 // during the build is the figure.
