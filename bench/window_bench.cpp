@@ -155,7 +155,7 @@ double Median(std::vector<double> values) {
   return Quantile(std::move(values), 0.5);
 }
 
-// Rounds of each comparison. Identical builds differ by up to two fifths
+// Rounds of each comparison. Identical builds differ by as much as a third
 // from one round to the next on a small machine (the tools' own time, much of
 // it the file system's); over 25 rounds the median ratio of identical builds
 // still landed up to 4 % from 1, over 75 rounds it lands about half as far.
