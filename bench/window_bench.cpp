@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/fMainForm.h"
@@ -155,11 +157,44 @@ double Median(std::vector<double> values) {
   return Quantile(std::move(values), 0.5);
 }
 
-// Rounds of each comparison. Identical builds differ by as much as a third
-// from one round to the next on a small machine (the tools' own time, much of
-// it the file system's); over 25 rounds the median ratio of identical builds
-// still landed up to 4 % from 1, over 75 rounds it lands about half as far.
-constexpr int CompareRounds = 75;
+// Where the median of the rounds lies with 95 % confidence, whatever the
+// distribution of the rounds: the count of rounds below the true median is
+// binomial (n, 1/2), so the values whose ranks lie 1.96 of its standard
+// deviations either side of the middle bound it.
+std::pair<double, double> MedianInterval(std::vector<double> values) {
+  if (values.empty()) return {0, 0};
+  std::sort(values.begin(), values.end());
+  const double n = static_cast<double>(values.size()), reach = 1.96 * std::sqrt(n) / 2;
+  const auto rank = [&](double at) { return values[static_cast<std::size_t>(std::clamp(at, 0.0, n - 1))]; };
+  // Ranks from 1: the lower bound's the reach below n/2 rounded down, the
+  // upper bound's as far from the top (n + 1 - r); as indexes one less.
+  const double lower = std::floor(n / 2 - reach);
+  return {rank(lower - 1), rank(n - lower)};
+}
+
+// Rounds of each comparison: TESMAR_COMPARE_ROUNDS when set (a closer
+// figure for a longer wait), else 75.
+int CompareRoundsWanted() {
+  const char* text = std::getenv("TESMAR_COMPARE_ROUNDS");
+  const int wanted = text ? std::atoi(text) : 0;
+  return wanted >= 5 ? wanted : 75;
+}
+
+// Identical builds differ by as much as a third from one round to the next
+// on a small machine (the tools' own time: starting processes, the file
+// system; on a RAM disk as much); over 25 rounds the median ratio of
+// identical builds still landed up to 4 % from 1, over 75 rounds about half
+// as far. The interval of the median says how close a run's figure is.
+const int CompareRounds = CompareRoundsWanted();
+
+void ReportRatios(benchmark::State& state, const std::vector<double>& ratios) {
+  const auto [low, high] = MedianInterval(ratios);
+  state.counters["median_ratio"] = Median(ratios);
+  state.counters["median_ratio_95_low"] = low;
+  state.counters["median_ratio_95_high"] = high;
+  state.counters["lower_quartile_ratio"] = Quantile(ratios, 0.25);
+  state.counters["upper_quartile_ratio"] = Quantile(ratios, 0.75);
+}
 
 // The two sides of each round run back to back, so that a round's ratio sees
 // the same machine, and take turns at going first; the median of the rounds'
@@ -201,9 +236,7 @@ void BM_WindowAgainstTesmarBuild(benchmark::State& state) {
   state.counters["window_s"] = window / runs;
   state.counters["window_making_s"] = making / runs;
   state.counters["tesmar_build_s"] = cli / runs;
-  state.counters["median_ratio"] = Median(ratios);
-  state.counters["lower_quartile_ratio"] = Quantile(ratios, 0.25);
-  state.counters["upper_quartile_ratio"] = Quantile(ratios, 0.75);
+  ReportRatios(state, ratios);
   state.counters["median_build_ratio"] = Median(buildRatios);
   // The processor time of the window and its tools (the making included)
   // against that of tesmar-build and its tools.
@@ -238,9 +271,7 @@ void BM_TesmarBuildAgainstItself(benchmark::State& state) {
     ratios.push_back(measured / against);
   }
   if (ratios.empty()) return;
-  state.counters["median_ratio"] = Median(ratios);
-  state.counters["lower_quartile_ratio"] = Quantile(ratios, 0.25);
-  state.counters["upper_quartile_ratio"] = Quantile(ratios, 0.75);
+  ReportRatios(state, ratios);
   state.counters["lowest_ratio"] = *std::min_element(ratios.begin(), ratios.end());
   state.counters["highest_ratio"] = *std::max_element(ratios.begin(), ratios.end());
   fs::remove_all(dir);
