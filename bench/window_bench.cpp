@@ -172,8 +172,8 @@ std::pair<double, double> MedianInterval(std::vector<double> values) {
   return {rank(lower - 1), rank(n - lower)};
 }
 
-// Rounds of each comparison: TESMAR_COMPARE_ROUNDS when set (a closer
-// figure for a longer wait), else 75.
+// Rounds of each comparison: TESMAR_COMPARE_ROUNDS when it names 5 or more
+// (a closer figure for a longer wait), else 75.
 int CompareRoundsWanted() {
   const char* text = std::getenv("TESMAR_COMPARE_ROUNDS");
   const int wanted = text ? std::atoi(text) : 0;
